@@ -1,0 +1,193 @@
+#include "connection.h"
+
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "../dialog/settings_dialog.h"
+#include "../pushback/menu_commands.h"
+#include "../pushback/window_hook.h"
+#include "aircraft_key.h"
+#include "identifiers.h"
+#include "state.h"
+
+namespace {
+
+const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
+const char kConfigFileName[] = "Drovana.cfg";
+const char kPlayerFileName[] = "Kestrola.exe";
+
+struct MenuEntry {
+    const char *caption;
+    DWORD eventId;
+};
+
+const char kSeparator[] = "---------";
+
+const MenuEntry kMenu[] = {
+    {"Setting", MENU_SETTING},       {kSeparator, MENU_SEPARATOR}, {"Auto Right", MENU_AUTO_RIGHT},
+    {"Auto Left", MENU_AUTO_LEFT},   {kSeparator, MENU_SEPARATOR}, {"Pushback", MENU_PUSHBACK},
+    {"Turn Right", MENU_TURN_RIGHT}, {"Turn Left", MENU_TURN_LEFT}, {kSeparator, MENU_SEPARATOR},
+    {"STOP !!", MENU_STOP},          {kSeparator, MENU_SEPARATOR}, {"Correct Value", MENU_CORRECT},
+};
+
+struct DataItem {
+    DWORD definition;
+    const char *variable;
+    const char *units;
+};
+
+const DataItem kDataItems[] = {
+    {DEF_POSITION, "Plane Latitude", "radians"},
+    {DEF_POSITION, "Plane Longitude", "radians"},
+    {DEF_POSITION, "Plane Altitude", "feet"},
+    {DEF_POSITION, "Plane Heading Degrees True", "radians"},
+    {DEF_ON_GROUND, "Sim On Ground", "bool"},
+    {DEF_ENGINES, "NUMBER OF ENGINES", "number"},
+    {DEF_ENGINES, "ENG COMBUSTION:1", "bool"},
+    {DEF_ENGINES, "ENG COMBUSTION:2", "bool"},
+    {DEF_ENGINES, "ENG COMBUSTION:3", "bool"},
+    {DEF_ENGINES, "ENG COMBUSTION:4", "bool"},
+    {DEF_BRAKE, "BRAKE PARKING POSITION", "position"},
+};
+
+bool FitsWithFileName(const char *folder, const char *fileName) {
+    return strlen(folder) + strlen(fileName) <= TEXT_SIZE - 1;
+}
+
+void StartPlayer() {
+    char commandLine[256];
+    FormPlayerCommandLine(commandLine);
+
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    memset(&process, 0, sizeof process);
+    if (CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+void StoreAircraftKey(const char *reportedPath) {
+    const size_t length = strnlen(reportedPath, AIRCRAFT_PATH_SIZE - 1);
+    memcpy(PushbackState.aircraftPath, reportedPath, length);
+    PushbackState.aircraftPath[length] = '\0';
+
+    PathParts parts;
+    SplitPath(PushbackState.aircraftPath, &parts);
+    lstrcpynA(PushbackState.aircraftKey, parts.baseName, sizeof PushbackState.aircraftKey);
+}
+
+void StartSettingDialog() {
+    if (PushbackState.dialogThread != NULL) return;
+    PushbackState.dialogThread = CreateThread(NULL, 0, SettingDialogThread, PushbackState.simWindow, 0, NULL);
+}
+
+}  // namespace
+
+void ReadSetupPath() {
+    PushbackState.setupPath[0] = '\0';
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char value[TEXT_SIZE];
+        DWORD size = sizeof value;
+        // The stored value may lack its NUL or fill the whole buffer; it is
+        // taken only when it ends inside the buffer.
+        if (RegQueryValueExA(key, "SetupPath", NULL, NULL, reinterpret_cast<BYTE *>(value), &size) ==
+                ERROR_SUCCESS &&
+            size <= sizeof value) {
+            const size_t length = strnlen(value, size);
+            if (length < sizeof value) {
+                memcpy(PushbackState.setupPath, value, length);
+                PushbackState.setupPath[length] = '\0';
+            }
+        }
+        RegCloseKey(key);
+    }
+
+    if (!FitsWithFileName(PushbackState.setupPath, kConfigFileName) ||
+        !FitsWithFileName(PushbackState.setupPath, kPlayerFileName))
+        PushbackState.setupPath[0] = '\0';
+
+    snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s%s", PushbackState.setupPath,
+             kConfigFileName);
+}
+
+void FormPlayerCommandLine(char (&commandLine)[256]) {
+    snprintf(commandLine, sizeof commandLine, "%s%s", PushbackState.setupPath, kPlayerFileName);
+}
+
+int __stdcall DLLStart(void) {
+    HRESULT opened = SimConnect_Open(&PushbackState.simConnect, "DrovanaX", NULL, 0, NULL, 0);
+    if (FAILED(opened)) return 0;
+
+    ReadSetupPath();
+    StartPlayer();
+    SimConnect_CallDispatch(PushbackState.simConnect, SimConnectDispatch, NULL);
+    return 0;
+}
+
+void __stdcall DLLStop(void) {
+    if (PushbackState.simConnect != NULL) SimConnect_Close(PushbackState.simConnect);
+}
+
+void OnOpen() {
+    InstallSimWindowHook();
+
+    HANDLE sim = PushbackState.simConnect;
+    SimConnect_MenuAddItem(sim, "Drovana...", MENU_ROOT, 0);
+    for (size_t i = 0; i < sizeof kMenu / sizeof kMenu[0]; ++i)
+        SimConnect_MenuAddSubItem(sim, MENU_ROOT, kMenu[i].caption, kMenu[i].eventId, 0);
+
+    for (size_t i = 0; i < sizeof kDataItems / sizeof kDataItems[0]; ++i)
+        SimConnect_AddToDataDefinition(sim, kDataItems[i].definition, kDataItems[i].variable, kDataItems[i].units,
+                                       SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED);
+
+    SimConnect_SubscribeToSystemEvent(sim, EVENT_AIRCRAFT_LOADED, "AircraftLoaded");
+    SimConnect_SubscribeToSystemEvent(sim, EVENT_SIM_START, "SimStart");
+
+    for (DWORD n = DEF_POSITION; n <= DEF_BRAKE; ++n)
+        SimConnect_RequestDataOnSimObject(sim, n, n, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_VISUAL_FRAME, 0, 0,
+                                          0, 0);
+}
+
+void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply) {
+    switch (reply->dwRequestID) {
+    case REQ_AIRCRAFT_LOADED:
+        StoreAircraftKey(reply->szString);
+        break;
+    case REQ_DIALOG_MODE:
+        StartSettingDialog();
+        break;
+    default:
+        break;
+    }
+}
+
+void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, void * /*context*/) {
+    // A message shorter than the layout it claims is dropped, never read past.
+    if (message == NULL || messageSize < sizeof(SIMCONNECT_RECV)) return;
+    switch (message->dwID) {
+    case SIMCONNECT_RECV_ID_OPEN:
+        OnOpen();
+        break;
+    case SIMCONNECT_RECV_ID_EVENT:
+        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT))
+            OnSimEvent(static_cast<SIMCONNECT_RECV_EVENT *>(message));
+        break;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
+        if (messageSize >= SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET)
+            UpdateSnapshot(static_cast<SIMCONNECT_RECV_SIMOBJECT_DATA *>(message), messageSize);
+        break;
+    case SIMCONNECT_RECV_ID_SYSTEM_STATE:
+        if (messageSize >= sizeof(SIMCONNECT_RECV_SYSTEM_STATE))
+            OnSystemState(static_cast<SIMCONNECT_RECV_SYSTEM_STATE *>(message));
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,96 @@
+// The add-on's two module-level records. Every handler reads and writes them
+// directly; they are shared by the main thread, the dialog thread and the sound
+// thread without locks (see the comments on the fields that cross threads).
+#ifndef DROVANA_ADDON_CORE_STATE_H
+#define DROVANA_ADDON_CORE_STATE_H
+
+#include <windows.h>
+#include "SimConnect.h"
+
+enum PushMode { PUSH_NONE = 0, PUSH_LEFT = 1, PUSH_RIGHT = 2, PUSH_STRAIGHT = 3 };
+enum RunKind { RUN_MANUAL = 0, RUN_AUTO = 1, RUN_MEASURING = 2 };
+enum AutoPhase { PHASE_PUSH_OUT = 0, PHASE_TURNING = 1, PHASE_ROLL_OUT = 3 };
+
+static const int SEQUENCE_IDLE = 14;
+static const int TEXT_SIZE = 256;          // paths, messages, profile values
+static const int AIRCRAFT_PATH_SIZE = 260; // as the simulator sends it
+static const int SOUND_SECTION_SIZE = 10;  // nine characters and the NUL
+
+struct PushbackRecord {
+    // Connection, paths and identity.
+    HANDLE simConnect;
+    char setupPath[TEXT_SIZE];
+    char configPath[TEXT_SIZE];
+    char aircraftPath[AIRCRAFT_PATH_SIZE];
+    char aircraftKey[TEXT_SIZE];
+    HINSTANCE moduleInstance;
+
+    // Windows.
+    HWND simWindow;
+    WNDPROC simWindowProc;
+    LONG_PTR simWindowHooked;
+    HWND playerWindow;  // read by the sound thread
+
+    // Pushback control.
+    int pushMode;
+    int runKind;
+    int autoPhase;
+    int sequenceStep;
+    int pushActive;
+    char turnKey;
+    int turnAngle;
+    int pushDistance;
+    double refLatitude;
+    double refLongitude;
+    double targetHeading;
+    UINT_PTR sequenceTimer;
+    UINT_PTR measureTimer;
+
+    // Checklist and sound.
+    int engineCheckMode;
+    int engineCount;
+    int engineIndex;
+    int engineWaitTicks;
+    int brakeReminderTicks;
+    int soundOn;
+    volatile LONG soundBusy;  // set on the main thread, cleared by the sound thread
+    int engineDoneCued;       // the mode-2 completion cue was requested this run
+    char soundSection[SOUND_SECTION_SIZE];
+
+    // Settings dialog.
+    volatile HANDLE dialogThread;  // emptied by the dialog thread as it ends
+    volatile LONG dialogClosed;
+};
+
+// Latest values of the four data definitions. The fields of a definition lie
+// back to back, 8 bytes each, so a reply's data block is copied as it comes.
+struct SimSnapshotRecord {
+    double latitude;   // radians
+    double longitude;  // radians
+    double altitude;   // feet, kept only because the group is copied whole
+    double heading;    // radians, true
+    double onGround;
+    double numberOfEngines;
+    double combustion1;
+    double combustion2;
+    double combustion3;
+    double combustion4;
+    double parkingBrake;
+};
+
+extern PushbackRecord PushbackState;
+extern SimSnapshotRecord SimSnapshot;
+
+// Puts both records back to their load-time values: everything zero or empty,
+// the sequencer idle.
+void ResetAddonState();
+
+// Copies one periodic data reply into the snapshot, by its request id. A reply
+// shorter than its definition's block changes nothing.
+void UpdateSnapshot(const SIMCONNECT_RECV_SIMOBJECT_DATA *data, DWORD messageSize);
+
+// How consumers read the snapshot's values.
+bool IsOnGround();
+bool IsParkingBrakeSet();
+
+#endif

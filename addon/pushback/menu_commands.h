@@ -1,0 +1,12 @@
+// What the "Drovana..." menu's picks and the SimStart event do.
+#ifndef DROVANA_ADDON_PUSHBACK_MENU_COMMANDS_H
+#define DROVANA_ADDON_PUSHBACK_MENU_COMMANDS_H
+
+#include "SimConnect.h"
+
+void OnSimEvent(const SIMCONNECT_RECV_EVENT *event);
+
+// Prepares a run after a command has set pushMode and runKind.
+void StartPushback();
+
+#endif

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Makes the build tree's 32-bit Wine prefix once (about 20 s) and reuses it:
+# null graphics driver so windows, focus and SendInput work with no display,
+# and ALSA configurations for playing into a capture file or into nothing.
+# Usage: tools/wine_prefix.sh BUILD_DIR
+set -euo pipefail
+build_dir=$(cd "$1" && pwd)
+wine_dir="$build_dir/wine"
+prefix="$wine_dir/prefix"
+mkdir -p "$wine_dir"
+
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+
+if [ ! -f "$wine_dir/prefix.ready" ]; then
+  rm -rf "$prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  # No crash dialogs: a crashing test program must just end with its code.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -k || true
+  wineserver -w || true
+  touch "$wine_dir/prefix.ready"
+fi
+
+# The default PCM writes whatever DirectSound mixes into a capture file; the
+# file is named by DROVANA_CAPTURE so each test can have its own.
+cat > "$wine_dir/alsa-capture.conf" <<CONF
+</usr/share/alsa/alsa.conf>
+pcm.!default {
+  type file
+  slave.pcm "null"
+  file "$wine_dir/capture.raw"
+  format "raw"
+}
+CONF
+# No device at all: DirectSoundCreate8 fails, the player's no-audio path.
+cat > "$wine_dir/alsa-none.conf" <<CONF
+</usr/share/alsa/alsa.conf>
+pcm.!default { type hw card 99 }
+ctl.!default { type hw card 99 }
+CONF
+
+# Start the wineserver and the prefix's services now, detached from the
+# caller's output: a service started by the first test program would inherit
+# ctest's pipe and keep it open for as long as the persistent server lives.
+export ALSA_CONFIG_PATH="${ALSA_CONFIG_PATH:-$wine_dir/alsa-capture.conf}"
+wineserver -p </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
