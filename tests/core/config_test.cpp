@@ -1,1 +1,126 @@
 #include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string>
+
+#include "core/config.h"
+#include "core/state.h"
+#include "temp_files.h"
+
+namespace {
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAddonState();
+        snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s", folder.File("Drovana.cfg").c_str());
+    }
+    std::string Text(const char *section, const char *key, const char *defaultText) {
+        char buffer[256];
+        ReadConfigText(section, key, defaultText, buffer, sizeof buffer);
+        return buffer;
+    }
+    TempFolder folder;
+};
+
+TEST_F(ConfigTest, MissingFileGivesEveryDefault) {
+    EXPECT_EQ(90, ReadConfigInt(kSectionData, kKeyHead, 90));
+    EXPECT_EQ(50, ReadConfigInt(kSectionData, kKeyDistance, 50));
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
+    EXPECT_FALSE(ReadConfigSwitch(kSectionParking, kKeyCheck1));
+    EXPECT_EQ("90", Text(kSectionData, kKeyHead, "90"));
+    EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", NULL)) << "a NULL default reads as empty";
+    EXPECT_EQ(0.0, ReadCorrection("Liner"));
+    EXPECT_FALSE(FileExists(PushbackState.configPath)) << "reading must not create the file";
+}
+
+TEST_F(ConfigTest, WritesCreateTheFileAndReadBack) {
+    WriteConfigText(kSectionData, kKeyDistance, "40.7");
+    WriteConfigSwitch(kSectionParking, kKeyCheck2, true);
+    WriteConfigSwitch(kSectionParking, kKeyCheck3, false);
+    WriteCorrection("Liner", 12.345678);
+    ASSERT_TRUE(FileExists(PushbackState.configPath));
+    EXPECT_EQ("40.7", Text(kSectionData, kKeyDistance, "50")) << "the dialog's text is stored as typed";
+    EXPECT_EQ(40, ReadConfigInt(kSectionData, kKeyDistance, 50)) << "only whole metres take effect";
+    EXPECT_EQ("1", Text(kSectionParking, kKeyCheck2, ""));
+    EXPECT_EQ("0", Text(kSectionParking, kKeyCheck3, ""));
+    EXPECT_EQ("12.345678", Text(kSectionPlaneCorrect, "Liner", "")) << "corrections are written with %f";
+    WriteCorrection("Liner", 2.5);
+    EXPECT_EQ("2.500000", Text(kSectionPlaneCorrect, "Liner", "")) << "a new measurement replaces the old one";
+}
+
+TEST_F(ConfigTest, SwitchIsOnOnlyForExactlyOne) {
+    WriteConfigText(kSectionData, kKeyWavFlag, "2");
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag)) << "2 typed by hand means off";
+    WriteConfigText(kSectionData, kKeyWavFlag, "1");
+    EXPECT_TRUE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
+    WriteConfigText(kSectionData, kKeyWavFlag, "yes");
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
+}
+
+TEST_F(ConfigTest, LongValueIsCutToTheBuffer) {
+    const std::string value(300, 'v');
+    WriteConfigText("Sound0", "1", value.c_str());
+    char small[64];
+    ReadConfigText("Sound0", "1", "Error", small, sizeof small);
+    EXPECT_EQ(std::string(63, 'v'), std::string(small));
+    EXPECT_EQ(std::string(255, 'v'), Text("Sound0", "1", "Error")) << "a 256-byte reader keeps 255 characters";
+}
+
+TEST(CorrectionRounding, HalfUpToWholeMetres) {
+    EXPECT_EQ(3, RoundedCorrection(2.5));
+    EXPECT_EQ(2, RoundedCorrection(2.499999));
+    EXPECT_EQ(13, RoundedCorrection(12.5));
+    EXPECT_EQ(-2, RoundedCorrection(-2.5)) << "floor(-2.5 + 0.5) is -2: the push gets 2 m longer";
+    EXPECT_EQ(60, RoundedCorrection(60.0));
+    EXPECT_EQ(0, RoundedCorrection(__builtin_nan(""))) << "NaN must not become a random integer";
+}
+
+TEST_F(ConfigTest, CorrectionTextsThatAreNoNumber) {
+    const struct {
+        const char *text;
+        double value;
+    } cases[] = {{"", 0.0},        {"abc", 0.0},    {"  7.25m", 7.25}, {"-2.5", -2.5},
+                 {"1e1", 10.0},   {"inf", 0.0},    {"nan", 0.0},      {"0x10", 0.0},
+                 {".5", 0.5},     {"+3", 3.0}};
+    for (const auto &c : cases) {
+        WriteConfigText(kSectionPlaneCorrect, "Liner", c.text);
+        EXPECT_EQ(c.value, ReadCorrection("Liner")) << "correction text \"" << c.text << "\"";
+    }
+    WriteConfigText(kSectionPlaneCorrect, "Liner", "1e300");
+    EXPECT_GT(RoundedCorrection(ReadCorrection("Liner")), 0) << "a huge value must clamp, not overflow";
+}
+
+struct RaceShared {
+    volatile LONG stop;
+    LONG tornReads;
+    LONG reads;
+};
+
+DWORD WINAPI ReadWhileWritten(LPVOID parameter) {
+    RaceShared *shared = static_cast<RaceShared *>(parameter);
+    while (!shared->stop) {
+        char value[256];
+        ReadConfigText(kSectionData, kKeyDistance, "50", value, sizeof value);
+        const std::string text = value;
+        if (text != "50" && text != std::string(200, 'a') && text != std::string(200, 'b'))
+            InterlockedIncrement(&shared->tornReads);
+        InterlockedIncrement(&shared->reads);
+    }
+    return 0;
+}
+
+TEST_F(ConfigTest, ReadersRacingAWriterSeeWholeValues) {
+    RaceShared shared = {0, 0, 0};
+    HANDLE reader = CreateThread(NULL, 0, ReadWhileWritten, &shared, 0, NULL);
+    ASSERT_NE(static_cast<HANDLE>(NULL), reader);
+    for (int i = 0; i < 200; ++i)
+        WriteConfigText(kSectionData, kKeyDistance, std::string(200, i % 2 ? 'a' : 'b').c_str());
+    shared.stop = 1;
+    WaitForSingleObject(reader, 10000);
+    CloseHandle(reader);
+    EXPECT_GT(shared.reads, 0);
+    EXPECT_EQ(0, shared.tornReads) << "a reader saw part of a concurrent write";
+}
+
+}  // namespace
