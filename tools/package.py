@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""Builds build/DrovanaX-<version>.zip: what a pilot copies into the simulator."""
+import argparse
+import os
+import re
+import shutil
+import sys
+import tempfile
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+import sample_config  # noqa: E402
+import voice_cues  # noqa: E402
+
+
+def project_version(build):
+    cache = os.path.join(build, "CMakeCache.txt")
+    with open(cache) as f:
+        for line in f:
+            m = re.match(r"CMAKE_PROJECT_VERSION:STATIC=(.*)", line.strip())
+            if m:
+                return m.group(1)
+    raise SystemExit("no project version in " + cache)
+
+
+def build_package(build, output=None):
+    version = project_version(build)
+    output = output or os.path.join(os.path.dirname(build), f"DrovanaX-{version}.zip")
+    for name in ("DrovanaX.dll", "Kestrola.exe"):
+        if not os.path.isfile(os.path.join(build, name)):
+            raise SystemExit(f"{name} is missing from {build}: build first")
+    cues = voice_cues.generate(os.path.join(build, "voice-cues"))
+    with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as z:
+        z.write(os.path.join(build, "DrovanaX.dll"), "DrovanaX.dll")
+        z.write(os.path.join(build, "Kestrola.exe"), "Kestrola.exe")
+        z.writestr("Drovana.cfg", sample_config.render())
+        for path in sorted(set(cues.values())):
+            z.write(path, "DrovanaX/Sounds/" + os.path.basename(path))
+        z.write(os.path.join(ROOT, "package", "dll.xml"), "dll.xml")
+        z.write(os.path.join(ROOT, "package", "INSTALL.txt"), "INSTALL.txt")
+    return output
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--output")
+    args = parser.parse_args()
+    path = build_package(os.path.abspath(args.build), args.output)
+    with zipfile.ZipFile(path) as z:
+        for info in z.infolist():
+            print(f"{info.file_size:>9}  {info.filename}")
+    print(f"wrote {path}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
