@@ -84,7 +84,13 @@ void StoreAircraftKey(const char *reportedPath) {
 
 void StartSettingDialog() {
     if (PushbackState.dialogThread != NULL) return;
-    PushbackState.dialogThread = CreateThread(NULL, 0, SettingDialogThread, PushbackState.simWindow, 0, NULL);
+    // Started suspended so the handle is stored before the thread can run:
+    // a dialog that ends at once empties dialogThread itself, and must not
+    // find it still empty and then see it filled with its dead handle.
+    HANDLE thread = CreateThread(NULL, 0, SettingDialogThread, PushbackState.simWindow, CREATE_SUSPENDED, NULL);
+    if (thread == NULL) return;
+    PushbackState.dialogThread = thread;
+    ResumeThread(thread);
 }
 
 }  // namespace
