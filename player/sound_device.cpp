@@ -1,0 +1,91 @@
+#include "sound_device.h"
+
+#include <new>
+
+namespace {
+
+typedef HRESULT(WINAPI* DirectSoundCreate8Function)(LPCGUID, LPDIRECTSOUND8*, LPUNKNOWN);
+
+// dsound.dll exports DirectSoundCreate8 under this ordinal on every version
+// that has it.
+const WORD kDirectSoundCreate8Ordinal = 11;
+
+}  // namespace
+
+CSoundDevice::CSoundDevice() : directSound(nullptr), dsoundModule(nullptr) {}
+
+CSoundDevice::CSoundDevice(IDirectSound8* directSound) : directSound(directSound), dsoundModule(nullptr) {}
+
+CSoundDevice::~CSoundDevice() {
+    if (directSound != nullptr) {
+        directSound->Release();
+        directSound = nullptr;
+    }
+    if (dsoundModule != nullptr) {
+        FreeLibrary(dsoundModule);
+        dsoundModule = nullptr;
+    }
+}
+
+void CSoundDevice::OpenDevice(HWND window) {
+    if (directSound != nullptr) return;
+    if (dsoundModule == nullptr) dsoundModule = LoadLibraryA("dsound.dll");
+    if (dsoundModule == nullptr) return;
+
+    FARPROC entry = GetProcAddress(dsoundModule, MAKEINTRESOURCEA(kDirectSoundCreate8Ordinal));
+    if (entry == nullptr) return;
+    DirectSoundCreate8Function create =
+        reinterpret_cast<DirectSoundCreate8Function>(reinterpret_cast<void (*)(void)>(entry));
+
+    IDirectSound8* created = nullptr;
+    if (FAILED(create(nullptr, &created, nullptr)) || created == nullptr) return;
+    directSound = created;
+    directSound->SetCooperativeLevel(window, DSSCL_PRIORITY);
+}
+
+HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** currentSound) {
+    if (currentSound == nullptr) return E_INVALIDARG;
+    // Only one sound, one buffer and one open file exist at a time.
+    delete *currentSound;
+    *currentSound = nullptr;
+
+    if (directSound == nullptr) return CO_E_NOTINITIALIZED;
+
+    CWaveStream* stream = new (std::nothrow) CWaveStream();
+    if (stream == nullptr) return E_OUTOFMEMORY;
+    stream->OpenForReading(path);
+    if (stream->DataSize() == 0) {
+        delete stream;
+        return E_FAIL;
+    }
+
+    DSBUFFERDESC description = {};
+    description.dwSize = sizeof(description);
+    // Global focus keeps the sound audible while the simulator has the focus;
+    // the player's hidden window never gets it.
+    description.dwFlags = DSBCAPS_GLOBALFOCUS;
+    description.dwBufferBytes = stream->DataSize();
+    description.dwReserved = 0;
+    description.lpwfxFormat = const_cast<WAVEFORMATEX*>(stream->Format());
+    description.guid3DAlgorithm = algorithm;
+
+    IDirectSoundBuffer* buffer = nullptr;
+    HRESULT result = directSound->CreateSoundBuffer(&description, &buffer, nullptr);
+    if (result != DS_NO_VIRTUALIZATION) {
+        if (FAILED(result) || buffer == nullptr) {
+            if (buffer != nullptr) buffer->Release();
+            delete stream;
+            return FAILED(result) ? result : E_FAIL;
+        }
+        result = S_OK;
+    }
+
+    CSound* sound = new (std::nothrow) CSound(buffer, stream->DataSize(), stream);
+    if (sound == nullptr) {
+        buffer->Release();
+        delete stream;
+        return E_OUTOFMEMORY;
+    }
+    *currentSound = sound;
+    return result;
+}
