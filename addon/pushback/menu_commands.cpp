@@ -1,16 +1,151 @@
 #include "menu_commands.h"
 
+#include <math.h>
+#include <stdio.h>
+
+#include "../core/config.h"
 #include "../core/identifiers.h"
+#include "../core/screen_text.h"
 #include "../core/state.h"
+#include "ground_distance.h"
+#include "key_injection.h"
+#include "measurement.h"
+#include "sequencer.h"
+
+namespace {
+
+const int kDefaultHead = 90;
+const int kDefaultDistance = 50;
+
+void BeginRun(int pushMode, int runKind) {
+    PushbackState.pushMode = pushMode;
+    PushbackState.runKind = runKind;
+    StartPushback();
+}
+
+void Turn(int pushMode, WORD key) {
+    PushbackState.pushMode = pushMode;
+    SendKey(key, 0);
+}
+
+// The simulator's pushback runs, as far as the add-on knows, unless the run
+// has not yet reached the step that starts it, or an automatic run's roll-out
+// has already stopped it. A toggle then would start a pushback nobody steers.
+bool SimulatorPushbackRunning() {
+    const int step = PushbackState.sequenceStep;
+    if (PushbackState.sequenceTimer != 0 && step >= 0 && step <= 7) return false;
+    if (PushbackState.runKind == RUN_AUTO && step >= 9 && step <= 12) return false;
+    return true;
+}
+
+void Stop() {
+    const bool sendToggle = SimulatorPushbackRunning();
+    PushbackState.sequenceStep = 13;
+    PushbackState.pushActive = 0;
+    PushbackState.autoPhase = PHASE_PUSH_OUT;
+    if (PushbackState.runKind == RUN_MANUAL) {
+        PushbackState.sequenceStep = SEQUENCE_IDLE;
+        PushbackState.pushMode = PUSH_NONE;
+        if (PushbackState.sequenceTimer != 0) {
+            KillTimer(NULL, PushbackState.sequenceTimer);
+            PushbackState.sequenceTimer = 0;
+        }
+    }
+    if (sendToggle) TogglePushback();
+}
+
+void RequestSettingDialog() {
+    SimConnect_SetSystemState(PushbackState.simConnect, "DialogMode", 1, 0.0f, NULL);
+    SimConnect_RequestSystemState(PushbackState.simConnect, REQ_DIALOG_MODE, "DialogMode");
+}
+
+}  // namespace
 
 void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
+    const bool idle = PushbackState.pushMode == PUSH_NONE;
     switch (event->uEventID) {
     case EVENT_SIM_START:
         SimConnect_RequestSystemState(PushbackState.simConnect, REQ_AIRCRAFT_LOADED, "AircraftLoaded");
+        break;
+    case MENU_AUTO_RIGHT:
+        if (idle) BeginRun(PUSH_RIGHT, RUN_AUTO);
+        break;
+    case MENU_AUTO_LEFT:
+        if (idle) BeginRun(PUSH_LEFT, RUN_AUTO);
+        break;
+    case MENU_PUSHBACK:
+        if (idle) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
+        break;
+    case MENU_TURN_RIGHT:
+        if (!idle) Turn(PUSH_RIGHT, '2');
+        break;
+    case MENU_TURN_LEFT:
+        if (!idle) Turn(PUSH_LEFT, '1');
+        break;
+    case MENU_STOP:
+        if (!idle && PushbackState.pushActive != 0) Stop();
+        break;
+    case MENU_CORRECT:
+        if (idle) StartMeasurement();
+        break;
+    case MENU_SETTING:
+        if (idle) RequestSettingDialog();
         break;
     default:
         break;
     }
 }
 
-void StartPushback() {}
+void StartPushback() {
+    const bool onGround = IsOnGround();
+    char message[256] = {};
+    // snprintf cuts a long aircraft key to what the buffer holds.
+    snprintf(message, sizeof message, "%s%s",
+             onGround ? "Request Pushback ! Your aircraft is " : "Check On Ground ! Your aircarft is ",
+             PushbackState.aircraftKey);
+    ShowMessage(message);
+    if (!onGround) {
+        PushbackState.pushMode = PUSH_NONE;
+        PushbackState.runKind = RUN_MANUAL;
+        return;
+    }
+
+    PushbackState.turnAngle = ReadConfigInt(kSectionData, kKeyHead, kDefaultHead);
+    PushbackState.pushDistance = ReadConfigInt(kSectionData, kKeyDistance, kDefaultDistance);
+    PushbackState.soundOn = ReadConfigInt(kSectionData, kKeyWavFlag, 0);
+    PushbackState.engineCheckMode = ReadConfigInt(kSectionData, kKeyEngFlag, 0);
+    PushbackState.pushDistance -= RoundedCorrection(ReadCorrection(PushbackState.aircraftKey));
+
+    PushbackState.refLatitude = SimSnapshot.latitude;
+    PushbackState.refLongitude = SimSnapshot.longitude;
+    const double heading = HeadingDegrees(SimSnapshot.heading);
+    PushbackState.targetHeading = heading;
+    switch (PushbackState.pushMode) {
+    case PUSH_LEFT:
+        PushbackState.turnKey = '1';
+        PushbackState.targetHeading = heading + PushbackState.turnAngle;
+        if (PushbackState.targetHeading > 360.0) PushbackState.targetHeading -= 360.0;
+        break;
+    case PUSH_RIGHT:
+        PushbackState.turnKey = '2';
+        PushbackState.targetHeading = heading - PushbackState.turnAngle;
+        if (PushbackState.targetHeading <= 0.0) PushbackState.targetHeading += 360.0;
+        break;
+    default:
+        break;
+    }
+
+    PushbackState.engineCount = static_cast<int>(SimSnapshot.numberOfEngines);
+    PushbackState.engineIndex = 1;
+    PushbackState.engineDoneCued = 0;
+    PushbackState.sequenceStep = 0;
+    PushbackState.pushActive = 1;
+    PushbackState.pushMode = PUSH_STRAIGHT;
+    PushbackState.autoPhase = PHASE_PUSH_OUT;
+    PushbackState.engineWaitTicks = 0;
+
+    // The user's Shift+P can end a pushback while the last run's closing
+    // steps still tick; that run gives way, so one timer drives the new one.
+    if (PushbackState.sequenceTimer != 0) KillTimer(NULL, PushbackState.sequenceTimer);
+    PushbackState.sequenceTimer = SetTimer(NULL, 0, SEQUENCER_PERIOD_MS, SequencerTick);
+}

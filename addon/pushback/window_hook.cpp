@@ -1,9 +1,112 @@
 #include "window_hook.h"
 
+#include "../core/screen_text.h"
 #include "../core/state.h"
+#include "key_injection.h"
 
-void InstallSimWindowHook() {}
+namespace {
+
+const char kPlayerClass[] = "DrovanaSndPlay";
+const char kPlayerTitle[] = "DROVANA Sound Play";
+
+HWND FindSimWindow() {
+    HWND fs98 = FindWindowExA(NULL, NULL, "FS98MAIN", NULL);
+    HWND mscfs = FindWindowExA(NULL, NULL, "MSCFSMAIN", NULL);
+    return fs98 != NULL ? fs98 : mscfs;
+}
+
+// The state at the moment the message is handled: the add-on's own Shift+P
+// has normally released Shift by the time its P comes back.
+bool ShiftHeld() { return (GetAsyncKeyState(VK_SHIFT) & 0xFF00) != 0; }
+
+LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(PushbackState.simWindowProc, window, message, wParam, lParam);
+}
+
+void TogglePushbackState() {
+    if (PushbackState.pushMode == PUSH_NONE) {
+        PushbackState.pushMode = PUSH_STRAIGHT;
+        PushbackState.pushActive = 1;
+        ShowFixedText("PUSHBACK");
+    } else {
+        PushbackState.pushMode = PUSH_NONE;
+        PushbackState.pushActive = 0;
+        ShowFixedText("PUSHBACK END");
+    }
+}
+
+// Returns true when the user's Shift+P goes on to the simulator.
+bool OnShiftP() {
+    switch (PushbackState.runKind) {
+    case RUN_MEASURING:
+        return false;
+    case RUN_AUTO:
+        // Only while the simulator's pushback runs may the user end it.
+        if (PushbackState.sequenceStep != 7 && PushbackState.sequenceStep != 8) return false;
+        TogglePushbackState();
+        return true;
+    default:
+        TogglePushbackState();
+        return true;
+    }
+}
+
+// Returns true when the turn key goes on to the simulator.
+bool OnTurnKey(char key) {
+    const int mode = key == '1' ? PUSH_LEFT : PUSH_RIGHT;
+    switch (PushbackState.runKind) {
+    case RUN_MEASURING:
+        return false;
+    case RUN_AUTO:
+        if (PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
+        PushbackState.autoPhase = PHASE_TURNING;
+        return true;
+    default:
+        if (PushbackState.pushMode == PUSH_STRAIGHT) {
+            // A turn starts from a straight restart; the key itself is sent
+            // again after it and passes the branch below.
+            PushbackState.turnKey = key;
+            StartTurn();
+            ShowFixedText(key == '1' ? "TURN LEFT" : "TURN RIGHT");
+            return false;
+        }
+        if (PushbackState.pushMode == mode) PushbackState.pushMode = PUSH_STRAIGHT;
+        return true;
+    }
+}
+
+}  // namespace
+
+void InstallSimWindowHook() {
+    if (PushbackState.simWindow == NULL) PushbackState.simWindow = FindSimWindow();
+    if (PushbackState.simWindow != NULL) {
+        if (PushbackState.simWindowProc == NULL)
+            PushbackState.simWindowProc =
+                reinterpret_cast<WNDPROC>(GetWindowLongA(PushbackState.simWindow, GWL_WNDPROC));
+        if (PushbackState.simWindowHooked == 0)
+            PushbackState.simWindowHooked = SetWindowLongA(PushbackState.simWindow, GWL_WNDPROC,
+                                                           reinterpret_cast<LONG>(SimWindowHook));
+    }
+    PushbackState.playerWindow = FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
+}
 
 LRESULT CALLBACK SimWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcA(PushbackState.simWindowProc, window, message, wParam, lParam);
+    if (message == WM_DESTROY) {
+        // With no player window a NULL target would post to this thread.
+        if (PushbackState.playerWindow != NULL) PostMessageA(PushbackState.playerWindow, WM_DESTROY, 0, 0);
+        return PassOn(window, message, wParam, lParam);
+    }
+    if (message != WM_KEYDOWN) return PassOn(window, message, wParam, lParam);
+
+    switch (wParam) {
+    case 'P':
+        if (!ShiftHeld() || OnShiftP()) return PassOn(window, message, wParam, lParam);
+        return 0;
+    case '1':
+    case '2':
+        if (OnTurnKey(static_cast<char>(wParam))) return PassOn(window, message, wParam, lParam);
+        return 0;
+    default:
+        return PassOn(window, message, wParam, lParam);
+    }
 }

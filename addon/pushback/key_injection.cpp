@@ -1,0 +1,87 @@
+#include "key_injection.h"
+
+#include <string.h>
+
+#include "../core/state.h"
+
+namespace {
+
+// The simulator reads the keys as extended ones; a release is the press's own
+// record with the key-up flag added.
+const DWORD kPressFlags = KEYEVENTF_EXTENDEDKEY;
+const DWORD kReleaseFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
+
+static_assert(sizeof(INPUT) == 28, "the add-on is a 32-bit module; SendInput is given the 32-bit record size");
+
+void Focus() { SetForegroundWindow(PushbackState.simWindow); }
+
+void SendOne(INPUT &record) { SendInput(1, &record, sizeof(INPUT)); }
+
+// Fills the record for a press of key, with its scan code and extra info
+// looked up now, and sends it.
+void Press(WORD key, INPUT &record) {
+    memset(&record, 0, sizeof record);
+    record.type = INPUT_KEYBOARD;
+    record.ki.wVk = key;
+    record.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, 0) & 0xFFFF);
+    record.ki.dwFlags = kPressFlags;
+    record.ki.time = 0;
+    record.ki.dwExtraInfo = static_cast<ULONG_PTR>(GetMessageExtraInfo());
+    SendOne(record);
+}
+
+void Release(INPUT &record) {
+    record.ki.dwFlags = kReleaseFlags;
+    SendOne(record);
+}
+
+void PressAndRelease(WORD key) {
+    INPUT record;
+    Press(key, record);
+    Release(record);
+}
+
+}  // namespace
+
+void SendKey(WORD key, int pressOnly) {
+    Focus();
+    INPUT record;
+    Press(key, record);
+    if (pressOnly == 0) Release(record);
+}
+
+void TogglePushback() {
+    INPUT shift;
+    Focus();
+    Press(VK_SHIFT, shift);
+    Focus();
+    PressAndRelease('P');
+    // Shift goes down a second time just before its release, as the
+    // simulator has always been sent it.
+    Focus();
+    PressAndRelease(VK_SHIFT);
+}
+
+void RestartPushback() {
+    INPUT shift;
+    Focus();
+    Press(VK_SHIFT, shift);
+    Focus();
+    PressAndRelease('P');
+    Focus();
+    PressAndRelease('P');
+    Focus();
+    PressAndRelease(VK_SHIFT);
+}
+
+void StartTurn() {
+    RestartPushback();
+    if (PushbackState.turnKey == '1')
+        PushbackState.pushMode = PUSH_LEFT;
+    else if (PushbackState.turnKey == '2')
+        PushbackState.pushMode = PUSH_RIGHT;
+    else
+        return;  // no turn chosen yet: there is no key to send
+    Focus();
+    PressAndRelease(static_cast<BYTE>(PushbackState.turnKey));
+}

@@ -1,0 +1,17 @@
+// "Correct Value": how far the loaded aircraft rolls after a turn command
+// before its heading moves. Stored per aircraft under [PLANE_CORRECT] and
+// taken off the straight push of every later automatic pushback.
+#ifndef DROVANA_ADDON_PUSHBACK_MEASUREMENT_H
+#define DROVANA_ADDON_PUSHBACK_MEASUREMENT_H
+
+#include <windows.h>
+
+static const int MEASURE_PERIOD_MS = 300;
+static const double MEASURE_TURN_DEGREES = 1.0;
+
+void StartMeasurement();
+
+// Thread-timer procedure; its arguments are not used.
+void CALLBACK MeasureTimerProc(HWND window, UINT message, UINT_PTR timer, DWORD time);
+
+#endif

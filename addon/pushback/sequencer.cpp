@@ -1,0 +1,164 @@
+#include "sequencer.h"
+
+#include <math.h>
+#include <stdio.h>
+
+#include "../core/config.h"
+#include "../core/state.h"
+#include "../sound/sound_request.h"
+#include "ground_distance.h"
+#include "key_injection.h"
+#include "prompts.h"
+#include "show_text.h"
+
+namespace {
+
+void Cue(const char *section) {
+    if (PushbackState.soundOn != 1) return;
+    lstrcpynA(PushbackState.soundSection, section, sizeof PushbackState.soundSection);
+    StartSoundThread();
+}
+
+void ShowNumber(const char *format, int value) {
+    char message[256] = {};
+    snprintf(message, sizeof message, format, value);
+    ShowMessage(message);
+}
+
+void Advance() { PushbackState.sequenceStep += 1; }
+
+// Step 8 of an automatic run: push out, turn to the target heading, roll out.
+void AutomaticPushback() {
+    const double latitude = SimSnapshot.latitude;
+    const double longitude = SimSnapshot.longitude;
+    const double heading = HeadingDegrees(SimSnapshot.heading);
+
+    switch (PushbackState.autoPhase) {
+    case PHASE_PUSH_OUT: {
+        const double distance = GroundDistance(latitude, longitude);
+        ShowNumber("Distance = %d", static_cast<int>(distance));
+        // The turn phase begins when the turn key comes back through the
+        // window hook; until then every tick past the distance asks again.
+        if (distance > static_cast<double>(PushbackState.pushDistance)) StartTurn();
+        break;
+    }
+    case PHASE_TURNING:
+        ShowNumber("Heading = %d", static_cast<int>(floor(heading + 0.5)));
+        if (HeadingDifference(heading, PushbackState.targetHeading) < TURN_END_DEGREES) {
+            PushbackState.autoPhase = PHASE_ROLL_OUT;
+            PushbackState.refLatitude = latitude;
+            PushbackState.refLongitude = longitude;
+            RestartPushback();
+        }
+        break;
+    case PHASE_ROLL_OUT: {
+        const double distance = GroundDistance(latitude, longitude);
+        ShowNumber("Distance = %d", static_cast<int>(distance));
+        if (distance > ROLL_OUT_METRES) {
+            Advance();
+            PushbackState.autoPhase = PHASE_PUSH_OUT;
+            TogglePushback();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void Pushback() {
+    if (PushbackState.pushActive != 1) {
+        PushbackState.autoPhase = PHASE_PUSH_OUT;
+        Advance();
+        return;
+    }
+    if (PushbackState.engineCheckMode == 2) EnginePrompt(0);
+    if (PushbackState.runKind != RUN_AUTO) return;  // the user steers and ends it
+    AutomaticPushback();
+}
+
+void EndRun() {
+    KillTimer(NULL, PushbackState.sequenceTimer);
+    PushbackState.sequenceTimer = 0;
+    PushbackState.pushMode = PUSH_NONE;
+    PushbackState.runKind = RUN_MANUAL;
+    PushbackState.sequenceStep = SEQUENCE_IDLE;
+}
+
+}  // namespace
+
+void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
+    // A cue holds the sequence until it has been heard.
+    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1) return;
+    if (PushbackState.sequenceStep > 13 || PushbackState.sequenceStep < 0) return;
+
+    switch (PushbackState.sequenceStep) {
+    case 0:
+        Cue("Sound0");
+        Advance();
+        break;
+    case 1:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck1) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_BEFORE);
+        PushbackState.brakeReminderTicks = 0;
+        Advance();
+        break;
+    case 2:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck1) && !WaitForBrake(BRAKE_SET_BEFORE, 0)) break;
+        Cue("Sound1");
+        Advance();
+        break;
+    case 3:
+        if (PushbackState.engineCheckMode == 1)
+            EnginePrompt(1);
+        else
+            Advance();
+        break;
+    case 4:
+        Cue("Sound2");
+        Advance();
+        break;
+    case 5:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck2) && IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_RELEASE_BEFORE);
+        PushbackState.brakeReminderTicks = 0;
+        Advance();
+        break;
+    case 6:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck2) && !WaitForBrake(BRAKE_RELEASE_BEFORE, 1)) break;
+        Cue("Sound3");
+        Advance();
+        break;
+    case 7:
+        TogglePushback();
+        Advance();
+        break;
+    case 8:
+        Pushback();
+        break;
+    case 9:
+        Cue("Sound4");
+        Advance();
+        break;
+    case 10:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck3) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_AFTER);
+        PushbackState.brakeReminderTicks = 0;
+        Advance();
+        break;
+    case 11:
+        if (ReadConfigSwitch(kSectionParking, kKeyCheck3) && !WaitForBrake(BRAKE_SET_AFTER, 0)) break;
+        if (PushbackState.engineCheckMode == 3)
+            EnginePrompt(1);
+        else
+            Advance();
+        break;
+    case 12:
+        Cue("Sound5");
+        Advance();
+        ShowTextInBuffer("Good luck !");
+        break;
+    case 13:
+        EndRun();
+        break;
+    default:
+        break;
+    }
+}
