@@ -1,10 +1,113 @@
 #include "sound_request.h"
 
+#include <stdio.h>
+#include <string.h>
+
+#include "../core/config.h"
 #include "../core/state.h"
 
-void StartSoundThread() {}
+SoundTimings SoundRequestTimings = {kPlayerBusyPollMs, kAfterFileMs, kPlayerGiveUpMs};
+
+namespace {
+
+const char kPlayerClass[] = "DrovanaSndPlay";
+const char kPlayerTitle[] = "DROVANA Sound Play";
+const char kMissingPath[] = "Error";
+
+// The key names are the list positions in decimal; the key text holds four
+// digits and the NUL, so no list goes past this key.
+const int kKeyTextSize = 5;
+const int kLastKeyThatFits = 9999;
+
+const LRESULT kPlayerIdle = 1;
+
+// The player may have ended or restarted since the main thread looked it up;
+// one fresh look-up settles which window is current now.
+HWND CurrentPlayer(HWND known) {
+    if (known != NULL && IsWindow(known)) return known;
+    return FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
+}
+
+bool PathExists(const char *path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+void HandOver(HWND player, char *path) {
+    COPYDATASTRUCT request;
+    request.dwData = 0;
+    request.cbData = static_cast<DWORD>(strlen(path) + 1);
+    request.lpData = path;
+    SendMessageA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request));
+}
+
+// The keys run from "1" to N + 1: a key just past the count is played too when
+// it is present, and the extra pass waits for the last file to end.
+int LastKey(int count) { return count >= kLastKeyThatFits ? kLastKeyThatFits : count + 1; }
+
+void PlayList() {
+    // soundSection cannot change while this thread runs; a copy keeps every
+    // read of it terminated all the same.
+    char section[SOUND_SECTION_SIZE];
+    lstrcpynA(section, PushbackState.soundSection, sizeof section);
+
+    const int count = ReadConfigInt(section, kKeyNumberSound, 0);
+    if (count == 0) return;
+    const int lastKey = LastKey(count);
+
+    const SoundTimings timings = SoundRequestTimings;
+    HWND player = PushbackState.playerWindow;
+    bool waiting = false;
+    DWORD waitingSince = 0;
+    int n = 1;
+    do {
+        player = CurrentPlayer(player);
+        if (player == NULL) return;  // no player at all: the pushback goes on without sound
+
+        if (SendMessageA(player, WM_APP, 0, 0) != kPlayerIdle) {
+            const DWORD now = GetTickCount();
+            if (!waiting) {
+                waiting = true;
+                waitingSince = now;
+            } else if (now - waitingSince > timings.giveUpMs) {
+                return;  // no cue lasts this long: the player is stuck
+            }
+            Sleep(timings.busyPollMs);
+            continue;
+        }
+        waiting = false;
+
+        char key[kKeyTextSize];
+        snprintf(key, sizeof key, "%d", n);
+        char path[TEXT_SIZE];
+        ReadConfigText(section, key, kMissingPath, path, sizeof path);
+        if (PathExists(path)) {
+            HandOver(player, path);
+            Sleep(timings.afterFileMs);
+        }
+        ++n;
+    } while (n <= lastKey);
+}
+
+}  // namespace
+
+void StartSoundThread() {
+    PushbackState.soundBusy = 1;
+    HANDLE thread = CreateThread(NULL, 0, SoundRequestThread, NULL, 0, NULL);
+    // Without the thread nobody would clear the flag, and the sequencer would
+    // wait for a sound that never comes.
+    if (thread == NULL) {
+        PushbackState.soundBusy = 0;
+        return;
+    }
+    CloseHandle(thread);
+}
 
 DWORD WINAPI SoundRequestThread(LPVOID /*unused*/) {
+    PlayList();
     PushbackState.soundBusy = 0;
     return 0;
 }

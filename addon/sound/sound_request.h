@@ -5,7 +5,25 @@
 
 #include <windows.h>
 
+// Sets soundBusy, then starts SoundRequestThread on the list named in
+// soundSection. Called on the main thread after soundSection has been filled.
 void StartSoundThread();
+
+// Plays the list named in soundSection and clears soundBusy on every way out.
 DWORD WINAPI SoundRequestThread(LPVOID unused);
+
+// How long the thread waits. The product always runs with the values below;
+// only tests shorten them, so that giving up on a player need not take a minute.
+static const DWORD kPlayerBusyPollMs = 1000;   // between status queries while the player plays
+static const DWORD kAfterFileMs = 3000;        // after a file has been handed over
+static const DWORD kPlayerGiveUpMs = 60000;    // longer than any cue could last
+
+struct SoundTimings {
+    DWORD busyPollMs;
+    DWORD afterFileMs;
+    DWORD giveUpMs;
+};
+
+extern SoundTimings SoundRequestTimings;
 
 #endif

@@ -1,0 +1,140 @@
+#include "fake_player.h"
+
+namespace {
+
+const char kPlayerClass[] = "DrovanaSndPlay";
+const char kPlayerTitle[] = "DROVANA Sound Play";
+
+void RegisterPlayerClass() {
+    static bool registered = false;
+    if (registered) return;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = kPlayerClass;
+    registered = RegisterClassA(&windowClass) != 0;
+}
+
+}  // namespace
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+FakePlayer::FakePlayer(const PlayerScript &script)
+    : script_(script), busyLeft_(script.busyAtStart), window_(NULL), thread_(NULL), ready_(NULL) {
+    InitializeCriticalSection(&lock_);
+    RegisterPlayerClass();
+    ready_ = CreateEventA(NULL, TRUE, FALSE, NULL);
+    thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
+    WaitForSingleObject(ready_, 10000);
+}
+
+FakePlayer::~FakePlayer() {
+    if (window_ != NULL) PostMessageA(window_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+    DeleteCriticalSection(&lock_);
+}
+
+DWORD WINAPI FakePlayer::Run(LPVOID self) {
+    FakePlayer *player = static_cast<FakePlayer *>(self);
+    HWND window = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  300, 100, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    if (window != NULL) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(player));
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
+    }
+    player->window_ = window;
+    SetEvent(player->ready_);
+    if (window == NULL) return 1;
+
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK FakePlayer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FakePlayer *player = reinterpret_cast<FakePlayer *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_APP: {
+        PlayerEvent event = {PlayerEvent::STATUS_QUERY, NowMs(), player->Answer(), std::string(), 0, 0};
+        player->Record(event);
+        return event.answer;
+    }
+    case WM_COPYDATA: {
+        const COPYDATASTRUCT *request = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+        PlayerEvent event = {PlayerEvent::FILE_REQUEST, NowMs(), 0, std::string(), request->cbData,
+                             request->dwData};
+        // Read no further than the sender said it sent.
+        const char *text = static_cast<const char *>(request->lpData);
+        for (DWORD i = 0; text != NULL && i < request->cbData && text[i] != '\0'; ++i) event.path += text[i];
+        player->Record(event);
+        player->busyLeft_ = player->script_.busyAfterFile;
+        return 0;
+    }
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT FakePlayer::Answer() {
+    if (script_.alwaysBusy) return 0;
+    if (busyLeft_ > 0) {
+        --busyLeft_;
+        return 0;
+    }
+    return 1;
+}
+
+void FakePlayer::Record(const PlayerEvent &event) {
+    EnterCriticalSection(&lock_);
+    events_.push_back(event);
+    LeaveCriticalSection(&lock_);
+}
+
+std::vector<PlayerEvent> FakePlayer::Events() const {
+    EnterCriticalSection(&lock_);
+    std::vector<PlayerEvent> copy = events_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+std::vector<PlayerEvent> FakePlayer::Files() const {
+    std::vector<PlayerEvent> files;
+    for (const PlayerEvent &event : Events())
+        if (event.kind == PlayerEvent::FILE_REQUEST) files.push_back(event);
+    return files;
+}
+
+std::vector<PlayerEvent> FakePlayer::Queries() const {
+    std::vector<PlayerEvent> queries;
+    for (const PlayerEvent &event : Events())
+        if (event.kind == PlayerEvent::STATUS_QUERY) queries.push_back(event);
+    return queries;
+}
+
+HWND DestroyedPlayerWindow() {
+    RegisterPlayerClass();
+    HWND window = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
+    DestroyWindow(window);
+    return window;
+}

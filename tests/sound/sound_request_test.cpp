@@ -1,0 +1,299 @@
+// The sound request thread against a player window owned by the test.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "core/state.h"
+#include "fake_player.h"
+#include "sound/sound_request.h"
+
+namespace {
+
+const char kSection[] = "Sound0";
+
+class SoundRequestTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAddonState();
+        savedTimings_ = SoundRequestTimings;
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        static int serial = 0;
+        char dir[MAX_PATH];
+        snprintf(dir, sizeof dir, "%sdrovana_sound_%lu_%d", temp, GetCurrentProcessId(), ++serial);
+        CreateDirectoryA(dir, NULL);
+        dir_ = dir;
+        snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s\\Drovana.cfg", dir);
+        lstrcpynA(PushbackState.soundSection, kSection, sizeof PushbackState.soundSection);
+    }
+
+    void TearDown() override {
+        // A thread left running would read the next test's state.
+        WaitUntilIdle(70000);
+        SoundRequestTimings = savedTimings_;
+        for (const std::string &file : created_) DeleteFileA(file.c_str());
+        DeleteFileA(PushbackState.configPath);
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+    std::string MakeWave(const std::string &name) {
+        std::string path = dir_ + "\\" + name;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << "could not create " << path;
+        DWORD written = 0;
+        WriteFile(file, "RIFF", 4, &written, NULL);
+        CloseHandle(file);
+        created_.push_back(path);
+        return path;
+    }
+
+    std::string Missing(const std::string &name) { return dir_ + "\\" + name; }
+
+    void SetCount(const char *count) {
+        WritePrivateProfileStringA(kSection, "Number_Sound", count, PushbackState.configPath);
+    }
+
+    void SetKey(int n, const std::string &path) {
+        char key[16];
+        snprintf(key, sizeof key, "%d", n);
+        WritePrivateProfileStringA(kSection, key, path.c_str(), PushbackState.configPath);
+    }
+
+    void Timings(DWORD busyPollMs, DWORD afterFileMs, DWORD giveUpMs) {
+        SoundRequestTimings.busyPollMs = busyPollMs;
+        SoundRequestTimings.afterFileMs = afterFileMs;
+        SoundRequestTimings.giveUpMs = giveUpMs;
+    }
+
+    double Start() {
+        const double at = NowMs();
+        StartSoundThread();
+        return at;
+    }
+
+    static bool WaitUntilIdle(DWORD timeoutMs) {
+        const DWORD start = GetTickCount();
+        while (PushbackState.soundBusy != 0) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(5);
+        }
+        return true;
+    }
+
+    static std::vector<std::string> Paths(const std::vector<PlayerEvent> &files) {
+        std::vector<std::string> paths;
+        for (const PlayerEvent &file : files) paths.push_back(file.path);
+        return paths;
+    }
+
+    std::string dir_;
+    std::vector<std::string> created_;
+    SoundTimings savedTimings_;
+};
+
+const PlayerScript kAlwaysIdle = {0, 0, false};
+
+TEST_F(SoundRequestTest, TwoFilesGoOutThreeSecondsApartAndTheKeyPastTheCountIsTried) {
+    Timings(50, kAfterFileMs, kPlayerGiveUpMs);
+    const PlayerScript playsEachFileForOneQuery = {0, 1, false};
+    FakePlayer player(playsEachFileForOneQuery);
+    PushbackState.playerWindow = player.Window();
+    const std::string first = MakeWave("first.wav");
+    const std::string second = MakeWave("second.wav");
+    SetCount("2");
+    SetKey(1, first);
+    SetKey(2, second);
+
+    Start();
+    EXPECT_EQ(PushbackState.soundBusy, 1) << "soundBusy must be set before the thread runs";
+    ASSERT_TRUE(WaitUntilIdle(20000)) << "the list of two files never ended";
+
+    const std::vector<PlayerEvent> files = player.Files();
+    ASSERT_EQ(Paths(files), (std::vector<std::string>{first, second}));
+    for (const PlayerEvent &file : files) {
+        EXPECT_EQ(file.cbData, file.path.size() + 1) << "cbData must count the NUL";
+        EXPECT_EQ(file.dwData, 0u);
+    }
+    EXPECT_GE(files[1].atMs - files[0].atMs, kAfterFileMs - 20.0) << "the second file followed the first too soon";
+
+    // After the second file: busy once, then idle for the pass of key "3",
+    // which names nothing; that idle answer is the last thing the player sees.
+    const std::vector<PlayerEvent> events = player.Events();
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events.back().kind, PlayerEvent::STATUS_QUERY);
+    EXPECT_EQ(events.back().answer, 1);
+    EXPECT_EQ(events[events.size() - 2].answer, 0) << "the thread ended before the player reported idle";
+}
+
+TEST_F(SoundRequestTest, AKeyJustPastTheCountIsPlayedWhenPresent) {
+    Timings(10, 10, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    const std::string a = MakeWave("a.wav"), b = MakeWave("b.wav"), c = MakeWave("c.wav");
+    SetCount("2");
+    SetKey(1, a);
+    SetKey(2, b);
+    SetKey(3, c);
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(10000));
+    EXPECT_EQ(Paths(player.Files()), (std::vector<std::string>{a, b, c}));
+}
+
+TEST_F(SoundRequestTest, ACountOfZeroOrNoneSendsNothingAndEndsAtOnce) {
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    SetKey(1, MakeWave("never.wav"));
+
+    SetCount("0");
+    Start();
+    EXPECT_TRUE(WaitUntilIdle(2000)) << "Number_Sound 0 kept soundBusy set";
+
+    WritePrivateProfileStringA(kSection, "Number_Sound", NULL, PushbackState.configPath);
+    Start();
+    EXPECT_TRUE(WaitUntilIdle(2000)) << "a missing Number_Sound kept soundBusy set";
+
+    EXPECT_TRUE(player.Events().empty()) << "the player was asked something for an empty list";
+}
+
+TEST_F(SoundRequestTest, AMissingFileIsSkippedWithoutThePause) {
+    Timings(10, kAfterFileMs, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    const std::string present = MakeWave("present.wav");
+    SetCount("2");
+    SetKey(1, Missing("absent.wav"));
+    SetKey(2, present);
+
+    const double started = Start();
+    ASSERT_TRUE(WaitUntilIdle(20000));
+    const std::vector<PlayerEvent> files = player.Files();
+    ASSERT_EQ(Paths(files), (std::vector<std::string>{present}));
+    EXPECT_LT(files[0].atMs - started, 2000.0) << "the missing file was followed by the pause of a sent one";
+}
+
+TEST_F(SoundRequestTest, ABusyPlayerIsAskedEverySecondAndTheListWaits) {
+    Timings(kPlayerBusyPollMs, 10, kPlayerGiveUpMs);
+    const PlayerScript busyForThreeQueries = {3, 0, false};
+    FakePlayer player(busyForThreeQueries);
+    PushbackState.playerWindow = player.Window();
+    const std::string first = MakeWave("first.wav");
+    SetCount("1");
+    SetKey(1, first);
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(20000));
+
+    const std::vector<PlayerEvent> events = player.Events();
+    ASSERT_GE(events.size(), 5u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(events[i].kind, PlayerEvent::STATUS_QUERY) << "something was sent while the player was busy";
+        EXPECT_EQ(events[i].answer, 0);
+        EXPECT_GE(events[i + 1].atMs - events[i].atMs, kPlayerBusyPollMs - 20.0) << "asked again too soon";
+    }
+    // The key counter stayed at "1" while the player was busy.
+    EXPECT_EQ(Paths(player.Files()), (std::vector<std::string>{first}));
+}
+
+TEST_F(SoundRequestTest, TenFilesReadTheKeysOneToEleven) {
+    Timings(5, 5, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    std::vector<std::string> expected;
+    for (int n = 1; n <= 12; ++n) {
+        char name[32];
+        snprintf(name, sizeof name, "cue%d.wav", n);
+        const std::string path = MakeWave(name);
+        SetKey(n, path);
+        if (n <= 11) expected.push_back(path);
+    }
+    SetCount("10");
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(20000));
+    const std::vector<std::string> played = Paths(player.Files());
+    EXPECT_EQ(played, expected) << "keys \"1\" to \"11\" should play, and \"12\" not";
+    ASSERT_GE(played.size(), 10u);
+    EXPECT_EQ(played[9], expected[9]) << "key \"10\" is the tenth file";
+}
+
+TEST_F(SoundRequestTest, APathOver255CharactersIsCutBeforeItIsLookedUp) {
+    Timings(5, 5, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    const size_t prefix = dir_.size() + 1;
+    ASSERT_LT(prefix + 10, 255u);
+    const std::string name = std::string(255 - prefix - 4, 'w') + ".wav";
+    const std::string cut = MakeWave(name);
+    ASSERT_EQ(cut.size(), 255u);
+    SetCount("1");
+    SetKey(1, cut + "extra");
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(10000));
+    const std::vector<PlayerEvent> files = player.Files();
+    ASSERT_EQ(files.size(), 1u) << "the first 255 characters name a file and should have been sent";
+    EXPECT_EQ(files[0].path, cut);
+    EXPECT_EQ(files[0].cbData, 256u);
+}
+
+TEST_F(SoundRequestTest, ACountTooLongForTheKeyTextPlaysOnlyTheKeysThatFit) {
+    Timings(0, 0, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = player.Window();
+    const std::string first = MakeWave("first.wav");
+    const std::string last = MakeWave("last.wav");
+    SetCount("99999");
+    SetKey(1, first);
+    SetKey(9999, last);
+    SetKey(10000, MakeWave("beyond.wav"));
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(120000)) << "the list never ended";
+    EXPECT_EQ(Paths(player.Files()), (std::vector<std::string>{first, last}));
+}
+
+TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
+    Timings(5, 5, kPlayerGiveUpMs);
+    FakePlayer player(kAlwaysIdle);
+    PushbackState.playerWindow = NULL;
+    const std::string cue = MakeWave("cue.wav");
+    SetCount("1");
+    SetKey(1, cue);
+
+    Start();
+    ASSERT_TRUE(WaitUntilIdle(10000));
+    EXPECT_EQ(Paths(player.Files()), (std::vector<std::string>{cue}))
+        << "the player that started after the add-on looked was not found";
+}
+
+TEST_F(SoundRequestTest, WithNoPlayerAtAllTheListIsAbandoned) {
+    PushbackState.playerWindow = DestroyedPlayerWindow();
+    ASSERT_EQ(FindWindowExA(NULL, NULL, "DrovanaSndPlay", "DROVANA Sound Play"), (HWND)NULL)
+        << "another player window exists in this wineserver";
+    SetCount("2");
+    SetKey(1, MakeWave("cue.wav"));
+
+    Start();
+    EXPECT_TRUE(WaitUntilIdle(5000)) << "soundBusy stayed set with no player to play the list";
+}
+
+TEST_F(SoundRequestTest, APlayerBusyForTooLongIsGivenUp) {
+    Timings(20, 20, 300);
+    const PlayerScript neverIdle = {0, 0, true};
+    FakePlayer player(neverIdle);
+    PushbackState.playerWindow = player.Window();
+    SetCount("1");
+    SetKey(1, MakeWave("cue.wav"));
+
+    Start();
+    EXPECT_TRUE(WaitUntilIdle(10000)) << "the thread kept waiting for a player that never finished";
+    EXPECT_TRUE(player.Files().empty());
+    EXPECT_GE(player.Queries().size(), 2u);
+}
+
+}  // namespace
