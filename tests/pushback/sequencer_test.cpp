@@ -1,0 +1,235 @@
+#include <math.h>
+
+#include "pushback/ground_distance.h"
+#include "pushback/sequencer.h"
+#include "run_fixture.h"
+
+namespace {
+
+void Tick() { SequencerTick(NULL, WM_TIMER, 0, 0); }
+
+// Latitudes north of the reference point on either side of a distance: the
+// largest one that does not exceed it and the smallest one that does.
+void StraddleDistance(double metres, double *notBeyond, double *beyond) {
+    double low = PushbackState.refLatitude, high = low + 1e-5;
+    while (nextafter(low, high) < high) {
+        const double middle = low + (high - low) / 2;
+        if (middle <= low || middle >= high) break;
+        (GroundDistance(middle, PushbackState.refLongitude) > metres ? high : low) = middle;
+    }
+    *notBeyond = low;
+    *beyond = high;
+}
+
+class Sequencer : public RunFixture {
+protected:
+    void AutomaticAt(int phase, double latitude, double headingDegrees) {
+        BeginRun(RUN_AUTO, 8);
+        PushbackState.autoPhase = phase;
+        PushbackState.refLatitude = 0.2;
+        PushbackState.refLongitude = 0.3;
+        SimSnapshot.latitude = latitude;
+        SimSnapshot.longitude = 0.3;
+        SimSnapshot.heading = RadiansFor(headingDegrees);
+    }
+};
+
+TEST_F(Sequencer, DefaultRunStartsAtTheEighthTickAndEndsSixTicksAfterThePushback) {
+    BeginRun(RUN_MANUAL, 0);
+    const UINT_PTR timer = PushbackState.sequenceTimer;
+    for (int tick = 1; tick <= 7; ++tick) Tick();
+    EXPECT_EQ(7, PushbackState.sequenceStep);
+    EXPECT_EQ("", KeysAfter(0)) << "nothing is sent before the start step";
+    Tick();
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(8, PushbackState.sequenceStep);
+
+    for (int tick = 0; tick < 5; ++tick) Tick();
+    EXPECT_EQ(8, PushbackState.sequenceStep) << "a manual run waits for the user";
+    EXPECT_TRUE(fake_simconnect::Texts().empty());
+
+    PushbackState.pushActive = 0;  // the user's Shift+P
+    PushbackState.pushMode = PUSH_NONE;
+    for (int tick = 0; tick < 5; ++tick) Tick();
+    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ("Good luck !", LastText());
+    Tick();
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    EXPECT_EQ(0u, PushbackState.sequenceTimer);
+    EXPECT_FALSE(KillTimer(NULL, timer)) << "step 13 left its timer running";
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+    Tick();
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    EXPECT_EQ("", KeysAfter(0));
+}
+
+TEST_F(Sequencer, TurnStartsOnlyBeyondThePushDistance) {
+    AutomaticAt(PHASE_PUSH_OUT, 0.0, 90.0);
+    PushbackState.refLatitude = PushbackState.refLongitude = SimSnapshot.longitude = 0.0;  // exactly 0 m
+    PushbackState.pushDistance = 0;
+    Tick();
+    EXPECT_EQ("Distance = 0", LastText());
+    EXPECT_EQ("", KeysAfter(0)) << "an equal distance must not turn";
+
+    AutomaticAt(PHASE_PUSH_OUT, 0.2, 90.0);
+    double notBeyond, beyond;
+    PushbackState.pushDistance = 3;
+    StraddleDistance(3.0, &notBeyond, &beyond);
+    SimSnapshot.latitude = notBeyond;
+    Tick();
+    EXPECT_EQ("", KeysAfter(0));
+    SimSnapshot.latitude = beyond;
+    Tick();
+    EXPECT_EQ(std::string(kRestartKeys) + " +1 -1", KeysAfter(9));
+    EXPECT_EQ(PUSH_LEFT, PushbackState.pushMode);
+    EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase) << "the turn phase waits for the key to come back";
+    Tick();
+    EXPECT_EQ(std::string(kRestartKeys) + " +1 -1", KeysAfter(9)) << "an unseen turn key is sent again";
+}
+
+TEST_F(Sequencer, TurnEndsWithinOneDegreeOfTheTarget) {
+    AutomaticAt(PHASE_TURNING, 0.2001, 90.0);
+    PushbackState.targetHeading = 91.0;
+    Tick();
+    EXPECT_EQ("Heading = 90", LastText());
+    EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase) << "exactly 1.0 degree must not end the turn";
+    SimSnapshot.heading = RadiansFor(90.5);
+    Tick();
+    EXPECT_EQ("Heading = 91", LastText());
+    EXPECT_EQ(PHASE_ROLL_OUT, PushbackState.autoPhase);
+    EXPECT_EQ(0.2001, PushbackState.refLatitude) << "the roll-out is measured from where the turn ended";
+    EXPECT_EQ(kRestartKeys, KeysAfter(7));
+}
+
+TEST_F(Sequencer, TargetOf360IsMetFromBothSidesOfNorth) {
+    for (double heading : {359.5, 0.5, 0.0}) {
+        AutomaticAt(PHASE_TURNING, 0.2, heading);
+        PushbackState.targetHeading = 360.0;
+        Tick();
+        EXPECT_EQ(PHASE_ROLL_OUT, PushbackState.autoPhase) << "heading " << heading;
+        KeysAfter(7);
+    }
+    AutomaticAt(PHASE_TURNING, 0.2, 358.9);
+    PushbackState.targetHeading = 360.0;
+    Tick();
+    EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase);
+}
+
+TEST_F(Sequencer, RollOutStopsOnlyBeyondFiveMetres) {
+    AutomaticAt(PHASE_ROLL_OUT, 0.2, 0.0);
+    double notBeyond, beyond;
+    StraddleDistance(5.0, &notBeyond, &beyond);
+    SimSnapshot.latitude = notBeyond;
+    Tick();
+    EXPECT_EQ(8, PushbackState.sequenceStep);
+    EXPECT_EQ("", KeysAfter(0));
+    SimSnapshot.latitude = beyond;
+    Tick();
+    EXPECT_EQ("Distance = 5", LastText());
+    EXPECT_EQ(9, PushbackState.sequenceStep);
+    EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
+    EXPECT_EQ(1, PushbackState.pushActive);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+}
+
+TEST_F(Sequencer, PushbackEndedByTheUserLeavesStepEight) {
+    AutomaticAt(PHASE_TURNING, 0.2, 10.0);
+    PushbackState.pushActive = 0;
+    Tick();
+    EXPECT_EQ(9, PushbackState.sequenceStep);
+    EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
+    EXPECT_TRUE(fake_simconnect::Texts().empty());
+}
+
+TEST_F(Sequencer, SoundCueHoldsTheNextTick) {
+    BeginRun(RUN_MANUAL, 0);
+    PushbackState.soundOn = 1;
+    PushbackState.soundBusy = 1;
+    Tick();
+    EXPECT_EQ(0, PushbackState.sequenceStep);
+    PushbackState.soundBusy = 0;
+    Tick();
+    EXPECT_EQ(1, PushbackState.sequenceStep);
+    EXPECT_STREQ("Sound0", PushbackState.soundSection);
+
+    PumpUntil([] { return PushbackState.soundBusy == 0; });
+    PushbackState.soundOn = 0;
+    PushbackState.soundBusy = 1;  // a busy flag means nothing with cues off
+    Tick();
+    EXPECT_EQ(2, PushbackState.sequenceStep);
+    PushbackState.soundBusy = 0;
+}
+
+TEST_F(Sequencer, SetBrakeBeforeThePushbackWaitsForTheBrake) {
+    config_.Set("Parking", "Check1", "1");
+    config_.Use();
+    BeginRun(RUN_MANUAL, 1);
+    Tick();
+    EXPECT_EQ("Set Parking Brake!", LastText());
+    for (int tick = 0; tick < 3; ++tick) Tick();
+    EXPECT_EQ(2, PushbackState.sequenceStep);
+    SimSnapshot.parkingBrake = 1.0;
+    Tick();
+    EXPECT_EQ(3, PushbackState.sequenceStep);
+
+    fake_simconnect::Reset();
+    PushbackState.sequenceStep = 1;
+    Tick();
+    Tick();
+    EXPECT_EQ(3, PushbackState.sequenceStep) << "a brake already set passes at once";
+    EXPECT_TRUE(fake_simconnect::Texts().empty());
+}
+
+TEST_F(Sequencer, ReleaseBeforeThePushbackPassesWhenAlreadyReleased) {
+    config_.Set("Parking", "Check2", "1");
+    BeginRun(RUN_MANUAL, 5);
+    Tick();
+    Tick();
+    EXPECT_EQ(7, PushbackState.sequenceStep);
+    EXPECT_TRUE(fake_simconnect::Texts().empty());
+}
+
+TEST_F(Sequencer, EngineCheckBeforeThePushbackHoldsStepThree) {
+    BeginRun(RUN_MANUAL, 3);
+    PushbackState.engineCheckMode = 1;
+    PushbackState.engineCount = 1;
+    Tick();
+    Tick();
+    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ("Start Engine No.  1", LastText());
+    SimSnapshot.combustion1 = 1.0;
+    Tick();
+    EXPECT_EQ(4, PushbackState.sequenceStep);
+}
+
+TEST_F(Sequencer, BrakeReleasedDuringTheClosingEngineCheckHoldsIt) {
+    config_.Set("Parking", "Check3", "1");
+    BeginRun(RUN_AUTO, 11);
+    PushbackState.engineCheckMode = 3;
+    PushbackState.engineCount = 1;
+    SimSnapshot.parkingBrake = 1.0;
+    Tick();
+    EXPECT_EQ("Start Engine No.  1", LastText());
+    SimSnapshot.parkingBrake = 0.0;
+    SimSnapshot.combustion1 = 1.0;
+    const size_t shown = fake_simconnect::Texts().size();
+    Tick();
+    EXPECT_EQ(11, PushbackState.sequenceStep);
+    EXPECT_EQ(shown, fake_simconnect::Texts().size());
+    SimSnapshot.parkingBrake = 1.0;
+    Tick();
+    EXPECT_EQ(12, PushbackState.sequenceStep);
+}
+
+TEST_F(Sequencer, EngineCheckDuringThePushbackNeverMovesTheStep) {
+    BeginRun(RUN_MANUAL, 8);
+    PushbackState.engineCheckMode = 2;
+    PushbackState.engineCount = 1;
+    Tick();
+    EXPECT_EQ("Start Engine No.  1", LastText());
+    SimSnapshot.combustion1 = 1.0;
+    for (int tick = 0; tick < 3; ++tick) Tick();
+    EXPECT_EQ(8, PushbackState.sequenceStep);
+}
+
+}  // namespace

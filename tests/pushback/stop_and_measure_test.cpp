@@ -1,0 +1,144 @@
+#include <stdio.h>
+
+#include "core/identifiers.h"
+#include "pushback/measurement.h"
+#include "pushback/menu_commands.h"
+#include "pushback/sequencer.h"
+#include "run_fixture.h"
+
+namespace {
+
+void Pick(DWORD id) {
+    SIMCONNECT_RECV_EVENT event = {};
+    event.dwID = SIMCONNECT_RECV_ID_EVENT;
+    event.uEventID = id;
+    OnSimEvent(&event);
+}
+
+using Stop = RunFixture;
+
+TEST_F(Stop, ManualRunEndsAtOnceAndStopsThePushback) {
+    BeginRun(RUN_MANUAL, 8);
+    const UINT_PTR timer = PushbackState.sequenceTimer;
+    Pick(MENU_STOP);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+    EXPECT_EQ(0, PushbackState.pushActive);
+    EXPECT_EQ(0u, PushbackState.sequenceTimer);
+    EXPECT_FALSE(KillTimer(NULL, timer)) << "STOP left the sequencer timer running";
+}
+
+TEST_F(Stop, BeforeTheStartStepOnlyEndsTheRun) {
+    BeginRun(RUN_MANUAL, 3);
+    Pick(MENU_STOP);
+    EXPECT_EQ("", KeysAfter(0)) << "a toggle here would start a pushback nobody steers";
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    EXPECT_EQ(0u, PushbackState.sequenceTimer);
+
+    BeginRun(RUN_AUTO, 7);
+    Pick(MENU_STOP);
+    EXPECT_EQ("", KeysAfter(0));
+    EXPECT_EQ(13, PushbackState.sequenceStep);
+}
+
+TEST_F(Stop, AutomaticRunStopsThePushbackAndEndsThroughStep13) {
+    BeginRun(RUN_AUTO, 8);
+    PushbackState.autoPhase = PHASE_TURNING;
+    Pick(MENU_STOP);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
+    SequencerTick(NULL, WM_TIMER, 0, 0);
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+    EXPECT_TRUE(fake_simconnect::Texts().empty()) << "the closing checklist is skipped";
+}
+
+TEST_F(Stop, AfterTheRollOutOnlyEndsTheRun) {
+    BeginRun(RUN_AUTO, 10);
+    Pick(MENU_STOP);
+    EXPECT_EQ("", KeysAfter(0)) << "the roll-out already stopped the pushback";
+    EXPECT_EQ(13, PushbackState.sequenceStep);
+}
+
+TEST_F(Stop, EndsTheUsersOwnPushback) {
+    PushbackState.pushMode = PUSH_STRAIGHT;
+    PushbackState.pushActive = 1;
+    Pick(MENU_STOP);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+    Pick(MENU_STOP);
+    EXPECT_EQ("", KeysAfter(0));
+}
+
+TEST_F(Stop, TurnCommandsSendTheirKeyEvenInAnAutomaticRun) {
+    BeginRun(RUN_AUTO, 8);
+    Pick(MENU_TURN_RIGHT);
+    EXPECT_EQ(PUSH_RIGHT, PushbackState.pushMode);
+    EXPECT_EQ("+2 -2", KeysAfter(2));
+    Pick(MENU_TURN_LEFT);
+    EXPECT_EQ(PUSH_LEFT, PushbackState.pushMode);
+    EXPECT_EQ("+1 -1", KeysAfter(2));
+}
+
+class Measurement : public RunFixture {
+protected:
+    static void Sample(double headingDegrees, double latitude) {
+        SimSnapshot.heading = RadiansFor(headingDegrees);
+        SimSnapshot.latitude = latitude;
+        MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+    }
+};
+
+TEST_F(Measurement, OffTheGroundNothingStarts) {
+    SimSnapshot.onGround = 0.0;
+    Pick(MENU_CORRECT);
+    EXPECT_EQ(std::vector<std::string>{"Check On Ground ! "}, fake_simconnect::Texts());
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_EQ("", KeysAfter(0));
+}
+
+TEST_F(Measurement, StartsThePushbackWithTheTurnKeyOnce) {
+    SimSnapshot.latitude = 0.4;
+    SimSnapshot.heading = RadiansFor(180.0);
+    Pick(MENU_CORRECT);
+    EXPECT_EQ(std::string(kToggleKeys) + " +1 -1", KeysAfter(7));
+    EXPECT_NE(0u, PushbackState.measureTimer);
+    EXPECT_EQ(0.4, PushbackState.refLatitude);
+    EXPECT_EQ(180.0, PushbackState.targetHeading);
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+    Pick(MENU_CORRECT);
+    const std::vector<std::string> expected = {"Liner", "Now measuring ! "};
+    EXPECT_EQ(expected, fake_simconnect::Texts());
+    EXPECT_EQ("", KeysAfter(0)) << "the second pick must not disturb the first";
+}
+
+TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
+    SimSnapshot.heading = RadiansFor(359.5);
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    Sample(0.3, 0.00001);  // 0.8 degrees away across north
+    EXPECT_EQ(RUN_MEASURING, PushbackState.runKind);
+    EXPECT_NE(0u, PushbackState.measureTimer);
+    Sample(358.5, 0.0000015);
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    char expected[64];
+    snprintf(expected, sizeof expected, "%f", GroundDistance(0.0000015, 0.0));
+    EXPECT_EQ(expected, config_.Get("PLANE_CORRECT", "Liner"));
+    EXPECT_EQ(std::string("Request mesurement ! Your aircraft is Liner Distance = ") + expected, LastText());
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+}
+
+TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
+    memset(PushbackState.aircraftKey, 'K', sizeof PushbackState.aircraftKey - 1);
+    SimSnapshot.heading = RadiansFor(10.0);
+    PushbackState.targetHeading = 10.0;
+    MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+    EXPECT_EQ(255u, LastText().size());
+    EXPECT_EQ(256u, fake_simconnect::CallsOf("SimConnect_Text").back().size);
+}
+
+}  // namespace
