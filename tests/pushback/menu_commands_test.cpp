@@ -127,16 +127,6 @@ TEST_F(MenuCommands, TurnCommandsNeedAPushback) {
     EXPECT_TRUE(fake_simconnect::Calls().empty());
 }
 
-TEST_F(MenuCommands, SettingAsksForDialogMode) {
-    Pick(MENU_SETTING);
-    const std::vector<FakeCall> calls = fake_simconnect::Calls();
-    ASSERT_EQ(2u, calls.size());
-    EXPECT_EQ("SimConnect_SetSystemState", calls[0].function);
-    EXPECT_EQ("\"DialogMode\",1,0,NULL", calls[0].args);
-    EXPECT_EQ("SimConnect_RequestSystemState", calls[1].function);
-    EXPECT_EQ("7,\"DialogMode\"", calls[1].args);
-}
-
 TEST_F(MenuCommands, AStartWhileTheLastRunStillTicksLeavesOneTimer) {
     // The user's own Shift+P ended the last pushback; its closing steps run.
     Pick(MENU_PUSHBACK);

@@ -113,16 +113,6 @@ TEST_F(Prompts, CompletionCueOncePerRunDuringThePushback) {
     EXPECT_EQ(8, PushbackState.sequenceStep) << "advance 0 never moves the step";
 }
 
-TEST_F(Prompts, EngineIndexOutsideOneToFourNeverRuns) {
-    SimSnapshot.combustion1 = SimSnapshot.combustion2 = SimSnapshot.combustion3 = SimSnapshot.combustion4 = 1.0;
-    for (int index : {0, 5, -1}) {
-        PushbackState.engineIndex = index;
-        EXPECT_EQ(0, IsEngineRunning()) << index;
-    }
-    PushbackState.engineIndex = 4;
-    EXPECT_EQ(1, IsEngineRunning());
-}
-
 TEST_F(Prompts, HalfSetBrakeCountsAsReleased) {
     SimSnapshot.parkingBrake = 0.5;
     EXPECT_EQ(0, WaitForBrake(BRAKE_SET_BEFORE, 0));
