@@ -1,0 +1,388 @@
+// DrovanaSim: the stand-in for the flight simulator. It runs from the
+// simulated installation folder, loads DrovanaX.dll from there (which binds the
+// stand-in SimConnect.dll through the side-by-side assembly folder), drives
+// visual frames at about 60 per second, plays a scenario and writes the trace.
+//   DrovanaSim.exe --scenario FILE --trace FILE
+// Exit codes: 0 done, 1 bad arguments or scenario, 2 an `until` timed out,
+// 3 the add-on or the stand-in SimConnect could not be loaded.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "../simconnect/standin.h"
+#include "ground_model.h"
+#include "scenario.h"
+#include "sim_window.h"
+#include "trace.h"
+#include "user_keys.h"
+
+namespace {
+
+const double kFrameSeconds = 1.0 / 60.0;
+const double kStateTraceSeconds = 0.25;
+const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
+
+struct StandInLink {
+    HMODULE module = NULL;
+    StandInAttachFn attach = nullptr;
+    StandInFailOpenFn failOpen = nullptr;
+    StandInSetAircraftPathFn setAircraftPath = nullptr;
+    StandInSendSimStartFn sendSimStart = nullptr;
+    StandInPickMenuFn pickMenu = nullptr;
+    StandInPumpFn pump = nullptr;
+    StandInDialogModeFn dialogMode = nullptr;
+};
+
+std::string installFolder;  // with its trailing backslash
+CRITICAL_SECTION textLock;
+std::vector<std::string> shownTexts;
+
+void OnTextShown(const char *text) {
+    EnterCriticalSection(&textLock);
+    shownTexts.push_back(text);
+    LeaveCriticalSection(&textLock);
+}
+
+std::string AircraftFilePath(const std::string &name) {
+    return installFolder + "SimObjects\\Airplanes\\" + name + "\\" + name + ".air";
+}
+
+// The simulator's aircraft folders exist before it reports one.
+void EnsureAircraftFile(const std::string &name) {
+    std::string folder = installFolder + "SimObjects";
+    CreateDirectoryA(folder.c_str(), NULL);
+    folder += "\\Airplanes";
+    CreateDirectoryA(folder.c_str(), NULL);
+    folder += "\\" + name;
+    CreateDirectoryA(folder.c_str(), NULL);
+    HANDLE file = CreateFileA(AircraftFilePath(name).c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+void WriteSetupPath(const Scenario &scenario) {
+    HKEY key = NULL;
+    JsonLine record = Record("registry");
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS) {
+        record.Bool("ok", false);
+        Emit(record);
+        return;
+    }
+    if (scenario.setupPathNone) {
+        RegDeleteValueA(key, "SetupPath");
+        record.Null("SetupPath");
+    } else {
+        const std::string value = scenario.setupPathGiven ? scenario.setupPath : installFolder;
+        RegSetValueExA(key, "SetupPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+        record.Str("SetupPath", value.c_str());
+    }
+    RegCloseKey(key);
+    record.Bool("ok", true);
+    Emit(record);
+}
+
+void WriteConfig(const Scenario &scenario) {
+    const std::string path = installFolder + "Drovana.cfg";
+    for (const ConfigEntry &e : scenario.config) {
+        WritePrivateProfileStringA(e.section.c_str(), e.key.c_str(), e.value.c_str(), path.c_str());
+        JsonLine record = Record("config");
+        record.Str("section", e.section.c_str()).Str("key", e.key.c_str()).Str("value", e.value.c_str());
+        Emit(record);
+    }
+}
+
+template <typename T>
+bool Resolve(HMODULE module, const char *name, T *function) {
+    *function = reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    return *function != nullptr;
+}
+
+bool LinkStandIn(HMODULE module, StandInLink *link) {
+    link->module = module;
+    return Resolve(module, "StandIn_Attach", &link->attach) && Resolve(module, "StandIn_FailOpen", &link->failOpen) &&
+           Resolve(module, "StandIn_SetAircraftPath", &link->setAircraftPath) &&
+           Resolve(module, "StandIn_SendSimStart", &link->sendSimStart) &&
+           Resolve(module, "StandIn_PickMenu", &link->pickMenu) && Resolve(module, "StandIn_Pump", &link->pump) &&
+           Resolve(module, "StandIn_DialogMode", &link->dialogMode);
+}
+
+std::string ModulePath(HMODULE module) {
+    char path[MAX_PATH] = "";
+    if (module != NULL) GetModuleFileNameA(module, path, sizeof path);
+    return path;
+}
+
+class HostActions : public ScenarioActions {
+public:
+    HostActions(GroundModel &model, StandInLink &link, HWND window) : model_(model), link_(link), window_(window) {}
+
+    bool Perform(const std::string &action, const std::string &argument) override {
+        if (action == "menu") return link_.pickMenu(argument.c_str()) >= 0;
+        if (action == "key") return QueueUserKeys(argument.c_str());
+        if (action == "inject") return SendKeyBurst(window_, argument.c_str());
+        if (action == "simstart") {
+            link_.sendSimStart();
+            return true;
+        }
+        if (action == "aircraft") {
+            if (argument.empty()) return false;
+            model_.LoadAircraft(argument.c_str());
+            EnsureAircraftFile(argument);
+            link_.setAircraftPath(AircraftFilePath(argument).c_str(), 1);
+            return true;
+        }
+        if (action == "set") return Set(argument);
+        return false;
+    }
+
+    size_t TextCount() override {
+        EnterCriticalSection(&textLock);
+        const size_t count = shownTexts.size();
+        LeaveCriticalSection(&textLock);
+        return count;
+    }
+    std::string TextAt(size_t index) override {
+        EnterCriticalSection(&textLock);
+        std::string text = index < shownTexts.size() ? shownTexts[index] : std::string();
+        LeaveCriticalSection(&textLock);
+        return text;
+    }
+    std::string PushbackState() override { return GroundModel::ModeName(model_.Mode()); }
+
+private:
+    bool Set(const std::string &argument) {
+        char what[32] = "";
+        double a = 0.0, b = 0.0;
+        char extra[8] = "";
+        const int n = sscanf(argument.c_str(), "%31s %lf %lf %7s", what, &a, &b, extra);
+        const std::string w = what;
+        if (w == "onground" && n == 2) {
+            model_.SetOnGround(a != 0.0);
+            return true;
+        }
+        if (w == "brake" && n == 2) {
+            model_.SetBrake(a);
+            return true;
+        }
+        if (w == "heading" && n == 2) {
+            model_.SetHeading(a);
+            return true;
+        }
+        if (w == "engine" && n == 3 && a >= 1 && a <= 4) {
+            model_.SetEngine(static_cast<int>(a), b != 0.0);
+            return true;
+        }
+        if (w == "position" && n == 3) {
+            model_.SetPosition(a, b);
+            return true;
+        }
+        return false;
+    }
+
+    GroundModel &model_;
+    StandInLink &link_;
+    HWND window_;
+};
+
+void PumpWindowMessages() {
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Lets queued messages (the add-on's WM_DESTROY to the player, timers) run
+// for a while without frames.
+void DrainMessages(double seconds) {
+    const double until = RunSeconds() + seconds;
+    while (RunSeconds() < until) {
+        PumpWindowMessages();
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// The player is the add-on's to end (it posts WM_DESTROY when the simulator's
+// window goes); the trace says whether it did, and a player left behind is
+// ended here so that it does not outlive the run.
+void CheckPlayerLeftBehind() {
+    HWND player = FindWindowA("DrovanaSndPlay", "DROVANA Sound Play");
+    for (int i = 0; i < 50 && player != NULL; ++i) {
+        DrainMessages(0.02);
+        player = FindWindowA("DrovanaSndPlay", "DROVANA Sound Play");
+    }
+    JsonLine record = Record("player");
+    record.Bool("window_after_exit", player != NULL);
+    Emit(record);
+    if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
+}
+
+int Usage() {
+    fprintf(stderr, "usage: DrovanaSim.exe --scenario FILE --trace FILE\n");
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const char *scenarioPath = nullptr;
+    const char *tracePath = nullptr;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!strcmp(argv[i], "--scenario"))
+            scenarioPath = argv[i + 1];
+        else if (!strcmp(argv[i], "--trace"))
+            tracePath = argv[i + 1];
+        else
+            return Usage();
+    }
+    if (scenarioPath == nullptr || tracePath == nullptr || argc % 2 != 1) return Usage();
+
+    InitializeCriticalSection(&textLock);
+    StartRunClock();
+    if (!OpenTrace(tracePath)) {
+        fprintf(stderr, "DrovanaSim: cannot write the trace %s\n", tracePath);
+        return 1;
+    }
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof folder, folder);
+    installFolder = folder;
+    if (installFolder.empty() || installFolder.back() != '\\') installFolder += '\\';
+
+    Scenario scenario;
+    std::string error;
+    const bool parsed = ParseScenario(scenarioPath, &scenario, &error);
+    {
+        JsonLine record = Record("run");
+        record.Str("scenario", scenarioPath).Str("folder", installFolder.c_str()).Bool("parsed", parsed);
+        if (!parsed) record.Str("error", error.c_str());
+        record.Str("aircraft", scenario.aircraft.c_str()).Bool("addon", scenario.loadAddon);
+        record.Bool("open_fails", scenario.failOpen);
+        Emit(record);
+    }
+    if (!parsed) {
+        fprintf(stderr, "DrovanaSim: %s: %s\n", scenarioPath, error.c_str());
+        CloseTrace();
+        return 1;
+    }
+
+    GroundModel model;
+    model.LoadAircraft(scenario.aircraft.c_str());
+    EnsureAircraftFile(scenario.aircraft);
+    WriteConfig(scenario);
+    WriteSetupPath(scenario);
+
+    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model);
+    if (window == NULL) {
+        fprintf(stderr, "DrovanaSim: cannot create the FS98MAIN window\n");
+        CloseTrace();
+        return 3;
+    }
+
+    // The add-on first, as the simulator loads it: its manifest binds
+    // SimConnect.dll to the assembly folder beside this program. Loading that
+    // same file by its full path then yields the module the add-on uses.
+    HMODULE addon = NULL;
+    const std::string addonPath = installFolder + "DrovanaX.dll";
+    const std::string standInPath = installFolder + "Microsoft.FlightSimulator.SimConnect\\SimConnect.dll";
+    if (scenario.loadAddon) {
+        addon = LoadLibraryA(addonPath.c_str());
+        JsonLine record = Record("load");
+        record.Str("module", addonPath.c_str()).Bool("ok", addon != NULL);
+        if (addon == NULL) record.Int("error", GetLastError());
+        Emit(record);
+        if (addon == NULL) {
+            fprintf(stderr, "DrovanaSim: cannot load %s (error %lu)\n", addonPath.c_str(), GetLastError());
+            CloseTrace();
+            return 3;
+        }
+    }
+    HMODULE boundByAddon = GetModuleHandleA("SimConnect.dll");
+    StandInLink link;
+    HMODULE standIn = LoadLibraryA(standInPath.c_str());
+    {
+        JsonLine record = Record("load");
+        record.Str("module", standInPath.c_str()).Bool("ok", standIn != NULL);
+        record.Str("bound_by_addon", ModulePath(boundByAddon).c_str());
+        record.Bool("same_module", boundByAddon == standIn);
+        Emit(record);
+    }
+    if (standIn == NULL || !LinkStandIn(standIn, &link)) {
+        fprintf(stderr, "DrovanaSim: cannot load the stand-in %s\n", standInPath.c_str());
+        CloseTrace();
+        return 3;
+    }
+
+    StandInHost host;
+    host.writeTrace = WriteTraceLine;
+    host.printLine = PrintConsoleLine;
+    host.now = RunSeconds;
+    host.textShown = OnTextShown;
+    link.attach(&host);
+    link.failOpen(scenario.failOpen ? 1 : 0);
+    link.setAircraftPath(AircraftFilePath(scenario.aircraft).c_str(), 0);
+
+    typedef int(__stdcall * StartFn)();
+    typedef void(__stdcall * StopFn)();
+    StartFn dllStart = nullptr;
+    StopFn dllStop = nullptr;
+    if (addon != NULL) {
+        Resolve(addon, "DLLStart", &dllStart);
+        Resolve(addon, "DLLStop", &dllStop);
+        JsonLine record = Record("dllstart");
+        record.Bool("found", dllStart != nullptr);
+        if (dllStart != nullptr) record.Int("result", dllStart());
+        Emit(record);
+    }
+
+    HostActions actions(model, link, window);
+    ScenarioRunner runner(scenario);
+    ScenarioRunner::Status status = ScenarioRunner::RUNNING;
+    double lastFrame = RunSeconds();
+    double nextFrame = lastFrame;
+    double nextState = lastFrame;
+    while (status == ScenarioRunner::RUNNING) {
+        PumpWindowMessages();
+        const double now = RunSeconds();
+        if (now < nextFrame) {
+            const DWORD wait = static_cast<DWORD>((nextFrame - now) * 1000.0) + 1;
+            MsgWaitForMultipleObjects(0, NULL, FALSE, wait, QS_ALLINPUT);
+            continue;
+        }
+        // A stalled frame (the add-on blocking the main thread) is not made up for.
+        nextFrame = now - nextFrame > 0.1 ? now + kFrameSeconds : nextFrame + kFrameSeconds;
+        status = runner.Step(now, actions);
+        StepUserKeys(window);
+        const double step = now - lastFrame;
+        model.Step(step < 0.1 ? step : 0.1);
+        lastFrame = now;
+        const StandInAircraft aircraft = model.Snapshot();
+        link.pump(&aircraft);
+        if (now >= nextState) {
+            model.TraceState(link.dialogMode());
+            nextState = now + kStateTraceSeconds;
+        }
+    }
+    model.TraceState(link.dialogMode());
+
+    if (dllStop != nullptr) {
+        dllStop();
+        JsonLine record = Record("dllstop");
+        Emit(record);
+    }
+    DestroyWindow(window);
+    DrainMessages(0.2);
+    CheckPlayerLeftBehind();
+
+    const int code = status == ScenarioRunner::TIMED_OUT ? 2 : 0;
+    JsonLine record = Record("exit");
+    record.Int("code", code);
+    Emit(record);
+    CloseTrace();
+    return code;
+}

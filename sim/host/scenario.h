@@ -1,0 +1,69 @@
+// A scenario: one command a line (sim/README.md has the syntax). Setup
+// commands apply before the add-on starts; the timed ones run in file order,
+// each `at T` T seconds after the anchor, which is the start of the run or
+// the moment the last `until` was met.
+#ifndef DROVANA_SIM_SCENARIO_H
+#define DROVANA_SIM_SCENARIO_H
+
+#include <string>
+#include <vector>
+
+struct ConfigEntry {
+    std::string section, key, value;
+};
+
+struct ScenarioCommand {
+    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, END };
+    Kind kind;
+    int line;
+    std::string source;  // the line as written
+    double time;         // AT, END: seconds after the anchor
+    double timeout;      // UNTIL_*: seconds
+    std::string action;  // AT: first word after T ("menu", "set", "key", ...)
+    std::string argument;  // AT: the rest; UNTIL_TEXT: the text; UNTIL_PUSHBACK: the state
+};
+
+struct Scenario {
+    std::string aircraft = "Liner";
+    std::vector<ConfigEntry> config;
+    bool failOpen = false;
+    bool loadAddon = true;
+    bool setupPathGiven = false;
+    bool setupPathNone = false;
+    std::string setupPath;
+    std::vector<ScenarioCommand> commands;
+};
+
+// False with a message naming the line when the file cannot be used.
+bool ParseScenario(const char *path, Scenario *scenario, std::string *error);
+
+// What the timed commands do to the simulator; implemented by the host.
+class ScenarioActions {
+public:
+    virtual ~ScenarioActions() {}
+    // False when the command's argument is not understood or has no target.
+    virtual bool Perform(const std::string &action, const std::string &argument) = 0;
+    // Texts shown since the run started, in order.
+    virtual size_t TextCount() = 0;
+    virtual std::string TextAt(size_t index) = 0;
+    virtual std::string PushbackState() = 0;
+};
+
+class ScenarioRunner {
+public:
+    enum Status { RUNNING, FINISHED, TIMED_OUT, FAILED };
+    explicit ScenarioRunner(const Scenario &scenario) : scenario_(scenario) {}
+    // Runs whatever is due at run time `now`; called once a frame.
+    Status Step(double now, ScenarioActions &actions);
+
+private:
+    const Scenario &scenario_;
+    size_t next_ = 0;
+    double anchor_ = 0.0;
+    bool waiting_ = false;    // an until is current
+    double waitStart_ = 0.0;
+    size_t textMark_ = 0;     // texts before this index do not meet the until
+    double lastDone_ = 0.0;
+};
+
+#endif
