@@ -55,7 +55,7 @@ class RunResult:
 
 def wine_env(build):
     env = dict(os.environ)
-    env.setdefault("WINEPREFIX", str(Path(build) / "wine" / "prefix"))
+    env.setdefault("WINEPREFIX", str(Path(build).resolve() / "wine" / "prefix"))
     env.setdefault("WINEARCH", "win32")
     env.setdefault("WINEDEBUG", "-all")
     return env

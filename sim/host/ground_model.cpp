@@ -90,6 +90,7 @@ void GroundModel::Start(const char *cause) {
     mode_ = PUSHBACK_STRAIGHT;
     turning_ = false;
     delayLeft_ = 0.0;
+    sinceTurnKey_ = 0.0;
     Change("started", cause);
 }
 

@@ -1,6 +1,7 @@
 #include "user_keys.h"
 
 #include <ctype.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <deque>
@@ -51,20 +52,30 @@ void Send(HWND window, const KeyEvent &event) {
 
 }  // namespace
 
-bool QueueUserKeys(const char *keys) {
-    bool shift;
-    WORD vk;
-    if (!ParseKeys(keys, &shift, &vk)) return false;
-    Expand(shift, vk, pending);
+// One or more combinations separated by blanks, "Shift+P Shift+P".
+bool ExpandAll(const char *keys, std::deque<KeyEvent> &out) {
+    std::deque<KeyEvent> events;
+    char combination[16];
+    int used = 0;
+    int count = 0;
+    while (sscanf(keys, " %15s%n", combination, &used) == 1) {
+        bool shift;
+        WORD vk;
+        if (!ParseKeys(combination, &shift, &vk)) return false;
+        Expand(shift, vk, events);
+        keys += used;
+        ++count;
+    }
+    if (count == 0) return false;
+    out.insert(out.end(), events.begin(), events.end());
     return true;
 }
 
+bool QueueUserKeys(const char *keys) { return ExpandAll(keys, pending); }
+
 bool SendKeyBurst(HWND window, const char *keys) {
-    bool shift;
-    WORD vk;
-    if (!ParseKeys(keys, &shift, &vk)) return false;
     std::deque<KeyEvent> burst;
-    Expand(shift, vk, burst);
+    if (!ExpandAll(keys, burst)) return false;
     for (const KeyEvent &event : burst) Send(window, event);
     return true;
 }
