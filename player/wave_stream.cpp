@@ -55,8 +55,7 @@ HRESULT CWaveStream::ReadHeader() {
     if (riffChunk.ckid != kRiff || riffChunk.fccType != kWave) return E_FAIL;
 
     MMCKINFO fmtChunk = {};
-    fmtChunk.ckid = kFmt;
-    if (mmioDescend(file, &fmtChunk, &riffChunk, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return E_FAIL;
+    if (FAILED(FindSubChunk(kFmt, &fmtChunk))) return E_FAIL;
     if (fmtChunk.cksize < static_cast<DWORD>(kPcmFormatBytes)) return E_FAIL;
 
     PCMWAVEFORMAT pcm;
@@ -98,9 +97,28 @@ HRESULT CWaveStream::SeekToData() {
     if (mmioSeek(file, static_cast<LONG>(riffChunk.dwDataOffset + sizeof(FOURCC)), SEEK_SET) == -1) {
         return E_FAIL;
     }
-    dataChunk.ckid = kData;
-    if (mmioDescend(file, &dataChunk, &riffChunk, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return E_FAIL;
-    return S_OK;
+    return FindSubChunk(kData, &dataChunk);
+}
+
+// Walks the RIFF chunk's sub-chunks from the current position to the one with
+// this identifier, leaving the position at its first data byte. The walk is
+// ours rather than MMIO_FINDCHUNK's: a chunk size near 0xFFFFFFFF wraps
+// multimedia I/O's 32-bit arithmetic back onto the same chunk, and its search
+// then never ends. Here every step must move forward inside the RIFF chunk.
+HRESULT CWaveStream::FindSubChunk(FOURCC id, MMCKINFO* chunk) {
+    const ULONGLONG riffEnd = static_cast<ULONGLONG>(riffChunk.dwDataOffset) + riffChunk.cksize;
+    for (;;) {
+        MMCKINFO candidate = {};
+        if (mmioDescend(file, &candidate, &riffChunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
+        if (candidate.ckid == id) {
+            if (mmioSeek(file, static_cast<LONG>(candidate.dwDataOffset), SEEK_SET) == -1) return E_FAIL;
+            *chunk = candidate;
+            return S_OK;
+        }
+        const ULONGLONG next = static_cast<ULONGLONG>(candidate.dwDataOffset) + candidate.cksize + (candidate.cksize & 1);
+        if (next > riffEnd || next > 0x7FFFFFFF) return E_FAIL;
+        if (mmioSeek(file, static_cast<LONG>(next), SEEK_SET) == -1) return E_FAIL;
+    }
 }
 
 HRESULT CWaveStream::ReadData(BYTE* destination, DWORD count, DWORD* bytesRead) {

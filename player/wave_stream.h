@@ -29,6 +29,7 @@ public:
 
 private:
     HRESULT ReadHeader();
+    HRESULT FindSubChunk(FOURCC id, MMCKINFO* chunk);
     void FreeFormat();
 
     WAVEFORMATEX* format;
