@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Plays one WAVE file through Kestrola the way the add-on does: starts the
+player hidden, hands it the path by WM_COPYDATA, waits until its status query
+answers idle again and ends it with WM_DESTROY. A quick check of the files a
+sound list names.
+
+  ./drovana play FILE.wav
+  python3 tools/play.py --build BUILD_DIR FILE.wav   (wine environment set)
+
+With the ALSA set-up that ./drovana exports, the sound goes into a capture
+file instead of a sound card; this reports whether audio reached it.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+
+
+def windows_path(path):
+    try:
+        out = subprocess.run(["winepath", "-w", path], check=True, capture_output=True, text=True).stdout.strip()
+        if out:
+            return out
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def capture_file():
+    """The file the current ALSA set-up plays into, if it is a capture set-up."""
+    conf = os.environ.get("ALSA_CONFIG_PATH")
+    if not conf or not os.path.exists(conf):
+        return None
+    with open(conf) as text:
+        match = re.search(r'file\s+"([^"]+)"', text.read())
+    return match.group(1) if match else None
+
+
+def has_sound_after(path, offset):
+    if not path or not os.path.exists(path):
+        return False
+    with open(path, "rb") as data:
+        data.seek(offset)
+        while True:
+            block = data.read(1 << 20)
+            if not block:
+                return False
+            if block.count(0) != len(block):
+                return True
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Play one WAVE file through Kestrola.")
+    parser.add_argument("--build", required=True, help="build folder holding Kestrola.exe")
+    parser.add_argument("--timeout", type=int, default=120, help="seconds to wait for the sound to end")
+    parser.add_argument("file", help="the WAVE file to play")
+    args = parser.parse_args()
+
+    build = os.path.abspath(args.build)
+    player = os.path.join(build, "Kestrola.exe")
+    sender = os.path.join(build, "bin", "KestrolaSend.exe")
+    for needed in (player, sender):
+        if not os.path.exists(needed):
+            print(f"drovana play: {needed} is missing; build first")
+            return 1
+    if not os.path.exists(args.file):
+        print(f"drovana play: no such file: {args.file}")
+        return 1
+
+    capture = capture_file()
+    offset = os.path.getsize(capture) if capture and os.path.exists(capture) else 0
+    print(f"drovana play: {args.file}")
+    result = subprocess.run(["wine", sender, windows_path(player), windows_path(args.file), str(args.timeout)],
+                            capture_output=True, text=True)
+    for line in result.stdout.splitlines():
+        print("  " + line.rstrip())
+    if result.returncode not in (0, 3):
+        print(f"  KestrolaSend failed ({result.returncode}) {result.stderr.strip()}")
+
+    if capture:
+        heard = has_sound_after(capture, offset)
+        print("  audio reached the ALSA capture file" if heard else "  no audio reached the ALSA capture file")
+        # Wine writes silence into it for as long as a player runs; it is of
+        # no use afterwards.
+        if os.path.exists(capture):
+            os.remove(capture)
+        if not heard:
+            return 1
+    if result.returncode == 3:
+        print("  the player took the file but played nothing: not a WAVE file DirectSound can play,"
+              " or no audio device")
+    return result.returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())
