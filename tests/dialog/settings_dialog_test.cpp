@@ -1,0 +1,322 @@
+// The settings dialog as a real window on its own thread, driven the way a
+// user would drive it: through the dialog thread's message queue.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "core/connection.h"
+#include "core/identifiers.h"
+#include "core/state.h"
+#include "dialog/resource.h"
+#include "dialog/settings_dialog.h"
+#include "fake_simconnect.h"
+
+namespace {
+
+const char kCaption[] = "DrovanaX setting";
+const char kDialogModeOff[] = "\"DialogMode\",0,0,NULL";
+const DWORD kWaitMs = 10000;
+
+struct FoundDialogs {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
+    char caption[64];
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && GetWindowTextA(window, caption, sizeof caption) > 0 &&
+        strcmp(caption, kCaption) == 0)
+        reinterpret_cast<FoundDialogs *>(context)->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> OpenDialogs() {
+    FoundDialogs found;
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+class SettingDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAddonState();
+        fake_simconnect::Reset();
+        PushbackState.moduleInstance = GetModuleHandleA(NULL);
+        PushbackState.simConnect = reinterpret_cast<HANDLE>(0x5C0);
+        lstrcpynA(PushbackState.aircraftKey, "B737", sizeof PushbackState.aircraftKey);
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        static int serial = 0;
+        snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%sdrovana_dialog_%lu_%d.cfg", temp,
+                 GetCurrentProcessId(), ++serial);
+        DeleteFileA(PushbackState.configPath);
+    }
+
+    void TearDown() override {
+        if (thread_ != NULL) {
+            if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT && dialog_ != NULL)
+                PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
+            WaitForSingleObject(thread_, kWaitMs);
+            CloseHandle(thread_);
+        }
+        DeleteFileA(PushbackState.configPath);
+    }
+
+    // Starts the dialog thread as the connection does, with the handle kept
+    // in dialogThread, and waits for the dialog to show.
+    HWND Open() {
+        thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
+        PushbackState.dialogThread = thread_;
+        ResumeThread(thread_);
+        dialog_ = WaitForDialog();
+        return dialog_;
+    }
+
+    HWND WaitForDialog() {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < kWaitMs) {
+            std::vector<HWND> open = OpenDialogs();
+            if (!open.empty() && IsWindowVisible(open[0])) return open[0];
+            Sleep(10);
+        }
+        return NULL;
+    }
+
+    bool WaitForEnd() { return thread_ != NULL && WaitForSingleObject(thread_, kWaitMs) == WAIT_OBJECT_0; }
+
+    void Click(int id) { PostMessageA(GetDlgItem(dialog_, id), BM_CLICK, 0, 0); }
+
+    std::string Text(int id) {
+        char text[256];
+        GetDlgItemTextA(dialog_, id, text, sizeof text);
+        return text;
+    }
+
+    bool Checked(int id) { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+
+    static void Put(const char *section, const char *key, const char *value) {
+        WritePrivateProfileStringA(section, key, value, PushbackState.configPath);
+    }
+
+    static std::string Stored(const char *section, const char *key) {
+        char value[256];
+        GetPrivateProfileStringA(section, key, "<absent>", value, sizeof value, PushbackState.configPath);
+        return value;
+    }
+
+    static bool FileExists() { return GetFileAttributesA(PushbackState.configPath) != INVALID_FILE_ATTRIBUTES; }
+
+    HANDLE thread_ = NULL;
+    DWORD threadId_ = 0;
+    HWND dialog_ = NULL;
+};
+
+TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) {
+    ASSERT_NE(Open(), (HWND)NULL) << "the dialog did not open";
+    EXPECT_EQ(Text(IDC_AIRCRAFT), "B737");
+    EXPECT_EQ(Text(IDC_ANGLE), "90");
+    EXPECT_EQ(Text(IDC_DISTANCE), "50");
+    EXPECT_EQ(Text(IDC_COMPENSATION), "0");
+    for (int box : {IDC_SET_BEFORE, IDC_RELEASE_BEFORE, IDC_SET_AFTER, IDC_ENGINE_CHECK, IDC_SOUND_ON})
+        EXPECT_FALSE(Checked(box)) << "box " << box << " ticked with no file";
+    EXPECT_FALSE(FileExists()) << "opening the dialog wrote the file";
+
+    Click(IDOK);
+    ASSERT_TRUE(WaitForEnd()) << "OK did not close the dialog";
+    EXPECT_EQ(Stored("Data", "Distance"), "50");
+    EXPECT_EQ(Stored("Data", "Head"), "90");
+    EXPECT_EQ(Stored("Data", "WavFlag"), "0");
+    EXPECT_EQ(Stored("Data", "EngFlag"), "0");
+    EXPECT_EQ(Stored("Parking", "Check1"), "0");
+    EXPECT_EQ(Stored("Parking", "Check2"), "0");
+    EXPECT_EQ(Stored("Parking", "Check3"), "0");
+    EXPECT_EQ(Stored("PLANE_CORRECT", "B737"), "<absent>") << "OK must never write the correction";
+}
+
+TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
+    ASSERT_NE(Open(), (HWND)NULL);
+    RECT desktop, frame;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(dialog_, &frame);
+    EXPECT_EQ(frame.left, (desktop.right - (frame.right - frame.left)) / 2);
+    EXPECT_EQ(frame.top, (desktop.bottom - (frame.bottom - frame.top)) / 2);
+
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetGUIThreadInfo(threadId_, &info));
+    EXPECT_EQ(info.hwndFocus, GetDlgItem(dialog_, IDOK));
+    Click(IDCANCEL);
+    EXPECT_TRUE(WaitForEnd());
+}
+
+TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
+    Put("Data", "Head", "45");
+    Put("Data", "Distance", "40.7");
+    Put("Data", "WavFlag", "1");
+    Put("Data", "EngFlag", "1");
+    Put("Parking", "Check1", "1");
+    Put("Parking", "Check2", "0");
+    Put("Parking", "Check3", "1");
+    Put("PLANE_CORRECT", "B737", "2.500000");
+    ASSERT_NE(Open(), (HWND)NULL);
+    EXPECT_EQ(Text(IDC_ANGLE), "45");
+    EXPECT_EQ(Text(IDC_DISTANCE), "40.7");
+    EXPECT_EQ(Text(IDC_COMPENSATION), "2.500000");
+    EXPECT_TRUE(Checked(IDC_SOUND_ON));
+    EXPECT_TRUE(Checked(IDC_ENGINE_CHECK));
+    EXPECT_TRUE(Checked(IDC_SET_BEFORE));
+    EXPECT_FALSE(Checked(IDC_RELEASE_BEFORE));
+    EXPECT_TRUE(Checked(IDC_SET_AFTER));
+
+    // Whatever OK writes now comes from the dialog, not from the old file.
+    ASSERT_TRUE(DeleteFileA(PushbackState.configPath));
+    Click(IDOK);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Stored("Data", "Head"), "45");
+    EXPECT_EQ(Stored("Data", "Distance"), "40.7");
+    EXPECT_EQ(Stored("Data", "WavFlag"), "1");
+    EXPECT_EQ(Stored("Data", "EngFlag"), "1");
+    EXPECT_EQ(Stored("Parking", "Check1"), "1");
+    EXPECT_EQ(Stored("Parking", "Check2"), "0");
+    EXPECT_EQ(Stored("Parking", "Check3"), "1");
+}
+
+TEST_F(SettingDialogTest, CancelEscapeAndTheCloseBoxWriteNothing) {
+    struct Way {
+        const char *name;
+        void (*close)(HWND dialog, DWORD threadId);
+    };
+    const Way ways[] = {
+        {"CANCEL", [](HWND dialog, DWORD) { PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); }},
+        {"Escape",
+         [](HWND dialog, DWORD threadId) {
+             GUITHREADINFO info = {};
+             info.cbSize = sizeof info;
+             GetGUIThreadInfo(threadId, &info);
+             HWND focus = info.hwndFocus ? info.hwndFocus : dialog;
+             PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 1);
+             PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+         }},
+        {"close box", [](HWND dialog, DWORD) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        // Not through the queue: the loop must still notice that it is closed.
+        {"CANCEL sent from another thread",
+         [](HWND dialog, DWORD) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }},
+    };
+    for (const Way &way : ways) {
+        SCOPED_TRACE(way.name);
+        fake_simconnect::Reset();
+        ASSERT_NE(Open(), (HWND)NULL);
+        SetDlgItemTextA(dialog_, IDC_DISTANCE, "77");
+        SendDlgItemMessageA(dialog_, IDC_SOUND_ON, BM_SETCHECK, BST_CHECKED, 0);
+        way.close(dialog_, threadId_);
+        ASSERT_TRUE(WaitForEnd()) << way.name << " did not close the dialog";
+        EXPECT_FALSE(FileExists()) << way.name << " wrote the file";
+        EXPECT_TRUE(OpenDialogs().empty()) << "the dialog was not destroyed";
+        EXPECT_EQ(fake_simconnect::CallsOf("SimConnect_SetSystemState").size(), 1u);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+}
+
+TEST_F(SettingDialogTest, EngineCheckModeThreeShowsClearedAndOkStoresZero) {
+    Put("Data", "EngFlag", "3");
+    ASSERT_NE(Open(), (HWND)NULL);
+    EXPECT_FALSE(Checked(IDC_ENGINE_CHECK));
+    Click(IDOK);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Stored("Data", "EngFlag"), "0");
+}
+
+TEST_F(SettingDialogTest, SeventyCharactersTypedUnderDistanceStoreTheFirst62) {
+    ASSERT_NE(Open(), (HWND)NULL);
+    HWND distance = GetDlgItem(dialog_, IDC_DISTANCE);
+    SetWindowTextA(distance, "");
+    std::string typed;
+    for (int i = 0; i < 70; ++i) typed += static_cast<char>('0' + i % 10);
+    for (char c : typed) PostMessageA(distance, WM_CHAR, static_cast<WPARAM>(c), 1);
+    const DWORD start = GetTickCount();
+    while (GetWindowTextLengthA(distance) < 70 && GetTickCount() - start < kWaitMs) Sleep(10);
+    ASSERT_EQ(Text(IDC_DISTANCE), typed) << "the box did not take all 70 characters";
+
+    Click(IDOK);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Stored("Data", "Distance"), typed.substr(0, 62));
+}
+
+TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
+    PushbackState.aircraftKey[0] = '\0';
+    Put("PLANE_CORRECT", "B737", "1.500000");
+    ASSERT_NE(Open(), (HWND)NULL);
+    EXPECT_EQ(Text(IDC_AIRCRAFT), "");
+    EXPECT_EQ(Text(IDC_COMPENSATION), "0");
+    Click(IDCANCEL);
+    EXPECT_TRUE(WaitForEnd());
+}
+
+TEST_F(SettingDialogTest, DialogModeIsGivenBackOnlyAfterTheDialogHasClosed) {
+    ASSERT_NE(Open(), (HWND)NULL);
+    Sleep(100);
+    EXPECT_TRUE(fake_simconnect::CallsOf("SimConnect_SetSystemState").empty())
+        << "dialog mode was changed while the dialog is open";
+    EXPECT_NE(PushbackState.dialogThread, (HANDLE)NULL);
+
+    Click(IDCANCEL);
+    ASSERT_TRUE(WaitForEnd());
+    const std::vector<FakeCall> calls = fake_simconnect::CallsOf("SimConnect_SetSystemState");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, kDialogModeOff);
+    EXPECT_EQ(calls[0].threadId, threadId_) << "dialog mode must be given back by the dialog thread";
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "dialogThread still set after the dialog ended";
+    DWORD exitCode = 1;
+    GetExitCodeThread(thread_, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
+    SIMCONNECT_RECV_SYSTEM_STATE reply = {};
+    reply.dwSize = sizeof reply;
+    reply.dwID = SIMCONNECT_RECV_ID_SYSTEM_STATE;
+    reply.dwRequestID = REQ_DIALOG_MODE;
+    reply.dwInteger = 1;
+
+    SimConnectDispatch(&reply, sizeof reply, NULL);
+    HANDLE first = PushbackState.dialogThread;
+    ASSERT_NE(first, (HANDLE)NULL) << "the dialog-mode reply started no dialog thread";
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &thread_, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    dialog_ = WaitForDialog();
+    ASSERT_NE(dialog_, (HWND)NULL);
+
+    SimConnectDispatch(&reply, sizeof reply, NULL);
+    EXPECT_EQ(PushbackState.dialogThread, first) << "a second reply replaced the dialog thread";
+    Sleep(200);
+    EXPECT_EQ(OpenDialogs().size(), 1u);
+
+    Click(IDCANCEL);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL);
+    EXPECT_EQ(fake_simconnect::CallsOf("SimConnect_SetSystemState").size(), 1u);
+}
+
+TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnce) {
+    HMODULE withoutTemplate = GetModuleHandleA("kernel32.dll");
+    ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC)NULL);
+    PushbackState.moduleInstance = withoutTemplate;
+
+    thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
+    PushbackState.dialogThread = thread_;
+    ResumeThread(thread_);
+    ASSERT_TRUE(WaitForEnd()) << "the thread waits for a dialog that does not exist";
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "a later \"Setting\" could never open the dialog";
+    const std::vector<FakeCall> calls = fake_simconnect::CallsOf("SimConnect_SetSystemState");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, kDialogModeOff);
+    EXPECT_TRUE(OpenDialogs().empty());
+}
+
+}  // namespace
