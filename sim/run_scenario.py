@@ -58,6 +58,11 @@ def wine_env(build):
     env.setdefault("WINEPREFIX", str(Path(build).resolve() / "wine" / "prefix"))
     env.setdefault("WINEARCH", "win32")
     env.setdefault("WINEDEBUG", "-all")
+    # Without a capture set up by the caller, a player started by the add-on
+    # finds no sound device rather than a missing default one.
+    none = Path(build).resolve() / "wine" / "alsa-none.conf"
+    if none.exists():
+        env.setdefault("ALSA_CONFIG_PATH", str(none))
     return env
 
 
@@ -117,15 +122,16 @@ def read_trace(path):
     return records
 
 
-def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None):
-    """Runs a scenario, given as text or as a file path; returns a RunResult."""
+def _scenario_text(scenario, name):
     if isinstance(scenario, Path) or (("\n" not in scenario) and Path(scenario).is_file()):
-        scenario_path = Path(scenario)
-        text = scenario_path.read_text()
-        name = name or scenario_path.stem
-    else:
-        text = scenario
-        name = name or "scenario"
+        path = Path(scenario)
+        return path.read_text(), name or path.stem
+    return scenario, name or "scenario"
+
+
+def start(build, scenario, trace=None, name=None, player="real", env=None, **popen):
+    """Starts a run without waiting for it: returns (process, folder, trace path)."""
+    text, name = _scenario_text(scenario, name)
     env = env or wine_env(build)
     folder = lay_out(build, name, text, player)
     trace_path = Path(trace).resolve() if trace else folder / "trace.jsonl"
@@ -134,18 +140,23 @@ def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo
         trace_path.unlink()
     command = ["wine", "DrovanaSim.exe", "--scenario", windows_path(folder / "scenario.txt", env),
                "--trace", windows_path(trace_path, env)]
-    output = ""
+    process = subprocess.Popen(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, **popen)
+    return process, folder, trace_path
+
+
+def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None):
+    """Runs a scenario, given as text or as a file path; returns a RunResult."""
+    popen = {} if echo else {"stdout": subprocess.PIPE, "stderr": subprocess.STDOUT}
+    process, folder, trace_path = start(build, scenario, trace, name, player, env, **popen)
     try:
-        if echo:
-            proc = subprocess.run(command, cwd=folder, env=env, timeout=timeout, stdin=subprocess.DEVNULL)
-        else:
-            proc = subprocess.run(command, cwd=folder, env=env, timeout=timeout, stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            output = proc.stdout.decode("utf-8", "replace")
-        code = proc.returncode
-    except subprocess.TimeoutExpired as e:
+        out, _ = process.communicate(timeout=timeout)
+        code = process.returncode
+        output = (out or b"").decode("utf-8", "replace")
+    except subprocess.TimeoutExpired:
+        process.kill()
+        out, _ = process.communicate()
         code = -9
-        output = (e.stdout or b"").decode("utf-8", "replace") + "\n(run killed after %d s)" % timeout
+        output = (out or b"").decode("utf-8", "replace") + "\n(run killed after %d s)" % timeout
     records = read_trace(trace_path) if trace_path.exists() else []
     return RunResult(code=code, trace=records, folder=folder, output=output, trace_path=trace_path)
 

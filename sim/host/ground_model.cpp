@@ -200,7 +200,7 @@ StandInAircraft GroundModel::Snapshot() const {
     return a;
 }
 
-void GroundModel::TraceState(int dialogMode) const {
+void GroundModel::TraceState(int dialogMode, bool playerWindow) const {
     JsonLine record = Record("state");
     record.Num("lat_deg", Degrees(latitude_)).Num("lon_deg", Degrees(longitude_));
     record.Num("lat_rad", latitude_).Num("lon_rad", longitude_).Num("heading_deg", heading_);
@@ -212,6 +212,6 @@ void GroundModel::TraceState(int dialogMode) const {
     record.Str("aircraft", aircraftName_.c_str());
     record.Num("speed_mps", mode_ != PUSHBACK_OFF ? profile_.pushSpeed : 0.0);
     record.Num("gate_m", SphereDistance(gateLatitude_, gateLongitude_, latitude_, longitude_));
-    record.Num("path_m", path_).Int("dialog_mode", dialogMode);
+    record.Num("path_m", path_).Int("dialog_mode", dialogMode).Bool("player_window", playerWindow);
     Emit(record);
 }

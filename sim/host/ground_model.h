@@ -32,7 +32,7 @@ public:
     void SetPosition(double latitudeDegrees, double longitudeDegrees);
 
     StandInAircraft Snapshot() const;
-    void TraceState(int dialogMode) const;
+    void TraceState(int dialogMode, bool playerWindow) const;
 
     PushbackMode Mode() const { return mode_; }
     bool Turning() const { return turning_; }

@@ -36,6 +36,8 @@ struct StandInLink {
     StandInPickMenuFn pickMenu = nullptr;
     StandInPumpFn pump = nullptr;
     StandInDialogModeFn dialogMode = nullptr;
+    StandInSetOpenDelayFn setOpenDelay = nullptr;
+    StandInSimStartsSentFn simStartsSent = nullptr;
 };
 
 std::string installFolder;  // with its trailing backslash
@@ -109,7 +111,9 @@ bool LinkStandIn(HMODULE module, StandInLink *link) {
            Resolve(module, "StandIn_SetAircraftPath", &link->setAircraftPath) &&
            Resolve(module, "StandIn_SendSimStart", &link->sendSimStart) &&
            Resolve(module, "StandIn_PickMenu", &link->pickMenu) && Resolve(module, "StandIn_Pump", &link->pump) &&
-           Resolve(module, "StandIn_DialogMode", &link->dialogMode);
+           Resolve(module, "StandIn_DialogMode", &link->dialogMode) &&
+           Resolve(module, "StandIn_SetOpenDelay", &link->setOpenDelay) &&
+           Resolve(module, "StandIn_SimStartsSent", &link->simStartsSent);
 }
 
 std::string ModulePath(HMODULE module) {
@@ -154,6 +158,7 @@ public:
         return text;
     }
     std::string PushbackState() override { return GroundModel::ModeName(model_.Mode()); }
+    int SimStartsSent() override { return link_.simStartsSent(); }
 
 private:
     bool Set(const std::string &argument) {
@@ -262,7 +267,7 @@ int main(int argc, char **argv) {
         record.Str("scenario", scenarioPath).Str("folder", installFolder.c_str()).Bool("parsed", parsed);
         if (!parsed) record.Str("error", error.c_str());
         record.Str("aircraft", scenario.aircraft.c_str()).Bool("addon", scenario.loadAddon);
-        record.Bool("open_fails", scenario.failOpen);
+        record.Bool("open_fails", scenario.failOpen).Num("open_delay", scenario.openDelay);
         Emit(record);
     }
     if (!parsed) {
@@ -325,6 +330,7 @@ int main(int argc, char **argv) {
     host.textShown = OnTextShown;
     link.attach(&host);
     link.failOpen(scenario.failOpen ? 1 : 0);
+    link.setOpenDelay(scenario.openDelay);
     link.setAircraftPath(AircraftFilePath(scenario.aircraft).c_str(), 0);
 
     typedef int(__stdcall * StartFn)();
@@ -364,11 +370,11 @@ int main(int argc, char **argv) {
         const StandInAircraft aircraft = model.Snapshot();
         link.pump(&aircraft);
         if (now >= nextState) {
-            model.TraceState(link.dialogMode());
+            model.TraceState(link.dialogMode(), FindWindowA("DrovanaSndPlay", "DROVANA Sound Play") != NULL);
             nextState = now + kStateTraceSeconds;
         }
     }
-    model.TraceState(link.dialogMode());
+    model.TraceState(link.dialogMode(), FindWindowA("DrovanaSndPlay", "DROVANA Sound Play") != NULL);
 
     if (dllStop != nullptr) {
         dllStop();

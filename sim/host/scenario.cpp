@@ -73,6 +73,10 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         s->failOpen = true;
         return true;
     }
+    if (word == "opendelay") {
+        if (!ParseSeconds(rest, &s->openDelay)) { *error = "opendelay needs seconds"; return false; }
+        return true;
+    }
     if (word == "addon") {
         if (rest != "none") { *error = "only `addon none` is known"; return false; }
         s->loadAddon = false;
@@ -114,8 +118,11 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
                 return false;
             }
             if (!ParseTimeout(rest, &command.timeout, error)) return false;
+        } else if (what == "simstart") {
+            command.kind = ScenarioCommand::UNTIL_SIMSTART;
+            if (!ParseTimeout(rest, &command.timeout, error)) return false;
         } else {
-            *error = "until needs `text` or `pushback`";
+            *error = "until needs `text`, `pushback` or `simstart`";
             return false;
         }
         s->commands.push_back(command);
@@ -194,6 +201,8 @@ ScenarioRunner::Status ScenarioRunner::Step(double now, ScenarioActions &actions
             for (size_t i = textMark_; i < count && !met; ++i)
                 met = actions.TextAt(i).find(c.argument) != std::string::npos;
             textMark_ = count;
+        } else if (c.kind == ScenarioCommand::UNTIL_SIMSTART) {
+            met = actions.SimStartsSent() > 0;
         } else {
             const std::string state = actions.PushbackState();
             met = c.argument == "on" ? state != "off" : state == c.argument;

@@ -13,7 +13,7 @@ struct ConfigEntry {
 };
 
 struct ScenarioCommand {
-    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, END };
+    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, UNTIL_SIMSTART, END };
     Kind kind;
     int line;
     std::string source;  // the line as written
@@ -27,6 +27,7 @@ struct Scenario {
     std::string aircraft = "Liner";
     std::vector<ConfigEntry> config;
     bool failOpen = false;
+    double openDelay = 1.0;
     bool loadAddon = true;
     bool setupPathGiven = false;
     bool setupPathNone = false;
@@ -47,6 +48,7 @@ public:
     virtual size_t TextCount() = 0;
     virtual std::string TextAt(size_t index) = 0;
     virtual std::string PushbackState() = 0;
+    virtual int SimStartsSent() = 0;
 };
 
 class ScenarioRunner {

@@ -17,6 +17,9 @@ ConnectionState *CreateConnection() {
     state.simStartPending = false;
     state.dispatch = nullptr;
     state.dispatchContext = nullptr;
+    state.dispatchRegistered = 0.0;
+    state.openDelay = 0.0;
+    state.simStartsSent = 0;
     state.dialogMode = 0;
     memset(&state.aircraft, 0, sizeof state.aircraft);
     return &state;

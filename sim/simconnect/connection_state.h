@@ -68,6 +68,9 @@ struct ConnectionState {
     bool simStartPending;  // send the first SimStart after OPEN
     DispatchProc dispatch;
     void *dispatchContext;
+    double dispatchRegistered;  // run time of CallDispatch
+    double openDelay;           // OPEN waits this long after CallDispatch, as while a flight loads
+    int simStartsSent;
 
     std::string aircraftPath;
     int dialogMode;

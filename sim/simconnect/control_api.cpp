@@ -149,10 +149,12 @@ void QueueFrameData(std::vector<QueuedMessage> &out) {
 void QueueSystemEvent(const char *name, const char *fileName) {
     for (const Subscription &s : Connection().subscriptions) {
         if (lstrcmpiA(s.name.c_str(), name) != 0) continue;
-        if (fileName != nullptr)
+        if (fileName != nullptr) {
             QueueFileNameEvent(s.event, fileName, name);
-        else
+        } else {
             QueueEvent(s.event, 0, name);
+            if (lstrcmpiA(name, "SimStart") == 0) ++Connection().simStartsSent;
+        }
     }
 }
 
@@ -202,6 +204,16 @@ STANDIN_API int StandIn_PickMenu(const char *caption) {
     return id;
 }
 
+STANDIN_API void StandIn_SetOpenDelay(double seconds) {
+    ConnectionLock hold;
+    Connection().openDelay = seconds;
+}
+
+STANDIN_API int StandIn_SimStartsSent() {
+    ConnectionLock hold;
+    return Connection().simStartsSent;
+}
+
 STANDIN_API int StandIn_DialogMode() {
     ConnectionLock hold;
     return Connection().dialogMode;
@@ -217,6 +229,7 @@ STANDIN_API void StandIn_Pump(const StandInAircraft *aircraft) {
         if (aircraft != nullptr) c.aircraft = *aircraft;
         // Nothing reaches the client before it has registered its dispatch.
         if (!c.open || c.dispatch == nullptr) return;
+        if (!c.openDelivered && Now() < c.dispatchRegistered + c.openDelay) return;
         if (c.simStartPending) {
             c.simStartPending = false;
             QueueSystemEvent("AircraftLoaded", c.aircraftPath.c_str());

@@ -114,6 +114,7 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_CallDispatch(HANDLE hSimConnect, 
     if (result == S_OK) {
         c.dispatch = pfcnDispatch;
         c.dispatchContext = pContext;
+        c.dispatchRegistered = Now();
     }
     return Finish(record, hSimConnect, result);
 }

@@ -43,6 +43,8 @@ typedef void (*StandInSendSimStartFn)();
 typedef int (*StandInPickMenuFn)(const char *caption);
 typedef void (*StandInPumpFn)(const StandInAircraft *aircraft);
 typedef int (*StandInDialogModeFn)();
+typedef void (*StandInSetOpenDelayFn)(double seconds);
+typedef int (*StandInSimStartsSentFn)();
 
 STANDIN_API void StandIn_Attach(const StandInHost *host);
 // SimConnect_Open fails with E_FAIL from now on.
@@ -60,5 +62,10 @@ STANDIN_API int StandIn_PickMenu(const char *caption);
 // queued message, to the dispatch callback.
 STANDIN_API void StandIn_Pump(const StandInAircraft *aircraft);
 STANDIN_API int StandIn_DialogMode();
+// OPEN (and with it everything else) reaches the client this long after it
+// registered its dispatch, as when the simulator is still loading a flight.
+STANDIN_API void StandIn_SetOpenDelay(double seconds);
+// SimStart events queued so far (they are delivered with the next frame).
+STANDIN_API int StandIn_SimStartsSent();
 
 #endif

@@ -21,7 +21,7 @@ DATA = [
 class StartedAddOn(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.result = run("aircraft Liner\nend 1.5\n", "e2e_core", player="probe")
+        cls.result = run("aircraft Liner\nuntil simstart timeout 10\nend 0.5\n", "e2e_core", player="probe")
 
     def test_run_completes_with_the_addon_bound_to_the_stand_in(self):
         self.assertEqual(self.result.code, 0, self.result.output)
