@@ -352,7 +352,11 @@ int main(int argc, char **argv) {
     double lastFrame = RunSeconds();
     double nextFrame = lastFrame;
     double nextState = lastFrame;
-    while (status == ScenarioRunner::RUNNING) {
+    // A finished scenario still lets the keys it pressed go out and arrive.
+    double finishAt = -1.0;
+    for (;;) {
+        if (status != ScenarioRunner::RUNNING && finishAt < 0.0 && !UserKeysPending()) finishAt = RunSeconds() + 0.1;
+        if (finishAt >= 0.0 && RunSeconds() >= finishAt) break;
         PumpWindowMessages();
         const double now = RunSeconds();
         if (now < nextFrame) {
@@ -362,7 +366,7 @@ int main(int argc, char **argv) {
         }
         // A stalled frame (the add-on blocking the main thread) is not made up for.
         nextFrame = now - nextFrame > 0.1 ? now + kFrameSeconds : nextFrame + kFrameSeconds;
-        status = runner.Step(now, actions);
+        if (status == ScenarioRunner::RUNNING) status = runner.Step(now, actions);
         StepUserKeys(window);
         const double step = now - lastFrame;
         model.Step(step < 0.1 ? step : 0.1);
