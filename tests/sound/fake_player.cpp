@@ -4,15 +4,23 @@ namespace {
 
 const char kPlayerClass[] = "DrovanaSndPlay";
 const char kPlayerTitle[] = "DROVANA Sound Play";
+const char kPrivateClass[] = "DrovanaSoundTestPlayer";
+const char kPrivateTitle[] = "Sound test player";
 
-void RegisterPlayerClass() {
-    static bool registered = false;
-    if (registered) return;
+void RegisterClassOnce(const char *name) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = GetModuleHandleA(NULL);
-    windowClass.lpszClassName = kPlayerClass;
-    registered = RegisterClassA(&windowClass) != 0;
+    windowClass.lpszClassName = name;
+    RegisterClassA(&windowClass);  // fails harmlessly once it exists
+}
+
+void RegisterPlayerClasses() {
+    static bool registered = false;
+    if (registered) return;
+    RegisterClassOnce(kPlayerClass);
+    RegisterClassOnce(kPrivateClass);
+    registered = true;
 }
 
 }  // namespace
@@ -28,10 +36,11 @@ double NowMs() {
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-FakePlayer::FakePlayer(const PlayerScript &script)
-    : script_(script), busyLeft_(script.busyAtStart), window_(NULL), thread_(NULL), ready_(NULL) {
+FakePlayer::FakePlayer(const PlayerScript &script, Visibility visibility)
+    : script_(script), visibility_(visibility), busyLeft_(script.busyAtStart), window_(NULL), thread_(NULL),
+      ready_(NULL) {
     InitializeCriticalSection(&lock_);
-    RegisterPlayerClass();
+    RegisterPlayerClasses();
     ready_ = CreateEventA(NULL, TRUE, FALSE, NULL);
     thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
     WaitForSingleObject(ready_, 10000);
@@ -47,8 +56,10 @@ FakePlayer::~FakePlayer() {
 
 DWORD WINAPI FakePlayer::Run(LPVOID self) {
     FakePlayer *player = static_cast<FakePlayer *>(self);
-    HWND window = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  300, 100, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    const bool findable = player->visibility_ == FINDABLE;
+    HWND window = CreateWindowExA(0, findable ? kPlayerClass : kPrivateClass, findable ? kPlayerTitle : kPrivateTitle,
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
     if (window != NULL) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(player));
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
@@ -132,7 +143,7 @@ std::vector<PlayerEvent> FakePlayer::Queries() const {
 }
 
 HWND DestroyedPlayerWindow() {
-    RegisterPlayerClass();
+    RegisterPlayerClasses();
     HWND window = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
     DestroyWindow(window);

@@ -1,6 +1,8 @@
-// A stand-in for Kestrola's window, owned by the test: same class and title,
-// on a thread of its own with a message loop. It answers the status query as
-// its script says and records every request with the time it arrived.
+// A stand-in for Kestrola's window, owned by the test, on a thread of its own
+// with a message loop. It answers the status query as its script says and
+// records every request with the time it arrived. Only a findable one has the
+// player's class and title: other programs of the wineserver look players up
+// by them, and must not reach a fake that a test hands over directly.
 #ifndef DROVANA_TESTS_SOUND_FAKE_PLAYER_H
 #define DROVANA_TESTS_SOUND_FAKE_PLAYER_H
 
@@ -29,7 +31,8 @@ struct PlayerScript {
 
 class FakePlayer {
 public:
-    explicit FakePlayer(const PlayerScript &script);
+    enum Visibility { HANDED_OVER, FINDABLE };
+    explicit FakePlayer(const PlayerScript &script, Visibility visibility = HANDED_OVER);
     ~FakePlayer();
     FakePlayer(const FakePlayer &) = delete;
     FakePlayer &operator=(const FakePlayer &) = delete;
@@ -46,6 +49,7 @@ private:
     void Record(const PlayerEvent &event);
 
     PlayerScript script_;
+    Visibility visibility_;
     int busyLeft_;
     HWND window_;
     HANDLE thread_;

@@ -259,7 +259,7 @@ TEST_F(SoundRequestTest, ACountTooLongForTheKeyTextPlaysOnlyTheKeysThatFit) {
 
 TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
     Timings(5, 5, kPlayerGiveUpMs);
-    FakePlayer player(kAlwaysIdle);
+    FakePlayer player(kAlwaysIdle, FakePlayer::FINDABLE);
     PushbackState.playerWindow = NULL;
     const std::string cue = MakeWave("cue.wav");
     SetCount("1");
