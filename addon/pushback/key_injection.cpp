@@ -56,8 +56,8 @@ void TogglePushback() {
     Press(VK_SHIFT, shift);
     Focus();
     PressAndRelease('P');
-    // Shift goes down a second time just before its release, as the
-    // simulator has always been sent it.
+    // Shift is pressed again right before its release: the order the
+    // simulator's keyboard handling is known to take as one Shift+P.
     Focus();
     PressAndRelease(VK_SHIFT);
 }
