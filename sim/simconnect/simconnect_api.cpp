@@ -4,7 +4,6 @@
 // frame's dispatch.
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 
 #include "../common/json_line.h"
 #include "SimConnect.h"
