@@ -142,6 +142,7 @@ public:
             return true;
         }
         if (action == "set") return Set(argument);
+        if (action == "dialog") return AnswerDialog(argument);
         return false;
     }
 
@@ -161,6 +162,17 @@ public:
     int SimStartsSent() override { return link_.simStartsSent(); }
 
 private:
+    // The add-on's settings dialog runs on a thread of its own; the answer is
+    // posted to it as its buttons would send it.
+    bool AnswerDialog(const std::string &answer) {
+        HWND dialog = FindWindowA(NULL, "DrovanaX setting");
+        if (dialog == NULL) return false;
+        if (answer == "ok") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
+        if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
+        if (answer == "close") return PostMessageA(dialog, WM_CLOSE, 0, 0) != 0;
+        return false;
+    }
+
     bool Set(const std::string &argument) {
         char what[32] = "";
         double a = 0.0, b = 0.0;

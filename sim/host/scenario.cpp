@@ -93,7 +93,7 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }
         command.action = TakeWord(rest);
         command.argument = rest;
-        static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart"};
+        static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart", "dialog"};
         bool known = false;
         for (const char *a : kActions) known = known || command.action == a;
         if (!known) { *error = "unknown action `" + command.action + "`"; return false; }

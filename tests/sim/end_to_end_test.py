@@ -103,6 +103,31 @@ class StartedAddOn(unittest.TestCase):
         self.assertEqual(len(self.result.calls("SimConnect_Close")), 1)
 
 
+class DialogMode(unittest.TestCase):
+    """"Setting" asks for dialog mode; the reply carries the value last set and
+    reaches the add-on on the main thread; the dialog thread gives it back."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("aircraft Liner\nuntil simstart timeout 10\nat 0.5 menu Setting\n"
+                         "at 2 dialog cancel\nend 3\n", "e2e_dialog_mode", player="none")
+
+    def test_set_then_asked_then_given_back_from_the_dialog_thread(self):
+        self.assertEqual(self.result.code, 0, self.result.output)
+        sets = self.result.calls("SimConnect_SetSystemState")
+        self.assertEqual([(c["state"], c["integer"], c["string"], c["thread"]) for c in sets],
+                         [("DialogMode", 1, None, "main"), ("DialogMode", 0, None, "other")])
+        asks = [c for c in self.result.calls("SimConnect_RequestSystemState") if c["request"] == 7]
+        self.assertEqual([(c["state"], c["thread"]) for c in asks], [("DialogMode", "main")])
+
+    def test_reply_carries_the_mode_set_and_arrives_on_the_main_thread(self):
+        replies = [r for r in self.result.of("deliver", msg="SYSTEM_STATE") if r["request"] == 7]
+        self.assertEqual([(r["integer"], r["thread"]) for r in replies], [(1, "main")])
+        modes = [s["dialog_mode"] for s in self.result.states()]
+        self.assertIn(1, modes)
+        self.assertEqual(modes[-1], 0, "dialog mode was not given back")
+
+
 class FailedOpen(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
