@@ -253,7 +253,7 @@ def main():
     parser = argparse.ArgumentParser(description="A pushback in the stand-in simulator.")
     parser.add_argument("--build", required=True)
     parser.add_argument("--core", action="store_true", help="the add-on's start only, no pushback")
-    parser.add_argument("--sound", action="store_true", help="(not yet) a checklist pushback with voice cues")
+    parser.add_argument("--sound", action="store_true", help="accepted for ./drovana demo --sound, which runs tools/sound_demo.py instead")
     parser.add_argument("--out", default=str(ROOT / "build" / "demo"), help="where the picture and summary go")
     args = parser.parse_args()
 

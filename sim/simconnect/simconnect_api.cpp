@@ -24,6 +24,10 @@ HRESULT Finish(JsonLine &record, HANDLE handle, HRESULT result) {
 
 HRESULT Result(HANDLE handle) { return HandleOk(handle) ? S_OK : E_FAIL; }
 
+// A client's text as kept in the menu and the registrations: never read past
+// 256 bytes, even without a NUL.
+std::string Bounded(const char *text) { return std::string(text, strnlen(text, 256)); }
+
 const char *DatatypeName(int datatype) {
     switch (datatype) {
     case SIMCONNECT_DATATYPE_INT32: return "INT32";
@@ -125,7 +129,7 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_MenuAddItem(HANDLE hSimConnect, c
     record.Str("fn", "SimConnect_MenuAddItem").StrBounded("caption", szMenuItem, 256);
     record.Int("id", MenuEventID).Int("data", dwData);
     const HRESULT result = szMenuItem == nullptr ? E_POINTER : Result(hSimConnect);
-    if (result == S_OK) Connection().menu.push_back(MenuItem{szMenuItem, MenuEventID, SIMCONNECT_UNUSED, dwData});
+    if (result == S_OK) Connection().menu.push_back(MenuItem{Bounded(szMenuItem), MenuEventID, SIMCONNECT_UNUSED, dwData});
     return Finish(record, hSimConnect, result);
 }
 
@@ -143,7 +147,7 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_MenuAddSubItem(HANDLE hSimConnect
         if (item.parent == SIMCONNECT_UNUSED && item.id == MenuEventID) parentKnown = true;
     record.Bool("parent_known", parentKnown);
     if (result == S_OK && !parentKnown) result = E_INVALIDARG;
-    if (result == S_OK) c.menu.push_back(MenuItem{szMenuItem, SubMenuEventID, MenuEventID, dwData});
+    if (result == S_OK) c.menu.push_back(MenuItem{Bounded(szMenuItem), SubMenuEventID, MenuEventID, dwData});
     return Finish(record, hSimConnect, result);
 }
 
@@ -164,8 +168,9 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_AddToDataDefinition(HANDLE hSimCo
         result = E_INVALIDARG;
     VariableBinding binding = {-1, 1.0, false};
     if (result == S_OK) {
-        binding = BindVariable(DatumName, UnitsName);
-        DefinitionFor(DefineID).items.push_back(DataItem{DatumName, UnitsName, DatumType, binding});
+        const std::string variable = Bounded(DatumName), units = Bounded(UnitsName);
+        binding = BindVariable(variable.c_str(), units.c_str());
+        DefinitionFor(DefineID).items.push_back(DataItem{variable, units, DatumType, binding});
     }
     record.Bool("variable_known", binding.source >= 0).Bool("units_known", binding.unitsKnown);
     return Finish(record, hSimConnect, result);
@@ -207,7 +212,7 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_SubscribeToSystemEvent(HANDLE hSi
     record.Str("fn", "SimConnect_SubscribeToSystemEvent").Int("event", EventID);
     record.StrBounded("name", SystemEventName, 256);
     const HRESULT result = SystemEventName == nullptr ? E_POINTER : Result(hSimConnect);
-    if (result == S_OK) Connection().subscriptions.push_back(Subscription{EventID, SystemEventName});
+    if (result == S_OK) Connection().subscriptions.push_back(Subscription{EventID, Bounded(SystemEventName)});
     return Finish(record, hSimConnect, result);
 }
 
@@ -219,14 +224,15 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_RequestSystemState(HANDLE hSimCon
     JsonLine record = StartRecord("call");
     record.Str("fn", "SimConnect_RequestSystemState").Int("request", RequestID).StrBounded("state", szState, 256);
     HRESULT result = szState == nullptr ? E_POINTER : Result(hSimConnect);
+    const std::string state = szState != nullptr ? Bounded(szState) : std::string();
     if (result == S_OK) {
-        if (lstrcmpiA(szState, "AircraftLoaded") == 0)
+        if (lstrcmpiA(state.c_str(), "AircraftLoaded") == 0)
             QueueSystemState(RequestID, 0, 0.0f, c.aircraftPath.c_str());
-        else if (lstrcmpiA(szState, "DialogMode") == 0)
+        else if (lstrcmpiA(state.c_str(), "DialogMode") == 0)
             QueueSystemState(RequestID, static_cast<DWORD>(c.dialogMode), 0.0f, "");
-        else if (lstrcmpiA(szState, "Sim") == 0)
+        else if (lstrcmpiA(state.c_str(), "Sim") == 0)
             QueueSystemState(RequestID, 1, 0.0f, "");
-        else if (lstrcmpiA(szState, "FlightLoaded") == 0)
+        else if (lstrcmpiA(state.c_str(), "FlightLoaded") == 0)
             QueueSystemState(RequestID, 0, 0.0f, "FLIGHTS\\OTHER\\FLTSIM.FLT");
         else
             result = E_INVALIDARG;
@@ -243,7 +249,7 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_SetSystemState(HANDLE hSimConnect
     record.Int("integer", dwInteger).Num("float", fFloat).StrBounded("string", szString, 256);
     HRESULT result = szState == nullptr ? E_POINTER : Result(hSimConnect);
     if (result == S_OK) {
-        if (lstrcmpiA(szState, "DialogMode") == 0)
+        if (lstrcmpiA(Bounded(szState).c_str(), "DialogMode") == 0)
             c.dialogMode = dwInteger != 0 ? 1 : 0;
         else
             result = E_INVALIDARG;
