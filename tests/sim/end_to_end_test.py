@@ -103,6 +103,26 @@ class StartedAddOn(unittest.TestCase):
         self.assertEqual(len(self.result.calls("SimConnect_Close")), 1)
 
 
+class AircraftChange(unittest.TestCase):
+    """An "AircraftLoaded" notification alone leaves the key; the next SimStart
+    refreshes it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("aircraft Liner\nuntil simstart timeout 10\n"
+                         "at 0.3 aircraft Jet.Cargo\nat 0.6 menu Pushback\nat 1.2 menu STOP !!\n"
+                         "at 1.5 simstart\nat 2 menu Pushback\nend 2.5\n", "e2e_aircraft_change", player="none")
+
+    def test_key_follows_simstart_not_the_notification(self):
+        self.assertEqual(self.result.code, 0, self.result.output)
+        files = [r["file"] for r in self.result.of("deliver", msg="EVENT_FILENAME")]
+        self.assertEqual(len(files), 2)
+        self.assertTrue(files[1].endswith("\\Jet.Cargo\\Jet.Cargo.air"), files[1])
+        starts = [t for t in self.result.texts() if t.startswith("Request Pushback")]
+        self.assertEqual(starts, ["Request Pushback ! Your aircraft is Liner",
+                                  "Request Pushback ! Your aircraft is Jet.Cargo"])
+
+
 class DialogMode(unittest.TestCase):
     """"Setting" asks for dialog mode; the reply carries the value last set and
     reaches the add-on on the main thread; the dialog thread gives it back."""
