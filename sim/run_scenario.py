@@ -88,6 +88,9 @@ def aircraft_names(scenario_text):
 def lay_out(build, name, scenario_text, player):
     build = Path(build).resolve()
     sim = build / "sim"
+    for needed in ("DrovanaSim.exe", "SimConnect.dll", ASSEMBLY + ".manifest"):
+        if not (sim / needed).exists():
+            raise SystemExit("run_scenario: %s is missing; build first (./drovana build)" % (sim / needed))
     root = build / "simroot"
     folder = root / name
     if folder.exists():
