@@ -84,6 +84,17 @@ protected:
         return true;
     }
 
+    // Other programs of the wineserver may have a player window for a while;
+    // a case that looks the player up waits until they have none.
+    static bool NoOtherPlayer(DWORD timeoutMs) {
+        const DWORD start = GetTickCount();
+        while (FindWindowExA(NULL, NULL, "DrovanaSndPlay", "DROVANA Sound Play") != NULL) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(100);
+        }
+        return true;
+    }
+
     static std::vector<std::string> Paths(const std::vector<PlayerEvent> &files) {
         std::vector<std::string> paths;
         for (const PlayerEvent &file : files) paths.push_back(file.path);
@@ -259,6 +270,7 @@ TEST_F(SoundRequestTest, ACountTooLongForTheKeyTextPlaysOnlyTheKeysThatFit) {
 
 TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
     Timings(5, 5, kPlayerGiveUpMs);
+    ASSERT_TRUE(NoOtherPlayer(120000)) << "another program's player window stayed in this wineserver";
     FakePlayer player(kAlwaysIdle, FakePlayer::FINDABLE);
     PushbackState.playerWindow = NULL;
     const std::string cue = MakeWave("cue.wav");
@@ -272,9 +284,8 @@ TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
 }
 
 TEST_F(SoundRequestTest, WithNoPlayerAtAllTheListIsAbandoned) {
+    ASSERT_TRUE(NoOtherPlayer(120000)) << "another program's player window stayed in this wineserver";
     PushbackState.playerWindow = DestroyedPlayerWindow();
-    ASSERT_EQ(FindWindowExA(NULL, NULL, "DrovanaSndPlay", "DROVANA Sound Play"), (HWND)NULL)
-        << "another player window exists in this wineserver";
     SetCount("2");
     SetKey(1, MakeWave("cue.wav"));
 
