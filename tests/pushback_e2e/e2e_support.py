@@ -17,7 +17,7 @@ import run_scenario  # noqa: E402
 EARTH_RADIUS_M = 1852.0 * 60.0 * 180.0 / math.pi
 GATE_HEADING = 150.0
 LINER_PUSH_SPEED = 0.9   # m/s
-LINER_TURN_DELAY = 6.0   # m
+PROP_TURN_DELAY = 2.5    # m; the Prop's slow push keeps a measurement within a metre of it
 TICK_S = 1.0             # the sequencer samples once a second
 
 
