@@ -72,6 +72,21 @@ class SoundListPlaysInOrderAndHoldsTheSequence(unittest.TestCase):
                                 "the pushback started %.1f s after the request: the cues did not hold it" % held)
 
 
+class EveryCueOfAChecklistPushbackIsPlayed(unittest.TestCase):
+    """The run of ./drovana demo --sound: the prompts start their own cues."""
+
+    def test_every_cue_plays_in_the_order_of_the_checklist(self):
+        sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+        from sound_demo import SCENARIO
+        result = SoundRun(build_dir(), "sound_e2e_checklist").run(SCENARIO)
+        self.assertEqual(result.code, 0, result.output[-3000:])
+        files = [r["path"] for r in result.tap if r["ev"] == "file"]
+        expected = [cue_path(s) for s in ("Sound0", "PBSound0", "Sound1", "EngSound0", "EngSound1", "EngSound4",
+                                          "Sound2", "PBSound1", "Sound3", "Sound4", "PBSound2", "Sound5")]
+        self.assertEqual(files, expected)
+        self.assertTrue(result.capture_heard, "nothing but silence reached the ALSA capture")
+
+
 class SoundsOnWithNoPlayerStillComplete(unittest.TestCase):
     def test_the_pushback_completes_without_sound(self):
         result = SoundRun(build_dir(), "sound_e2e_no_player", player="none").run(
