@@ -6,6 +6,7 @@
 // Exit codes: 0 done, 1 bad arguments or scenario, 2 an `until` timed out,
 // 3 the add-on or the stand-in SimConnect could not be loaded.
 #include <windows.h>
+#include <psapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -122,6 +123,31 @@ std::string ModulePath(HMODULE module) {
     return path;
 }
 
+// Other programs may share the wineserver (tests running beside this run, with
+// a player window or a settings dialog of their own); only windows of this
+// run count: the add-on's dialog in this process, the player started from
+// this installation folder.
+bool WindowOfThisRun(HWND window, bool inThisProcess) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (inThisProcess) return process == GetCurrentProcessId();
+    HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
+    if (handle == NULL) return false;
+    char image[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameExA(handle, NULL, image, sizeof image);
+    CloseHandle(handle);
+    return length >= installFolder.size() && _strnicmp(image, installFolder.c_str(), installFolder.size()) == 0;
+}
+
+HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProcess) {
+    HWND window = NULL;
+    while ((window = FindWindowExA(NULL, window, windowClass, title)) != NULL)
+        if (WindowOfThisRun(window, inThisProcess)) return window;
+    return NULL;
+}
+
+HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
+
 class HostActions : public ScenarioActions {
 public:
     HostActions(GroundModel &model, StandInLink &link, HWND window) : model_(model), link_(link), window_(window) {}
@@ -165,7 +191,7 @@ private:
     // The add-on's settings dialog runs on a thread of its own; the answer is
     // posted to it as its buttons would send it.
     bool AnswerDialog(const std::string &answer) {
-        HWND dialog = FindWindowA(NULL, "DrovanaX setting");
+        HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
         if (dialog == NULL) return false;
         if (answer == "ok") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
         if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
@@ -229,10 +255,10 @@ void DrainMessages(double seconds) {
 // window goes); the trace says whether it did, and a player left behind is
 // ended here so that it does not outlive the run.
 void CheckPlayerLeftBehind() {
-    HWND player = FindWindowA("DrovanaSndPlay", "DROVANA Sound Play");
+    HWND player = FindPlayerWindow();
     for (int i = 0; i < 50 && player != NULL; ++i) {
         DrainMessages(0.02);
-        player = FindWindowA("DrovanaSndPlay", "DROVANA Sound Play");
+        player = FindPlayerWindow();
     }
     JsonLine record = Record("player");
     record.Bool("window_after_exit", player != NULL);
@@ -386,11 +412,11 @@ int main(int argc, char **argv) {
         const StandInAircraft aircraft = model.Snapshot();
         link.pump(&aircraft);
         if (now >= nextState) {
-            model.TraceState(link.dialogMode(), FindWindowA("DrovanaSndPlay", "DROVANA Sound Play") != NULL);
+            model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
             nextState = now + kStateTraceSeconds;
         }
     }
-    model.TraceState(link.dialogMode(), FindWindowA("DrovanaSndPlay", "DROVANA Sound Play") != NULL);
+    model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
 
     if (dllStop != nullptr) {
         dllStop();
