@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""The package a pilot installs: its DLL is the one the stand-in runs, its
+manifest binds the simulator's SimConnect assembly, and unzipped into a fresh
+folder it runs a sound-on Auto Right pushback with its own sample Drovana.cfg.
+"""
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(SOURCE / "sim"))
+sys.path.insert(0, str(SOURCE / "tools"))
+import package  # noqa: E402
+import run_scenario  # noqa: E402
+import voice_cues  # noqa: E402
+
+BUILD = None
+
+IDENTITY = {
+    "type": "win32",
+    "name": "Microsoft.FlightSimulator.SimConnect",
+    "version": "10.0.60905.0",
+    "processorArchitecture": "x86",
+    "publicKeyToken": "67c7c14424d61b5b",
+}
+
+CAPTURE_CONF = """</usr/share/alsa/alsa.conf>
+pcm.!default {{
+  type file
+  slave.pcm "null"
+  file "{capture}"
+  format "raw"
+}}
+"""
+
+SCENARIO = """\
+aircraft Liner
+config Data WavFlag 1
+config Data Distance 4
+config Data Head 12
+until simstart timeout 20
+at 1 menu Auto Right
+until text "Request Pushback" timeout 10
+until text "Good luck !" timeout 240
+end 4
+"""
+
+
+def digest(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def embedded_manifest_identities(binary):
+    """The assemblyIdentity elements of the XML manifests inside a PE file."""
+    data = Path(binary).read_bytes()
+    identities = []
+    for manifest in re.findall(rb"<assembly\b.*?</assembly>", data, re.S):
+        for element in re.findall(rb"<assemblyIdentity\b[^>]*>", manifest):
+            identities.append({k.decode(): v.decode() for k, v in re.findall(rb'(\w+)="([^"]*)"', element)})
+    return identities
+
+
+def has_sound(capture):
+    """True when the capture holds samples that are not silence."""
+    if not capture.exists():
+        return False
+    data = capture.read_bytes()
+    return any(b not in (0, 0x80) for b in data[::7])
+
+
+class PackageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = Path(tempfile.mkdtemp(prefix="package-", dir=BUILD))
+        cls.zip_path = Path(package.build_package(str(BUILD), str(cls.work / "DrovanaX-test.zip")))
+        cls.unpacked = cls.work / "unpacked"
+        with zipfile.ZipFile(cls.zip_path) as z:
+            z.extractall(cls.unpacked)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_contents(self):
+        names = set(zipfile.ZipFile(self.zip_path).namelist())
+        for expected in ("DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "dll.xml", "INSTALL.txt"):
+            self.assertIn(expected, names)
+        for _section, (name, _phrase) in voice_cues.CUES.items():
+            self.assertIn("DrovanaX/Sounds/" + name, names, "a voice cue the sample config names is missing")
+
+    def test_dll_is_the_one_the_stand_in_loads(self):
+        self.assertEqual(digest(BUILD / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
+                         "the packaged DLL differs from the built one the tests run")
+        self.assertEqual(digest(BUILD / "Kestrola.exe"), digest(self.unpacked / "Kestrola.exe"))
+
+    def test_manifest_names_the_simconnect_assembly(self):
+        identities = embedded_manifest_identities(self.unpacked / "DrovanaX.dll")
+        self.assertIn(IDENTITY, identities, "the DLL's manifest does not depend on the simulator's SimConnect")
+
+    def test_sample_config_is_what_the_add_on_reads(self):
+        text = (self.unpacked / "Drovana.cfg").read_text()
+        for line in ("Head=90", "Distance=50", "WavFlag=0", "EngFlag=0", "Check1=0", "Check2=0", "Check3=0",
+                     "[PLANE_CORRECT]"):
+            self.assertIn(line, text)
+        self.assertRegex(text, r"\[PLANE_CORRECT\](\r?\n;[^\r\n]*)*\r?\n\r?\n", "[PLANE_CORRECT] must be empty")
+        for section, (name, _phrase) in voice_cues.CUES.items():
+            self.assertRegex(text, r"\[%s\][^\[]*Number_Sound=1[^\[]*1=DrovanaX\\Sounds\\%s" %
+                             (re.escape(section), re.escape(name)))
+
+    def test_dll_xml_snippet(self):
+        xml = (self.unpacked / "dll.xml").read_text(encoding="cp1252")
+        self.assertIn('<SimBase.Document Type="Launch" version="1,0">', xml)
+        block = re.search(r"<Launch.Addon>(.*?)</Launch.Addon>", xml, re.S).group(1)
+        for element in ("<Name>DrovanaX</Name>", "<Disabled>False</Disabled>", "<ManualLoad>False</ManualLoad>",
+                        "<Path>DrovanaX.dll</Path>"):
+            self.assertIn(element, block)
+
+    def test_unpacked_package_runs_a_sound_on_auto_right(self):
+        # The stand-in's folder, with every file of the add-on taken from the package.
+        folder = run_scenario.lay_out(BUILD, "package-run", SCENARIO, "none")
+        for entry in self.unpacked.iterdir():
+            target = folder / entry.name
+            if entry.is_dir():
+                shutil.copytree(entry, target, dirs_exist_ok=True)
+            else:
+                shutil.copy2(entry, target)
+        env = run_scenario.wine_env(BUILD)
+        capture = self.work / "capture.raw"
+        conf = self.work / "alsa.conf"
+        conf.write_text(CAPTURE_CONF.format(capture=capture))
+        env["ALSA_CONFIG_PATH"] = str(conf)
+        trace_path = folder / "trace.jsonl"
+        command = ["wine", "DrovanaSim.exe", "--scenario", run_scenario.windows_path(folder / "scenario.txt", env),
+                   "--trace", run_scenario.windows_path(trace_path, env)]
+        done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=420)
+        trace = run_scenario.read_trace(trace_path) if trace_path.exists() else []
+        texts = [r["text"] for r in trace if r.get("ev") == "text"]
+        try:
+            self.assertEqual(0, done.returncode, "the run did not reach \"Good luck !\":\n" +
+                             done.stdout.decode("utf-8", "replace")[-3000:])
+            self.assertIn("Request Pushback ! Your aircraft is Liner", texts)
+            self.assertTrue(any("Heading = " in t for t in texts), "the aircraft never turned")
+            self.assertTrue(has_sound(capture), "the packaged player played none of the packaged cues")
+        finally:
+            if capture.exists():
+                capture.unlink()
+
+
+def main():
+    global BUILD
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    BUILD = Path(args.build).resolve()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
