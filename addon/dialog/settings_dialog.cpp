@@ -99,9 +99,13 @@ void CloseDialog(HWND dialog) {
     PostMessageA(dialog, WM_NULL, 0, 0);
 }
 
+// The handle in dialogThread is this thread's own; nobody else closes it, so
+// every dialog would otherwise leave one handle behind.
 void EndDialogMode() {
     SimConnect_SetSystemState(PushbackState.simConnect, kDialogModeState, 0, 0.0f, NULL);
+    HANDLE self = PushbackState.dialogThread;
     PushbackState.dialogThread = NULL;
+    if (self != NULL) CloseHandle(self);
 }
 
 }  // namespace

@@ -67,11 +67,19 @@ protected:
         DeleteFileA(PushbackState.configPath);
     }
 
+    // The dialog thread closes the handle it finds in dialogThread as it
+    // ends; the test waits on a handle of its own.
+    static HANDLE OwnHandleOf(HANDLE thread) {
+        HANDLE copy = NULL;
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        return copy;
+    }
+
     // Starts the dialog thread as the connection does, with the handle kept
     // in dialogThread, and waits for the dialog to show.
     HWND Open() {
         thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
-        PushbackState.dialogThread = thread_;
+        PushbackState.dialogThread = OwnHandleOf(thread_);
         ResumeThread(thread_);
         dialog_ = WaitForDialog();
         return dialog_;
@@ -309,7 +317,7 @@ TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnc
     PushbackState.moduleInstance = withoutTemplate;
 
     thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
-    PushbackState.dialogThread = thread_;
+    PushbackState.dialogThread = OwnHandleOf(thread_);
     ResumeThread(thread_);
     ASSERT_TRUE(WaitForEnd()) << "the thread waits for a dialog that does not exist";
     EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "a later \"Setting\" could never open the dialog";
