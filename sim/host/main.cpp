@@ -7,6 +7,7 @@
 // 3 the add-on or the stand-in SimConnect could not be loaded.
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -90,14 +91,99 @@ void WriteSetupPath(const Scenario &scenario) {
     Emit(record);
 }
 
-void WriteConfig(const Scenario &scenario) {
+void WriteConfigEntry(const ConfigEntry &e) {
     const std::string path = installFolder + "Drovana.cfg";
-    for (const ConfigEntry &e : scenario.config) {
-        WritePrivateProfileStringA(e.section.c_str(), e.key.c_str(), e.value.c_str(), path.c_str());
-        JsonLine record = Record("config");
-        record.Str("section", e.section.c_str()).Str("key", e.key.c_str()).Str("value", e.value.c_str());
-        Emit(record);
+    WritePrivateProfileStringA(e.section.c_str(), e.key.c_str(), e.value.c_str(), path.c_str());
+    JsonLine record = Record("config");
+    record.Str("section", e.section.c_str()).Str("key", e.key.c_str()).Str("value", e.value.c_str());
+    Emit(record);
+}
+
+void WriteConfig(const Scenario &scenario) {
+    for (const ConfigEntry &e : scenario.config) WriteConfigEntry(e);
+}
+
+// Thread timers without a window post WM_TIMER with no window to the main
+// thread; the ids seen lately tell whether the add-on's timers still run.
+struct TimerSighting {
+    UINT_PTR id;
+    double seen;
+};
+std::vector<TimerSighting> timerSightings;
+const double kTimerMemorySeconds = 1.6;
+
+void NoteThreadTimer(const MSG &message) {
+    if (message.hwnd != NULL || message.message != WM_TIMER) return;
+    const double now = RunSeconds();
+    for (TimerSighting &s : timerSightings) {
+        if (s.id == message.wParam) {
+            s.seen = now;
+            return;
+        }
     }
+    timerSightings.push_back(TimerSighting{message.wParam, now});
+}
+
+int ActiveThreadTimers() {
+    const double now = RunSeconds();
+    int active = 0;
+    for (const TimerSighting &s : timerSightings)
+        if (now - s.seen <= kTimerMemorySeconds) ++active;
+    return active;
+}
+
+int ThreadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Wine answers GetProcessHandleCount with 0; the handles are counted by
+// asking each possible handle value whether it is open instead.
+DWORD OpenHandles() {
+    DWORD reported = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &reported) && reported != 0) return reported;
+    DWORD open = 0, flags = 0;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
+    return open;
+}
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) ++*reinterpret_cast<int *>(count);
+    return TRUE;
+}
+
+// The process's top-level windows with their children: the USER objects a
+// leak of dialogs would leave, where GetGuiResources has no answer.
+int WindowsOfThisProcess() {
+    int count = 0;
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    HWND top = NULL;
+    while ((top = FindWindowExA(NULL, top, NULL, NULL)) != NULL) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(top, &process);
+        if (process == GetCurrentProcessId()) EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
+    }
+    return count;
+}
+
+// What a long run must not pile up: handles, window-system objects, threads.
+void TraceResources(const std::string &label) {
+    JsonLine record = Record("resources");
+    record.Str("label", label.c_str()).Int("handles", OpenHandles()).Int("windows", WindowsOfThisProcess());
+    record.Int("user_objects", GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+    record.Int("gdi_objects", GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+    record.Int("threads", ThreadsOfThisProcess()).Int("thread_timers", ActiveThreadTimers());
+    Emit(record);
 }
 
 template <typename T>
@@ -169,6 +255,11 @@ public:
         }
         if (action == "set") return Set(argument);
         if (action == "dialog") return AnswerDialog(argument);
+        if (action == "config") return Config(argument);
+        if (action == "resources") {
+            TraceResources(argument);
+            return true;
+        }
         return false;
     }
 
@@ -197,6 +288,19 @@ private:
         if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
         if (answer == "close") return PostMessageA(dialog, WM_CLOSE, 0, 0) != 0;
         return false;
+    }
+
+    // A hand edit of Drovana.cfg while the simulator runs.
+    bool Config(const std::string &argument) {
+        char section[64] = "", key[64] = "";
+        int consumed = 0;
+        if (sscanf(argument.c_str(), "%63s %63s %n", section, key, &consumed) < 2) return false;
+        ConfigEntry entry;
+        entry.section = section;
+        entry.key = key;
+        entry.value = argument.substr(consumed);
+        WriteConfigEntry(entry);
+        return true;
     }
 
     bool Set(const std::string &argument) {
@@ -236,6 +340,7 @@ private:
 void PumpWindowMessages() {
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        NoteThreadTimer(message);
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

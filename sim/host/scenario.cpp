@@ -93,7 +93,8 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }
         command.action = TakeWord(rest);
         command.argument = rest;
-        static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart", "dialog"};
+        static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart", "dialog",
+                                               "config", "resources"};
         bool known = false;
         for (const char *a : kActions) known = known || command.action == a;
         if (!known) { *error = "unknown action `" + command.action + "`"; return false; }

@@ -214,6 +214,11 @@ STANDIN_API int StandIn_SimStartsSent() {
     return Connection().simStartsSent;
 }
 
+STANDIN_API DispatchProc StandIn_RegisteredDispatch() {
+    ConnectionLock hold;
+    return Connection().dispatch;
+}
+
 STANDIN_API int StandIn_DialogMode() {
     ConnectionLock hold;
     return Connection().dialogMode;

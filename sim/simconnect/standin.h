@@ -7,6 +7,8 @@
 #ifndef DROVANA_SIM_STANDIN_H
 #define DROVANA_SIM_STANDIN_H
 
+#include "SimConnect.h"
+
 #ifdef DROVANA_STANDIN_BUILD
 #define STANDIN_API extern "C" __declspec(dllexport)
 #else
@@ -67,5 +69,8 @@ STANDIN_API int StandIn_DialogMode();
 STANDIN_API void StandIn_SetOpenDelay(double seconds);
 // SimStart events queued so far (they are delivered with the next frame).
 STANDIN_API int StandIn_SimStartsSent();
+// The dispatch callback the client registered, or NULL: the frame-cost
+// benchmark calls it directly to time the add-on's share of a frame.
+STANDIN_API DispatchProc StandIn_RegisteredDispatch();
 
 #endif

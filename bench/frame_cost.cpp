@@ -1,0 +1,211 @@
+// What DrovanaX adds to every visual frame of the simulator: its dispatch of
+// the frame's four SIMOBJECT_DATA messages and its window hook on the stream
+// of non-key messages the main window gets. Both are measured against the
+// same work with an empty dispatch callback and the window's own procedure,
+// in the same run, in the stand-in simulator with the real DrovanaX.dll.
+#include <windows.h>
+
+#include <algorithm>
+#include <stdio.h>
+#include <string.h>
+#include <vector>
+
+#include "SimConnect.h"
+#include "../sim/simconnect/standin.h"
+
+namespace {
+
+const int kFrames = 200000;
+const int kWarmUpFrames = 2000;
+const UINT kNonKeyMessages[] = {WM_MOUSEMOVE, WM_NCHITTEST, WM_SETCURSOR, WM_TIMER, WM_NULL, WM_MOUSEMOVE};
+
+LRESULT CALLBACK SimulatorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_NCHITTEST:
+    case WM_SETCURSOR:
+    case WM_TIMER:
+    case WM_NULL:
+        return 0;  // the simulator's own work is not what is measured
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void CALLBACK EmptyDispatch(SIMCONNECT_RECV *, DWORD, void *) {}
+
+void QuietTrace(const char *) {}
+double NoTime() { return 0.0; }
+
+// One frame's four replies, laid out as the simulator sends them.
+struct FrameMessages {
+    std::vector<unsigned char> bytes[4];
+
+    FrameMessages() {
+        const double values[4][5] = {{0.8, 0.04, 30.0, 1.5, 0}, {1.0, 0, 0, 0, 0}, {2.0, 1.0, 1.0, 0, 0}, {1.0, 0, 0, 0, 0}};
+        const int counts[4] = {4, 1, 5, 1};
+        for (int i = 0; i < 4; ++i) {
+            const DWORD size = SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET + counts[i] * sizeof(double);
+            bytes[i].assign(size, 0);
+            SIMCONNECT_RECV_SIMOBJECT_DATA header;
+            memset(&header, 0, sizeof header);
+            header.dwSize = size;
+            header.dwID = SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
+            header.dwRequestID = header.dwDefineID = i + 1;
+            header.dwentrynumber = header.dwoutof = 1;
+            header.dwDefineCount = counts[i];
+            memcpy(bytes[i].data(), &header, SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET);
+            memcpy(bytes[i].data() + SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET, values[i], counts[i] * sizeof(double));
+        }
+    }
+    SIMCONNECT_RECV *Message(int i) { return reinterpret_cast<SIMCONNECT_RECV *>(bytes[i].data()); }
+    DWORD Size(int i) const { return static_cast<DWORD>(bytes[i].size()); }
+};
+
+struct Timing {
+    std::vector<double> nanoseconds;
+    double Mean() const {
+        double sum = 0;
+        for (double v : nanoseconds) sum += v;
+        return sum / nanoseconds.size();
+    }
+    double Percentile(double p) {
+        std::vector<double> sorted = nanoseconds;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[static_cast<size_t>(p * (sorted.size() - 1))];
+    }
+};
+
+template <typename T>
+T Entry(HMODULE module, const char *name) {
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
+double Nanoseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
+    return (to.QuadPart - from.QuadPart) * 1.0e9 / frequency.QuadPart;
+}
+
+// One frame: the four replies through `dispatch`, the non-key messages
+// through `procedure`.
+void Frame(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND window) {
+    for (int i = 0; i < 4; ++i) dispatch(frame.Message(i), frame.Size(i), NULL);
+    for (UINT message : kNonKeyMessages) CallWindowProcA(procedure, window, message, 0, 0);
+}
+
+Timing Measure(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND window,
+               LARGE_INTEGER frequency, int frames) {
+    Timing timing;
+    timing.nanoseconds.reserve(frames);
+    for (int i = 0; i < kWarmUpFrames; ++i) Frame(frame, dispatch, procedure, window);
+    for (int i = 0; i < frames; ++i) {
+        LARGE_INTEGER from, to;
+        QueryPerformanceCounter(&from);
+        Frame(frame, dispatch, procedure, window);
+        QueryPerformanceCounter(&to);
+        timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
+    }
+    return timing;
+}
+
+// The cost of reading the clock around an empty frame, taken off both sides.
+double ClockCost(LARGE_INTEGER frequency) {
+    Timing timing;
+    for (int i = 0; i < 100000; ++i) {
+        LARGE_INTEGER from, to;
+        QueryPerformanceCounter(&from);
+        QueryPerformanceCounter(&to);
+        timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
+    }
+    return timing.Percentile(0.5);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const int frames = argc > 1 ? atoi(argv[1]) : kFrames;
+    if (frames < 1) return 2;
+
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = SimulatorWindowProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "FS98MAIN";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "FS98MAIN", "frame cost", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, NULL, NULL,
+                                  windowClass.hInstance, NULL);
+    if (window == NULL) {
+        fprintf(stderr, "frame_cost: no simulator window\n");
+        return 1;
+    }
+
+    // The add-on binds SimConnect through its side-by-side manifest; the
+    // stand-in's SimConnect.dll and assembly folder lie beside this program.
+    HMODULE addon = LoadLibraryA("DrovanaX.dll");
+    HMODULE simconnect = GetModuleHandleA("SimConnect.dll");
+    if (addon == NULL || simconnect == NULL) {
+        fprintf(stderr, "frame_cost: DrovanaX.dll did not load (error %lu)\n", GetLastError());
+        return 1;
+    }
+    StandInHost host = {QuietTrace, QuietTrace, NoTime, QuietTrace};
+    Entry<StandInAttachFn>(simconnect, "StandIn_Attach")(&host);
+    StandInSetOpenDelayFn setOpenDelay =
+        Entry<StandInSetOpenDelayFn>(simconnect, "StandIn_SetOpenDelay");
+    if (setOpenDelay) setOpenDelay(0.0);
+    StandInPumpFn pump = Entry<StandInPumpFn>(simconnect, "StandIn_Pump");
+    typedef DispatchProc (*DispatchOfFn)();
+    DispatchOfFn dispatchOf = Entry<DispatchOfFn>(simconnect, "StandIn_RegisteredDispatch");
+    typedef int(__stdcall * StartFn)();
+    StartFn start = Entry<StartFn>(addon, "DLLStart");
+    if (pump == NULL || dispatchOf == NULL || start == NULL) {
+        fprintf(stderr, "frame_cost: the stand-in or the add-on lacks an entry point\n");
+        return 1;
+    }
+    start();
+    // Let OPEN and SimStart through, so the add-on has hooked the window and
+    // runs its four periodic requests, as in a flight.
+    StandInAircraft aircraft;
+    memset(&aircraft, 0, sizeof aircraft);
+    aircraft.onGround = 1.0;
+    aircraft.engineCount = 2.0;
+    for (int i = 0; i < 30; ++i) {
+        pump(&aircraft);
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(10);
+    }
+    DispatchProc addonDispatch = dispatchOf();
+    WNDPROC hooked = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    if (addonDispatch == NULL || hooked == SimulatorWindowProc) {
+        fprintf(stderr, "frame_cost: the add-on did not register its dispatch or hook the window\n");
+        return 1;
+    }
+
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    FrameMessages frame;
+    const double clock = ClockCost(frequency);
+    // Interleaved halves, so a change of machine load falls on both sides.
+    Timing baseline, withAddon;
+    for (int half = 0; half < 2; ++half) {
+        Timing b = Measure(frame, EmptyDispatch, SimulatorWindowProc, window, frequency, frames / 2);
+        Timing a = Measure(frame, addonDispatch, hooked, window, frequency, frames / 2);
+        baseline.nanoseconds.insert(baseline.nanoseconds.end(), b.nanoseconds.begin(), b.nanoseconds.end());
+        withAddon.nanoseconds.insert(withAddon.nanoseconds.end(), a.nanoseconds.begin(), a.nanoseconds.end());
+    }
+
+    const double baseMean = baseline.Mean() - clock, addonMean = withAddon.Mean() - clock;
+    const double added = addonMean - baseMean;
+    const double added99 = withAddon.Percentile(0.99) - baseline.Percentile(0.99);
+    printf("frame_cost: %d frames, each 4 SIMOBJECT_DATA dispatches + %u non-key window messages\n", frames,
+           static_cast<unsigned>(sizeof kNonKeyMessages / sizeof kNonKeyMessages[0]));
+    printf("  empty callback + own window procedure: %8.1f ns/frame (p99 %8.1f ns)\n", baseMean,
+           baseline.Percentile(0.99) - clock);
+    printf("  DrovanaX dispatch + window hook:      %8.1f ns/frame (p99 %8.1f ns)\n", addonMean,
+           withAddon.Percentile(0.99) - clock);
+    printf("  added by DrovanaX:                    %8.1f ns/frame (p99 %8.1f ns), ratio %.2f\n", added, added99,
+           baseMean > 0 ? addonMean / baseMean : 0.0);
+    printf("  share of a 16.7 ms frame: %.5f %%  goal under 1000 ns: %s\n", added / 16.7e6 * 100.0,
+           added < 1000.0 ? "met" : "MISSED");
+    DestroyWindow(window);
+    return 0;
+}
