@@ -36,12 +36,26 @@ bool PathExists(const char *path) {
     return true;
 }
 
+// A player that stops answering must not hold this thread (and with it the
+// pushback) for ever: a status query it does not answer counts as busy, and
+// the busy give-up below ends the list. The load of a file may take a while.
+const UINT kStatusAnswerMs = 5000;
+const UINT kLoadAnswerMs = 30000;
+
+bool PlayerIsIdle(HWND player) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return false;
+    return answer == static_cast<DWORD_PTR>(kPlayerIdle);
+}
+
 void HandOver(HWND player, char *path) {
     COPYDATASTRUCT request;
     request.dwData = 0;
     request.cbData = static_cast<DWORD>(strlen(path) + 1);
     request.lpData = path;
-    SendMessageA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, kLoadAnswerMs,
+                        &ignored);
 }
 
 // The keys run from "1" to N + 1: a key just past the count is played too when
@@ -67,7 +81,7 @@ void PlayList() {
         player = CurrentPlayer(player);
         if (player == NULL) return;  // no player at all: the pushback goes on without sound
 
-        if (SendMessageA(player, WM_APP, 0, 0) != kPlayerIdle) {
+        if (!PlayerIsIdle(player)) {
             const DWORD now = GetTickCount();
             if (!waiting) {
                 waiting = true;

@@ -308,3 +308,48 @@ TEST_F(SoundRequestTest, APlayerBusyForTooLongIsGivenUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A player whose thread has stopped handling messages: its window exists,
+// but nothing ever answers what is sent to it.
+struct HungPlayer {
+    HANDLE release = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE created = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HWND window = NULL;
+    HANDLE thread = NULL;
+
+    static DWORD WINAPI Run(LPVOID self) {
+        HungPlayer *p = static_cast<HungPlayer *>(self);
+        p->window = CreateWindowExA(0, "STATIC", "hung player", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        SetEvent(p->created);
+        WaitForSingleObject(p->release, INFINITE);
+        DestroyWindow(p->window);
+        return 0;
+    }
+    HungPlayer() {
+        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+        WaitForSingleObject(created, 5000);
+    }
+    ~HungPlayer() {
+        SetEvent(release);
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+        CloseHandle(created);
+        CloseHandle(release);
+    }
+};
+
+TEST_F(SoundRequestTest, APlayerThatNoLongerAnswersIsGivenUp) {
+    Timings(20, 20, 300);
+    HungPlayer player;
+    ASSERT_NE(player.window, (HWND)NULL);
+    PushbackState.playerWindow = player.window;
+    SetCount("1");
+    SetKey(1, MakeWave("cue.wav"));
+
+    Start();
+    EXPECT_TRUE(WaitUntilIdle(30000)) << "the sound thread stayed blocked on a player that answers nothing";
+}
+
+}  // namespace

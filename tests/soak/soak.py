@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""The soak run: many automatic pushbacks in one simulator run, and the
+settings dialog opened and closed many times, with the add-on's process
+watched for handles, window-system objects, threads and timers that pile up.
+
+    ./drovana soak [--runs 30] [--dialogs 20]
+
+Half of the pushbacks play their cues through the real Kestrola (behind the
+tap that records what the add-on hands it). Each run must end in
+"Good luck !" and leave the add-on idle: no thread timer still firing, and
+the next pick accepted. The counts of the 5th run and of the last must match.
+"""
+import argparse
+import sys
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(SOURCE / "tests" / "sound_e2e"))
+import sound_stand_in  # noqa: E402
+
+QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
+# Seconds after "Good luck !" until the run is idle: one tick later without
+# sound, after the closing cue has been heard with it.
+SETTLE = {0: 3.5, 1: 9.0}
+
+
+def scenario(runs, dialogs):
+    lines = ["aircraft Prop", "config Data Distance 3", "config Data Head 8",
+             "until simstart timeout 20", "at 1 resources start"]
+    for run in range(1, runs + 1):
+        side = "Left" if run % 2 else "Right"
+        sound = 1 if run % 2 == 0 else 0
+        lines += [f"at 0.5 config Data WavFlag {sound}",
+                  f"at 1 menu Auto {side}",
+                  'until text "Request Pushback" timeout 10',
+                  'until text "Good luck !" timeout 240',
+                  f"at {SETTLE[sound]} resources run{run}"]
+    t = SETTLE[1]
+    lines.append(f"at {t} resources dialogs-before")
+    for dialog in range(1, dialogs + 1):
+        lines += [f"at {t + 1.0} menu Setting", f"at {t + 2.0} resources dialog{dialog}-open",
+                  f"at {t + 2.5} dialog ok", f"at {t + 3.5} resources dialog{dialog}"]
+        t += 3.5
+    lines.append(f"end {t + 1.0}")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--runs", type=int, default=30)
+    parser.add_argument("--dialogs", type=int, default=20)
+    args = parser.parse_args()
+    runs, dialogs = max(args.runs, 6), max(args.dialogs, 2)
+
+    run = sound_stand_in.SoundRun(args.build, "soak", player="tap")
+    run.conf.write_text(QUIET_ALSA)  # a long run would fill a capture file with silence
+    result = run.run(scenario(runs, dialogs), timeout=runs * 240 + dialogs * 10 + 120)
+    counts = {r["label"]: r for r in result.of("resources")}
+    texts = result.texts()
+    failures = []
+    if result.code != 0:
+        failures.append(f"the run ended with code {result.code}:\n{result.output[-2000:]}")
+    good_lucks = sum(1 for t in texts if t == "Good luck !")
+    if good_lucks < runs:
+        failures.append(f"{good_lucks} of {runs} pushbacks reached \"Good luck !\"")
+    for n in range(1, runs + 1):
+        r = counts.get(f"run{n}")
+        if r is None:
+            failures.append(f"run {n}: no resource count")
+        elif r["thread_timers"] != 0:
+            failures.append(f"run {n}: {r['thread_timers']} thread timer(s) still firing after the run ended")
+    fifth, last = counts.get("run5"), counts.get(f"run{runs}")
+    if fifth and last:
+        for field in ("handles", "windows", "user_objects", "gdi_objects", "threads"):
+            if last[field] > fifth[field]:
+                failures.append(f"{field} grew from {fifth[field]} (run 5) to {last[field]} (run {runs})")
+    before, after = counts.get("dialogs-before"), counts.get(f"dialog{dialogs}")
+    if before and after:
+        if after["threads"] > before["threads"]:
+            failures.append(f"threads grew from {before['threads']} to {after['threads']} over {dialogs} dialogs")
+        for field in ("handles", "windows"):
+            if after[field] > before[field]:
+                failures.append(f"{field} grew from {before[field]} to {after[field]} over {dialogs} dialogs")
+        opened = counts.get("dialog1-open")
+        if opened and (opened["threads"] <= before["threads"] or opened["windows"] <= before["windows"]):
+            failures.append("the counts did not see the open dialog's thread and windows: they measure nothing")
+    else:
+        failures.append("no resource counts around the dialogs")
+    cues = len(result.tap)
+
+    print(f"soak: {runs} pushbacks ({runs // 2} with sound, {cues} cue files handed to the player), "
+          f"{dialogs} dialogs")
+    print(f"{'':>16} {'handles':>8} {'windows':>8} {'user':>6} {'gdi':>6} {'threads':>8} {'timers':>7}")
+    for label in ["start", "run1", "run5", f"run{runs}", "dialogs-before", "dialog1-open", f"dialog{dialogs}"]:
+        r = counts.get(label)
+        if r:
+            print(f"{label:>16} {r['handles']:>8} {r['windows']:>8} {r['user_objects']:>6} {r['gdi_objects']:>6} "
+                  f"{r['threads']:>8} {r['thread_timers']:>7}")
+    print(f"trace: {result.trace_path}")
+    for f in failures:
+        print("FAIL: " + f)
+    print("soak: " + ("passed" if not failures else "FAILED"))
+    return 0 if not failures else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
