@@ -18,9 +18,11 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "sim"))
 sys.path.insert(0, str(SOURCE / "tools"))
+sys.path.insert(0, str(SOURCE / "tests" / "sound_e2e"))
 import package  # noqa: E402
 import run_scenario  # noqa: E402
 import voice_cues  # noqa: E402
+from sound_stand_in import CAPTURE_CONF  # noqa: E402
 
 BUILD = None
 
@@ -31,15 +33,6 @@ IDENTITY = {
     "processorArchitecture": "x86",
     "publicKeyToken": "67c7c14424d61b5b",
 }
-
-CAPTURE_CONF = """</usr/share/alsa/alsa.conf>
-pcm.!default {{
-  type file
-  slave.pcm "null"
-  file "{capture}"
-  format "raw"
-}}
-"""
 
 SCENARIO = """\
 aircraft Liner
