@@ -22,8 +22,19 @@ if [ ! -f "$wine_dir/prefix.ready" ]; then
   touch "$wine_dir/prefix.ready"
 fi
 
-# The default PCM writes whatever DirectSound mixes into a capture file; the
-# file is named by DROVANA_CAPTURE so each test can have its own.
+# The second test lane's prefix: a copy, taken while no wineserver holds the
+# first one's registry in memory.
+second="$wine_dir/prefix-b"
+if [ ! -f "$wine_dir/prefix-b.ready" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rm -rf "$second"
+  cp -a "$prefix" "$second"
+  touch "$wine_dir/prefix-b.ready"
+fi
+
+# The default PCM writes whatever DirectSound mixes into a capture file (tests
+# that listen write configurations of their own, one capture file each).
 cat > "$wine_dir/alsa-capture.conf" <<CONF
 </usr/share/alsa/alsa.conf>
 pcm.!default {
@@ -44,5 +55,7 @@ CONF
 # caller's output: a service started by the first test program would inherit
 # ctest's pipe and keep it open for as long as the persistent server lives.
 export ALSA_CONFIG_PATH="${ALSA_CONFIG_PATH:-$wine_dir/alsa-capture.conf}"
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+for p in "$prefix" "$second"; do
+  WINEPREFIX="$p" wineserver -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX="$p" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+done

@@ -15,7 +15,6 @@ if grep -qE '@[0-9]+$' <<<"$exports"; then echo "decorated exports present:"; gr
 grep -q 'DLL Name: SimConnect.dll' <<<"$dump" || { echo "does not import SimConnect.dll"; fail=1; }
 if grep -iqE 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)' <<<"$dump"; then echo "imports a MinGW runtime DLL"; fail=1; fi
 # The side-by-side manifest (resource type 24, id 2) names the SimConnect assembly.
-strings -el "$dll" >/dev/null 2>&1
 grep -aq 'name="Microsoft.FlightSimulator.SimConnect" version="10.0.60905.0" processorArchitecture="x86" publicKeyToken="67c7c14424d61b5b"' "$dll" \
   || { echo "manifest with the SimConnect assembly identity missing"; fail=1; }
 [ $fail = 0 ] && echo "DLL checks passed"

@@ -12,6 +12,6 @@ grep -q 'Subsystem.*Windows GUI' <<<"$dump" || { echo "not a GUI program"; fail=
 if grep -iqE 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)' <<<"$dump"; then echo "imports a MinGW runtime DLL"; fail=1; fi
 if grep -iq 'DLL Name: dsound.dll' <<<"$dump"; then echo "imports dsound.dll instead of binding it at run time"; fail=1; fi
 grep -aq 'requestedExecutionLevel level="asInvoker" uiAccess="false"' "$exe" || { echo "asInvoker manifest missing"; fail=1; }
-strings -el "$exe" | grep -qx '1.0.0.1' || { echo "version 1.0.0.1 missing"; fail=1; }
+"${objdump%objdump}strings" -el "$exe" | grep -qx '1.0.0.1' || { echo "version 1.0.0.1 missing"; fail=1; }
 [ $fail = 0 ] && echo "Kestrola.exe checks passed"
 exit $fail
