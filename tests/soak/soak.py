@@ -87,7 +87,10 @@ def main():
             failures.append("the counts did not see the open dialog's thread and windows: they measure nothing")
     else:
         failures.append("no resource counts around the dialogs")
-    cues = len(result.tap)
+    cues = sum(1 for r in result.tap if r.get("ev") == "file")
+    # Every sound-on run hands over the six cues of the sequence, one file each.
+    if cues < 6 * (runs // 2):
+        failures.append(f"{cues} cue files reached the player, fewer than six for each of the {runs // 2} sound runs")
 
     print(f"soak: {runs} pushbacks ({runs // 2} with sound, {cues} cue files handed to the player), "
           f"{dialogs} dialogs")
