@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "../player/player_launch.h"
+
 namespace {
 
 const int kRounds = 7;
@@ -76,19 +78,6 @@ double RawCost(const char* path) {
     free(read);
     free(copy);
     return elapsed;
-}
-
-HWND FindPlayer(DWORD processId) {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        HWND window = nullptr;
-        while ((window = FindWindowExA(nullptr, window, "DrovanaSndPlay", "DROVANA Sound Play")) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId) return window;
-        }
-        Sleep(10);
-    }
-    return nullptr;
 }
 
 double LoadCost(HWND player, const char* path, bool* played) {
@@ -157,18 +146,14 @@ int main(int argc, char** argv) {
 
     char commandLine[MAX_PATH + 2];
     snprintf(commandLine, sizeof(commandLine), "%s", player);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    PROCESS_INFORMATION process;
+    if (!StartPlayerHidden(commandLine, &process)) {
         printf("player_load: cannot start %s\n", player);
         return 1;
     }
     CloseHandle(process.hThread);
     WaitForInputIdle(process.hProcess, 10000);
-    HWND window = FindPlayer(process.dwProcessId);
+    HWND window = FindPlayerWindowOf(process.dwProcessId, 10000);
 
     int result = 0;
     if (window == nullptr) {

@@ -9,25 +9,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "player_launch.h"
+
 namespace {
-
-const char kClassName[] = "DrovanaSndPlay";
-const char kWindowTitle[] = "DROVANA Sound Play";
-
-// Several players may run in one wineserver; ours is the one of our process.
-HWND FindPlayerWindow(DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = nullptr;
-        while ((window = FindWindowExA(nullptr, window, kClassName, kWindowTitle)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId) return window;
-        }
-        if (GetTickCount() - start > timeoutMs) return nullptr;
-        Sleep(20);
-    }
-}
 
 LRESULT QueryStatus(HWND window) {
     DWORD_PTR answer = 0;
@@ -52,19 +36,15 @@ int main(int argc, char** argv) {
 
     char commandLine[MAX_PATH + 3];
     snprintf(commandLine, sizeof(commandLine), "\"%s\"", player);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    PROCESS_INFORMATION process;
+    if (!StartPlayerHidden(commandLine, &process)) {
         printf("could not start %s (error %lu)\n", player, GetLastError());
         return 1;
     }
     CloseHandle(process.hThread);
 
     int result = 0;
-    HWND window = FindPlayerWindow(process.dwProcessId, 10000);
+    HWND window = FindPlayerWindowOf(process.dwProcessId, 10000);
     if (window == nullptr) {
         printf("player window not found\n");
         TerminateProcess(process.hProcess, 1);
