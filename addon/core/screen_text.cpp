@@ -1,5 +1,7 @@
 #include "screen_text.h"
 
+#include <stdarg.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "identifiers.h"
@@ -17,4 +19,19 @@ void ShowMessage(char (&message)[256]) {
 void ShowFixedText(const char *text) {
     SimConnect_Text(PushbackState.simConnect, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT,
                     static_cast<DWORD>(strlen(text) + 1), const_cast<char *>(text));
+}
+
+void ShowTextInBuffer(const char *text) {
+    char message[256] = {};
+    lstrcpynA(message, text, sizeof message);
+    ShowMessage(message);
+}
+
+void ShowFormattedMessage(const char *format, ...) {
+    char message[256] = {};
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    ShowMessage(message);
 }

@@ -3,10 +3,10 @@
 #include <stdio.h>
 
 #include "../core/config.h"
+#include "../core/screen_text.h"
 #include "../core/state.h"
 #include "ground_distance.h"
 #include "key_injection.h"
-#include "show_text.h"
 
 void StartMeasurement() {
     if (!IsOnGround()) {
@@ -30,10 +30,8 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     const double heading = HeadingDegrees(SimSnapshot.heading);
     const double distance = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
 
-    char message[256] = {};
-    snprintf(message, sizeof message, "Request mesurement ! Your aircraft is %s Distance = %f",
-             PushbackState.aircraftKey, distance);
-    ShowMessage(message);
+    ShowFormattedMessage("Request mesurement ! Your aircraft is %s Distance = %f", PushbackState.aircraftKey,
+                         distance);
 
     // Compared the smaller way round, so a start near north does not end at
     // the first sample across 0/360.

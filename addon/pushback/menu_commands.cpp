@@ -98,12 +98,9 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
 
 void StartPushback() {
     const bool onGround = IsOnGround();
-    char message[256] = {};
-    // snprintf cuts a long aircraft key to what the buffer holds.
-    snprintf(message, sizeof message, "%s%s",
-             onGround ? "Request Pushback ! Your aircraft is " : "Check On Ground ! Your aircarft is ",
-             PushbackState.aircraftKey);
-    ShowMessage(message);
+    // A long aircraft key is cut to what the 256-byte message holds.
+    ShowFormattedMessage("%s%s", onGround ? "Request Pushback ! Your aircraft is " : "Check On Ground ! Your aircarft is ",
+                         PushbackState.aircraftKey);
     if (!onGround) {
         PushbackState.pushMode = PUSH_NONE;
         PushbackState.runKind = RUN_MANUAL;

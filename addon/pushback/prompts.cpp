@@ -2,9 +2,9 @@
 
 #include <stdio.h>
 
+#include "../core/screen_text.h"
 #include "../core/state.h"
 #include "../sound/sound_request.h"
-#include "show_text.h"
 
 namespace {
 
@@ -97,9 +97,7 @@ void EnginePrompt(int advance) {
         return;
     }
 
-    char message[256] = {};
-    snprintf(message, sizeof message, "Start Engine No.  %d", PushbackState.engineIndex);
-    ShowMessage(message);
+    ShowFormattedMessage("Start Engine No.  %d", PushbackState.engineIndex);
 
     if (IsEngineRunning()) {
         PushbackState.engineIndex += 1;

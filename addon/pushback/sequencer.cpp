@@ -4,12 +4,12 @@
 #include <stdio.h>
 
 #include "../core/config.h"
+#include "../core/screen_text.h"
 #include "../core/state.h"
 #include "../sound/sound_request.h"
 #include "ground_distance.h"
 #include "key_injection.h"
 #include "prompts.h"
-#include "show_text.h"
 
 namespace {
 
@@ -17,12 +17,6 @@ void Cue(const char *section) {
     if (PushbackState.soundOn != 1) return;
     lstrcpynA(PushbackState.soundSection, section, sizeof PushbackState.soundSection);
     StartSoundThread();
-}
-
-void ShowNumber(const char *format, int value) {
-    char message[256] = {};
-    snprintf(message, sizeof message, format, value);
-    ShowMessage(message);
 }
 
 void Advance() { PushbackState.sequenceStep += 1; }
@@ -36,14 +30,14 @@ void AutomaticPushback() {
     switch (PushbackState.autoPhase) {
     case PHASE_PUSH_OUT: {
         const double distance = GroundDistance(latitude, longitude);
-        ShowNumber("Distance = %d", static_cast<int>(distance));
+        ShowFormattedMessage("Distance = %d", static_cast<int>(distance));
         // The turn phase begins when the turn key comes back through the
         // window hook; until then every tick past the distance asks again.
         if (distance > static_cast<double>(PushbackState.pushDistance)) StartTurn();
         break;
     }
     case PHASE_TURNING:
-        ShowNumber("Heading = %d", static_cast<int>(floor(heading + 0.5)));
+        ShowFormattedMessage("Heading = %d", static_cast<int>(floor(heading + 0.5)));
         if (HeadingDifference(heading, PushbackState.targetHeading) < TURN_END_DEGREES) {
             PushbackState.autoPhase = PHASE_ROLL_OUT;
             PushbackState.refLatitude = latitude;
@@ -53,7 +47,7 @@ void AutomaticPushback() {
         break;
     case PHASE_ROLL_OUT: {
         const double distance = GroundDistance(latitude, longitude);
-        ShowNumber("Distance = %d", static_cast<int>(distance));
+        ShowFormattedMessage("Distance = %d", static_cast<int>(distance));
         if (distance > ROLL_OUT_METRES) {
             Advance();
             PushbackState.autoPhase = PHASE_PUSH_OUT;
