@@ -173,12 +173,16 @@ TEST_F(ConnectionTest, SetupPathFillingTheWholeBufferIsNeverReadPast) {
 
 class OpenedConnectionTest : public ConnectionTest {
 protected:
+    // DLLStart starts the player found under SetupPath; an empty folder keeps
+    // a player left there by a stand-in run from being started by the tests.
     void SetUp() override {
         ConnectionTest::SetUp();
+        setup.Set(folder.Path());
         DLLStart();
         ASSERT_NE(static_cast<DispatchProc>(NULL), fake_simconnect::dispatch);
     }
     SetupPathValue setup;
+    TempFolder folder;
 };
 
 TEST_F(OpenedConnectionTest, OpenBuildsMenuDefinitionsSubscriptionsAndRequests) {
