@@ -10,6 +10,12 @@ typedef HRESULT(WINAPI* DirectSoundCreate8Function)(LPCGUID, LPDIRECTSOUND8*, LP
 // that has it.
 const WORD kDirectSoundCreate8Ordinal = 11;
 
+// The buffer description carries its own size: 36 bytes in the 32-bit player
+// that ships.
+#if defined(__i386__)
+static_assert(sizeof(DSBUFFERDESC) == 36, "the shipped player describes its buffers with the 32-bit record");
+#endif
+
 }  // namespace
 
 CSoundDevice::CSoundDevice() : directSound(nullptr), dsoundModule(nullptr) {}

@@ -105,8 +105,18 @@ struct SIMCONNECT_RECV_SYSTEM_STATE : SIMCONNECT_RECV {
 
 #pragma pack(pop)
 
+
 // Bytes of a SIMOBJECT_DATA message before its data block.
 static const DWORD SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET = sizeof(SIMCONNECT_RECV_SIMOBJECT_DATA) - sizeof(DWORD);
+
+// The simulator lays its records out byte for byte like this. Every field is a
+// 4-byte value or text, so a 64-bit client sees the same sizes and offsets.
+static_assert(sizeof(SIMCONNECT_RECV) == 12, "SIMCONNECT_RECV header");
+static_assert(sizeof(SIMCONNECT_RECV_OPEN) == 308, "SIMCONNECT_RECV_OPEN");
+static_assert(sizeof(SIMCONNECT_RECV_EVENT) == 24, "SIMCONNECT_RECV_EVENT: uEventID at 16");
+static_assert(sizeof(SIMCONNECT_RECV_EVENT_FILENAME) == 288, "SIMCONNECT_RECV_EVENT_FILENAME");
+static_assert(SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET == 40, "SIMOBJECT_DATA: the data block at 40");
+static_assert(sizeof(SIMCONNECT_RECV_SYSTEM_STATE) == 284, "SIMCONNECT_RECV_SYSTEM_STATE: szString at 24");
 
 typedef void(CALLBACK *DispatchProc)(SIMCONNECT_RECV *pData, DWORD cbData, void *pContext);
 

@@ -8,7 +8,7 @@ Lays out a simulated installation folder inside the build tree,
 BUILD_DIR/simroot/NAME/ (the host program, DrovanaX.dll, the player, the
 side-by-side folder Microsoft.FlightSimulator.SimConnect with the stand-in
 SimConnect.dll, SimObjects/Airplanes/<NAME>/<NAME>.air), runs DrovanaSim.exe
-there under Wine and exits with its code (2: an `until` timed out). The host
+there under Wine, in the tree's lane, and exits with its code (2: an `until` timed out). The host
 writes the registry value SetupPath (this folder, with a trailing backslash)
 into the prefix before it loads the add-on.
 
@@ -27,6 +27,8 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 SIM_DIR = Path(__file__).resolve().parent
+# Runs a Windows program in the lane of the tree named by DROVANA_BUILD_DIR.
+WINE_RUN = str(SIM_DIR.parent / "tools" / "wine_run")
 PROFILES = ("Liner", "Prop", "Heavy")
 ASSEMBLY = "Microsoft.FlightSimulator.SimConnect"
 
@@ -54,10 +56,12 @@ class RunResult:
 
 
 def wine_env(build):
+    """The environment in which the tree's programs run: its lane's Wine and
+    prefix (a WINEPREFIX the caller set is kept)."""
     env = dict(os.environ)
-    env.setdefault("WINEPREFIX", str(Path(build).resolve() / "wine" / "prefix"))
-    env.setdefault("WINEARCH", "win32")
-    env.setdefault("WINEDEBUG", "-all")
+    env["DROVANA_BUILD_DIR"] = str(Path(build).resolve())
+    lane = subprocess.run([WINE_RUN, "--env"], env=env, capture_output=True, text=True, check=True).stdout
+    env.update(line.split("=", 1) for line in lane.splitlines() if "=" in line)
     # Without a capture set up by the caller, a player started by the add-on
     # finds no sound device rather than a missing default one.
     none = Path(build).resolve() / "wine" / "alsa-none.conf"
@@ -72,7 +76,8 @@ def windows_path(path, env):
     z = Path(env["WINEPREFIX"]) / "dosdevices" / "z:"
     if z.is_symlink() and os.path.realpath(z) == "/":
         return "Z:" + str(path).replace("/", "\\")
-    out = subprocess.run(["winepath", "-w", str(path)], env=env, capture_output=True, text=True, check=True)
+    out = subprocess.run([WINE_RUN, "winepath", "-w", str(path)], env=env, capture_output=True, text=True,
+                         check=True)
     return out.stdout.strip()
 
 
@@ -141,7 +146,7 @@ def start(build, scenario, trace=None, name=None, player="real", env=None, **pop
     trace_path.parent.mkdir(parents=True, exist_ok=True)
     if trace_path.exists():
         trace_path.unlink()
-    command = ["wine", "DrovanaSim.exe", "--scenario", windows_path(folder / "scenario.txt", env),
+    command = [WINE_RUN, "DrovanaSim.exe", "--scenario", windows_path(folder / "scenario.txt", env),
                "--trace", windows_path(trace_path, env)]
     process = subprocess.Popen(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, **popen)
     return process, folder, trace_path

@@ -3,19 +3,21 @@
 # window on a virtual X display (Xvfb), grabbed with ImageMagick's import.
 # The build tree's own prefix uses the null graphics driver, which draws
 # nothing, so the picture is taken in a prefix of its own with the X11 driver.
-# Usage: tools/dialog_screenshot.sh [BUILD_DIR]   (after a build)
+# Usage: tools/dialog_screenshot.sh [BUILD_DIR]   (after a build; the tree's lane)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/tools/lane.sh"
 build=$(cd "${1:-$root/build/release}" && pwd)
 work="$build/screenshot"
 prefix="$work/prefix"
 mkdir -p "$work" "$root/docs"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$prefix"
+lane_env "$(<"$build/lane")" "$build"
 
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -24,13 +26,13 @@ export DISPLAY=":$(head -1 "$work/display")"
 
 if [ ! -f "$work/prefix.ready" ]; then
   rm -rf "$prefix"
-  wineboot -i >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$WINE" wineboot -i >/dev/null 2>&1 || true
+  "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # There is no window manager on the virtual display: Wine draws the caption
   # and frame itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wineserver -w || true
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  "$WINESERVER" -w || true
   touch "$work/prefix.ready"
 fi
 
@@ -40,7 +42,7 @@ printf '[Data]\r\nHead=90\r\nDistance=50\r\nWavFlag=1\r\nEngFlag=1\r\n[Parking]\
   >"$work/Drovana.cfg"
 
 rm -f "$work/preview.txt"
-wine "$build/tests/dialog_preview.exe" "$(winepath -w "$work/Drovana.cfg")" 3 >"$work/preview.txt" </dev/null 2>&1 &
+"$WINE" "$build/tests/dialog_preview.exe" "$("$WINE" winepath -w "$work/Drovana.cfg")" 3 >"$work/preview.txt" </dev/null 2>&1 &
 preview=$!
 for _ in $(seq 600); do grep -q '^dialog ' "$work/preview.txt" 2>/dev/null && break; sleep 0.1; done
 read -r _ x y w h < <(grep '^dialog ' "$work/preview.txt")

@@ -5,7 +5,7 @@ answers idle again and ends it with WM_DESTROY. A quick check of the files a
 sound list names.
 
   ./drovana play FILE.wav
-  python3 tools/play.py --build BUILD_DIR FILE.wav   (wine environment set)
+  python3 tools/play.py --build BUILD_DIR FILE.wav   (ALSA environment set)
 
 With the ALSA set-up that ./drovana exports, the sound goes into a capture
 file instead of a sound card; this reports whether audio reached it.
@@ -16,10 +16,14 @@ import re
 import subprocess
 import sys
 
+# Runs a Windows program in the lane of the tree named by DROVANA_BUILD_DIR.
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine_run")
+
 
 def windows_path(path):
     try:
-        out = subprocess.run(["winepath", "-w", path], check=True, capture_output=True, text=True).stdout.strip()
+        out = subprocess.run([WINE_RUN, "winepath", "-w", path], check=True, capture_output=True,
+                             text=True).stdout.strip()
         if out:
             return out
     except (OSError, subprocess.CalledProcessError):
@@ -58,6 +62,7 @@ def main():
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
+    os.environ["DROVANA_BUILD_DIR"] = build
     player = os.path.join(build, "Kestrola.exe")
     sender = os.path.join(build, "bin", "KestrolaSend.exe")
     for needed in (player, sender):
@@ -71,7 +76,7 @@ def main():
     capture = capture_file()
     offset = os.path.getsize(capture) if capture and os.path.exists(capture) else 0
     print(f"drovana play: {args.file}")
-    result = subprocess.run(["wine", sender, windows_path(player), windows_path(args.file), str(args.timeout)],
+    result = subprocess.run([WINE_RUN, sender, windows_path(player), windows_path(args.file), str(args.timeout)],
                             capture_output=True, text=True)
     for line in result.stdout.splitlines():
         print("  " + line.rstrip())

@@ -1,33 +1,39 @@
 #!/usr/bin/env bash
-# Makes the build tree's 32-bit Wine prefix once (about 20 s) and reuses it:
-# null graphics driver so windows, focus and SendInput work with no display,
-# and ALSA configurations for playing into a capture file or into nothing.
+# Makes the build tree's Wine prefixes once and reuses them: the lane's
+# architecture, the null graphics driver so windows, focus and SendInput work
+# with no display, and ALSA configurations for playing into a capture file or
+# into nothing.
 # Usage: tools/wine_prefix.sh BUILD_DIR
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/lane.sh"
 build_dir=$(cd "$1" && pwd)
 wine_dir="$build_dir/wine"
 prefix="$wine_dir/prefix"
 mkdir -p "$wine_dir"
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+lane=$(<"$build_dir/lane")
+export WINEPREFIX="$prefix"
+lane_env "$lane" "$build_dir"
 
 if [ ! -f "$wine_dir/prefix.ready" ]; then
   rm -rf "$prefix"
-  wineboot -i >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  # wine64 reports a missing syswow64 helper when no 32-bit Wine is installed.
+  "$WINE" wineboot -i >/dev/null 2>&1 || true
+  "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   # No crash dialogs: a crashing test program must just end with its code.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wineserver -k || true
-  wineserver -w || true
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$WINESERVER" -k || true
+  "$WINESERVER" -w || true
   touch "$wine_dir/prefix.ready"
 fi
 
-# The second test lane's prefix: a copy, taken while no wineserver holds the
-# first one's registry in memory.
+# The second test prefix: a copy, taken while no wineserver holds the first
+# one's registry in memory.
 second="$wine_dir/prefix-b"
 if [ ! -f "$wine_dir/prefix-b.ready" ]; then
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
   rm -rf "$second"
   cp -a "$prefix" "$second"
   touch "$wine_dir/prefix-b.ready"
@@ -56,6 +62,6 @@ CONF
 # ctest's pipe and keep it open for as long as the persistent server lives.
 export ALSA_CONFIG_PATH="${ALSA_CONFIG_PATH:-$wine_dir/alsa-capture.conf}"
 for p in "$prefix" "$second"; do
-  WINEPREFIX="$p" wineserver -p </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX="$p" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX="$p" "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX="$p" "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 done

@@ -82,10 +82,10 @@ void InstallSimWindowHook() {
     if (PushbackState.simWindow != NULL) {
         if (PushbackState.simWindowProc == NULL)
             PushbackState.simWindowProc =
-                reinterpret_cast<WNDPROC>(GetWindowLongA(PushbackState.simWindow, GWL_WNDPROC));
+                reinterpret_cast<WNDPROC>(GetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC));
         if (PushbackState.simWindowHooked == 0)
-            PushbackState.simWindowHooked = SetWindowLongA(PushbackState.simWindow, GWL_WNDPROC,
-                                                           reinterpret_cast<LONG>(SimWindowHook));
+            PushbackState.simWindowHooked = SetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC,
+                                                              reinterpret_cast<LONG_PTR>(SimWindowHook));
     }
     PushbackState.playerWindow = FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
 }

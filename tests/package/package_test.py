@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""The package a pilot installs: its DLL is the one the stand-in runs, its
-manifest binds the simulator's SimConnect assembly, and unzipped into a fresh
-folder it runs a sound-on Auto Right pushback with its own sample Drovana.cfg.
+"""The package a pilot installs: its DLL and player are the shipped 32-bit
+builds, its manifest binds the simulator's SimConnect assembly, and unzipped
+into a fresh folder it runs a sound-on Auto Right pushback with its own sample
+Drovana.cfg and voice cues. In the x64 lane the run takes the 64-bit builds of
+the two programs from the tree under test, since 32-bit code cannot run there.
 """
 import argparse
 import hashlib
@@ -24,7 +26,8 @@ import run_scenario  # noqa: E402
 import voice_cues  # noqa: E402
 from sound_stand_in import CAPTURE_CONF  # noqa: E402
 
-BUILD = None
+BUILD = None    # the tree whose programs run here
+SHIPPED = None  # the i686 tree whose files the package holds
 
 IDENTITY = {
     "type": "win32",
@@ -73,7 +76,7 @@ class PackageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = Path(tempfile.mkdtemp(prefix="package-", dir=BUILD))
-        cls.zip_path = Path(package.build_package(str(BUILD), str(cls.work / "DrovanaX-test.zip")))
+        cls.zip_path = Path(package.build_package(str(SHIPPED), str(cls.work / "DrovanaX-test.zip")))
         cls.unpacked = cls.work / "unpacked"
         with zipfile.ZipFile(cls.zip_path) as z:
             z.extractall(cls.unpacked)
@@ -89,10 +92,10 @@ class PackageTest(unittest.TestCase):
         for _section, (name, _phrase) in voice_cues.CUES.items():
             self.assertIn("DrovanaX/Sounds/" + name, names, "a voice cue the sample config names is missing")
 
-    def test_dll_is_the_one_the_stand_in_loads(self):
-        self.assertEqual(digest(BUILD / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
-                         "the packaged DLL differs from the built one the tests run")
-        self.assertEqual(digest(BUILD / "Kestrola.exe"), digest(self.unpacked / "Kestrola.exe"))
+    def test_programs_are_the_shipped_builds(self):
+        self.assertEqual(digest(SHIPPED / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
+                         "the packaged DLL differs from the built one")
+        self.assertEqual(digest(SHIPPED / "Kestrola.exe"), digest(self.unpacked / "Kestrola.exe"))
 
     def test_manifest_names_the_simconnect_assembly(self):
         identities = embedded_manifest_identities(self.unpacked / "DrovanaX.dll")
@@ -125,13 +128,16 @@ class PackageTest(unittest.TestCase):
                 shutil.copytree(entry, target, dirs_exist_ok=True)
             else:
                 shutil.copy2(entry, target)
+        if SHIPPED != BUILD:
+            for program in ("DrovanaX.dll", "Kestrola.exe"):
+                shutil.copy2(BUILD / program, folder / program)
         env = run_scenario.wine_env(BUILD)
         capture = self.work / "capture.raw"
         conf = self.work / "alsa.conf"
         conf.write_text(CAPTURE_CONF.format(capture=capture))
         env["ALSA_CONFIG_PATH"] = str(conf)
         trace_path = folder / "trace.jsonl"
-        command = ["wine", "DrovanaSim.exe", "--scenario", run_scenario.windows_path(folder / "scenario.txt", env),
+        command = [run_scenario.WINE_RUN, "DrovanaSim.exe", "--scenario", run_scenario.windows_path(folder / "scenario.txt", env),
                    "--trace", run_scenario.windows_path(trace_path, env)]
         done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, timeout=420)
@@ -149,11 +155,12 @@ class PackageTest(unittest.TestCase):
 
 
 def main():
-    global BUILD
+    global BUILD, SHIPPED
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
     BUILD = Path(args.build).resolve()
+    SHIPPED = Path(os.environ.get("DROVANA_SHIPPED_DIR") or BUILD).resolve()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 

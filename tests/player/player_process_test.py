@@ -14,6 +14,9 @@ import tempfile
 
 import sox_files
 
+# Runs a Windows program in the lane of the tree named by DROVANA_BUILD_DIR.
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine_run")
+
 CAPTURE_CONF = """</usr/share/alsa/alsa.conf>
 pcm.!default {{
   type file
@@ -32,7 +35,7 @@ def run(program, folder, conf, capture, test_filter):
     env = dict(os.environ, DROVANA_SOX_DIR=folder, ALSA_CONFIG_PATH=conf, DROVANA_CAPTURE_FILE=capture)
     print(f"--- {test_filter} with ALSA_CONFIG_PATH={conf}", flush=True)
     try:
-        return subprocess.run(["wine", program, f"--gtest_filter={test_filter}"], env=env, timeout=400).returncode
+        return subprocess.run([WINE_RUN, program, f"--gtest_filter={test_filter}"], env=env, timeout=400).returncode
     finally:
         if os.path.exists(capture):
             os.remove(capture)

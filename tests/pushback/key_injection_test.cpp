@@ -74,7 +74,7 @@ TEST_F(KeyInjection, ShiftReadsReleasedWhenTheInjectedPArrives) {
             return DefWindowProcA(w, m, wp, lp);
         }
     };
-    SetWindowLongA(window_.handle(), GWL_WNDPROC, reinterpret_cast<LONG>(Probe::Proc));
+    SetWindowLongPtrA(window_.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Probe::Proc));
     TogglePushback();
     ASSERT_TRUE(PumpUntil([] { return shiftAtP != -1; }));
     EXPECT_EQ(0, shiftAtP & 0xFF00);

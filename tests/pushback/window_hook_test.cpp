@@ -59,7 +59,7 @@ TEST_F(WindowHook, InstallsOnceAndKeepsTheFirstProcedure) {
     const WNDPROC original = PushbackState.simWindowProc;
     ASSERT_NE(nullptr, original);
     EXPECT_NE(0, PushbackState.simWindowHooked);
-    EXPECT_EQ(reinterpret_cast<LONG>(SimWindowHook), GetWindowLongA(window_.handle(), GWL_WNDPROC));
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(SimWindowHook), GetWindowLongPtrA(window_.handle(), GWLP_WNDPROC));
     InstallSimWindowHook();
     EXPECT_EQ(original, PushbackState.simWindowProc) << "a second OPEN must not chain the hook onto itself";
 }
