@@ -10,6 +10,17 @@ typedef HRESULT(WINAPI* DirectSoundCreate8Function)(LPCGUID, LPDIRECTSOUND8*, LP
 // that has it.
 const WORD kDirectSoundCreate8Ordinal = 11;
 
+// A file cut short (an interrupted copy) claims more data than it holds, up to
+// gigabytes: the buffer holds only what is really there, in whole sample
+// frames, so the sound plays that and ends.
+DWORD PlayableBytes(const CWaveStream& stream) {
+    const DWORD held = stream.HeldDataSize();
+    if (held == stream.DataSize()) return held;
+    const WAVEFORMATEX* format = stream.Format();
+    const DWORD frame = (format != nullptr && format->nBlockAlign > 0) ? format->nBlockAlign : 1;
+    return held - held % frame;
+}
+
 }  // namespace
 
 CSoundDevice::CSoundDevice() : directSound(nullptr), dsoundModule(nullptr) {}
@@ -54,7 +65,8 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     CWaveStream* stream = new (std::nothrow) CWaveStream();
     if (stream == nullptr) return E_OUTOFMEMORY;
     stream->OpenForReading(path);
-    if (stream->DataSize() == 0) {
+    const DWORD bufferBytes = PlayableBytes(*stream);
+    if (bufferBytes == 0) {
         delete stream;
         return E_FAIL;
     }
@@ -64,7 +76,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     // Global focus keeps the sound audible while the simulator has the focus;
     // the player's hidden window never gets it.
     description.dwFlags = DSBCAPS_GLOBALFOCUS;
-    description.dwBufferBytes = stream->DataSize();
+    description.dwBufferBytes = bufferBytes;
     description.dwReserved = 0;
     description.lpwfxFormat = const_cast<WAVEFORMATEX*>(stream->Format());
     description.guid3DAlgorithm = algorithm;
@@ -80,7 +92,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
         result = S_OK;
     }
 
-    CSound* sound = new (std::nothrow) CSound(buffer, stream->DataSize(), stream);
+    CSound* sound = new (std::nothrow) CSound(buffer, bufferBytes, stream);
     if (sound == nullptr) {
         buffer->Release();
         delete stream;

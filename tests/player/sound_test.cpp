@@ -167,6 +167,34 @@ TEST_F(LoadSoundTest, FailedLoadAfterAGoodOneLeavesNoSound) {
     EXPECT_EQ(1u, fake->created.size()) << "no buffer may be made for an empty data chunk";
 }
 
+TEST_F(LoadSoundTest, AFileCutShortGetsABufferOfWhatItHoldsAndPlaysThat) {
+    // 144 bytes in all, claiming 0x0FFFFFF0 bytes of 8-bit mono data.
+    Bytes data = SampleBytes(100);
+    std::string cut = folder.Write("cut.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) +
+                                                               ChunkClaiming("data", 0x0FFFFFF0, data)));
+    ASSERT_EQ(S_OK, device.LoadSound(cut.c_str(), GUID_NULL, &current));
+    ASSERT_NE(nullptr, current);
+    EXPECT_EQ(100u, fake->lastDescription.dwBufferBytes) << "the buffer must hold what the file holds, not its claim";
+    ASSERT_EQ(1u, fake->created.size());
+    EXPECT_EQ(0, memcmp(data.data(), fake->created[0]->memory.data(), data.size()));
+    EXPECT_EQ(S_OK, current->StartPlayback());
+    fake->created[0]->status = 0;  // DirectSound reached the end of the 100 bytes
+    EXPECT_EQ(0, current->IsAnyBufferPlaying());
+
+    // 16-bit stereo cut inside a sample frame: only whole frames are played.
+    std::string midFrame = folder.Write("mid.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 2, 22050, 16)) +
+                                                                    ChunkClaiming("data", 40000, SampleBytes(102))));
+    ASSERT_EQ(S_OK, device.LoadSound(midFrame.c_str(), GUID_NULL, &current));
+    EXPECT_EQ(100u, fake->lastDescription.dwBufferBytes);
+
+    // Cut right after the chunk header: nothing to play, no buffer.
+    std::string empty = folder.Write("bare.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) +
+                                                                   ChunkClaiming("data", 5000, Bytes())));
+    EXPECT_EQ(E_FAIL, device.LoadSound(empty.c_str(), GUID_NULL, &current));
+    EXPECT_EQ(nullptr, current);
+    EXPECT_EQ(2u, fake->created.size());
+}
+
 TEST_F(LoadSoundTest, RefusedFormatIsReportedAndNoVirtualizationIsNot) {
     std::string path = folder.Write("refused.wav", PcmWave(16, SampleBytes(100)));
     fake->createResult = DSERR_BADFORMAT;
