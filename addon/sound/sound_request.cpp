@@ -37,25 +37,29 @@ bool PathExists(const char *path) {
 }
 
 // A player that stops answering must not hold this thread (and with it the
-// pushback) for ever: a status query it does not answer counts as busy, and
-// the busy give-up below ends the list. The load of a file may take a while.
+// pushback): a status query or a hand-over it leaves unanswered ends the list.
+// Its thread answers a status query at once unless it is stuck; the load of a
+// file may take a while.
 const UINT kStatusAnswerMs = 5000;
 const UINT kLoadAnswerMs = 30000;
 
-bool PlayerIsIdle(HWND player) {
+enum PlayerAnswer { PLAYER_IDLE, PLAYER_BUSY, PLAYER_SILENT };
+
+PlayerAnswer AskPlayer(HWND player) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return false;
-    return answer == static_cast<DWORD_PTR>(kPlayerIdle);
+    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return PLAYER_SILENT;
+    return answer == static_cast<DWORD_PTR>(kPlayerIdle) ? PLAYER_IDLE : PLAYER_BUSY;
 }
 
-void HandOver(HWND player, char *path) {
+// Returns false when the player did not answer the hand-over.
+bool HandOver(HWND player, char *path) {
     COPYDATASTRUCT request;
     request.dwData = 0;
     request.cbData = static_cast<DWORD>(strlen(path) + 1);
     request.lpData = path;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, kLoadAnswerMs,
-                        &ignored);
+    return SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL,
+                               kLoadAnswerMs, &ignored) != 0;
 }
 
 // The keys run from "1" to N + 1: a key just past the count is played too when
@@ -81,7 +85,9 @@ void PlayList() {
         player = CurrentPlayer(player);
         if (player == NULL) return;  // no player at all: the pushback goes on without sound
 
-        if (!PlayerIsIdle(player)) {
+        const PlayerAnswer answer = AskPlayer(player);
+        if (answer == PLAYER_SILENT) return;
+        if (answer == PLAYER_BUSY) {
             const DWORD now = GetTickCount();
             if (!waiting) {
                 waiting = true;
@@ -99,7 +105,7 @@ void PlayList() {
         char path[TEXT_SIZE];
         ReadConfigText(section, key, kMissingPath, path, sizeof path);
         if (PathExists(path)) {
-            HandOver(player, path);
+            if (!HandOver(player, path)) return;
             Sleep(timings.afterFileMs);
         }
         ++n;

@@ -341,7 +341,9 @@ struct HungPlayer {
 };
 
 TEST_F(SoundRequestTest, APlayerThatNoLongerAnswersIsGivenUp) {
-    Timings(20, 20, 300);
+    // The product's give-up for a busy player, minutes away: the unanswered
+    // status query itself must end the list.
+    Timings(20, 20, kPlayerGiveUpMs);
     HungPlayer player;
     ASSERT_NE(player.window, (HWND)NULL);
     PushbackState.playerWindow = player.window;
