@@ -5,13 +5,12 @@
 
 #include "../core/config.h"
 #include "../core/state.h"
+#include "player_link.h"
 
 SoundTimings SoundRequestTimings = {kPlayerBusyPollMs, kAfterFileMs, kPlayerGiveUpMs};
 
 namespace {
 
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
 const char kMissingPath[] = "Error";
 
 // The key names are the list positions in decimal; the key text holds four
@@ -20,13 +19,6 @@ const int kKeyTextSize = 5;
 const int kLastKeyThatFits = 9999;
 
 const LRESULT kPlayerIdle = 1;
-
-// The player may have ended or restarted since the main thread looked it up;
-// one fresh look-up settles which window is current now.
-HWND CurrentPlayer(HWND known) {
-    if (known != NULL && IsWindow(known)) return known;
-    return FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
-}
 
 bool PathExists(const char *path) {
     WIN32_FIND_DATAA found;
@@ -82,7 +74,8 @@ void PlayList() {
     DWORD waitingSince = 0;
     int n = 1;
     do {
-        player = CurrentPlayer(player);
+        // The player may have ended or restarted since the last look.
+        player = CurrentPlayerWindow(player);
         if (player == NULL) return;  // no player at all: the pushback goes on without sound
 
         const PlayerAnswer answer = AskPlayer(player);
