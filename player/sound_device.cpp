@@ -16,6 +16,17 @@ const WORD kDirectSoundCreate8Ordinal = 11;
 static_assert(sizeof(DSBUFFERDESC) == 36, "the shipped player describes its buffers with the 32-bit record");
 #endif
 
+// A file cut short (an interrupted copy) claims more data than it holds, up to
+// gigabytes: the buffer holds only what is really there, in whole sample
+// frames, so the sound plays that and ends.
+DWORD PlayableBytes(const CWaveStream& stream) {
+    const DWORD held = stream.HeldDataSize();
+    if (held == stream.DataSize()) return held;
+    const WAVEFORMATEX* format = stream.Format();
+    const DWORD frame = (format != nullptr && format->nBlockAlign > 0) ? format->nBlockAlign : 1;
+    return held - held % frame;
+}
+
 }  // namespace
 
 CSoundDevice::CSoundDevice() : directSound(nullptr), dsoundModule(nullptr) {}
@@ -60,7 +71,8 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     CWaveStream* stream = new (std::nothrow) CWaveStream();
     if (stream == nullptr) return E_OUTOFMEMORY;
     stream->OpenForReading(path);
-    if (stream->DataSize() == 0) {
+    const DWORD bufferBytes = PlayableBytes(*stream);
+    if (bufferBytes == 0) {
         delete stream;
         return E_FAIL;
     }
@@ -70,7 +82,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     // Global focus keeps the sound audible while the simulator has the focus;
     // the player's hidden window never gets it.
     description.dwFlags = DSBCAPS_GLOBALFOCUS;
-    description.dwBufferBytes = stream->DataSize();
+    description.dwBufferBytes = bufferBytes;
     description.dwReserved = 0;
     description.lpwfxFormat = const_cast<WAVEFORMATEX*>(stream->Format());
     description.guid3DAlgorithm = algorithm;
@@ -86,7 +98,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
         result = S_OK;
     }
 
-    CSound* sound = new (std::nothrow) CSound(buffer, stream->DataSize(), stream);
+    CSound* sound = new (std::nothrow) CSound(buffer, bufferBytes, stream);
     if (sound == nullptr) {
         buffer->Release();
         delete stream;

@@ -15,7 +15,8 @@ const LONG kPcmFormatBytes = 16;
 
 }  // namespace
 
-CWaveStream::CWaveStream() : format(nullptr), file(nullptr), dataChunk(), riffChunk(), dataSize(0) {}
+CWaveStream::CWaveStream()
+    : format(nullptr), file(nullptr), dataChunk(), riffChunk(), dataSize(0), heldDataSize(0) {}
 
 CWaveStream::~CWaveStream() {
     CloseFile();
@@ -31,6 +32,7 @@ HRESULT CWaveStream::OpenForReading(const char* path) {
     FreeFormat();
     CloseFile();
     dataSize = 0;
+    heldDataSize = 0;
     if (path == nullptr) return E_FAIL;
 
     // MMIO_ALLOCBUF: multimedia I/O reads through a buffer of its own, which
@@ -44,8 +46,20 @@ HRESULT CWaveStream::OpenForReading(const char* path) {
         return hr;
     }
     hr = SeekToData();
-    if (SUCCEEDED(hr)) dataSize = dataChunk.cksize;
-    return hr;
+    if (FAILED(hr)) return hr;
+    const DWORD held = BytesHeldAfter(dataChunk.dwDataOffset);
+    if (mmioSeek(file, static_cast<LONG>(dataChunk.dwDataOffset), SEEK_SET) == -1) return E_FAIL;
+    dataSize = dataChunk.cksize;
+    heldDataSize = held < dataSize ? held : dataSize;
+    return S_OK;
+}
+
+// The file's length from the offset on, found by a seek to its end; the
+// position is left wherever that took it.
+DWORD CWaveStream::BytesHeldAfter(DWORD offset) {
+    const LONG end = mmioSeek(file, 0, SEEK_END);
+    if (end == -1 || static_cast<DWORD>(end) < offset) return 0;
+    return static_cast<DWORD>(end) - offset;
 }
 
 HRESULT CWaveStream::ReadHeader() {

@@ -26,10 +26,14 @@ public:
     const WAVEFORMATEX* Format() const { return format; }
     // Size of the data chunk as found at open; 0 until an open succeeded.
     DWORD DataSize() const { return dataSize; }
+    // The part of that size the file really holds: less than DataSize when
+    // the file ends before its data chunk does (a cut-short copy).
+    DWORD HeldDataSize() const { return heldDataSize; }
 
 private:
     HRESULT ReadHeader();
     HRESULT FindSubChunk(FOURCC id, MMCKINFO* chunk);
+    DWORD BytesHeldAfter(DWORD offset);
     void FreeFormat();
 
     WAVEFORMATEX* format;
@@ -37,6 +41,7 @@ private:
     MMCKINFO dataChunk;  // cksize counts down as ReadData hands bytes out
     MMCKINFO riffChunk;
     DWORD dataSize;
+    DWORD heldDataSize;
 };
 
 #endif

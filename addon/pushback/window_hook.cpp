@@ -2,6 +2,7 @@
 
 #include "../core/screen_text.h"
 #include "../core/state.h"
+#include "../sound/player_link.h"
 #include "key_injection.h"
 
 namespace {
@@ -92,8 +93,7 @@ void InstallSimWindowHook() {
 
 LRESULT CALLBACK SimWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
-        // With no player window a NULL target would post to this thread.
-        if (PushbackState.playerWindow != NULL) PostMessageA(PushbackState.playerWindow, WM_DESTROY, 0, 0);
+        EndPlayer();
         return PassOn(window, message, wParam, lParam);
     }
     if (message != WM_KEYDOWN) return PassOn(window, message, wParam, lParam);

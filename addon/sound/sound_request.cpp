@@ -5,13 +5,12 @@
 
 #include "../core/config.h"
 #include "../core/state.h"
+#include "player_link.h"
 
 SoundTimings SoundRequestTimings = {kPlayerBusyPollMs, kAfterFileMs, kPlayerGiveUpMs};
 
 namespace {
 
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
 const char kMissingPath[] = "Error";
 
 // The key names are the list positions in decimal; the key text holds four
@@ -20,13 +19,6 @@ const int kKeyTextSize = 5;
 const int kLastKeyThatFits = 9999;
 
 const LRESULT kPlayerIdle = 1;
-
-// The player may have ended or restarted since the main thread looked it up;
-// one fresh look-up settles which window is current now.
-HWND CurrentPlayer(HWND known) {
-    if (known != NULL && IsWindow(known)) return known;
-    return FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
-}
 
 bool PathExists(const char *path) {
     WIN32_FIND_DATAA found;
@@ -37,25 +29,29 @@ bool PathExists(const char *path) {
 }
 
 // A player that stops answering must not hold this thread (and with it the
-// pushback) for ever: a status query it does not answer counts as busy, and
-// the busy give-up below ends the list. The load of a file may take a while.
+// pushback): a status query or a hand-over it leaves unanswered ends the list.
+// Its thread answers a status query at once unless it is stuck; the load of a
+// file may take a while.
 const UINT kStatusAnswerMs = 5000;
 const UINT kLoadAnswerMs = 30000;
 
-bool PlayerIsIdle(HWND player) {
+enum PlayerAnswer { PLAYER_IDLE, PLAYER_BUSY, PLAYER_SILENT };
+
+PlayerAnswer AskPlayer(HWND player) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return false;
-    return answer == static_cast<DWORD_PTR>(kPlayerIdle);
+    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return PLAYER_SILENT;
+    return answer == static_cast<DWORD_PTR>(kPlayerIdle) ? PLAYER_IDLE : PLAYER_BUSY;
 }
 
-void HandOver(HWND player, char *path) {
+// Returns false when the player did not answer the hand-over.
+bool HandOver(HWND player, char *path) {
     COPYDATASTRUCT request;
     request.dwData = 0;
     request.cbData = static_cast<DWORD>(strlen(path) + 1);
     request.lpData = path;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, kLoadAnswerMs,
-                        &ignored);
+    return SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL,
+                               kLoadAnswerMs, &ignored) != 0;
 }
 
 // The keys run from "1" to N + 1: a key just past the count is played too when
@@ -78,10 +74,13 @@ void PlayList() {
     DWORD waitingSince = 0;
     int n = 1;
     do {
-        player = CurrentPlayer(player);
+        // The player may have ended or restarted since the last look.
+        player = CurrentPlayerWindow(player);
         if (player == NULL) return;  // no player at all: the pushback goes on without sound
 
-        if (!PlayerIsIdle(player)) {
+        const PlayerAnswer answer = AskPlayer(player);
+        if (answer == PLAYER_SILENT) return;
+        if (answer == PLAYER_BUSY) {
             const DWORD now = GetTickCount();
             if (!waiting) {
                 waiting = true;
@@ -99,7 +98,7 @@ void PlayList() {
         char path[TEXT_SIZE];
         ReadConfigText(section, key, kMissingPath, path, sizeof path);
         if (PathExists(path)) {
-            HandOver(player, path);
+            if (!HandOver(player, path)) return;
             Sleep(timings.afterFileMs);
         }
         ++n;

@@ -8,6 +8,7 @@
 #include "player_window.h"
 #include "sound_device.h"
 #include "sox_manifest.h"
+#include "wave_files.h"
 
 namespace {
 
@@ -170,6 +171,22 @@ TEST_F(PlayerProcess, NonWaveFileAfterAGoodOneLeavesItIdle) {
     ASSERT_EQ(0, player.Status());
     player.Send(File("aiff_named.wav"));
     EXPECT_EQ(1, player.Status()) << "the earlier sound must be gone after a file that is no WAVE";
+}
+
+TEST_F(PlayerProcess, AFileCutShortPlaysWhatItHoldsAndLeavesThePlayerIdle) {
+    // 144 bytes claiming 0x0FFFFFF0 bytes of data: played as claimed, that
+    // would keep the player busy for nine hours.
+    TempFolder folder;
+    std::string cut = folder.Write("cut.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) +
+                                                               ChunkClaiming("data", 0x0FFFFFF0, SampleBytes(100))));
+    EXPECT_EQ(0, player.Send(cut));
+    EXPECT_TRUE(player.WaitUntilIdle(10000)) << "still busy 10 s after a file holding 100 bytes of sound";
+    EXPECT_TRUE(capture.WaitForSoundAfter(0)) << "the 100 bytes the file holds did not play";
+
+    size_t offset = capture.Size();
+    player.Send(File("long_tone.wav"));
+    EXPECT_EQ(0, player.Status()) << "the next file did not play after the cut one";
+    EXPECT_TRUE(capture.WaitForSoundAfter(offset));
 }
 
 TEST_F(PlayerProcess, PathOfExactly255CharactersIsTakenWhole) {

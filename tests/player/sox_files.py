@@ -57,12 +57,12 @@ def write_files(folder, long_tone_seconds=8):
     lines.append("aiff_named.wav|fail|0|0|0|0|0|0|-|0")
 
     # Written to a pipe, sox cannot go back to fix the sizes: the data chunk
-    # claims far more than the file holds.
+    # claims far more than the file holds. The player plays what it holds.
     piped = subprocess.run(["sox", "-n", "-t", "wav", "-r", "8000", "-c", "1", "-b", "16", "-", *TONE],
                            check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
     with open(os.path.join(folder, "piped.wav"), "wb") as out:
         out.write(piped)
-    lines.append("piped.wav|short|1|1|8000|16|0|0|-|0")
+    lines.append("piped.wav|short|1|1|8000|16|0|0|-|1")
 
     # Long enough to be caught playing even by a device that drains faster
     # than real time.

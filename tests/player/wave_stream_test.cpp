@@ -134,6 +134,7 @@ TEST_F(WaveStreamTest, DataChunkClaimingMoreThanTheFileHoldsFailsToRead) {
     Bytes file = Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + ChunkClaiming("data", 20000, SampleBytes(300)));
     ASSERT_EQ(S_OK, Open(file));
     EXPECT_EQ(20000u, stream.DataSize());
+    EXPECT_EQ(300u, stream.HeldDataSize()) << "the file holds 300 bytes of its data chunk";
     std::vector<BYTE> buffer(20000);
     DWORD got = 99;
     EXPECT_EQ(E_FAIL, stream.ReadData(buffer.data(), 20000, &got));
@@ -151,6 +152,7 @@ TEST_F(WaveStreamTest, ReadsStopAtTheChunkEndAndSeekStartsOver) {
     Bytes data = SampleBytes(1000);
     ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + Chunk("data", data) +
                                           Chunk("LIST", SampleBytes(64)))));
+    EXPECT_EQ(1000u, stream.HeldDataSize()) << "a whole chunk is held whole, whatever follows it";
     std::vector<BYTE> buffer(5000, 0xEE);
     DWORD got = 0;
     ASSERT_EQ(S_OK, stream.ReadData(buffer.data(), 600, &got));

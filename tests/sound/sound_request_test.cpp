@@ -15,6 +15,13 @@ namespace {
 
 const char kSection[] = "Sound0";
 
+// What a pilot hears between cues: a pause of 3000 ms after each file, and a
+// status query every 1000 ms while the player plays. A thread may wake a
+// little late on a loaded machine, never early.
+const double kPauseAfterFileMs = 3000.0;
+const double kQueryWhileBusyMs = 1000.0;
+const double kWokeLateMs = 150.0;
+
 class SoundRequestTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -63,11 +70,26 @@ protected:
         WritePrivateProfileStringA(kSection, key, path.c_str(), PushbackState.configPath);
     }
 
-    void Timings(DWORD busyPollMs, DWORD afterFileMs, DWORD giveUpMs) {
+    // Shorter waits for cases that are not about them; the give-up stays the
+    // product's unless a case sets its own.
+    void Timings(DWORD busyPollMs, DWORD afterFileMs) {
         SoundRequestTimings.busyPollMs = busyPollMs;
         SoundRequestTimings.afterFileMs = afterFileMs;
-        SoundRequestTimings.giveUpMs = giveUpMs;
     }
+    void GiveUpAfter(DWORD giveUpMs) { SoundRequestTimings.giveUpMs = giveUpMs; }
+
+    // Every gap at least the wait; a late wake-up only lengthens a gap, so
+    // the shortest of them shows the wait itself.
+    static void ExpectGaps(const std::vector<double> &gaps, double expectedMs, const char *what) {
+        double shortest = gaps.front();
+        for (double gap : gaps) {
+            EXPECT_GE(gap, expectedMs - 20.0) << what << ": came after " << gap << " ms, not " << expectedMs;
+            if (gap < shortest) shortest = gap;
+        }
+        EXPECT_LT(shortest, expectedMs + kWokeLateMs)
+            << what << ": came after " << shortest << " ms at the soonest, not " << expectedMs;
+    }
+    static double Gap(const PlayerEvent &from, const PlayerEvent &to) { return to.atMs - from.atMs; }
 
     double Start() {
         const double at = NowMs();
@@ -109,7 +131,7 @@ protected:
 const PlayerScript kAlwaysIdle = {0, 0, false};
 
 TEST_F(SoundRequestTest, TwoFilesGoOutThreeSecondsApartAndTheKeyPastTheCountIsTried) {
-    Timings(50, kAfterFileMs, kPlayerGiveUpMs);
+    // The product's own waits: this case pins them.
     const PlayerScript playsEachFileForOneQuery = {0, 1, false};
     FakePlayer player(playsEachFileForOneQuery);
     PushbackState.playerWindow = player.Window();
@@ -129,19 +151,26 @@ TEST_F(SoundRequestTest, TwoFilesGoOutThreeSecondsApartAndTheKeyPastTheCountIsTr
         EXPECT_EQ(file.cbData, file.path.size() + 1) << "cbData must count the NUL";
         EXPECT_EQ(file.dwData, 0u);
     }
-    EXPECT_GE(files[1].atMs - files[0].atMs, kAfterFileMs - 20.0) << "the second file followed the first too soon";
 
-    // After the second file: busy once, then idle for the pass of key "3",
-    // which names nothing; that idle answer is the last thing the player sees.
+    // idle, file 1, busy, idle, file 2, busy, idle: the last idle answer is
+    // the pass of key "3", which names nothing, and ends the list.
     const std::vector<PlayerEvent> events = player.Events();
-    ASSERT_GE(events.size(), 3u);
-    EXPECT_EQ(events.back().kind, PlayerEvent::STATUS_QUERY);
-    EXPECT_EQ(events.back().answer, 1);
-    EXPECT_EQ(events[events.size() - 2].answer, 0) << "the thread ended before the player reported idle";
+    ASSERT_EQ(events.size(), 7u);
+    const PlayerEvent::Kind expectedKinds[] = {PlayerEvent::STATUS_QUERY, PlayerEvent::FILE_REQUEST,
+                                               PlayerEvent::STATUS_QUERY, PlayerEvent::STATUS_QUERY,
+                                               PlayerEvent::FILE_REQUEST, PlayerEvent::STATUS_QUERY,
+                                               PlayerEvent::STATUS_QUERY};
+    for (size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i].kind, expectedKinds[i]) << "event " << i;
+    EXPECT_EQ(events[2].answer, 0);
+    EXPECT_EQ(events[5].answer, 0) << "the thread ended before the player reported idle";
+    EXPECT_EQ(events[6].answer, 1);
+    ExpectGaps({Gap(events[1], events[2]), Gap(events[4], events[5])}, kPauseAfterFileMs, "the query after a file");
+    ExpectGaps({Gap(events[2], events[3]), Gap(events[5], events[6])}, kQueryWhileBusyMs,
+               "the query after a busy answer");
 }
 
 TEST_F(SoundRequestTest, AKeyJustPastTheCountIsPlayedWhenPresent) {
-    Timings(10, 10, kPlayerGiveUpMs);
+    Timings(10, 10);
     FakePlayer player(kAlwaysIdle);
     PushbackState.playerWindow = player.Window();
     const std::string a = MakeWave("a.wav"), b = MakeWave("b.wav"), c = MakeWave("c.wav");
@@ -172,7 +201,7 @@ TEST_F(SoundRequestTest, ACountOfZeroOrNoneSendsNothingAndEndsAtOnce) {
 }
 
 TEST_F(SoundRequestTest, AMissingFileIsSkippedWithoutThePause) {
-    Timings(10, kAfterFileMs, kPlayerGiveUpMs);
+    SoundRequestTimings.busyPollMs = 10;  // the pause after a file stays the product's
     FakePlayer player(kAlwaysIdle);
     PushbackState.playerWindow = player.Window();
     const std::string present = MakeWave("present.wav");
@@ -184,11 +213,12 @@ TEST_F(SoundRequestTest, AMissingFileIsSkippedWithoutThePause) {
     ASSERT_TRUE(WaitUntilIdle(20000));
     const std::vector<PlayerEvent> files = player.Files();
     ASSERT_EQ(Paths(files), (std::vector<std::string>{present}));
-    EXPECT_LT(files[0].atMs - started, 2000.0) << "the missing file was followed by the pause of a sent one";
+    EXPECT_LT(files[0].atMs - started, kPauseAfterFileMs - 1000.0)
+        << "the missing file was followed by the pause of a sent one";
 }
 
 TEST_F(SoundRequestTest, ABusyPlayerIsAskedEverySecondAndTheListWaits) {
-    Timings(kPlayerBusyPollMs, 10, kPlayerGiveUpMs);
+    SoundRequestTimings.afterFileMs = 10;  // the query interval stays the product's
     const PlayerScript busyForThreeQueries = {3, 0, false};
     FakePlayer player(busyForThreeQueries);
     PushbackState.playerWindow = player.Window();
@@ -201,17 +231,19 @@ TEST_F(SoundRequestTest, ABusyPlayerIsAskedEverySecondAndTheListWaits) {
 
     const std::vector<PlayerEvent> events = player.Events();
     ASSERT_GE(events.size(), 5u);
+    std::vector<double> gaps;
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(events[i].kind, PlayerEvent::STATUS_QUERY) << "something was sent while the player was busy";
         EXPECT_EQ(events[i].answer, 0);
-        EXPECT_GE(events[i + 1].atMs - events[i].atMs, kPlayerBusyPollMs - 20.0) << "asked again too soon";
+        gaps.push_back(Gap(events[i], events[i + 1]));
     }
+    ExpectGaps(gaps, kQueryWhileBusyMs, "the query after a busy answer");
     // The key counter stayed at "1" while the player was busy.
     EXPECT_EQ(Paths(player.Files()), (std::vector<std::string>{first}));
 }
 
 TEST_F(SoundRequestTest, TenFilesReadTheKeysOneToEleven) {
-    Timings(5, 5, kPlayerGiveUpMs);
+    Timings(5, 5);
     FakePlayer player(kAlwaysIdle);
     PushbackState.playerWindow = player.Window();
     std::vector<std::string> expected;
@@ -233,7 +265,7 @@ TEST_F(SoundRequestTest, TenFilesReadTheKeysOneToEleven) {
 }
 
 TEST_F(SoundRequestTest, APathOver255CharactersIsCutBeforeItIsLookedUp) {
-    Timings(5, 5, kPlayerGiveUpMs);
+    Timings(5, 5);
     FakePlayer player(kAlwaysIdle);
     PushbackState.playerWindow = player.Window();
     const size_t prefix = dir_.size() + 1;
@@ -253,7 +285,7 @@ TEST_F(SoundRequestTest, APathOver255CharactersIsCutBeforeItIsLookedUp) {
 }
 
 TEST_F(SoundRequestTest, ACountTooLongForTheKeyTextPlaysOnlyTheKeysThatFit) {
-    Timings(0, 0, kPlayerGiveUpMs);
+    Timings(0, 0);
     FakePlayer player(kAlwaysIdle);
     PushbackState.playerWindow = player.Window();
     const std::string first = MakeWave("first.wav");
@@ -269,7 +301,7 @@ TEST_F(SoundRequestTest, ACountTooLongForTheKeyTextPlaysOnlyTheKeysThatFit) {
 }
 
 TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
-    Timings(5, 5, kPlayerGiveUpMs);
+    Timings(5, 5);
     ASSERT_TRUE(NoOtherPlayer(120000)) << "another program's player window stayed in this wineserver";
     FakePlayer player(kAlwaysIdle, FakePlayer::FINDABLE);
     PushbackState.playerWindow = NULL;
@@ -294,7 +326,8 @@ TEST_F(SoundRequestTest, WithNoPlayerAtAllTheListIsAbandoned) {
 }
 
 TEST_F(SoundRequestTest, APlayerBusyForTooLongIsGivenUp) {
-    Timings(20, 20, 300);
+    Timings(20, 20);
+    GiveUpAfter(300);
     const PlayerScript neverIdle = {0, 0, true};
     FakePlayer player(neverIdle);
     PushbackState.playerWindow = player.Window();
@@ -341,7 +374,9 @@ struct HungPlayer {
 };
 
 TEST_F(SoundRequestTest, APlayerThatNoLongerAnswersIsGivenUp) {
-    Timings(20, 20, 300);
+    // The product's give-up for a busy player, minutes away: the unanswered
+    // status query itself must end the list.
+    Timings(20, 20);
     HungPlayer player;
     ASSERT_NE(player.window, (HWND)NULL);
     PushbackState.playerWindow = player.window;

@@ -9,7 +9,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "sim"))
 
-from sim_test_support import build_dir, main  # noqa: E402
+from sim_test_support import build_dir, main, run  # noqa: E402
 from sound_stand_in import SoundRun, cue_path  # noqa: E402
 
 PUSHBACK = """\
@@ -95,6 +95,18 @@ class SoundsOnWithNoPlayerStillComplete(unittest.TestCase):
         self.assertIn("Good luck !", result.texts())
         states = result.states()
         self.assertFalse(any(s.get("player_window") for s in states), "a player window existed after all")
+
+
+class ThePlayerEndsWithTheSimulator(unittest.TestCase):
+    def test_a_player_whose_window_came_up_after_open_is_ended(self):
+        # OPEN at once: the add-on looks for the player before it has a window.
+        result = run("opendelay 0\nuntil simstart timeout 20\nend 5\n", "sound_e2e_player_after_open")
+        self.assertEqual(result.code, 0, result.output[-3000:])
+        self.assertTrue(any(s.get("player_window") for s in result.states()),
+                        "the player's window never came up, so the case was not tried")
+        players = result.of("player")
+        self.assertEqual(len(players), 1, "no player record at the end of the run")
+        self.assertFalse(players[0]["window_after_exit"], "the player outlived the simulator")
 
 
 if __name__ == "__main__":

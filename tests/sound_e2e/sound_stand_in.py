@@ -31,6 +31,12 @@ pcm.!default {{
   format "raw"
 }}
 """
+# Plays into nothing: for runs that need not listen, and whose players live
+# long enough to fill a capture file with hundreds of megabytes of silence.
+SILENT_CONF = """\
+</usr/share/alsa/alsa.conf>
+pcm.!default { type null }
+"""
 
 
 def cue_path(section):
@@ -41,23 +47,26 @@ def cue_path(section):
 class SoundRun:
     """Lays out a stand-in run with voice cues, optionally the tap, and a capture."""
 
-    def __init__(self, build, name, player="tap"):
+    def __init__(self, build, name, player="tap", extra_sounds=(), listen=True):
+        """extra_sounds: more files for the sounds folder beside the voice cues;
+        listen=False plays into nothing, with no capture."""
         self.build = Path(build).resolve()
         self.name = name
         self.player = player
         self.work = self.build / "sound_e2e"
         self.work.mkdir(parents=True, exist_ok=True)
         self.cues = voice_cues.generate(str(self.build / "voice_cues"))
+        self.extra_sounds = list(extra_sounds)
         self.capture = self.work / (name + "-capture.raw")
         self.conf = self.work / (name + "-alsa.conf")
-        self.conf.write_text(CAPTURE_CONF.format(capture=self.capture))
+        self.conf.write_text(CAPTURE_CONF.format(capture=self.capture) if listen else SILENT_CONF)
 
     def _lay_out(self, original):
         def lay_out(build, name, text, player):
             folder = original(build, name, text, player)
             sounds = folder / "DrovanaX" / "Sounds"
             sounds.mkdir(parents=True, exist_ok=True)
-            for path in self.cues.values():
+            for path in list(self.cues.values()) + self.extra_sounds:
                 shutil.copy2(path, sounds)
             # The host adds the scenario's config lines to this file.
             (folder / "Drovana.cfg").write_text(sample_config.render(CUE_FOLDER, wav_flag=1), newline="")

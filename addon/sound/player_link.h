@@ -1,0 +1,14 @@
+// Finding the player's window, and ending the player with the simulator.
+#ifndef DROVANA_ADDON_SOUND_PLAYER_LINK_H
+#define DROVANA_ADDON_SOUND_PLAYER_LINK_H
+
+#include <windows.h>
+
+// The window known while it still exists; otherwise the player's window as
+// found now by its class and title, or NULL when there is none.
+HWND CurrentPlayerWindow(HWND known);
+
+// Tells the player to end: called as the simulator's main window goes.
+void EndPlayer();
+
+#endif
