@@ -85,7 +85,9 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
 }
 
 int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
-    if (FolderNeedsAdministrator(places.simFolder)) {
+    // The administrator's run never asks again: where an administrator is
+    // refused too (or Windows has no elevation to tell), it just fails.
+    if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
         const int code = RunFilesAsAdministrator(options, places.simFolder);
         if (code == SETUP_DONE)
             AppendText(report, size, "Files %s by the administrator's run.\n",
