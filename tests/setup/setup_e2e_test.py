@@ -5,10 +5,13 @@ a sound-on Auto Right from that folder to "Good luck !", and /uninstall takes
 DrovanaX out again, leaving Drovana.cfg.
 
 The dll.xml it edits is the prefix's own (%APPDATA%\\Microsoft\\FSX\\dll.xml
-inside the build tree's Wine prefix).
+inside the build tree's Wine prefix). In the x64 lane the package's three
+programs are replaced by the 64-bit builds of the tree under test, since
+32-bit code cannot run there.
 """
 import argparse
 import hashlib
+import os
 import shutil
 import subprocess
 import sys
@@ -25,7 +28,8 @@ import package  # noqa: E402
 import package_test  # noqa: E402
 import run_scenario  # noqa: E402
 
-BUILD = None
+BUILD = None    # the tree whose programs run here
+SHIPPED = None  # the i686 tree whose files the package holds
 SETUP_KEY = r"HKLM\SOFTWARE\Microsoft\microsoft games\flight simulator\10.0"
 
 
@@ -46,8 +50,11 @@ class SetupEndToEnd(unittest.TestCase):
     def setUp(self):
         self.work = Path(tempfile.mkdtemp(prefix="setup-", dir=BUILD))
         self.unpacked = self.work / "unpacked"
-        with zipfile.ZipFile(package.build_package(str(BUILD), str(self.work / "DrovanaX-test.zip"))) as z:
+        with zipfile.ZipFile(package.build_package(str(SHIPPED), str(self.work / "DrovanaX-test.zip"))) as z:
             z.extractall(self.unpacked)
+        if SHIPPED != BUILD:
+            for program in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
+                shutil.copy2(BUILD / program, self.unpacked / program)
         self.env = run_scenario.wine_env(BUILD)
         self.dll_xml = app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
         for path in (self.dll_xml, self.dll_xml.with_name("dll.xml.DrovanaX.bak")):
@@ -57,14 +64,15 @@ class SetupEndToEnd(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
 
     def setup_exe(self, *switches):
-        done = subprocess.run(["wine", "DrovanaSetup.exe", "/S", *switches], cwd=self.unpacked, env=self.env,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        done = subprocess.run([run_scenario.WINE_RUN, "DrovanaSetup.exe", "/S", *switches], cwd=self.unpacked,
+                              env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=120)
         return done.returncode
 
     def test_install_run_uninstall(self):
         folder = run_scenario.lay_out(BUILD, "setup-run", package_test.SCENARIO, "none")
         (folder / "DrovanaX.dll").unlink()  # the simulator and SimConnect only
-        subprocess.run(["wine", "reg", "add", SETUP_KEY, "/v", "SetupPath", "/d",
+        subprocess.run([run_scenario.WINE_RUN, "reg", "add", SETUP_KEY, "/v", "SetupPath", "/d",
                         run_scenario.windows_path(folder, self.env) + "\\", "/f"],
                        env=self.env, stdin=subprocess.DEVNULL, capture_output=True, check=True)
 
@@ -85,11 +93,12 @@ class SetupEndToEnd(unittest.TestCase):
 
 
 def main():
-    global BUILD
+    global BUILD, SHIPPED
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
     BUILD = Path(args.build).resolve()
+    SHIPPED = Path(os.environ.get("DROVANA_SHIPPED_DIR") or BUILD).resolve()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
