@@ -57,7 +57,12 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     }
 
     XmlProblem problem;
-    if (CheckXmlFile(places.dllXml, &problem) != XML_WELL_FORMED) {
+    const XmlCheckResult check = CheckXmlFile(places.dllXml, &problem);
+    if (check == XML_NO_PARSER) {
+        AppendText(report, size, "%s could not be checked: %s. Nothing was changed.", places.dllXml, problem.reason);
+        return SETUP_DLL_XML_REFUSED;
+    }
+    if (check != XML_WELL_FORMED) {
         char why[320];
         DescribeXmlProblem(problem, why, sizeof(why));
         AppendText(report, size,
