@@ -28,11 +28,12 @@ def project_version(build):
 def build_package(build, output=None):
     version = project_version(build)
     output = output or os.path.join(os.path.dirname(build), f"DrovanaX-{version}.zip")
-    for name in ("DrovanaX.dll", "Kestrola.exe"):
+    for name in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
         if not os.path.isfile(os.path.join(build, name)):
             raise SystemExit(f"{name} is missing from {build}: build first")
     cues = voice_cues.generate(os.path.join(build, "voice-cues"))
     with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as z:
+        z.write(os.path.join(build, "DrovanaSetup.exe"), "DrovanaSetup.exe")
         z.write(os.path.join(build, "DrovanaX.dll"), "DrovanaX.dll")
         z.write(os.path.join(build, "Kestrola.exe"), "Kestrola.exe")
         z.writestr("Drovana.cfg", sample_config.render())

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The package a pilot installs: its DLL and player are the shipped 32-bit
+"""The package a pilot installs: its DLL, player and setup are the shipped 32-bit
 builds, its manifest binds the simulator's SimConnect assembly, and unzipped
 into a fresh folder it runs a sound-on Auto Right pushback with its own sample
 Drovana.cfg and voice cues. In the x64 lane the run takes the 64-bit builds of
@@ -87,7 +87,7 @@ class PackageTest(unittest.TestCase):
 
     def test_contents(self):
         names = set(zipfile.ZipFile(self.zip_path).namelist())
-        for expected in ("DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "dll.xml", "INSTALL.txt"):
+        for expected in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "dll.xml", "INSTALL.txt"):
             self.assertIn(expected, names)
         for _section, (name, _phrase) in voice_cues.CUES.items():
             self.assertIn("DrovanaX/Sounds/" + name, names, "a voice cue the sample config names is missing")
@@ -96,6 +96,7 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(digest(SHIPPED / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
                          "the packaged DLL differs from the built one")
         self.assertEqual(digest(SHIPPED / "Kestrola.exe"), digest(self.unpacked / "Kestrola.exe"))
+        self.assertEqual(digest(SHIPPED / "DrovanaSetup.exe"), digest(self.unpacked / "DrovanaSetup.exe"))
 
     def test_manifest_names_the_simconnect_assembly(self):
         identities = embedded_manifest_identities(self.unpacked / "DrovanaX.dll")
@@ -131,27 +132,33 @@ class PackageTest(unittest.TestCase):
         if SHIPPED != BUILD:
             for program in ("DrovanaX.dll", "Kestrola.exe"):
                 shutil.copy2(BUILD / program, folder / program)
-        env = run_scenario.wine_env(BUILD)
-        capture = self.work / "capture.raw"
-        conf = self.work / "alsa.conf"
-        conf.write_text(CAPTURE_CONF.format(capture=capture))
-        env["ALSA_CONFIG_PATH"] = str(conf)
-        trace_path = folder / "trace.jsonl"
-        command = [run_scenario.WINE_RUN, "DrovanaSim.exe", "--scenario", run_scenario.windows_path(folder / "scenario.txt", env),
-                   "--trace", run_scenario.windows_path(trace_path, env)]
-        done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=420)
-        trace = run_scenario.read_trace(trace_path) if trace_path.exists() else []
-        texts = [r["text"] for r in trace if r.get("ev") == "text"]
-        try:
-            self.assertEqual(0, done.returncode, "the run did not reach \"Good luck !\":\n" +
-                             done.stdout.decode("utf-8", "replace")[-3000:])
-            self.assertIn("Request Pushback ! Your aircraft is Liner", texts)
-            self.assertTrue(any("Heading = " in t for t in texts), "the aircraft never turned")
-            self.assertTrue(has_sound(capture), "the packaged player played none of the packaged cues")
-        finally:
-            if capture.exists():
-                capture.unlink()
+        run_sound_on_auto_right(self, BUILD, folder, self.work)
+
+
+def run_sound_on_auto_right(test, build, folder, work):
+    """Runs SCENARIO in the stand-in from a folder laid out by run_scenario.lay_out
+    that holds the add-on's files, with the sound going to a capture in work."""
+    env = run_scenario.wine_env(build)
+    capture = work / "capture.raw"
+    conf = work / "alsa.conf"
+    conf.write_text(CAPTURE_CONF.format(capture=capture))
+    env["ALSA_CONFIG_PATH"] = str(conf)
+    trace_path = folder / "trace.jsonl"
+    command = [run_scenario.WINE_RUN, "DrovanaSim.exe", "--scenario", run_scenario.windows_path(folder / "scenario.txt", env),
+               "--trace", run_scenario.windows_path(trace_path, env)]
+    done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=420)
+    trace = run_scenario.read_trace(trace_path) if trace_path.exists() else []
+    texts = [r["text"] for r in trace if r.get("ev") == "text"]
+    try:
+        test.assertEqual(0, done.returncode, "the run did not reach \"Good luck !\":\n" +
+                         done.stdout.decode("utf-8", "replace")[-3000:])
+        test.assertIn("Request Pushback ! Your aircraft is Liner", texts)
+        test.assertTrue(any("Heading = " in t for t in texts), "the aircraft never turned")
+        test.assertTrue(has_sound(capture), "the packaged player played none of the packaged cues")
+    finally:
+        if capture.exists():
+            capture.unlink()
 
 
 def main():

@@ -1,0 +1,71 @@
+#include "command_line.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The folder of /D=: everything up to the end of the line, blanks included,
+// without trailing blanks and the quotes of /D="..." or "/D=...".
+bool TakeFolder(const char *start, char *folder, size_t size) {
+    size_t length = strlen(start);
+    while (length > 0 && IsBlank(start[length - 1])) --length;
+    if (length > 0 && start[length - 1] == '"') --length;
+    if (length > 0 && start[0] == '"') {
+        ++start;
+        --length;
+    }
+    if (length == 0 || length >= size) return false;
+    memcpy(folder, start, length);
+    folder[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error, size_t errorSize) {
+    memset(options, 0, sizeof(*options));
+    error[0] = '\0';
+    // A script's /S holds even when another switch is wrong: no box may wait
+    // for a click that never comes. So the whole line is read, and the first
+    // fault reported at the end.
+    const char *p = arguments ? arguments : "";
+    while (*p) {
+        while (IsBlank(*p)) ++p;
+        if (!*p) break;
+        // A switch may be quoted as a whole: "/D=C:\Program Files\FSX".
+        const bool quoted = *p == '"';
+        const char *word = quoted ? p + 1 : p;
+        if (_strnicmp(word, "/D=", 3) == 0) {
+            if (!TakeFolder(word + 3, options->simFolder, sizeof(options->simFolder)) && error[0] == '\0')
+                snprintf(error, errorSize, "/D= needs a folder name of at most %d characters.", MAX_PATH - 2);
+            break;
+        }
+        const char *end = word;
+        while (*end && (quoted ? *end != '"' : !IsBlank(*end))) ++end;
+        const size_t length = static_cast<size_t>(end - word);
+        p = (quoted && *end == '"') ? end + 1 : end;
+        if (length == 2 && _strnicmp(word, "/S", 2) == 0) {
+            options->silent = true;
+        } else if (length == 10 && _strnicmp(word, "/uninstall", 10) == 0) {
+            options->uninstall = true;
+        } else if (length == 6 && _strnicmp(word, "/purge", 6) == 0) {
+            options->purge = true;
+        } else if (length == 10 && _strnicmp(word, "/filesonly", 10) == 0) {
+            options->filesOnly = true;
+        } else if (error[0] == '\0') {
+            snprintf(error, errorSize, "Unknown switch \"%.*s\".", static_cast<int>(length < 64 ? length : 64), word);
+        }
+    }
+    if (options->purge && !options->uninstall && error[0] == '\0')
+        snprintf(error, errorSize, "/purge goes with /uninstall.");
+    return error[0] == '\0';
+}
+
+bool FormFilesOnlyArguments(const SetupOptions &options, const char *simFolder, char *arguments, size_t size) {
+    const int written = snprintf(arguments, size, "/S /filesonly%s%s /D=%s", options.uninstall ? " /uninstall" : "",
+                                 options.purge ? " /purge" : "", simFolder);
+    return written > 0 && static_cast<size_t>(written) < size;
+}

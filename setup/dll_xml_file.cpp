@@ -1,0 +1,111 @@
+#include "dll_xml_file.h"
+
+#include <shlobj.h>
+
+#include <string.h>
+
+#include "folders.h"
+
+namespace {
+
+bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const size_t left = bytes.size() - done;
+        DWORD written = 0;
+        ok = WriteFile(file, bytes.data() + done, left > 0x10000 ? 0x10000 : static_cast<DWORD>(left), &written,
+                       NULL) &&
+             written > 0;
+        done += written;
+    }
+    ok = ok && FlushFileBuffers(file);
+    if (!ok) *error = GetLastError();
+    CloseHandle(file);
+    return ok;
+}
+
+bool MakeBackup(const char *path, DllXmlWrite *outcome) {
+    char backup[MAX_PATH];
+    if (!BackupPathFor(path, backup, sizeof(backup))) {
+        outcome->error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    if (!CopyFileA(path, backup, FALSE)) {
+        outcome->error = GetLastError();
+        return false;
+    }
+    outcome->backedUp = true;
+    return true;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error) {
+    bytes->clear();
+    *error = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND) ? FILE_ABSENT : FILE_UNREADABLE;
+    }
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok;
+    while ((ok = ReadFile(file, chunk, sizeof(chunk), &got, NULL)) && got > 0) bytes->append(chunk, got);
+    if (!ok) *error = GetLastError();
+    CloseHandle(file);
+    return ok ? FILE_READ : FILE_UNREADABLE;
+}
+
+bool BackupPathFor(const char *path, char *backup, size_t size) {
+    return JoinPath(backup, size, path, ".DrovanaX.bak");
+}
+
+bool ReplaceDllXml(const char *path, const std::string &bytes, DllXmlWrite *outcome) {
+    memset(outcome, 0, sizeof(*outcome));
+    char folder[MAX_PATH];
+    if (!ParentFolder(path, folder, sizeof(folder))) {
+        outcome->error = ERROR_BAD_PATHNAME;
+        return false;
+    }
+    // The simulator makes %APPDATA%\Microsoft\FSX at its first start; a pilot
+    // who installs before that has none yet.
+    const int made = SHCreateDirectoryExA(NULL, folder, NULL);
+    if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+        outcome->error = static_cast<DWORD>(made);
+        return false;
+    }
+    char temporary[MAX_PATH];
+    if (!GetTempFileNameA(folder, "drx", 0, temporary)) {
+        outcome->error = GetLastError();
+        return false;
+    }
+    bool ok = WriteWholeFile(temporary, bytes, &outcome->error);
+    if (ok && CheckXmlFile(temporary, &outcome->problem) != XML_WELL_FORMED) {
+        outcome->failedCheck = true;
+        ok = false;
+    }
+    if (ok && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) ok = MakeBackup(path, outcome);
+    if (ok && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        outcome->error = GetLastError();
+        ok = false;
+    }
+    if (!ok) DeleteFileA(temporary);
+    return ok;
+}
+
+bool DeleteDllXml(const char *path, DllXmlWrite *outcome) {
+    memset(outcome, 0, sizeof(*outcome));
+    if (!MakeBackup(path, outcome)) return false;
+    if (!DeleteFileA(path)) {
+        outcome->error = GetLastError();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,279 @@
+#include "file_set.h"
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "folders.h"
+
+namespace {
+
+const char kAddonFolder[] = "DrovanaX\\";
+const char kSoundsFolder[] = "DrovanaX\\Sounds\\";
+const char kConfig[] = "Drovana.cfg";
+const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
+// Beside the target while a step runs; neither is left behind by one that ends.
+const char kStagedSuffix[] = ".DrovanaX-new";
+const char kOldSuffix[] = ".DrovanaX-old";
+
+enum FileKind { KIND_PROGRAM, KIND_CUE, KIND_CONFIG };
+
+struct FileMove {
+    FileKind kind;
+    char source[MAX_PATH];
+    char target[MAX_PATH];
+    char staged[MAX_PATH];
+    char old[MAX_PATH];
+    bool staging;  // staged holds a copy of source
+    bool hadOld;   // target was moved to old
+    bool placed;   // staged was moved to target
+};
+
+bool IsFile(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+FileSetResult Fail(FileSetReport *report, FileSetResult result, const char *path, DWORD error) {
+    lstrcpynA(report->failedPath, path, sizeof(report->failedPath));
+    report->error = error;
+    return result;
+}
+
+FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
+}
+
+bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *simFolder,
+             const char *relative, FileSetReport *report) {
+    FileMove move = {};
+    move.kind = kind;
+    if (!JoinPath(move.source, sizeof(move.source), packageFolder, relative) ||
+        !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
+        !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
+        !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
+        Fail(report, FILES_WRITE_FAILED, relative, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    moves->push_back(move);
+    return true;
+}
+
+// The names of the files in the package's DrovanaX\Sounds.
+std::vector<std::string> PackageCues(const char *packageFolder) {
+    std::vector<std::string> names;
+    char pattern[MAX_PATH];
+    if (!JoinPath(pattern, sizeof(pattern), packageFolder, "DrovanaX\\Sounds\\*")) return names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+}
+
+bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
+                 FileSetReport *report) {
+    for (const std::string &name : PackageCues(packageFolder)) {
+        char relative[MAX_PATH];
+        if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str())) {
+            Fail(report, FILES_WRITE_FAILED, name.c_str(), ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
+        if (!AddMove(moves, KIND_CUE, packageFolder, simFolder, relative, report)) return false;
+    }
+    return true;
+}
+
+// An exclusive open for writing fails on a file another process holds open
+// or has mapped as a program image; renaming would not tell (Windows lets a
+// loaded DLL be renamed).
+FileSetResult CheckNotHeld(const std::vector<FileMove> &moves, FileSetReport *report) {
+    for (const FileMove &move : moves) {
+        HANDLE file = CreateFileA(move.target, GENERIC_WRITE | DELETE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            continue;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return FailWith(report, move.target, error);
+    }
+    return FILES_DONE;
+}
+
+void PutBack(std::vector<FileMove> *moves) {
+    for (size_t i = moves->size(); i-- > 0;) {
+        FileMove &move = (*moves)[i];
+        if (move.hadOld)
+            MoveFileExA(move.old, move.target, MOVEFILE_REPLACE_EXISTING);
+        else if (move.placed)
+            DeleteFileA(move.target);
+        if (move.staging && !move.placed) DeleteFileA(move.staged);
+    }
+}
+
+void CountDone(const std::vector<FileMove> &moves, FileSetReport *report) {
+    for (const FileMove &move : moves) {
+        if (move.kind == KIND_PROGRAM) ++report->programs;
+        if (move.kind == KIND_CUE) ++report->cues;
+    }
+}
+
+// Makes the folder when it is missing; created tells whether this call did.
+FileSetResult MakeFolder(const char *simFolder, const char *relative, bool *created, FileSetReport *report) {
+    char folder[MAX_PATH];
+    *created = false;
+    if (!JoinPath(folder, sizeof(folder), simFolder, relative))
+        return Fail(report, FILES_WRITE_FAILED, relative, ERROR_FILENAME_EXCED_RANGE);
+    if (CreateDirectoryA(folder, NULL)) {
+        *created = true;
+        return FILES_DONE;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS ? FILES_DONE : FailWith(report, folder, error);
+}
+
+void RemoveFolderIfEmpty(const char *simFolder, const char *relative) {
+    char folder[MAX_PATH];
+    if (JoinPath(folder, sizeof(folder), simFolder, relative)) RemoveDirectoryA(folder);
+}
+
+bool FolderExists(const char *simFolder, const char *relative) {
+    char folder[MAX_PATH];
+    if (!JoinPath(folder, sizeof(folder), simFolder, relative)) return false;
+    const DWORD attributes = GetFileAttributesA(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
+    std::vector<FileMove> moves;
+    for (const char *program : kPrograms) {
+        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, "", program, report)) return false;
+    }
+    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kConfig, report)) return false;
+    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", "dll.xml", report)) return false;
+    for (const FileMove &move : moves) {
+        if (!IsFile(move.source)) {
+            Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+    }
+    if (PackageCues(packageFolder).empty()) {
+        char sounds[MAX_PATH];
+        JoinPath(sounds, sizeof(sounds), packageFolder, kSoundsFolder);
+        Fail(report, FILES_PACKAGE_INCOMPLETE, sounds, ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
+FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report) {
+    memset(report, 0, sizeof(*report));
+    if (!PackageIsComplete(packageFolder, report)) return FILES_PACKAGE_INCOMPLETE;
+    std::vector<FileMove> moves;
+    for (const char *program : kPrograms) {
+        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    }
+    if (!AddCueMoves(&moves, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
+    char config[MAX_PATH];
+    if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
+    if (IsFile(config)) {
+        report->configKept = true;
+    } else if (!AddMove(&moves, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) {
+        return FILES_WRITE_FAILED;
+    }
+
+    FileSetResult result = CheckNotHeld(moves, report);
+    if (result != FILES_DONE) return result;
+
+    bool madeAddonFolder = false;
+    bool madeSoundsFolder = false;
+    result = MakeFolder(simFolder, kAddonFolder, &madeAddonFolder, report);
+    if (result == FILES_DONE) result = MakeFolder(simFolder, kSoundsFolder, &madeSoundsFolder, report);
+    if (result != FILES_DONE) {
+        if (madeAddonFolder) RemoveFolderIfEmpty(simFolder, kAddonFolder);
+        return result;
+    }
+
+    for (FileMove &move : moves) {
+        if (!CopyFileA(move.source, move.staged, FALSE)) {
+            result = FailWith(report, move.staged, GetLastError());
+            break;
+        }
+        move.staging = true;
+    }
+    for (size_t i = 0; result == FILES_DONE && i < moves.size(); ++i) {
+        FileMove &move = moves[i];
+        if (IsFile(move.target)) {
+            if (!MoveFileExA(move.target, move.old, MOVEFILE_REPLACE_EXISTING)) {
+                result = FailWith(report, move.target, GetLastError());
+                break;
+            }
+            move.hadOld = true;
+        }
+        if (!MoveFileExA(move.staged, move.target, MOVEFILE_WRITE_THROUGH)) {
+            result = FailWith(report, move.target, GetLastError());
+            break;
+        }
+        move.placed = true;
+    }
+    if (result != FILES_DONE) {
+        PutBack(&moves);
+        if (madeSoundsFolder) RemoveFolderIfEmpty(simFolder, kSoundsFolder);
+        if (madeAddonFolder) RemoveFolderIfEmpty(simFolder, kAddonFolder);
+        return result;
+    }
+    for (const FileMove &move : moves) {
+        if (move.hadOld) DeleteFileA(move.old);
+        if (move.kind == KIND_CONFIG) report->configCopied = true;
+    }
+    CountDone(moves, report);
+    return FILES_DONE;
+}
+
+FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report) {
+    memset(report, 0, sizeof(*report));
+    std::vector<FileMove> all;
+    for (const char *program : kPrograms) {
+        if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    }
+    if (!AddCueMoves(&all, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
+    std::vector<FileMove> moves;
+    for (const FileMove &move : all) {
+        if (IsFile(move.target)) moves.push_back(move);
+    }
+
+    FileSetResult result = CheckNotHeld(moves, report);
+    if (result != FILES_DONE) return result;
+    for (FileMove &move : moves) {
+        if (!MoveFileExA(move.target, move.old, MOVEFILE_REPLACE_EXISTING)) {
+            result = FailWith(report, move.target, GetLastError());
+            break;
+        }
+        move.hadOld = true;
+    }
+    if (result != FILES_DONE) {
+        PutBack(&moves);
+        return result;
+    }
+    for (const FileMove &move : moves) {
+        DeleteFileA(move.old);
+        if (move.kind == KIND_CONFIG) report->configRemoved = true;
+    }
+    CountDone(moves, report);
+    RemoveFolderIfEmpty(simFolder, kSoundsFolder);
+    RemoveFolderIfEmpty(simFolder, kAddonFolder);
+    report->soundsFolderKept = FolderExists(simFolder, kSoundsFolder);
+    char config[MAX_PATH];
+    report->configKept = JoinPath(config, sizeof(config), simFolder, kConfig) && IsFile(config);
+    return FILES_DONE;
+}

@@ -1,0 +1,208 @@
+#include "setup_run.h"
+
+#include <stdio.h>
+
+#include <string>
+
+#include "dialogs.h"
+#include "dll_xml_edit.h"
+#include "dll_xml_file.h"
+#include "elevation.h"
+#include "file_set.h"
+#include "folders.h"
+#include "setup_exit.h"
+#include "xml_check.h"
+
+namespace {
+
+enum DllXmlAction { KEEP_DLL_XML, WRITE_DLL_XML, DELETE_DLL_XML };
+
+struct DllXmlPlan {
+    DllXmlAction action;
+    DllXmlEdit edit;
+    bool fresh;  // there was no dll.xml, or an empty one
+    std::string bytes;
+};
+
+bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
+    char path[MAX_PATH];
+    DWORD error = 0;
+    return JoinPath(path, sizeof(path), places.packageFolder, "dll.xml") &&
+           ReadWholeFile(path, bytes, &error) == FILE_READ;
+}
+
+// What becomes of dll.xml, decided before anything is written.
+int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
+               size_t size) {
+    plan->action = KEEP_DLL_XML;
+    plan->edit = DLLXML_UNCHANGED;
+    plan->fresh = false;
+    std::string current;
+    DWORD error = 0;
+    const FileRead read = ReadWholeFile(places.dllXml, &current, &error);
+    if (read == FILE_UNREADABLE) {
+        AppendText(report, size, "%s could not be read (error %lu). Nothing was changed.", places.dllXml, error);
+        return SETUP_WRITE_FAILED;
+    }
+    if (read == FILE_ABSENT || current.empty()) {
+        plan->fresh = true;
+        if (options.uninstall) return SETUP_DONE;
+        if (!ReadPackageDllXml(places, &plan->bytes)) {
+            AppendText(report, size, "dll.xml is missing beside DrovanaSetup.exe. Nothing was changed.");
+            return SETUP_PACKAGE_INCOMPLETE;
+        }
+        plan->action = WRITE_DLL_XML;
+        plan->edit = DLLXML_ADDED;
+        return SETUP_DONE;
+    }
+
+    XmlProblem problem;
+    const XmlCheckResult check = CheckXmlFile(places.dllXml, &problem);
+    if (check == XML_NO_PARSER) {
+        AppendText(report, size, "%s could not be checked: %s. Nothing was changed.", places.dllXml, problem.reason);
+        return SETUP_DLL_XML_REFUSED;
+    }
+    if (check != XML_WELL_FORMED) {
+        char why[320];
+        DescribeXmlProblem(problem, why, sizeof(why));
+        AppendText(report, size,
+                   "%s is not well-formed: %s.\n\nDrovanaSetup left it unchanged and changed nothing else. "
+                   "The simulator loads no add-on from it until it is mended.",
+                   places.dllXml, why);
+        return SETUP_DLL_XML_REFUSED;
+    }
+    char reason[160];
+    plan->edit = options.uninstall ? RemoveDrovanaEntry(current, &plan->bytes, reason, sizeof(reason))
+                                   : AddDrovanaEntry(current, &plan->bytes, reason, sizeof(reason));
+    if (plan->edit == DLLXML_NOT_EDITABLE) {
+        AppendText(report, size, "DrovanaSetup does not edit %s: %s. Nothing was changed.", places.dllXml, reason);
+        return SETUP_DLL_XML_REFUSED;
+    }
+    if (plan->edit == DLLXML_UNCHANGED) return SETUP_DONE;
+    plan->action = WRITE_DLL_XML;
+    // A dll.xml that holds nothing but what the install wrote goes with it.
+    std::string package;
+    std::string skeleton;
+    if (plan->edit == DLLXML_REMOVED && ReadPackageDllXml(places, &package) &&
+        RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes)
+        plan->action = DELETE_DLL_XML;
+    return SETUP_DONE;
+}
+
+int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
+    // The administrator's run never asks again: where an administrator is
+    // refused too (or Windows has no elevation to tell), it just fails.
+    if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
+        const int code = RunFilesAsAdministrator(options, places.simFolder);
+        if (code == SETUP_DONE)
+            AppendText(report, size, "Files %s by the administrator's run.\n",
+                       options.uninstall ? "removed" : "copied");
+        else if (code == SETUP_CANCELLED)
+            AppendText(report, size, "%s needs an administrator, and none was given. Nothing was changed.",
+                       places.simFolder);
+        else if (code == SETUP_IN_USE)
+            AppendText(report, size, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
+        else
+            AppendText(report, size, "The administrator's run could not write into %s (exit code %d). "
+                       "Nothing was changed.", places.simFolder, code);
+        return code;
+    }
+
+    FileSetReport files;
+    const FileSetResult result = options.uninstall
+                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge, &files)
+                                     : InstallFiles(places.packageFolder, places.simFolder, &files);
+    switch (result) {
+    case FILES_DONE:
+        break;
+    case FILES_IN_USE:
+        AppendText(report, size, "%s is in use: close the simulator first. Nothing was changed.", files.failedPath);
+        return SETUP_IN_USE;
+    case FILES_PACKAGE_INCOMPLETE:
+        AppendText(report, size, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+                   "Nothing was changed.", files.failedPath);
+        return SETUP_PACKAGE_INCOMPLETE;
+    case FILES_WRITE_FAILED:
+        AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
+                   files.error);
+        return SETUP_WRITE_FAILED;
+    }
+    if (options.uninstall) {
+        AppendText(report, size, "DrovanaX is removed from %s.\nFiles removed: %d program%s and %d voice cue%s.\n",
+                   places.simFolder, files.programs, files.programs == 1 ? "" : "s", files.cues,
+                   files.cues == 1 ? "" : "s");
+        if (files.configRemoved) AppendText(report, size, "Drovana.cfg removed.\n");
+        if (files.configKept) AppendText(report, size, "Drovana.cfg kept, with your settings and corrections.\n");
+        if (files.soundsFolderKept)
+            AppendText(report, size, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
+    } else {
+        AppendText(report, size,
+                   "DrovanaX is installed in %s.\nFiles copied: DrovanaX.dll, Kestrola.exe and %d voice cue%s "
+                   "under DrovanaX\\Sounds.\n",
+                   places.simFolder, files.cues, files.cues == 1 ? "" : "s");
+        AppendText(report, size, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
+                                                    : "Drovana.cfg: yours kept as it was.\n");
+    }
+    return SETUP_DONE;
+}
+
+int CarryOutDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
+                   size_t size) {
+    DllXmlWrite outcome = {};
+    bool ok = true;
+    if (plan.action == WRITE_DLL_XML) ok = ReplaceDllXml(places.dllXml, plan.bytes, &outcome);
+    if (plan.action == DELETE_DLL_XML) ok = DeleteDllXml(places.dllXml, &outcome);
+    if (!ok) {
+        char why[320];
+        if (outcome.failedCheck) {
+            DescribeXmlProblem(outcome.problem, why, sizeof(why));
+        } else {
+            snprintf(why, sizeof(why), "error %lu", outcome.error);
+        }
+        AppendText(report, size, "\nBut %s could not be %s (%s); it is as it was. Run DrovanaSetup.exe again.",
+                   places.dllXml, plan.action == DELETE_DLL_XML ? "removed" : "written", why);
+        return SETUP_WRITE_FAILED;
+    }
+    const char *what = "";
+    switch (plan.edit) {
+    case DLLXML_ADDED:
+        what = plan.fresh ? "dll.xml written with the DrovanaX entry" : "dll.xml entry added";
+        break;
+    case DLLXML_UPDATED:
+        what = "dll.xml entry updated";
+        break;
+    case DLLXML_REMOVED:
+        what = plan.action == DELETE_DLL_XML ? "dll.xml removed (it held only the DrovanaX entry)"
+                                             : "dll.xml entry removed";
+        break;
+    case DLLXML_UNCHANGED:
+    case DLLXML_NOT_EDITABLE:
+        what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
+        break;
+    }
+    AppendText(report, size, "%s: %s\n", what, places.dllXml);
+    char backup[MAX_PATH];
+    if (outcome.backedUp && BackupPathFor(places.dllXml, backup, sizeof(backup)))
+        AppendText(report, size, "Backup of the previous dll.xml: %s\n", backup);
+    return SETUP_DONE;
+}
+
+}  // namespace
+
+int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize) {
+    report[0] = '\0';
+    FileSetReport package;
+    if (!options.uninstall && !PackageIsComplete(places.packageFolder, &package)) {
+        AppendText(report, reportSize, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+                   "Nothing was changed.", package.failedPath);
+        return SETUP_PACKAGE_INCOMPLETE;
+    }
+    DllXmlPlan plan;
+    if (!options.filesOnly) {
+        const int code = PlanDllXml(options, places, &plan, report, reportSize);
+        if (code != SETUP_DONE) return code;
+    }
+    const int code = FilesStep(options, places, report, reportSize);
+    if (code != SETUP_DONE || options.filesOnly) return code;
+    return CarryOutDllXml(options, places, plan, report, reportSize);
+}

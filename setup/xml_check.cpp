@@ -1,0 +1,101 @@
+#include "xml_check.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <msxml2.h>
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+// MinGW's msxml2.h declares neither of these class ids.
+const CLSID kDomDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+const CLSID kDomDocument30 = {0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 0x00, 0xf8, 0x1f, 0xe2, 0x21}};
+
+// COM for the length of one check, whatever the caller's thread already has.
+class ComScope {
+public:
+    ComScope() : initialized(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (initialized) CoUninitialize();
+    }
+    ComScope(const ComScope &) = delete;
+    ComScope &operator=(const ComScope &) = delete;
+
+private:
+    bool initialized;
+};
+
+IXMLDOMDocument *CreateDocument() {
+    IXMLDOMDocument *document = NULL;
+    if (SUCCEEDED(CoCreateInstance(kDomDocument60, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                   reinterpret_cast<void **>(&document))))
+        return document;
+    if (SUCCEEDED(CoCreateInstance(kDomDocument30, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                   reinterpret_cast<void **>(&document))))
+        return document;
+    return NULL;
+}
+
+void ReadParseError(IXMLDOMDocument *document, XmlProblem *problem) {
+    IXMLDOMParseError *error = NULL;
+    if (FAILED(document->get_parseError(&error)) || error == NULL) return;
+    error->get_line(&problem->line);
+    error->get_linepos(&problem->column);
+    BSTR reason = NULL;
+    if (SUCCEEDED(error->get_reason(&reason)) && reason != NULL) {
+        WideCharToMultiByte(CP_ACP, 0, reason, -1, problem->reason, sizeof(problem->reason), NULL, NULL);
+        problem->reason[sizeof(problem->reason) - 1] = '\0';
+        SysFreeString(reason);
+    }
+    error->Release();
+    // MSXML ends its reasons with a line break.
+    size_t length = strlen(problem->reason);
+    while (length > 0 && (problem->reason[length - 1] == '\r' || problem->reason[length - 1] == '\n' ||
+                          problem->reason[length - 1] == ' '))
+        problem->reason[--length] = '\0';
+}
+
+}  // namespace
+
+XmlCheckResult CheckXmlFile(const char *path, XmlProblem *problem) {
+    memset(problem, 0, sizeof(*problem));
+    ComScope com;
+    IXMLDOMDocument *document = CreateDocument();
+    if (document == NULL) {
+        snprintf(problem->reason, sizeof(problem->reason), "no XML parser (MSXML 6 or 3) could be created");
+        return XML_NO_PARSER;
+    }
+    document->put_async(VARIANT_FALSE);
+    document->put_validateOnParse(VARIANT_FALSE);
+    document->put_resolveExternals(VARIANT_FALSE);
+
+    WCHAR widePath[MAX_PATH];
+    XmlCheckResult result = XML_MALFORMED;
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) == 0) {
+        snprintf(problem->reason, sizeof(problem->reason), "the file name does not convert");
+    } else {
+        VARIANT source;
+        VariantInit(&source);
+        source.vt = VT_BSTR;
+        source.bstrVal = SysAllocString(widePath);
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        if (SUCCEEDED(document->load(source, &loaded)) && loaded == VARIANT_TRUE) {
+            result = XML_WELL_FORMED;
+        } else {
+            ReadParseError(document, problem);
+            if (problem->reason[0] == '\0') snprintf(problem->reason, sizeof(problem->reason), "not well-formed");
+        }
+        VariantClear(&source);
+    }
+    document->Release();
+    return result;
+}
+
+void DescribeXmlProblem(const XmlProblem &problem, char *text, size_t size) {
+    if (problem.line > 0)
+        snprintf(text, size, "%s (line %ld, column %ld)", problem.reason, problem.line, problem.column);
+    else
+        snprintf(text, size, "%s", problem.reason);
+}

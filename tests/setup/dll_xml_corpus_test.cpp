@@ -1,0 +1,182 @@
+// Install, install again and uninstall over each kind of dll.xml a pilot may
+// have, with real files, the real MSXML and a pilot's Drovana.cfg in place.
+#include <string.h>
+
+#include "setup_exit.h"
+#include "setup_fixture.h"
+
+namespace {
+
+// What dll.xml is after the uninstall.
+enum Left {
+    LEFT_AS_BEFORE,     // byte for byte the file before the first install
+    LEFT_NO_FILE,       // it held nothing but the DrovanaX entry
+    LEFT_WITHOUT_BLOCK, // the file before, less its DrovanaX block and that line
+};
+
+struct Corpus {
+    const char *name;
+    const char *file;  // under the source tree; "" for an empty file, nullptr for none
+    bool hasBlock;     // a DrovanaX block before the first install
+    const char *head;  // how the block starts after the install: the file's indentation and line ending
+    Left left;
+};
+
+const Corpus kCorpus[] = {
+    {"none", nullptr, false, "\n  <Launch.Addon>\n    <Name>", LEFT_NO_FILE},
+    {"empty", "", false, "\n  <Launch.Addon>\n    <Name>", LEFT_NO_FILE},
+    {"package", "package/dll.xml", true, "\n  <Launch.Addon>\n    <Name>", LEFT_NO_FILE},
+    {"two_addons_crlf", "tests/setup/corpus/two_addons_crlf.xml", false,
+     "\t</Launch.Addon>\r\n\t<Launch.Addon>\r\n\t\t<Name>DrovanaX</Name>\r\n\t\t<Disabled>", LEFT_AS_BEFORE},
+    {"utf8_bom", "tests/setup/corpus/utf8_bom.xml", false,
+     "\n    <Launch.Addon>\n        <Name>DrovanaX</Name>\n        <Disabled>", LEFT_AS_BEFORE},
+    {"drovana_disabled", "tests/setup/corpus/drovana_disabled.xml", true,
+     "\n  <Launch.Addon>\n    <Name>DrovanaX</Name>\n    <Disabled>False</Disabled>\n", LEFT_WITHOUT_BLOCK},
+};
+
+void PrintTo(const Corpus &corpus, std::ostream *out) { *out << corpus.name; }
+
+const char kPilotConfig[] = "[PLANE_CORRECT]\r\nLiner=12.500000\r\n";
+
+// The text less its last DrovanaX block and, when the block stands alone on
+// its lines, those lines: the bytes the installer must leave as they were.
+std::string OutsideBlock(const std::string &text) {
+    const size_t name = text.rfind("<Name>DrovanaX</Name>");
+    if (name == std::string::npos) return text;
+    size_t start = text.rfind("<Launch.Addon>", name);
+    size_t end = text.find("</Launch.Addon>", name) + strlen("</Launch.Addon>");
+    const size_t lineStart = text.find_last_of("\r\n", start) + 1;  // 0 when none
+    if (text.find_first_not_of(" \t", lineStart) == start) {
+        start = lineStart;
+        end = text.find_first_not_of(" \t", end);
+        end = end == std::string::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return text.substr(0, start) + text.substr(end);
+}
+
+class DllXmlCorpus : public SetupFixture, public ::testing::WithParamInterface<Corpus> {};
+
+TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
+    const Corpus &corpus = GetParam();
+    const bool hadFile = corpus.file != nullptr;
+    if (hadFile) {
+        CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
+        WriteBytes(dllXml, corpus.file[0] ? SourceFile(corpus.file) : "");
+    }
+    const std::string original = FileBytes(dllXml);
+    ASSERT_EQ(std::string::npos, original.find("(DROVANA_SOURCE_DIR")) << original;
+    // With no dll.xml, the simulator folder has never seen DrovanaX: no
+    // Drovana.cfg either, so the sample goes in.
+    if (hadFile) WriteBytes(Sim("Drovana.cfg"), kPilotConfig);
+
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    const std::string installed = FileBytes(dllXml);
+    EXPECT_EQ(std::vector<std::string>{"False|False|DrovanaX.dll"}, DrovanaEntries(dllXml))
+        << "one enabled DrovanaX block after the install:\n" << installed;
+    EXPECT_NE(std::string::npos, installed.find(corpus.head)) << "not in the file's own indentation and line ending:\n"
+                                                              << installed;
+    if (corpus.hasBlock) {
+        EXPECT_EQ(OutsideBlock(original), OutsideBlock(installed)) << "bytes outside the block changed";
+    } else if (original.empty() || original == "(absent)") {
+        EXPECT_EQ(SourceFile("package/dll.xml"), installed) << "not the package's dll.xml";
+    } else {
+        EXPECT_EQ(original, OutsideBlock(installed)) << "bytes outside the inserted block changed";
+    }
+    if (hadFile && installed != original) {
+        EXPECT_EQ(original, FileBytes(dllXml + ".DrovanaX.bak")) << "the backup is not the file before the install";
+    }
+    EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
+    EXPECT_EQ("the player, new", FileBytes(Sim("Kestrola.exe")));
+    EXPECT_EQ("RIFF good luck", FileBytes(Sim("DrovanaX\\Sounds\\good_luck.wav")));
+    EXPECT_EQ(hadFile ? kPilotConfig : "[Data]\r\nHead=90\r\n", FileBytes(Sim("Drovana.cfg")));
+
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    EXPECT_EQ(installed, FileBytes(dllXml)) << "a second install changed dll.xml";
+    EXPECT_NE(std::string::npos, report.find("already up to date")) << report;
+
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    const std::string removed = FileBytes(dllXml);
+    if (corpus.left == LEFT_AS_BEFORE) {
+        EXPECT_EQ(original, removed) << "the uninstall did not give the file back";
+    } else if (corpus.left == LEFT_NO_FILE) {
+        EXPECT_EQ("(absent)", removed);
+    } else {
+        EXPECT_EQ(OutsideBlock(original), removed) << "more or less than the block and its line went";
+        EXPECT_TRUE(DrovanaEntries(dllXml).empty());
+    }
+    EXPECT_EQ(std::string("Drovana.cfg ") + (hadFile ? kPilotConfig : "[Data]\r\nHead=90\r\n") + "\n", SimListing())
+        << "the uninstall leaves Drovana.cfg alone, and only it";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DllXmlCorpus, ::testing::ValuesIn(kCorpus),
+                         [](const ::testing::TestParamInfo<Corpus> &info) { return std::string(info.param.name); });
+
+class SetupRuns : public SetupFixture {};
+
+TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    WriteBytes(Sim("DrovanaX\\Sounds\\my_cue.wav"), "RIFF mine");
+    ASSERT_EQ(SETUP_DONE, Run(true, true)) << report;
+    EXPECT_EQ("DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n", SimListing());
+    EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
+}
+
+TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
+    CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
+    const std::string original = SourceFile("tests/setup/corpus/unclosed_tag.xml");
+    WriteBytes(dllXml, original);
+    for (bool uninstall : {false, false, true}) {
+        EXPECT_EQ(SETUP_DLL_XML_REFUSED, Run(uninstall)) << report;
+        EXPECT_NE(std::string::npos, report.find("is not well-formed: ")) << report;
+        EXPECT_EQ(original, FileBytes(dllXml));
+        EXPECT_EQ("", SimListing()) << "files were copied although dll.xml was refused";
+    }
+    EXPECT_EQ("(absent)", FileBytes(dllXml + ".DrovanaX.bak"));
+}
+
+// The simulator maps DrovanaX.dll while it runs; a second process maps the
+// built DLL the same way here.
+TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    *strrchr(self, '\\') = '\0';
+    const std::string built = std::string(self) + "\\..\\DrovanaX.dll";
+    ASSERT_TRUE(CopyFileA(built.c_str(), Sim("DrovanaX.dll").c_str(), FALSE)) << built;
+    CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
+    const std::string original = SourceFile("tests/setup/corpus/drovana_disabled.xml");
+    WriteBytes(dllXml, original);
+    const std::string before = SimListing();
+
+    char command[MAX_PATH * 2];
+    snprintf(command, sizeof(command), "\"%s\\hold_module.exe\" \"%s\"", self, Sim("DrovanaX.dll").c_str());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION holder = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
+    CloseHandle(holder.hThread);
+    // Held once an exclusive open fails.
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        HANDLE file = CreateFileA(Sim("DrovanaX.dll").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        held = file == INVALID_HANDLE_VALUE;
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (!held) Sleep(50);
+    }
+    EXPECT_TRUE(held) << "hold_module.exe did not map the DLL";
+
+    EXPECT_EQ(SETUP_IN_USE, Run(false)) << report;
+    EXPECT_NE(std::string::npos, report.find("close the simulator first")) << report;
+    EXPECT_EQ(before, SimListing()) << "a held DLL left the folder changed";
+    EXPECT_EQ(original, FileBytes(dllXml));
+    EXPECT_EQ(SETUP_IN_USE, Run(true)) << report;
+    EXPECT_EQ(before, SimListing());
+    EXPECT_EQ(original, FileBytes(dllXml));
+
+    TerminateProcess(holder.hProcess, 0);
+    WaitForSingleObject(holder.hProcess, 10000);
+    CloseHandle(holder.hProcess);
+    EXPECT_EQ(SETUP_DONE, Run(false)) << "once the simulator is closed: " << report;
+    EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
+}
+
+}  // namespace

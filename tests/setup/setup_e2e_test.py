@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""DrovanaSetup.exe as a pilot runs it: from the unpacked package, silent,
+into a fresh simulated folder that the registry names. The stand-in then runs
+a sound-on Auto Right from that folder to "Good luck !", and /uninstall takes
+DrovanaX out again, leaving Drovana.cfg.
+
+The dll.xml it edits is the prefix's own (%APPDATA%\\Microsoft\\FSX\\dll.xml
+inside the build tree's Wine prefix). In the x64 lane the package's three
+programs are replaced by the 64-bit builds of the tree under test, since
+32-bit code cannot run there.
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(SOURCE / "sim"))
+sys.path.insert(0, str(SOURCE / "tools"))
+sys.path.insert(0, str(SOURCE / "tests" / "package"))
+import package  # noqa: E402
+import package_test  # noqa: E402
+import run_scenario  # noqa: E402
+
+BUILD = None    # the tree whose programs run here
+SHIPPED = None  # the i686 tree whose files the package holds
+SETUP_KEY = r"HKLM\SOFTWARE\Microsoft\microsoft games\flight simulator\10.0"
+
+
+def digest(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def app_data(env):
+    """The prefix's application-data folder, as a Linux path."""
+    users = Path(env["WINEPREFIX"]) / "drive_c" / "users"
+    found = [p for p in users.glob("*/AppData/Roaming") if p.parts[-3] != "Public"]
+    if len(found) != 1:
+        raise AssertionError("no single user application-data folder in %s: %s" % (users, found))
+    return found[0]
+
+
+class SetupEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.work = Path(tempfile.mkdtemp(prefix="setup-", dir=BUILD))
+        self.unpacked = self.work / "unpacked"
+        with zipfile.ZipFile(package.build_package(str(SHIPPED), str(self.work / "DrovanaX-test.zip"))) as z:
+            z.extractall(self.unpacked)
+        if SHIPPED != BUILD:
+            for program in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
+                shutil.copy2(BUILD / program, self.unpacked / program)
+        self.env = run_scenario.wine_env(BUILD)
+        self.dll_xml = app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
+        for path in (self.dll_xml, self.dll_xml.with_name("dll.xml.DrovanaX.bak")):
+            path.unlink(missing_ok=True)
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def setup_exe(self, *switches):
+        done = subprocess.run([run_scenario.WINE_RUN, "DrovanaSetup.exe", "/S", *switches], cwd=self.unpacked,
+                              env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=120)
+        return done.returncode
+
+    def test_install_run_uninstall(self):
+        folder = run_scenario.lay_out(BUILD, "setup-run", package_test.SCENARIO, "none")
+        (folder / "DrovanaX.dll").unlink()  # the simulator and SimConnect only
+        subprocess.run([run_scenario.WINE_RUN, "reg", "add", SETUP_KEY, "/v", "SetupPath", "/d",
+                        run_scenario.windows_path(folder, self.env) + "\\", "/f"],
+                       env=self.env, stdin=subprocess.DEVNULL, capture_output=True, check=True)
+
+        self.assertEqual(0, self.setup_exe(), "DrovanaSetup.exe /S did not install")
+        for name in ("DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "DrovanaX/Sounds/good_luck.wav"):
+            self.assertEqual(digest(self.unpacked / name), digest(folder / name), name + " is not the package's")
+        self.assertEqual((self.unpacked / "dll.xml").read_bytes(), self.dll_xml.read_bytes(),
+                         "with no dll.xml, the package's goes in")
+
+        package_test.run_sound_on_auto_right(self, BUILD, folder, self.work)
+
+        self.assertEqual(0, self.setup_exe("/uninstall"), "DrovanaSetup.exe /S /uninstall failed")
+        left = sorted(str(p.relative_to(folder)) for p in folder.rglob("*")
+                      if "DrovanaX" in str(p.relative_to(folder)) or p.name == "Kestrola.exe")
+        self.assertEqual([], left, "the uninstall left DrovanaX's files behind")
+        self.assertTrue((folder / "Drovana.cfg").exists(), "the uninstall took Drovana.cfg")
+        self.assertFalse(self.dll_xml.exists(), "a dll.xml with nothing but DrovanaX in it stayed")
+
+
+def main():
+    global BUILD, SHIPPED
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    BUILD = Path(args.build).resolve()
+    SHIPPED = Path(os.environ.get("DROVANA_SHIPPED_DIR") or BUILD).resolve()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

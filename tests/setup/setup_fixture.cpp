@@ -1,0 +1,149 @@
+#include "setup_fixture.h"
+
+#include <objbase.h>
+#include <msxml2.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "command_line.h"
+
+namespace {
+
+const CLSID kDomDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+
+std::string NodeText(IXMLDOMNode *block, const wchar_t *child) {
+    IXMLDOMNode *node = nullptr;
+    BSTR query = SysAllocString(child);
+    std::string text = "-";
+    if (block->selectSingleNode(query, &node) == S_OK && node != nullptr) {
+        BSTR value = nullptr;
+        node->get_text(&value);
+        char narrow[MAX_PATH] = "";
+        WideCharToMultiByte(CP_ACP, 0, value, -1, narrow, sizeof(narrow), nullptr, nullptr);
+        text = narrow;
+        SysFreeString(value);
+        node->Release();
+    }
+    SysFreeString(query);
+    return text;
+}
+
+void List(const std::string &folder, const std::string &shown, std::string *listing) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            *listing += shown + name + "\\\n";
+            List(folder + "\\" + name, shown + name + "\\", listing);
+        } else {
+            *listing += shown + name + " " + FileBytes(folder + "\\" + name) + "\n";
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+}  // namespace
+
+std::string FileBytes(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(absent)";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteBytes(const std::string &path, const std::string &bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string SourceFile(const char *relative) {
+    const char *source = getenv("DROVANA_SOURCE_DIR");
+    if (source == nullptr) return "(DROVANA_SOURCE_DIR is not set)";
+    std::string path = std::string(source[0] == '/' ? "Z:" : "") + source + "/" + relative;
+    for (char &c : path) {
+        if (c == '/') c = '\\';
+    }
+    return FileBytes(path);
+}
+
+std::vector<std::string> DrovanaEntries(const std::string &path) {
+    std::vector<std::string> entries;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IXMLDOMDocument *document = nullptr;
+    CoCreateInstance(kDomDocument60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                     reinterpret_cast<void **>(&document));
+    if (document == nullptr) return {"(no MSXML)"};
+    document->put_async(VARIANT_FALSE);
+    wchar_t widePath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+    VARIANT source;
+    VariantInit(&source);
+    source.vt = VT_BSTR;
+    source.bstrVal = SysAllocString(widePath);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    document->load(source, &loaded);
+    VariantClear(&source);
+    IXMLDOMNodeList *blocks = nullptr;
+    BSTR query = SysAllocString(L"/SimBase.Document/Launch.Addon[Name='DrovanaX']");
+    if (loaded != VARIANT_TRUE || document->selectNodes(query, &blocks) != S_OK) {
+        entries.push_back("(not loaded)");
+    } else {
+        IXMLDOMNode *block = nullptr;
+        while (blocks->nextNode(&block) == S_OK && block != nullptr) {
+            entries.push_back(NodeText(block, L"Disabled") + "|" + NodeText(block, L"ManualLoad") + "|" +
+                              NodeText(block, L"Path"));
+            block->Release();
+        }
+        blocks->Release();
+    }
+    SysFreeString(query);
+    document->Release();
+    CoUninitialize();
+    return entries;
+}
+
+SetupFixture::SetupFixture() {
+    for (const char *folder : {"package", "package\\DrovanaX", "package\\DrovanaX\\Sounds", "sim", "AppData",
+                               "AppData\\Microsoft"})
+        CreateDirectoryA(work.File(folder).c_str(), nullptr);
+    dllXml = work.File("AppData\\Microsoft\\FSX\\dll.xml");
+    WriteBytes(Package("DrovanaX.dll"), "the add-on, new");
+    WriteBytes(Package("Kestrola.exe"), "the player, new");
+    WriteBytes(Package("Drovana.cfg"), "[Data]\r\nHead=90\r\n");
+    WriteBytes(Package("dll.xml"), SourceFile("package/dll.xml"));
+    WriteBytes(Package("DrovanaX\\Sounds\\good_luck.wav"), "RIFF good luck");
+    WriteBytes(Package("DrovanaX\\Sounds\\set_parking_brake.wav"), "RIFF brake");
+}
+
+int SetupFixture::Run(bool uninstall, bool purge) {
+    SetupOptions options = {};
+    options.silent = true;
+    options.uninstall = uninstall;
+    options.purge = purge;
+    SetupPlaces places = {};
+    snprintf(places.packageFolder, sizeof(places.packageFolder), "%s", work.File("package\\").c_str());
+    snprintf(places.simFolder, sizeof(places.simFolder), "%s", work.File("sim\\").c_str());
+    snprintf(places.dllXml, sizeof(places.dllXml), "%s", dllXml.c_str());
+    char text[2048];
+    const int code = RunSetup(options, places, text, sizeof(text));
+    report = text;
+    return code;
+}
+
+std::string SetupFixture::SimListing() const {
+    std::string listing;
+    List(work.File("sim"), "", &listing);
+    return listing;
+}
