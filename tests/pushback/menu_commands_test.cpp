@@ -135,10 +135,14 @@ TEST_F(MenuCommands, AStartWhileTheLastRunStillTicksLeavesOneTimer) {
     PushbackState.pushActive = 0;
     PushbackState.sequenceStep = 10;
     Pick(MENU_PUSHBACK);
-    ASSERT_NE(0u, PushbackState.sequenceTimer);
-    if (PushbackState.sequenceTimer != first) {
-        EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier run's timer still runs";
-    }
+    // The new run's timer may carry the first one's id again once that was
+    // killed. With the new one killed here, the first id answers only if the
+    // earlier run's timer was left running beside it.
+    const UINT_PTR second = PushbackState.sequenceTimer;
+    ASSERT_NE(0u, second);
+    ASSERT_TRUE(KillTimer(NULL, second)) << "the new run has no timer";
+    PushbackState.sequenceTimer = 0;
+    EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier run's timer still runs";
 }
 
 }  // namespace
