@@ -24,8 +24,9 @@ void BeginRun(int pushMode, int runKind) {
 }
 
 void Turn(int pushMode, WORD key) {
+    const int previous = PushbackState.pushMode;
     PushbackState.pushMode = pushMode;
-    SendKey(key, 0);
+    if (!SendKey(key, 0)) PushbackState.pushMode = previous;  // the simulator got no key
 }
 
 // The simulator's pushback runs, as far as the add-on knows, unless the run

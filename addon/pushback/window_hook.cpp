@@ -66,8 +66,7 @@ bool OnTurnKey(char key) {
             // A turn starts from a straight restart; the key itself is sent
             // again after it and passes the branch below.
             PushbackState.turnKey = key;
-            StartTurn();
-            ShowFixedText(key == '1' ? "TURN LEFT" : "TURN RIGHT");
+            if (StartTurn()) ShowFixedText(key == '1' ? "TURN LEFT" : "TURN RIGHT");
             return false;
         }
         if (PushbackState.pushMode == mode) PushbackState.pushMode = PUSH_STRAIGHT;
