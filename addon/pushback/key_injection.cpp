@@ -98,3 +98,13 @@ bool StartTurn() {
     PressAndRelease(static_cast<BYTE>(PushbackState.turnKey));
     return true;
 }
+
+bool StartSimulatorPushback() {
+    if (PushbackState.simPushbackRunning) return true;
+    return TogglePushback();
+}
+
+bool StopSimulatorPushback() {
+    if (!PushbackState.simPushbackRunning) return true;
+    return TogglePushback();
+}

@@ -23,4 +23,9 @@ bool RestartPushback();
 // Restarts the pushback, sets pushMode from turnKey and sends the turn key.
 bool StartTurn();
 
+// A Shift+P only when the simulator's pushback is off, or only when it runs:
+// true when the pushback is already as asked or the toggle was sent.
+bool StartSimulatorPushback();
+bool StopSimulatorPushback();
+
 #endif

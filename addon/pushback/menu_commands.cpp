@@ -29,18 +29,7 @@ void Turn(int pushMode, WORD key) {
     if (!SendKey(key, 0)) PushbackState.pushMode = previous;  // the simulator got no key
 }
 
-// The simulator's pushback runs, as far as the add-on knows, unless the run
-// has not yet reached the step that starts it, or an automatic run's roll-out
-// has already stopped it. A toggle then would start a pushback nobody steers.
-bool SimulatorPushbackRunning() {
-    const int step = PushbackState.sequenceStep;
-    if (PushbackState.sequenceTimer != 0 && step >= 0 && step <= 7) return false;
-    if (PushbackState.runKind == RUN_AUTO && step >= 9 && step <= 12) return false;
-    return true;
-}
-
 void Stop() {
-    const bool sendToggle = SimulatorPushbackRunning();
     PushbackState.sequenceStep = 13;
     PushbackState.pushActive = 0;
     PushbackState.autoPhase = PHASE_PUSH_OUT;
@@ -52,7 +41,10 @@ void Stop() {
             PushbackState.sequenceTimer = 0;
         }
     }
-    if (sendToggle) TogglePushback();
+    // STOP only ever stops: before the start step, after the roll-out, while
+    // the closing cue plays, the simulator's pushback is off, and a toggle
+    // would start one that nobody steers.
+    StopSimulatorPushback();
 }
 
 void RequestSettingDialog() {

@@ -37,6 +37,9 @@ protected:
         PushbackState.engineIndex = 1;
         PushbackState.turnKey = '1';
         PushbackState.sequenceTimer = SetTimer(NULL, 0, 600000, NULL);
+        // What the hook would have seen: the start step's Shift+P reached
+        // the simulator, and nothing has stopped the pushback since.
+        PushbackState.simPushbackRunning = step == 8 ? 1 : 0;
     }
     // The keys that reached the window once the expected count has arrived,
     // and a little longer so an extra one shows too.

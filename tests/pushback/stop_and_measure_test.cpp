@@ -66,6 +66,7 @@ TEST_F(Stop, AfterTheRollOutOnlyEndsTheRun) {
 TEST_F(Stop, EndsTheUsersOwnPushback) {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
+    PushbackState.simPushbackRunning = 1;
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);

@@ -1,0 +1,46 @@
+"""Orders of keys and picks a pilot may try, in the stand-in simulator: the
+add-on's idea of the pushback follows every Shift+P that reached the
+simulator."""
+
+import unittest
+
+from e2e_support import changes, main, run
+
+
+class PilotRestartsThePushbackDuringTheClosingSteps(unittest.TestCase):
+    """Shift+P stops a manual run's pushback, Shift+P starts it again while
+    the run closes; the run ends with the pilot's pushback still moving."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("\n".join([
+            "aircraft Prop",
+            "until simstart timeout 20",
+            "at 0.5 menu Pushback",
+            "until pushback straight timeout 15",
+            "at 1 key Shift+P",
+            "until pushback off timeout 5",
+            "at 1 key Shift+P",
+            'until text "Good luck !" timeout 15',
+            "at 2 key Shift+P",
+            "until pushback off timeout 5",
+            "at 1 menu Pushback",
+            'until text "Request Pushback" timeout 3',
+            "at 1 menu STOP !!",
+            "end 1",
+        ]) + "\n", "push_restart_in_closing_steps")
+
+    def test_every_shift_p_shows_what_it_did_to_the_pushback(self):
+        self.assertEqual(self.result.code, 0, self.result.output[-2000:])
+        self.assertEqual(changes(self.result), ["started", "stopped", "started", "stopped"])
+        shown = [t for t in self.result.texts() if t in ("PUSHBACK", "PUSHBACK END")]
+        self.assertEqual(shown, ["PUSHBACK END", "PUSHBACK", "PUSHBACK END"])
+
+    def test_the_menu_starts_a_run_again_once_the_pushback_is_off(self):
+        requests = [t for t in self.result.texts() if t.startswith("Request Pushback !")]
+        self.assertEqual(len(requests), 2, "the second Pushback pick was refused")
+        self.assertEqual(self.result.states()[-1]["pushback"], "off")
+
+
+if __name__ == "__main__":
+    main()
