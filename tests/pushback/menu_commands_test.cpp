@@ -15,6 +15,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         config_.Use();
         lstrcpynA(PushbackState.aircraftKey, "Liner", sizeof PushbackState.aircraftKey);
         SimSnapshot.onGround = 1.0;

@@ -44,6 +44,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         PushbackState.simWindow = window_.handle();
         SimSnapshot.onGround = 1.0;
         InstallSimWindowHook();
