@@ -73,7 +73,10 @@ bool OnTurnKey(char key) {
     case RUN_MEASURING:
         return false;
     case RUN_AUTO:
-        if (PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
+        // The early turn belongs to the straight push of step 8; before the
+        // pushback exists it would make the run wait for a turn that never
+        // comes, and afterwards there is nothing to turn.
+        if (PushbackState.sequenceStep != 8 || PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
         PushbackState.autoPhase = PHASE_TURNING;
         return true;
     default:

@@ -172,6 +172,7 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
 TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
     PushbackState.runKind = RUN_AUTO;
     PushbackState.pushMode = PUSH_LEFT;
+    PushbackState.sequenceStep = 8;
     UserPresses('1', false);
     EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase);
     UserPresses('2', false);

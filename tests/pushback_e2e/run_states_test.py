@@ -1,10 +1,10 @@
 """Orders of keys and picks a pilot may try, in the stand-in simulator: the
 add-on's idea of the pushback follows every Shift+P that reached the
-simulator."""
+simulator, and an early turn key does not hang an automatic run."""
 
 import unittest
 
-from e2e_support import changes, main, run
+from e2e_support import GATE_HEADING, angle_between, changes, downs_reaching_sim, main, run
 
 
 class PilotRestartsThePushbackDuringTheClosingSteps(unittest.TestCase):
@@ -40,6 +40,37 @@ class PilotRestartsThePushbackDuringTheClosingSteps(unittest.TestCase):
         requests = [t for t in self.result.texts() if t.startswith("Request Pushback !")]
         self.assertEqual(len(requests), 2, "the second Pushback pick was refused")
         self.assertEqual(self.result.states()[-1]["pushback"], "off")
+
+
+class TurnKeysBeforeThePushbackExists(unittest.TestCase):
+    """The pilot's 1 and "Turn Right" during an automatic run's checklist."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("\n".join([
+            "aircraft Prop",
+            "config Data Distance 2",
+            "config Data Head 6",
+            "until simstart timeout 20",
+            "at 0.5 menu Auto Left",
+            'until text "Request Pushback" timeout 5',
+            "at 2 key 1",
+            "at 3 menu Turn Right",
+            'until text "Good luck !" timeout 60',
+            "end 1",
+        ]) + "\n", "push_early_turn_keys")
+
+    def test_the_run_turns_to_its_target_and_ends(self):
+        self.assertEqual(self.result.code, 0, self.result.output[-2000:])
+        self.assertEqual(changes(self.result), ["started", "stopped", "started", "turn_left", "turning",
+                                                "stopped", "started", "stopped"])
+        self.assertLess(angle_between(self.result.states()[-1]["heading_deg"], GATE_HEADING + 6), 1.1)
+
+    def test_the_early_keys_never_reached_the_simulator(self):
+        start = self.result.of("pushback")[0]["t"]
+        early = [r for r in downs_reaching_sim(self.result, "1") + downs_reaching_sim(self.result, "2")
+                 if r["t"] < start]
+        self.assertEqual(early, [])
 
 
 if __name__ == "__main__":
