@@ -56,18 +56,21 @@ void RequestSettingDialog() {
 
 void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
     const bool idle = PushbackState.pushMode == PUSH_NONE;
+    // A measurement owns the pushback and the reference point until it ends;
+    // a run started meanwhile would overwrite both and store a false value.
+    const bool mayStart = idle && PushbackState.measureTimer == 0;
     switch (event->uEventID) {
     case EVENT_SIM_START:
         SimConnect_RequestSystemState(PushbackState.simConnect, REQ_AIRCRAFT_LOADED, "AircraftLoaded");
         break;
     case MENU_AUTO_RIGHT:
-        if (idle) BeginRun(PUSH_RIGHT, RUN_AUTO);
+        if (mayStart) BeginRun(PUSH_RIGHT, RUN_AUTO);
         break;
     case MENU_AUTO_LEFT:
-        if (idle) BeginRun(PUSH_LEFT, RUN_AUTO);
+        if (mayStart) BeginRun(PUSH_LEFT, RUN_AUTO);
         break;
     case MENU_PUSHBACK:
-        if (idle) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
+        if (mayStart) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
         break;
     case MENU_TURN_RIGHT:
         if (!idle) Turn(PUSH_RIGHT, '2');

@@ -41,6 +41,9 @@ void FollowUsersShiftP() {
 
 // Returns true when the user's Shift+P goes on to the simulator.
 bool OnShiftP() {
+    // A measurement owns the pushback from its start, before its first sample
+    // marks runKind: a stop or restart by the user would falsify it.
+    if (PushbackState.measureTimer != 0) return false;
     switch (PushbackState.runKind) {
     case RUN_MEASURING:
         return false;

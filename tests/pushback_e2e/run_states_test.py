@@ -1,10 +1,13 @@
 """Orders of keys and picks a pilot may try, in the stand-in simulator: the
 add-on's idea of the pushback follows every Shift+P that reached the
-simulator, and an early turn key does not hang an automatic run."""
+simulator, an early turn key does not hang an automatic run, and a pushback
+start during "Correct Value" neither spoils the stored correction nor leaves a
+pushback nobody steers."""
 
+import configparser
 import unittest
 
-from e2e_support import GATE_HEADING, angle_between, changes, downs_reaching_sim, main, run
+from e2e_support import GATE_HEADING, PROP_TURN_DELAY, angle_between, changes, downs_reaching_sim, main, run
 
 
 class PilotRestartsThePushbackDuringTheClosingSteps(unittest.TestCase):
@@ -71,6 +74,40 @@ class TurnKeysBeforeThePushbackExists(unittest.TestCase):
         early = [r for r in downs_reaching_sim(self.result, "1") + downs_reaching_sim(self.result, "2")
                  if r["t"] < start]
         self.assertEqual(early, [])
+
+
+class AutomaticStartDuringCorrectValue(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("\n".join([
+            "aircraft Prop",
+            "config PLANE_CORRECT Prop 3.000000",
+            "until simstart timeout 20",
+            "at 0.5 menu Correct Value",
+            "until pushback on timeout 5",
+            "at 0.1 menu Auto Left",
+            "until pushback off timeout 20",
+            "end 3",
+        ]) + "\n", "push_auto_during_measurement")
+        config = configparser.ConfigParser()
+        config.read(cls.result.folder / "Drovana.cfg")
+        cls.stored = config.get("PLANE_CORRECT", "Prop", fallback=None)
+
+    def test_the_start_is_refused(self):
+        self.assertEqual(self.result.code, 0, self.result.output[-2000:])
+        self.assertFalse([t for t in self.result.texts() if t.startswith("Request Pushback")])
+
+    def test_the_measurement_stores_its_own_value(self):
+        measured = [t for t in self.result.texts() if t.startswith("Request mesurement ! Your aircraft is Prop")]
+        self.assertEqual(measured[-1], "Request mesurement ! Your aircraft is Prop Distance = " + self.stored)
+        self.assertLess(abs(float(self.stored) - PROP_TURN_DELAY), 1.0)
+
+    def test_no_pushback_moves_after_the_measurement(self):
+        self.assertEqual(changes(self.result), ["started", "turn_left", "turning", "stopped"])
+        stop = self.result.of("pushback")[-1]["t"]
+        after = [s["pushback"] for s in self.result.states() if s["t"] > stop + 0.1]
+        self.assertGreaterEqual(len(after), 4)
+        self.assertEqual(set(after), {"off"})
 
 
 if __name__ == "__main__":
