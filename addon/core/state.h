@@ -49,6 +49,9 @@ struct PushbackRecord {
     // simulator's window procedure tells: 1 while it runs. Whoever sends a
     // Shift+P asks it first, so that a toggle meant to stop never starts one.
     int simPushbackRunning;
+    // The aircraft whose correction the running measurement finds: a
+    // measurement across another aircraft's load is not stored.
+    char measuredAircraft[TEXT_SIZE];
 
     // Checklist and sound.
     int engineCheckMode;

@@ -1,6 +1,7 @@
 #include "measurement.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "../core/config.h"
 #include "../core/screen_text.h"
@@ -35,6 +36,7 @@ void StartMeasurement() {
     // would never end.
     if (!StartSimulatorPushback()) return;
     SendKey('1', 0);  // the left-turn key: the turn whose delay is measured
+    lstrcpynA(PushbackState.measuredAircraft, PushbackState.aircraftKey, sizeof PushbackState.measuredAircraft);
     PushbackState.measureTimer = SetTimer(NULL, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
 }
 
@@ -61,6 +63,8 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     }
 
     EndMeasurement();
-    WriteCorrection(PushbackState.aircraftKey, distance);
+    // Another aircraft loaded meanwhile: the distance belongs to neither.
+    if (strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
+        WriteCorrection(PushbackState.aircraftKey, distance);
     StopSimulatorPushback();
 }

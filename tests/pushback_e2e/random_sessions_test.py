@@ -19,6 +19,11 @@ class RandomSessions(unittest.TestCase):
     def test_seed_2(self):
         self.assertSessionHolds(2, 15)
 
+    def test_seed_10_measurement_across_an_aircraft_change(self):
+        # "Correct Value" on the Liner, then the Prop loaded before the turn:
+        # the Liner's distance was stored as the Prop's correction.
+        self.assertSessionHolds(10, 30)
+
 
 if __name__ == "__main__":
     main()
