@@ -138,7 +138,13 @@ int __stdcall DLLStart(void) {
 }
 
 void __stdcall DLLStop(void) {
-    if (PushbackState.simConnect != NULL) SimConnect_Close(PushbackState.simConnect);
+    if (PushbackState.simConnect == NULL) return;
+    // Timers, the hook and the dialog outlive the connection: they find no
+    // handle from now on instead of a closed one, and a second stop closes
+    // nothing.
+    HANDLE closing = PushbackState.simConnect;
+    PushbackState.simConnect = NULL;
+    SimConnect_Close(closing);
 }
 
 void OnOpen() {

@@ -11,13 +11,18 @@ namespace {
 const float kShowSeconds = 10.0f;
 }
 
+// After DLLStop the connection is gone while timers and the hook still run:
+// their texts are dropped.
 void ShowMessage(char (&message)[256]) {
-    SimConnect_Text(PushbackState.simConnect, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT,
-                    sizeof message, message);
+    HANDLE connection = PushbackState.simConnect;
+    if (connection == NULL) return;
+    SimConnect_Text(connection, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT, sizeof message, message);
 }
 
 void ShowFixedText(const char *text) {
-    SimConnect_Text(PushbackState.simConnect, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT,
+    HANDLE connection = PushbackState.simConnect;
+    if (connection == NULL) return;
+    SimConnect_Text(connection, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT,
                     static_cast<DWORD>(strlen(text) + 1), const_cast<char *>(text));
 }
 

@@ -37,6 +37,8 @@ void UpdateSnapshot(const SIMCONNECT_RECV_SIMOBJECT_DATA *data, DWORD messageSiz
         break;
     case DEF_ON_GROUND:
         CopyBlock(&SimSnapshot.onGround, data, messageSize, sizeof(double));
+        // The simulator ends its pushback when the aircraft leaves the ground.
+        if (!IsOnGround()) PushbackState.simPushbackRunning = 0;
         break;
     case DEF_ENGINES:
         CopyBlock(&SimSnapshot.numberOfEngines, data, messageSize, 5 * sizeof(double));

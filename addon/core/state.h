@@ -45,6 +45,13 @@ struct PushbackRecord {
     double targetHeading;
     UINT_PTR sequenceTimer;
     UINT_PTR measureTimer;
+    // What the simulator's pushback does, as every Shift+P that reached the
+    // simulator's window procedure tells: 1 while it runs. Whoever sends a
+    // Shift+P asks it first, so that a toggle meant to stop never starts one.
+    int simPushbackRunning;
+    // The aircraft whose correction the running measurement finds: a
+    // measurement across another aircraft's load is not stored.
+    char measuredAircraft[TEXT_SIZE];
 
     // Checklist and sound.
     int engineCheckMode;

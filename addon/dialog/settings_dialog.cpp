@@ -102,7 +102,9 @@ void CloseDialog(HWND dialog) {
 // The handle in dialogThread is this thread's own; nobody else closes it, so
 // every dialog would otherwise leave one handle behind.
 void EndDialogMode() {
-    SimConnect_SetSystemState(PushbackState.simConnect, kDialogModeState, 0, 0.0f, NULL);
+    // The simulator may have stopped the add-on while the dialog was open.
+    HANDLE connection = PushbackState.simConnect;
+    if (connection != NULL) SimConnect_SetSystemState(connection, kDialogModeState, 0, 0.0f, NULL);
     HANDLE self = PushbackState.dialogThread;
     PushbackState.dialogThread = NULL;
     if (self != NULL) CloseHandle(self);

@@ -19,6 +19,15 @@ static_assert(sizeof(INPUT) == 28, "the shipped module passes SendInput the 32-b
 
 void Focus() { SetForegroundWindow(PushbackState.simWindow); }
 
+// SendInput types into whatever window is in front. Where the system refuses
+// to bring the simulator forward, its keys would land in the pilot's other
+// program, so a sequence is sent only when the simulator is in front.
+bool FocusSimulator() {
+    if (PushbackState.simWindow == NULL) return false;
+    Focus();
+    return GetForegroundWindow() == PushbackState.simWindow;
+}
+
 void SendOne(INPUT &record) { SendInput(1, &record, sizeof(INPUT)); }
 
 // Fills the record for a press of key, with its scan code and extra info
@@ -47,16 +56,17 @@ void PressAndRelease(WORD key) {
 
 }  // namespace
 
-void SendKey(WORD key, int pressOnly) {
-    Focus();
+bool SendKey(WORD key, int pressOnly) {
+    if (!FocusSimulator()) return false;
     INPUT record;
     Press(key, record);
     if (pressOnly == 0) Release(record);
+    return true;
 }
 
-void TogglePushback() {
+bool TogglePushback() {
     INPUT shift;
-    Focus();
+    if (!FocusSimulator()) return false;
     Press(VK_SHIFT, shift);
     Focus();
     PressAndRelease('P');
@@ -64,11 +74,12 @@ void TogglePushback() {
     // simulator's keyboard handling is known to take as one Shift+P.
     Focus();
     PressAndRelease(VK_SHIFT);
+    return true;
 }
 
-void RestartPushback() {
+bool RestartPushback() {
     INPUT shift;
-    Focus();
+    if (!FocusSimulator()) return false;
     Press(VK_SHIFT, shift);
     Focus();
     PressAndRelease('P');
@@ -76,16 +87,28 @@ void RestartPushback() {
     PressAndRelease('P');
     Focus();
     PressAndRelease(VK_SHIFT);
+    return true;
 }
 
-void StartTurn() {
-    RestartPushback();
+bool StartTurn() {
+    if (!RestartPushback()) return false;
     if (PushbackState.turnKey == '1')
         PushbackState.pushMode = PUSH_LEFT;
     else if (PushbackState.turnKey == '2')
         PushbackState.pushMode = PUSH_RIGHT;
     else
-        return;  // no turn chosen yet: there is no key to send
+        return true;  // no turn chosen yet: there is no key to send
     Focus();
     PressAndRelease(static_cast<BYTE>(PushbackState.turnKey));
+    return true;
+}
+
+bool StartSimulatorPushback() {
+    if (PushbackState.simPushbackRunning) return true;
+    return TogglePushback();
+}
+
+bool StopSimulatorPushback() {
+    if (!PushbackState.simPushbackRunning) return true;
+    return TogglePushback();
 }

@@ -1,6 +1,10 @@
 // Synthesised keystrokes into the simulator's main window: the simulator's own
 // pushback commands (Shift+P toggles, 1 and 2 turn the tail). Every event goes
 // through the input queue, so it comes back through SimWindowHook first.
+//
+// Keys go only to the simulator: when its window cannot be brought to the
+// front (the pilot works in another program), nothing is sent and the
+// operation answers false, so that the caller can try again later.
 #ifndef DROVANA_ADDON_PUSHBACK_KEY_INJECTION_H
 #define DROVANA_ADDON_PUSHBACK_KEY_INJECTION_H
 
@@ -8,15 +12,20 @@
 
 // Brings simWindow to the front, presses the key and, unless pressOnly is
 // non-zero, releases it.
-void SendKey(WORD key, int pressOnly);
+bool SendKey(WORD key, int pressOnly);
 
 // Shift+P: the simulator starts or stops its pushback.
-void TogglePushback();
+bool TogglePushback();
 
 // Shift+P twice: the running pushback stops and starts again, straight.
-void RestartPushback();
+bool RestartPushback();
 
 // Restarts the pushback, sets pushMode from turnKey and sends the turn key.
-void StartTurn();
+bool StartTurn();
+
+// A Shift+P only when the simulator's pushback is off, or only when it runs:
+// true when the pushback is already as asked or the toggle was sent.
+bool StartSimulatorPushback();
+bool StopSimulatorPushback();
 
 #endif

@@ -1,12 +1,23 @@
 #include "measurement.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "../core/config.h"
 #include "../core/screen_text.h"
 #include "../core/state.h"
 #include "ground_distance.h"
 #include "key_injection.h"
+
+namespace {
+
+void EndMeasurement() {
+    KillTimer(NULL, PushbackState.measureTimer);
+    PushbackState.measureTimer = 0;
+    PushbackState.runKind = RUN_MANUAL;
+}
+
+}  // namespace
 
 void StartMeasurement() {
     if (!IsOnGround()) {
@@ -21,12 +32,23 @@ void StartMeasurement() {
     PushbackState.refLatitude = SimSnapshot.latitude;
     PushbackState.refLongitude = SimSnapshot.longitude;
     PushbackState.targetHeading = HeadingDegrees(SimSnapshot.heading);
-    TogglePushback();
+    // Without its pushback the heading would never move and the measurement
+    // would never end.
+    if (!StartSimulatorPushback()) return;
     SendKey('1', 0);  // the left-turn key: the turn whose delay is measured
+    lstrcpynA(PushbackState.measuredAircraft, PushbackState.aircraftKey, sizeof PushbackState.measuredAircraft);
     PushbackState.measureTimer = SetTimer(NULL, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
 }
 
 void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
+    // A pushback stopped under the measurement (the aircraft left the ground)
+    // would hold it for ever and, with it, every pushback start; what it
+    // measured so far is no correction.
+    if (!PushbackState.simPushbackRunning) {
+        EndMeasurement();
+        return;
+    }
+
     const double heading = HeadingDegrees(SimSnapshot.heading);
     const double distance = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
 
@@ -40,9 +62,9 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
         return;
     }
 
-    KillTimer(NULL, PushbackState.measureTimer);
-    PushbackState.measureTimer = 0;
-    PushbackState.runKind = RUN_MANUAL;
-    WriteCorrection(PushbackState.aircraftKey, distance);
-    TogglePushback();
+    EndMeasurement();
+    // Another aircraft loaded meanwhile: the distance belongs to neither.
+    if (strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
+        WriteCorrection(PushbackState.aircraftKey, distance);
+    StopSimulatorPushback();
 }

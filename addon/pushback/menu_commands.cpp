@@ -24,22 +24,12 @@ void BeginRun(int pushMode, int runKind) {
 }
 
 void Turn(int pushMode, WORD key) {
+    const int previous = PushbackState.pushMode;
     PushbackState.pushMode = pushMode;
-    SendKey(key, 0);
-}
-
-// The simulator's pushback runs, as far as the add-on knows, unless the run
-// has not yet reached the step that starts it, or an automatic run's roll-out
-// has already stopped it. A toggle then would start a pushback nobody steers.
-bool SimulatorPushbackRunning() {
-    const int step = PushbackState.sequenceStep;
-    if (PushbackState.sequenceTimer != 0 && step >= 0 && step <= 7) return false;
-    if (PushbackState.runKind == RUN_AUTO && step >= 9 && step <= 12) return false;
-    return true;
+    if (!SendKey(key, 0)) PushbackState.pushMode = previous;  // the simulator got no key
 }
 
 void Stop() {
-    const bool sendToggle = SimulatorPushbackRunning();
     PushbackState.sequenceStep = 13;
     PushbackState.pushActive = 0;
     PushbackState.autoPhase = PHASE_PUSH_OUT;
@@ -51,7 +41,10 @@ void Stop() {
             PushbackState.sequenceTimer = 0;
         }
     }
-    if (sendToggle) TogglePushback();
+    // STOP only ever stops: before the start step, after the roll-out, while
+    // the closing cue plays, the simulator's pushback is off, and a toggle
+    // would start one that nobody steers.
+    StopSimulatorPushback();
 }
 
 void RequestSettingDialog() {
@@ -63,18 +56,21 @@ void RequestSettingDialog() {
 
 void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
     const bool idle = PushbackState.pushMode == PUSH_NONE;
+    // A measurement owns the pushback and the reference point until it ends;
+    // a run started meanwhile would overwrite both and store a false value.
+    const bool mayStart = idle && PushbackState.measureTimer == 0;
     switch (event->uEventID) {
     case EVENT_SIM_START:
         SimConnect_RequestSystemState(PushbackState.simConnect, REQ_AIRCRAFT_LOADED, "AircraftLoaded");
         break;
     case MENU_AUTO_RIGHT:
-        if (idle) BeginRun(PUSH_RIGHT, RUN_AUTO);
+        if (mayStart) BeginRun(PUSH_RIGHT, RUN_AUTO);
         break;
     case MENU_AUTO_LEFT:
-        if (idle) BeginRun(PUSH_LEFT, RUN_AUTO);
+        if (mayStart) BeginRun(PUSH_LEFT, RUN_AUTO);
         break;
     case MENU_PUSHBACK:
-        if (idle) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
+        if (mayStart) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
         break;
     case MENU_TURN_RIGHT:
         if (!idle) Turn(PUSH_RIGHT, '2');

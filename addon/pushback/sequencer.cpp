@@ -48,16 +48,24 @@ void AutomaticPushback() {
     case PHASE_ROLL_OUT: {
         const double distance = GroundDistance(latitude, longitude);
         ShowFormattedMessage("Distance = %d", static_cast<int>(distance));
-        if (distance > ROLL_OUT_METRES) {
+        // The run's own pushback must not roll on unsteered: if the stop
+        // cannot be sent now, the next tick tries again.
+        if (distance > ROLL_OUT_METRES && StopSimulatorPushback()) {
             Advance();
             PushbackState.autoPhase = PHASE_PUSH_OUT;
-            TogglePushback();
         }
         break;
     }
     default:
         break;
     }
+}
+
+void FinishRun() {
+    KillTimer(NULL, PushbackState.sequenceTimer);
+    PushbackState.sequenceTimer = 0;
+    PushbackState.runKind = RUN_MANUAL;
+    PushbackState.sequenceStep = SEQUENCE_IDLE;
 }
 
 void Pushback() {
@@ -72,11 +80,20 @@ void Pushback() {
 }
 
 void EndRun() {
-    KillTimer(NULL, PushbackState.sequenceTimer);
-    PushbackState.sequenceTimer = 0;
+    if (PushbackState.runKind == RUN_AUTO) {
+        // A STOP or the roll-out has stopped the pushback, unless its keys
+        // could not be sent; the run does not end before it is stopped.
+        if (!StopSimulatorPushback()) return;
+    } else if (PushbackState.simPushbackRunning) {
+        // The pilot started the pushback again with Shift+P during the closing
+        // steps: it stays the pilot's own, as if no run had been (the hook set
+        // pushMode and pushActive), and the pilot's next Shift+P or STOP ends
+        // it. Clearing pushMode here would invert every later Shift+P.
+        FinishRun();
+        return;
+    }
     PushbackState.pushMode = PUSH_NONE;
-    PushbackState.runKind = RUN_MANUAL;
-    PushbackState.sequenceStep = SEQUENCE_IDLE;
+    FinishRun();
 }
 
 }  // namespace
@@ -122,7 +139,9 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         Advance();
         break;
     case 7:
-        TogglePushback();
+        // The pilot may have started it already (a manual run takes the
+        // pilot's Shift+P at any step); the toggle would stop it again.
+        if (!StartSimulatorPushback()) break;
         Advance();
         break;
     case 8:

@@ -24,32 +24,50 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(PushbackState.simWindowProc, window, message, wParam, lParam);
 }
 
-void TogglePushbackState() {
-    if (PushbackState.pushMode == PUSH_NONE) {
-        PushbackState.pushMode = PUSH_STRAIGHT;
-        PushbackState.pushActive = 1;
-        ShowFixedText("PUSHBACK");
-    } else {
+// The user's Shift+P starts the simulator's pushback when it is off and ends
+// it when it runs, whatever the add-on's run is doing; the add-on's state
+// follows what the key does, never its own guess of it.
+void FollowUsersShiftP() {
+    if (PushbackState.simPushbackRunning) {
         PushbackState.pushMode = PUSH_NONE;
         PushbackState.pushActive = 0;
         ShowFixedText("PUSHBACK END");
+    } else if (IsOnGround()) {
+        PushbackState.pushMode = PUSH_STRAIGHT;
+        PushbackState.pushActive = 1;
+        ShowFixedText("PUSHBACK");
     }
+    // Off the ground the simulator starts nothing, and nothing changes here.
 }
 
 // Returns true when the user's Shift+P goes on to the simulator.
 bool OnShiftP() {
+    // A measurement owns the pushback from its start, before its first sample
+    // marks runKind: a stop or restart by the user would falsify it.
+    if (PushbackState.measureTimer != 0) return false;
     switch (PushbackState.runKind) {
     case RUN_MEASURING:
         return false;
     case RUN_AUTO:
         // Only while the simulator's pushback runs may the user end it.
         if (PushbackState.sequenceStep != 7 && PushbackState.sequenceStep != 8) return false;
-        TogglePushbackState();
+        FollowUsersShiftP();
         return true;
     default:
-        TogglePushbackState();
+        FollowUsersShiftP();
         return true;
     }
+}
+
+// Every Shift+P that reaches the simulator toggles its pushback: the add-on's
+// own, whose Shift the hook no longer sees held, as well as the user's. The
+// simulator reads Shift as the message queue had it, and so does this.
+void NoteShiftPReachingSimulator() {
+    if ((GetKeyState(VK_SHIFT) & 0x8000) == 0) return;
+    if (PushbackState.simPushbackRunning)
+        PushbackState.simPushbackRunning = 0;
+    else if (IsOnGround())
+        PushbackState.simPushbackRunning = 1;
 }
 
 // Returns true when the turn key goes on to the simulator.
@@ -59,16 +77,20 @@ bool OnTurnKey(char key) {
     case RUN_MEASURING:
         return false;
     case RUN_AUTO:
-        if (PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
+        // The early turn belongs to the straight push of step 8; before the
+        // pushback exists it would make the run wait for a turn that never
+        // comes, and afterwards there is nothing to turn.
+        if (PushbackState.sequenceStep != 8 || PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
         PushbackState.autoPhase = PHASE_TURNING;
         return true;
     default:
-        if (PushbackState.pushMode == PUSH_STRAIGHT) {
+        // Before a manual run's start step there is no pushback to turn: a
+        // restart there would start one and stop it again.
+        if (PushbackState.pushMode == PUSH_STRAIGHT && PushbackState.simPushbackRunning) {
             // A turn starts from a straight restart; the key itself is sent
             // again after it and passes the branch below.
             PushbackState.turnKey = key;
-            StartTurn();
-            ShowFixedText(key == '1' ? "TURN LEFT" : "TURN RIGHT");
+            if (StartTurn()) ShowFixedText(key == '1' ? "TURN LEFT" : "TURN RIGHT");
             return false;
         }
         if (PushbackState.pushMode == mode) PushbackState.pushMode = PUSH_STRAIGHT;
@@ -100,8 +122,9 @@ LRESULT CALLBACK SimWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM 
 
     switch (wParam) {
     case 'P':
-        if (!ShiftHeld() || OnShiftP()) return PassOn(window, message, wParam, lParam);
-        return 0;
+        if (ShiftHeld() && !OnShiftP()) return 0;
+        NoteShiftPReachingSimulator();
+        return PassOn(window, message, wParam, lParam);
     case '1':
     case '2':
         if (OnTurnKey(static_cast<char>(wParam))) return PassOn(window, message, wParam, lParam);

@@ -277,6 +277,7 @@ public:
     }
     std::string PushbackState() override { return GroundModel::ModeName(model_.Mode()); }
     int SimStartsSent() override { return link_.simStartsSent(); }
+    int ActiveTimers() override { return ActiveThreadTimers(); }
 
 private:
     // The add-on's settings dialog runs on a thread of its own; the answer is

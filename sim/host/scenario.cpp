@@ -122,8 +122,11 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         } else if (what == "simstart") {
             command.kind = ScenarioCommand::UNTIL_SIMSTART;
             if (!ParseTimeout(rest, &command.timeout, error)) return false;
+        } else if (what == "idle") {
+            command.kind = ScenarioCommand::UNTIL_IDLE;
+            if (!ParseTimeout(rest, &command.timeout, error)) return false;
         } else {
-            *error = "until needs `text`, `pushback` or `simstart`";
+            *error = "until needs `text`, `pushback`, `simstart` or `idle`";
             return false;
         }
         s->commands.push_back(command);
@@ -204,6 +207,8 @@ ScenarioRunner::Status ScenarioRunner::Step(double now, ScenarioActions &actions
             textMark_ = count;
         } else if (c.kind == ScenarioCommand::UNTIL_SIMSTART) {
             met = actions.SimStartsSent() > 0;
+        } else if (c.kind == ScenarioCommand::UNTIL_IDLE) {
+            met = actions.ActiveTimers() == 0;
         } else {
             const std::string state = actions.PushbackState();
             met = c.argument == "on" ? state != "off" : state == c.argument;

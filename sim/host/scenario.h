@@ -13,7 +13,7 @@ struct ConfigEntry {
 };
 
 struct ScenarioCommand {
-    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, UNTIL_SIMSTART, END };
+    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, UNTIL_SIMSTART, UNTIL_IDLE, END };
     Kind kind;
     int line;
     std::string source;  // the line as written
@@ -49,6 +49,9 @@ public:
     virtual std::string TextAt(size_t index) = 0;
     virtual std::string PushbackState() = 0;
     virtual int SimStartsSent() = 0;
+    // Thread timers without a window that fired lately: the add-on's
+    // sequencer and measurement timers while a run or a measurement goes on.
+    virtual int ActiveTimers() = 0;
 };
 
 class ScenarioRunner {

@@ -9,6 +9,8 @@
 #include "core/identifiers.h"
 #include "core/state.h"
 #include "fake_simconnect.h"
+#include "pushback/measurement.h"
+#include "pushback/sequencer.h"
 #include "temp_files.h"
 
 namespace {
@@ -277,6 +279,22 @@ TEST_F(OpenedConnectionTest, DialogReplyWhileADialogRunsStartsNoSecond) {
     EXPECT_EQ(running, PushbackState.dialogThread) << "a second dialog-mode reply must not start another dialog";
     PushbackState.dialogThread = NULL;
     CloseHandle(running);
+}
+
+TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
+    DeliverHeader(SIMCONNECT_RECV_ID_OPEN);
+    DLLStop();
+    DLLStop();
+    EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_Close").size()) << "a second stop closed it again";
+
+    // A run at its closing text and a measurement still tick after the stop.
+    const size_t before = fake_simconnect::Calls().size();
+    PushbackState.sequenceStep = 12;
+    SequencerTick(NULL, WM_TIMER, 0, 0);
+    PushbackState.simPushbackRunning = 1;
+    MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+    const std::vector<FakeCall> calls = fake_simconnect::Calls();
+    EXPECT_EQ(before, calls.size()) << calls.back().function << " on the closed connection";
 }
 
 TEST_F(OpenedConnectionTest, ShortOrUnknownMessagesAreDropped) {

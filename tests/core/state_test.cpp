@@ -28,13 +28,30 @@ protected:
     void SetUp() override { ResetAddonState(); }
 };
 
+// The records as the module's loading left them, copied before the first test
+// of the program runs, whichever tests run and in whatever order.
+PushbackRecord pushbackAtLoad;
+SimSnapshotRecord snapshotAtLoad;
+
+class RecordsAtLoad : public ::testing::Environment {
+public:
+    void SetUp() override {
+        memcpy(&pushbackAtLoad, &PushbackState, sizeof pushbackAtLoad);
+        memcpy(&snapshotAtLoad, &SimSnapshot, sizeof snapshotAtLoad);
+    }
+};
+
+::testing::Environment *const recordsAtLoad = ::testing::AddGlobalTestEnvironment(new RecordsAtLoad);
+
 TEST(StateAtLoad, SequencerIdleEverythingElseEmpty) {
-    // Checked before any fixture resets the records: this is the load state.
-    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep) << "the sequencer must start idle";
-    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
-    EXPECT_EQ(0u, PushbackState.sequenceTimer);
-    EXPECT_EQ('\0', PushbackState.aircraftKey[0]);
-    EXPECT_EQ(0.0, SimSnapshot.onGround);
+    EXPECT_EQ(14, pushbackAtLoad.sequenceStep) << "the sequencer must start idle";
+    PushbackRecord expected;
+    memset(&expected, 0, sizeof expected);
+    expected.sequenceStep = 14;
+    EXPECT_EQ(0, memcmp(&expected, &pushbackAtLoad, sizeof expected)) << "a field other than sequenceStep is set";
+    SimSnapshotRecord zero;
+    memset(&zero, 0, sizeof zero);
+    EXPECT_EQ(0, memcmp(&zero, &snapshotAtLoad, sizeof zero)) << "the snapshot is not all zero";
 }
 
 TEST_F(SnapshotTest, PositionReplyOverwritesAllFourFields) {

@@ -146,6 +146,16 @@ TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) 
     EXPECT_EQ(Stored("PLANE_CORRECT", "B737"), "<absent>") << "OK must never write the correction";
 }
 
+TEST_F(SettingDialogTest, ClosedAfterTheAddOnStoppedItUsesNoConnection) {
+    ASSERT_NE(Open(), (HWND)NULL);
+    DLLStop();
+    Click(IDCANCEL);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_Close").size());
+    EXPECT_TRUE(fake_simconnect::CallsOf("SimConnect_SetSystemState").empty())
+        << "dialog mode was given back on the closed connection";
+}
+
 TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
     ASSERT_NE(Open(), (HWND)NULL);
     RECT desktop, frame;

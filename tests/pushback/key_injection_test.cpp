@@ -64,6 +64,41 @@ TEST_F(KeyInjection, StartTurnRestartsThenSendsTheTurnKey) {
     EXPECT_EQ("+S +P -P +P -P +S -S +1 -1", KeysAfter(9));
 }
 
+// Windows refuses SetForegroundWindow while another program holds the
+// foreground; Wine never does for a top-level window (hidden, disabled or
+// minimised alike), but it asks the thread's CBT hook before it activates
+// one, and a hook that says no makes the call fail the same way.
+HWND refusedWindow;
+LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && reinterpret_cast<HWND>(wParam) == refusedWindow) return 1;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+TEST_F(KeyInjection, NothingIsTypedIntoAnotherProgramInFront) {
+    TestSimWindow chart("DrovanaTestChart");  // the pilot's other program, in front
+    ASSERT_EQ(chart.handle(), GetForegroundWindow());
+    refusedWindow = window_.handle();
+    HHOOK refuse = SetWindowsHookExA(WH_CBT, RefuseActivation, NULL, GetCurrentThreadId());
+    PushbackState.turnKey = '1';
+    PushbackState.pushMode = PUSH_STRAIGHT;
+    EXPECT_FALSE(SendKey('1', 0));
+    EXPECT_FALSE(TogglePushback());
+    EXPECT_FALSE(RestartPushback());
+    EXPECT_FALSE(StartTurn());
+    UnhookWindowsHookEx(refuse);
+    EXPECT_EQ(chart.handle(), GetForegroundWindow());
+    EXPECT_EQ("", KeysAfter(0)) << "keys went out while the simulator was not in front";
+    EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "a turn that was never sent changed pushMode";
+
+    PushbackState.simWindow = NULL;  // never found
+    EXPECT_FALSE(TogglePushback());
+    EXPECT_EQ("", KeysAfter(0));
+
+    PushbackState.simWindow = window_.handle();
+    EXPECT_TRUE(TogglePushback());
+    EXPECT_EQ("+S +P -P +S -S", KeysAfter(5)) << "once it can come to the front it gets its keys again";
+}
+
 TEST_F(KeyInjection, ShiftReadsReleasedWhenTheInjectedPArrives) {
     // The hook tells the add-on's own Shift+P from the user's by this.
     static SHORT shiftAtP;

@@ -15,6 +15,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         config_.Use();
         lstrcpynA(PushbackState.aircraftKey, "Liner", sizeof PushbackState.aircraftKey);
         SimSnapshot.onGround = 1.0;
@@ -135,10 +136,14 @@ TEST_F(MenuCommands, AStartWhileTheLastRunStillTicksLeavesOneTimer) {
     PushbackState.pushActive = 0;
     PushbackState.sequenceStep = 10;
     Pick(MENU_PUSHBACK);
-    ASSERT_NE(0u, PushbackState.sequenceTimer);
-    if (PushbackState.sequenceTimer != first) {
-        EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier run's timer still runs";
-    }
+    // The new run's timer may carry the first one's id again once that was
+    // killed. With the new one killed here, the first id answers only if the
+    // earlier run's timer was left running beside it.
+    const UINT_PTR second = PushbackState.sequenceTimer;
+    ASSERT_NE(0u, second);
+    ASSERT_TRUE(KillTimer(NULL, second)) << "the new run has no timer";
+    PushbackState.sequenceTimer = 0;
+    EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier run's timer still runs";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         PushbackState.engineIndex = 1;
     }
     void TearDown() override { WaitForSound(); }

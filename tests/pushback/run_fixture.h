@@ -15,6 +15,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         config_.Use();
         lstrcpynA(PushbackState.aircraftKey, "Liner", sizeof PushbackState.aircraftKey);
         PushbackState.simWindow = window_.handle();
@@ -37,6 +38,9 @@ protected:
         PushbackState.engineIndex = 1;
         PushbackState.turnKey = '1';
         PushbackState.sequenceTimer = SetTimer(NULL, 0, 600000, NULL);
+        // What the hook would have seen: the start step's Shift+P reached
+        // the simulator, and nothing has stopped the pushback since.
+        PushbackState.simPushbackRunning = step == 8 ? 1 : 0;
     }
     // The keys that reached the window once the expected count has arrived,
     // and a little longer so an extra one shows too.

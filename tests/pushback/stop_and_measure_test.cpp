@@ -66,6 +66,7 @@ TEST_F(Stop, AfterTheRollOutOnlyEndsTheRun) {
 TEST_F(Stop, EndsTheUsersOwnPushback) {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
+    PushbackState.simPushbackRunning = 1;
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
@@ -119,6 +120,7 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     SimSnapshot.heading = RadiansFor(359.5);
     Pick(MENU_CORRECT);
     KeysAfter(7);
+    PushbackState.simPushbackRunning = 1;  // the hook saw the Shift+P arrive
     Sample(0.3, 0.00001);  // 0.8 degrees away across north
     EXPECT_EQ(RUN_MEASURING, PushbackState.runKind);
     EXPECT_NE(0u, PushbackState.measureTimer);
@@ -138,6 +140,7 @@ TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
     memset(PushbackState.aircraftKey, 'K', sizeof PushbackState.aircraftKey - 1);
     SimSnapshot.heading = RadiansFor(10.0);
     PushbackState.targetHeading = 10.0;
+    PushbackState.simPushbackRunning = 1;
     MeasureTimerProc(NULL, WM_TIMER, 0, 0);
     EXPECT_EQ(255u, LastText().size());
     EXPECT_EQ(256u, fake_simconnect::CallsOf("SimConnect_Text").back().size);

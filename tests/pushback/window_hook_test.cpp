@@ -44,7 +44,9 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
+        PushbackState.simConnect = fake_simconnect::Connection();
         PushbackState.simWindow = window_.handle();
+        SimSnapshot.onGround = 1.0;
         InstallSimWindowHook();
         TestSimWindow::Received().clear();
     }
@@ -91,6 +93,29 @@ TEST_F(WindowHook, OwnShiftPPassesUnchanged) {
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
     EXPECT_EQ(1, PushbackState.pushActive);
     EXPECT_TRUE(fake_simconnect::Texts().empty());
+    EXPECT_EQ(1, PushbackState.simPushbackRunning) << "the simulator takes it as Shift+P all the same";
+}
+
+TEST_F(WindowHook, UsersShiftPSaysWhatItDidToTheSimulatorsPushback) {
+    // A manual run before its start step: a run, but no pushback yet.
+    PushbackState.pushMode = PUSH_STRAIGHT;
+    PushbackState.pushActive = 1;
+    PushbackState.sequenceStep = 3;
+    UserPresses('P', true);
+    EXPECT_EQ(1, PushbackState.simPushbackRunning);
+    EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
+    EXPECT_EQ(1, PushbackState.pushActive);
+    UserPresses('P', false);
+    EXPECT_EQ(1, PushbackState.simPushbackRunning) << "P alone is no pushback command";
+    UserPresses('P', true);
+    EXPECT_EQ(0, PushbackState.simPushbackRunning);
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+
+    SimSnapshot.onGround = 0.0;  // the simulator starts nothing in the air
+    UserPresses('P', true);
+    EXPECT_EQ(0, PushbackState.simPushbackRunning);
+    EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
+    EXPECT_EQ((std::vector<std::string>{"PUSHBACK", "PUSHBACK END"}), fake_simconnect::Texts());
 }
 
 TEST_F(WindowHook, UserShiftPStartsAndEndsAPushbackWithNoRun) {
@@ -137,6 +162,7 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
     EXPECT_EQ("", DownsPassedOn());
     EXPECT_EQ(1, PushbackState.pushActive);
     PushbackState.sequenceStep = 8;
+    PushbackState.simPushbackRunning = 1;
     UserPresses('P', true);
     EXPECT_EQ("P", DownsPassedOn());
     EXPECT_EQ(0, PushbackState.pushActive);
@@ -146,6 +172,7 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
 TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
     PushbackState.runKind = RUN_AUTO;
     PushbackState.pushMode = PUSH_LEFT;
+    PushbackState.sequenceStep = 8;
     UserPresses('1', false);
     EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase);
     UserPresses('2', false);
@@ -158,6 +185,7 @@ TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
 TEST_F(WindowHook, ManualTurnFromStraightRestartsAndTurns) {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
+    PushbackState.simPushbackRunning = 1;
     UserPresses('1', false);
     ASSERT_TRUE(PumpUntil([] { return DownsPassedOn().size() >= 3; }));
     PumpFor(100);

@@ -27,9 +27,9 @@ def build_dir():
     return Path(os.environ.get("DROVANA_BUILD_DIR", SOURCE / "build" / "release")).resolve()
 
 
-def run(scenario, name):
+def run(scenario, name, player="probe", env=None):
     """Runs the scenario text; a run that did not finish fails the caller."""
-    return run_scenario.run(build_dir(), scenario, name=name, player="probe", timeout=300)
+    return run_scenario.run(build_dir(), scenario, name=name, player=player, timeout=300, env=env)
 
 
 def distance_m(a, b):

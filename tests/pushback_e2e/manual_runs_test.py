@@ -49,7 +49,10 @@ class ManualRunSteeredByTheUser(unittest.TestCase):
 
     def test_no_pushback_after_the_users_stop(self):
         last = self.result.of("pushback")[-1]["t"]
-        self.assertTrue(all(s["pushback"] == "off" for s in self.result.states() if s["t"] > last + 0.1))
+        after = [s["pushback"] for s in self.result.states() if s["t"] > last + 0.1]
+        # The run goes on for seconds after the stop, with four state records a second.
+        self.assertGreaterEqual(len(after), 4, "too few aircraft states after the stop to tell anything")
+        self.assertEqual(set(after), {"off"})
 
 
 class StopInAManualRun(unittest.TestCase):

@@ -9,14 +9,27 @@ Half of the pushbacks play their cues through the real Kestrola (behind the
 tap that records what the add-on hands it). Each run must end in
 "Good luck !" and leave the add-on idle: no thread timer still firing, and
 the next pick accepted. The counts of the 5th run and of the last must match.
+
+    ./drovana soak --sessions N [--first-seed 1] [--seconds 30] [--lanes 2]
+
+runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py),
+seeds first-seed to first-seed + N - 1, each in a simulator run of its own,
+two at a time in the build tree's two Wine prefixes. A session that breaks a
+rule keeps its trace as build/.../soak/session-SEED.jsonl.
 """
 import argparse
+import shutil
 import sys
+import threading
+import time
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "tests" / "sound_e2e"))
+sys.path.insert(0, str(SOURCE / "tests" / "pushback_e2e"))
+import random_sessions  # noqa: E402
 import sound_stand_in  # noqa: E402
+from run_scenario import wine_env  # noqa: E402
 
 QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 # Seconds after "Good luck !" until the run is idle: one tick later without
@@ -45,12 +58,61 @@ def scenario(runs, dialogs):
     return "\n".join(lines) + "\n"
 
 
+def random_sessions_soak(build, count, first_seed, seconds, lanes):
+    """Runs the sessions over the lanes; returns the exit code."""
+    build = Path(build).resolve()
+    keep = build / "soak"
+    keep.mkdir(parents=True, exist_ok=True)
+    seeds = list(range(first_seed, first_seed + count))
+    lock = threading.Lock()
+    broken = {}
+    started = time.monotonic()
+
+    def lane(prefix, name):
+        env = wine_env(build)
+        env["WINEPREFIX"] = str(build / "wine" / prefix)
+        while True:
+            with lock:
+                if not seeds:
+                    return
+                seed = seeds.pop(0)
+            result = random_sessions.run(build, seed, seconds, env=env, name=name)
+            problems = random_sessions.check(result)
+            with lock:
+                if problems:
+                    broken[seed] = problems
+                    if result.trace_path and Path(result.trace_path).exists():
+                        shutil.copy2(result.trace_path, keep / ("session-%d.jsonl" % seed))
+                print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held",
+                                                   time.monotonic() - started), flush=True)
+
+    prefixes = ["prefix", "prefix-b"][:max(1, min(lanes, 2))]
+    threads = [threading.Thread(target=lane, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    elapsed = time.monotonic() - started
+    print("soak: %d random sessions of %g s (seeds %d to %d) in %d min %02d s over %d lane(s): %d broken"
+          % (count, seconds, first_seed, first_seed + count - 1, elapsed // 60, elapsed % 60, len(prefixes),
+             len(broken)))
+    for seed in sorted(broken):
+        print("FAIL: seed %d: %s" % (seed, "; ".join(broken[seed])))
+    return 1 if broken else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", required=True)
     parser.add_argument("--runs", type=int, default=30)
     parser.add_argument("--dialogs", type=int, default=20)
+    parser.add_argument("--sessions", type=int, default=0, help="run this many random pilot sessions instead")
+    parser.add_argument("--first-seed", type=int, default=1)
+    parser.add_argument("--seconds", type=float, default=30.0, help="the random part of each session")
+    parser.add_argument("--lanes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 or 2)")
     args = parser.parse_args()
+    if args.sessions > 0:
+        return random_sessions_soak(args.build, args.sessions, args.first_seed, args.seconds, args.lanes)
     runs, dialogs = max(args.runs, 6), max(args.dialogs, 2)
 
     run = sound_stand_in.SoundRun(args.build, "soak", player="tap")

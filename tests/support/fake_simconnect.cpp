@@ -71,6 +71,8 @@ void Reset() {
     dispatch = NULL;
 }
 
+HANDLE Connection() { return kConnection; }
+
 void Deliver(SIMCONNECT_RECV *message, DWORD size) {
     if (dispatch) dispatch(message, size, NULL);
 }

@@ -23,6 +23,9 @@ std::vector<FakeCall> Calls();
 std::vector<FakeCall> CallsOf(const std::string &function);
 std::vector<std::string> Texts();
 void Reset();
+// The handle SimConnect_Open hands out; tests of code that runs on an open
+// connection put it into PushbackState.simConnect.
+HANDLE Connection();
 // Hands a message to the dispatch callback the add-on registered.
 void Deliver(SIMCONNECT_RECV *message, DWORD size);
 }  // namespace fake_simconnect
