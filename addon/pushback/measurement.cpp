@@ -35,9 +35,20 @@ void StartMeasurement() {
     // Without its pushback the heading would never move and the measurement
     // would never end.
     if (!StartSimulatorPushback()) return;
-    SendKey('1', 0);  // the left-turn key: the turn whose delay is measured
+    // The left-turn key: the turn whose delay is measured. Without it the
+    // aircraft would push straight and the measurement never end.
+    if (!SendKey('1', 0)) {
+        StopSimulatorPushback();
+        return;
+    }
     lstrcpynA(PushbackState.measuredAircraft, PushbackState.aircraftKey, sizeof PushbackState.measuredAircraft);
     PushbackState.measureTimer = SetTimer(NULL, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
+}
+
+void AbortMeasurement() {
+    if (PushbackState.measureTimer == 0) return;
+    EndMeasurement();
+    StopSimulatorPushback();
 }
 
 void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {

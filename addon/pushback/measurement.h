@@ -11,6 +11,9 @@ static const double MEASURE_TURN_DEGREES = 1.0;
 
 void StartMeasurement();
 
+// STOP during a measurement: ends it, stores nothing and stops its pushback.
+void AbortMeasurement();
+
 // Thread-timer procedure; its arguments are not used.
 void CALLBACK MeasureTimerProc(HWND window, UINT message, UINT_PTR timer, DWORD time);
 

@@ -79,7 +79,12 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
         if (!idle) Turn(PUSH_LEFT, '1');
         break;
     case MENU_STOP:
-        if (!idle && PushbackState.pushActive != 0) Stop();
+        // A measurement that never sees its heading move (its turn key was
+        // lost) would otherwise push on with every start refused.
+        if (PushbackState.measureTimer != 0)
+            AbortMeasurement();
+        else if (!idle && PushbackState.pushActive != 0)
+            Stop();
         break;
     case MENU_CORRECT:
         if (idle) StartMeasurement();

@@ -136,6 +136,20 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
 }
 
+TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
+    config_.Set("PLANE_CORRECT", "Liner", "3.000000");
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    PushbackState.simPushbackRunning = 1;  // the hook saw the Shift+P arrive
+    Pick(MENU_STOP);
+    EXPECT_EQ(0u, PushbackState.measureTimer) << "STOP left the measurement running";
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5)) << "the measurement's pushback was not stopped";
+    EXPECT_EQ("3.000000", config_.Get("PLANE_CORRECT", "Liner"));
+    Pick(MENU_PUSHBACK);
+    EXPECT_EQ(0, PushbackState.sequenceStep) << "a start after the stopped measurement was refused";
+}
+
 TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
     memset(PushbackState.aircraftKey, 'K', sizeof PushbackState.aircraftKey - 1);
     SimSnapshot.heading = RadiansFor(10.0);
