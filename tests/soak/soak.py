@@ -10,7 +10,7 @@ tap that records what the add-on hands it). Each run must end in
 "Good luck !" and leave the add-on idle: no thread timer still firing, and
 the next pick accepted. The counts of the 5th run and of the last must match.
 
-    ./drovana soak --sessions N [--first-seed 1] [--seconds 30] [--lanes 2]
+    ./drovana soak --sessions N [--first-seed 1] [--seconds 30] [--prefixes 2]
 
 runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py),
 seeds first-seed to first-seed + N - 1, each in a simulator run of its own,
@@ -58,8 +58,9 @@ def scenario(runs, dialogs):
     return "\n".join(lines) + "\n"
 
 
-def random_sessions_soak(build, count, first_seed, seconds, lanes):
-    """Runs the sessions over the lanes; returns the exit code."""
+def random_sessions_soak(build, count, first_seed, seconds, parallel):
+    """Runs the sessions in the tree's Wine prefixes, one at a time in each;
+    returns the exit code."""
     build = Path(build).resolve()
     keep = build / "soak"
     keep.mkdir(parents=True, exist_ok=True)
@@ -68,7 +69,7 @@ def random_sessions_soak(build, count, first_seed, seconds, lanes):
     broken = {}
     started = time.monotonic()
 
-    def lane(prefix, name):
+    def worker(prefix, name):
         env = wine_env(build)
         env["WINEPREFIX"] = str(build / "wine" / prefix)
         while True:
@@ -86,14 +87,14 @@ def random_sessions_soak(build, count, first_seed, seconds, lanes):
                 print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held",
                                                    time.monotonic() - started), flush=True)
 
-    prefixes = ["prefix", "prefix-b"][:max(1, min(lanes, 2))]
-    threads = [threading.Thread(target=lane, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
+    prefixes = ["prefix", "prefix-b"][:max(1, min(parallel, 2))]
+    threads = [threading.Thread(target=worker, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
     for t in threads:
         t.start()
     for t in threads:
         t.join()
     elapsed = time.monotonic() - started
-    print("soak: %d random sessions of %g s (seeds %d to %d) in %d min %02d s over %d lane(s): %d broken"
+    print("soak: %d random sessions of %g s (seeds %d to %d) in %d min %02d s over %d prefix(es): %d broken"
           % (count, seconds, first_seed, first_seed + count - 1, elapsed // 60, elapsed % 60, len(prefixes),
              len(broken)))
     for seed in sorted(broken):
@@ -109,10 +110,10 @@ def main():
     parser.add_argument("--sessions", type=int, default=0, help="run this many random pilot sessions instead")
     parser.add_argument("--first-seed", type=int, default=1)
     parser.add_argument("--seconds", type=float, default=30.0, help="the random part of each session")
-    parser.add_argument("--lanes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 or 2)")
+    parser.add_argument("--prefixes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 or 2)")
     args = parser.parse_args()
     if args.sessions > 0:
-        return random_sessions_soak(args.build, args.sessions, args.first_seed, args.seconds, args.lanes)
+        return random_sessions_soak(args.build, args.sessions, args.first_seed, args.seconds, args.prefixes)
     runs, dialogs = max(args.runs, 6), max(args.dialogs, 2)
 
     run = sound_stand_in.SoundRun(args.build, "soak", player="tap")
