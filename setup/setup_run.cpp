@@ -31,6 +31,22 @@ bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
            ReadWholeFile(path, bytes, &error) == FILE_READ;
 }
 
+// Pilots make dll.xml read-only to keep installers out of it. That is known
+// before anything changes; finding it out when the new text is put in place
+// would leave the files in (or out) without their entry.
+int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
+                   size_t size) {
+    const DWORD attributes = GetFileAttributesA(places.dllXml);
+    if (plan.action == KEEP_DLL_XML || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_READONLY))
+        return SETUP_DONE;
+    AppendText(report, size,
+               "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
+               "DrovanaSetup.exe again. Nothing was changed.",
+               places.dllXml, options.uninstall ? "take DrovanaX out of" : "enter DrovanaX in");
+    return SETUP_WRITE_FAILED;
+}
+
 // What becomes of dll.xml, decided before anything is written.
 int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
                size_t size) {
@@ -53,7 +69,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
         }
         plan->action = WRITE_DLL_XML;
         plan->edit = DLLXML_ADDED;
-        return SETUP_DONE;
+        return RefuseReadOnly(options, places, *plan, report, size);
     }
 
     XmlProblem problem;
@@ -86,7 +102,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (plan->edit == DLLXML_REMOVED && ReadPackageDllXml(places, &package) &&
         RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes)
         plan->action = DELETE_DLL_XML;
-    return SETUP_DONE;
+    return RefuseReadOnly(options, places, *plan, report, size);
 }
 
 int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {

@@ -134,6 +134,20 @@ TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
     EXPECT_EQ("(absent)", FileBytes(dllXml + ".DrovanaX.bak"));
 }
 
+// Pilots make dll.xml read-only to keep installers out of it: found out
+// before any file changes, not once the files are in (or out).
+TEST_F(SetupRuns, ReadOnlyDllXmlStopsTheRunBeforeAnythingChanges) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    const std::string installed = FileBytes(dllXml);
+    const std::string files = SimListing();
+    SetFileAttributesA(dllXml.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SETUP_DONE, Run(false)) << "an entry already up to date needs no write: " << report;
+    EXPECT_EQ(SETUP_WRITE_FAILED, Run(true)) << report;
+    EXPECT_NE(std::string::npos, report.find("is read-only")) << report;
+    EXPECT_EQ(installed, FileBytes(dllXml));
+    EXPECT_EQ(files, SimListing()) << "files were removed although the entry stays";
+}
+
 // The simulator maps DrovanaX.dll while it runs; a second process maps the
 // built DLL the same way here.
 TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
