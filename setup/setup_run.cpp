@@ -31,15 +31,17 @@ bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
            ReadWholeFile(path, bytes, &error) == FILE_READ;
 }
 
+bool IsReadOnly(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 // Pilots make dll.xml read-only to keep installers out of it. That is known
 // before anything changes; finding it out when the new text is put in place
 // would leave the files in (or out) without their entry.
 int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
                    size_t size) {
-    const DWORD attributes = GetFileAttributesA(places.dllXml);
-    if (plan.action == KEEP_DLL_XML || attributes == INVALID_FILE_ATTRIBUTES ||
-        !(attributes & FILE_ATTRIBUTE_READONLY))
-        return SETUP_DONE;
+    if (plan.action == KEEP_DLL_XML || !IsReadOnly(places.dllXml)) return SETUP_DONE;
     AppendText(report, size,
                "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
                "DrovanaSetup.exe again. Nothing was changed.",
@@ -139,8 +141,12 @@ int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *repo
                    "Nothing was changed.", files.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     case FILES_WRITE_FAILED:
-        AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
-                   files.error);
+        if (IsReadOnly(files.failedPath))
+            AppendText(report, size, "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
+                       "again. Nothing was changed.", files.failedPath);
+        else
+            AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
+                       files.error);
         return SETUP_WRITE_FAILED;
     }
     if (options.uninstall) {

@@ -148,6 +148,21 @@ TEST_F(SetupRuns, ReadOnlyDllXmlStopsTheRunBeforeAnythingChanges) {
     EXPECT_EQ(files, SimListing()) << "files were removed although the entry stays";
 }
 
+// A package unpacked from a read-only medium: copies keep that attribute.
+TEST_F(SetupRuns, ReadOnlyFilesAreNeitherMadeNorHalfRemoved) {
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+        SetFileAttributesA(Package(name).c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+        EXPECT_FALSE(GetFileAttributesA(Sim(name).c_str()) & FILE_ATTRIBUTE_READONLY) << name << " is read-only";
+    // A pilot's read-only Drovana.cfg is refused by /purge as Windows refuses it.
+    SetFileAttributesA(Sim("Drovana.cfg").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string files = SimListing();
+    EXPECT_EQ(SETUP_WRITE_FAILED, Run(true, true)) << report;
+    EXPECT_NE(std::string::npos, report.find("Drovana.cfg is read-only")) << report;
+    EXPECT_EQ(files, SimListing());
+}
+
 // The simulator maps DrovanaX.dll while it runs; a second process maps the
 // built DLL the same way here.
 TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
