@@ -31,6 +31,14 @@ bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
            ReadWholeFile(path, bytes, &error) == FILE_READ;
 }
 
+bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
+    char backup[MAX_PATH];
+    std::string held;
+    DWORD error = 0;
+    return BackupPathFor(places.dllXml, backup, sizeof(backup)) &&
+           ReadWholeFile(backup, &held, &error) == FILE_READ && held == bytes;
+}
+
 bool IsReadOnly(const char *path) {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -99,10 +107,13 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (plan->edit == DLLXML_UNCHANGED) return SETUP_DONE;
     plan->action = WRITE_DLL_XML;
     // A dll.xml that holds nothing but what the install wrote goes with it.
+    // One the install found holding just that skeleton was the pilot's own:
+    // the backup it made then says so.
     std::string package;
     std::string skeleton;
     if (plan->edit == DLLXML_REMOVED && ReadPackageDllXml(places, &package) &&
-        RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes)
+        RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes &&
+        !BackupHolds(places, skeleton))
         plan->action = DELETE_DLL_XML;
     return RefuseReadOnly(options, places, *plan, report, size);
 }

@@ -2,6 +2,7 @@
 // have, with real files, the real MSXML and a pilot's Drovana.cfg in place.
 #include <string.h>
 
+#include "dll_xml_edit.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -132,6 +133,20 @@ TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
         EXPECT_EQ("", SimListing()) << "files were copied although dll.xml was refused";
     }
     EXPECT_EQ("(absent)", FileBytes(dllXml + ".DrovanaX.bak"));
+}
+
+// A pilot's own dll.xml that happens to be the package's less its block (a
+// manual install whose entry was taken out by hand) is no file the install
+// wrote: the uninstall gives it back.
+TEST_F(SetupRuns, PilotsOwnSkeletonDllXmlStays) {
+    std::string skeleton;
+    char reason[160];
+    ASSERT_EQ(DLLXML_REMOVED, RemoveDrovanaEntry(FileBytes(Package("dll.xml")), &skeleton, reason, sizeof(reason)));
+    CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
+    WriteBytes(dllXml, skeleton);
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_EQ(skeleton, FileBytes(dllXml)) << report;
 }
 
 // Pilots make dll.xml read-only to keep installers out of it: found out
