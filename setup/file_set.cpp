@@ -260,7 +260,9 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     for (const char *program : kPrograms) {
         if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
+    const size_t programs = all.size();
     if (!AddCueMoves(&all, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    report->cuesUnknown = all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
     std::vector<FileMove> moves;
     for (const FileMove &move : all) {

@@ -166,7 +166,10 @@ int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *repo
                    files.cues == 1 ? "" : "s");
         if (files.configRemoved) AppendText(report, size, "Drovana.cfg removed.\n");
         if (files.configKept) AppendText(report, size, "Drovana.cfg kept, with your settings and corrections.\n");
-        if (files.soundsFolderKept)
+        if (files.soundsFolderKept && files.cuesUnknown)
+            AppendText(report, size, "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
+                       "DrovanaSetup.exe, so DrovanaSetup cannot tell DrovanaX's voice cues from your own.\n");
+        else if (files.soundsFolderKept)
             AppendText(report, size, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
     } else {
         AppendText(report, size,

@@ -122,6 +122,17 @@ TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
     EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
 }
 
+// Only DrovanaSetup.exe kept: the uninstall cannot tell DrovanaX's cues from
+// the pilot's, and must not say they are the pilot's.
+TEST_F(SetupRuns, UninstallWithoutThePackagesCuesSaysWhyTheyStay) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    DeleteFileA(Package("DrovanaX\\Sounds\\good_luck.wav").c_str());
+    DeleteFileA(Package("DrovanaX\\Sounds\\set_parking_brake.wav").c_str());
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_EQ(std::string::npos, report.find("files that are not DrovanaX's")) << report;
+    EXPECT_NE(std::string::npos, report.find("cannot tell")) << report;
+}
+
 TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
     CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
     const std::string original = SourceFile("tests/setup/corpus/unclosed_tag.xml");
