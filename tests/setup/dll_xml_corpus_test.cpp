@@ -160,6 +160,15 @@ TEST_F(SetupRuns, PilotsOwnSkeletonDllXmlStays) {
     EXPECT_EQ(skeleton, FileBytes(dllXml)) << report;
 }
 
+// A profile folder named like a URL escape is still just a folder.
+TEST_F(SetupRuns, DllXmlPathIsNoUrl) {
+    CreateDirectoryA(work.File("AppData\\Pilot%20One").c_str(), nullptr);
+    dllXml = work.File("AppData\\Pilot%20One\\dll.xml");
+    WriteBytes(dllXml, SourceFile("tests/setup/corpus/utf8_bom.xml"));
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    EXPECT_NE(std::string::npos, FileBytes(dllXml).find("<Name>DrovanaX</Name>"));
+}
+
 // Pilots make dll.xml read-only to keep installers out of it: found out
 // before any file changes, not once the files are in (or out).
 TEST_F(SetupRuns, ReadOnlyDllXmlStopsTheRunBeforeAnythingChanges) {
