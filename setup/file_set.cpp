@@ -89,14 +89,22 @@ bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const 
     return true;
 }
 
+bool IsReadOnly(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 // An exclusive open for writing fails on a file another process holds open
 // or has mapped as a program image; renaming would not tell (Windows lets a
-// loaded DLL be renamed).
+// loaded DLL be renamed). A read-only file is refused as Windows refuses it:
+// a run allowed to open it anyway (an owner under Wine) would rename it away
+// and then fail to delete it.
 FileSetResult CheckNotHeld(const std::vector<FileMove> &moves, FileSetReport *report) {
     for (const FileMove &move : moves) {
         HANDLE file = CreateFileA(move.target, GENERIC_WRITE | DELETE, 0, NULL, OPEN_EXISTING, 0, NULL);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
+            if (IsReadOnly(move.target)) return Fail(report, FILES_WRITE_FAILED, move.target, ERROR_ACCESS_DENIED);
             continue;
         }
         const DWORD error = GetLastError();
@@ -209,6 +217,13 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, Fil
             break;
         }
         move.staging = true;
+        // A copy keeps the read-only attribute of a package unpacked from a
+        // read-only medium: the add-on could not store its corrections in
+        // Drovana.cfg, and the programs could be neither updated nor removed.
+        if (IsReadOnly(move.staged) && !SetFileAttributesA(move.staged, FILE_ATTRIBUTE_NORMAL)) {
+            result = FailWith(report, move.staged, GetLastError());
+            break;
+        }
     }
     for (size_t i = 0; result == FILES_DONE && i < moves.size(); ++i) {
         FileMove &move = moves[i];
@@ -245,7 +260,9 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     for (const char *program : kPrograms) {
         if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
+    const size_t programs = all.size();
     if (!AddCueMoves(&all, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    report->cuesUnknown = all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
     std::vector<FileMove> moves;
     for (const FileMove &move : all) {

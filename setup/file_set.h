@@ -27,6 +27,7 @@ struct FileSetReport {
     bool configKept;       // Drovana.cfg was there and stays as it was
     bool configRemoved;    // /purge
     bool soundsFolderKept; // DrovanaX\Sounds holds files of the pilot's own
+    bool cuesUnknown;      // the package has no cues to tell DrovanaX's from the pilot's
     char failedPath[MAX_PATH];
     DWORD error;
 };

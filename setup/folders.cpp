@@ -65,7 +65,14 @@ bool FindSimFolder(const char *given, char *folder, size_t size) {
         folder[0] = '\0';
         return false;
     }
-    if (!WithTrailingBackslash(chosen, folder, size)) return false;
+    // The administrator's run is handed this folder and starts in a current
+    // folder of its own: a relative /D= would name another place there.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(chosen, sizeof(full), full, NULL);
+    if (length == 0 || length >= sizeof(full) || !WithTrailingBackslash(full, folder, size)) {
+        folder[0] = '\0';
+        return false;
+    }
     const DWORD attributes = GetFileAttributesA(folder);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -6,8 +6,8 @@
 #include <stddef.h>
 
 // The folder named on the command line, else the registry's SetupPath (the
-// value the add-on reads), with a trailing backslash. False when the chosen
-// one is empty or is no existing folder.
+// value the add-on reads), as a full path with a trailing backslash. False
+// when the chosen one is empty or is no existing folder.
 bool FindSimFolder(const char *given, char *folder, size_t size);
 
 // HKLM "SOFTWARE\Microsoft\microsoft games\flight simulator\10.0" "SetupPath"

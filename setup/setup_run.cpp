@@ -31,6 +31,32 @@ bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
            ReadWholeFile(path, bytes, &error) == FILE_READ;
 }
 
+bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
+    char backup[MAX_PATH];
+    std::string held;
+    DWORD error = 0;
+    return BackupPathFor(places.dllXml, backup, sizeof(backup)) &&
+           ReadWholeFile(backup, &held, &error) == FILE_READ && held == bytes;
+}
+
+bool IsReadOnly(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// Pilots make dll.xml read-only to keep installers out of it. That is known
+// before anything changes; finding it out when the new text is put in place
+// would leave the files in (or out) without their entry.
+int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
+                   size_t size) {
+    if (plan.action == KEEP_DLL_XML || !IsReadOnly(places.dllXml)) return SETUP_DONE;
+    AppendText(report, size,
+               "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
+               "DrovanaSetup.exe again. Nothing was changed.",
+               places.dllXml, options.uninstall ? "take DrovanaX out of" : "enter DrovanaX in");
+    return SETUP_WRITE_FAILED;
+}
+
 // What becomes of dll.xml, decided before anything is written.
 int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
                size_t size) {
@@ -53,7 +79,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
         }
         plan->action = WRITE_DLL_XML;
         plan->edit = DLLXML_ADDED;
-        return SETUP_DONE;
+        return RefuseReadOnly(options, places, *plan, report, size);
     }
 
     XmlProblem problem;
@@ -81,12 +107,15 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (plan->edit == DLLXML_UNCHANGED) return SETUP_DONE;
     plan->action = WRITE_DLL_XML;
     // A dll.xml that holds nothing but what the install wrote goes with it.
+    // One the install found holding just that skeleton was the pilot's own:
+    // the backup it made then says so.
     std::string package;
     std::string skeleton;
     if (plan->edit == DLLXML_REMOVED && ReadPackageDllXml(places, &package) &&
-        RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes)
+        RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes &&
+        !BackupHolds(places, skeleton))
         plan->action = DELETE_DLL_XML;
-    return SETUP_DONE;
+    return RefuseReadOnly(options, places, *plan, report, size);
 }
 
 int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
@@ -123,8 +152,12 @@ int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *repo
                    "Nothing was changed.", files.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     case FILES_WRITE_FAILED:
-        AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
-                   files.error);
+        if (IsReadOnly(files.failedPath))
+            AppendText(report, size, "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
+                       "again. Nothing was changed.", files.failedPath);
+        else
+            AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
+                       files.error);
         return SETUP_WRITE_FAILED;
     }
     if (options.uninstall) {
@@ -133,7 +166,10 @@ int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *repo
                    files.cues == 1 ? "" : "s");
         if (files.configRemoved) AppendText(report, size, "Drovana.cfg removed.\n");
         if (files.configKept) AppendText(report, size, "Drovana.cfg kept, with your settings and corrections.\n");
-        if (files.soundsFolderKept)
+        if (files.soundsFolderKept && files.cuesUnknown)
+            AppendText(report, size, "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
+                       "DrovanaSetup.exe, so DrovanaSetup cannot tell DrovanaX's voice cues from your own.\n");
+        else if (files.soundsFolderKept)
             AppendText(report, size, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
     } else {
         AppendText(report, size,

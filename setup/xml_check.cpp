@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <msxml2.h>
+#include <shlwapi.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -71,15 +72,20 @@ XmlCheckResult CheckXmlFile(const char *path, XmlProblem *problem) {
     document->put_validateOnParse(VARIANT_FALSE);
     document->put_resolveExternals(VARIANT_FALSE);
 
-    WCHAR widePath[MAX_PATH];
+    // Handed a name, the parser reads it as a URL: in a profile folder named
+    // "Pilot%20One" it looked for "Pilot One" and called the file not
+    // well-formed. A stream on the file is read as it is.
     XmlCheckResult result = XML_MALFORMED;
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) == 0) {
-        snprintf(problem->reason, sizeof(problem->reason), "the file name does not convert");
+    IStream *stream = NULL;
+    const HRESULT opened = SHCreateStreamOnFileA(path, STGM_READ | STGM_SHARE_DENY_WRITE, &stream);
+    if (FAILED(opened)) {
+        snprintf(problem->reason, sizeof(problem->reason), "the file could not be opened (error %lu)",
+                 static_cast<unsigned long>(HRESULT_CODE(opened)));
     } else {
         VARIANT source;
         VariantInit(&source);
-        source.vt = VT_BSTR;
-        source.bstrVal = SysAllocString(widePath);
+        source.vt = VT_UNKNOWN;
+        source.punkVal = stream;  // the variant's reference, released with it
         VARIANT_BOOL loaded = VARIANT_FALSE;
         if (SUCCEEDED(document->load(source, &loaded)) && loaded == VARIANT_TRUE) {
             result = XML_WELL_FORMED;

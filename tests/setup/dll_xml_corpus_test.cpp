@@ -2,6 +2,7 @@
 // have, with real files, the real MSXML and a pilot's Drovana.cfg in place.
 #include <string.h>
 
+#include "dll_xml_edit.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -121,6 +122,17 @@ TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
     EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
 }
 
+// Only DrovanaSetup.exe kept: the uninstall cannot tell DrovanaX's cues from
+// the pilot's, and must not say they are the pilot's.
+TEST_F(SetupRuns, UninstallWithoutThePackagesCuesSaysWhyTheyStay) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    DeleteFileA(Package("DrovanaX\\Sounds\\good_luck.wav").c_str());
+    DeleteFileA(Package("DrovanaX\\Sounds\\set_parking_brake.wav").c_str());
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_EQ(std::string::npos, report.find("files that are not DrovanaX's")) << report;
+    EXPECT_NE(std::string::npos, report.find("cannot tell")) << report;
+}
+
 TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
     CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
     const std::string original = SourceFile("tests/setup/corpus/unclosed_tag.xml");
@@ -132,6 +144,58 @@ TEST_F(SetupRuns, MalformedDllXmlIsNeverChanged) {
         EXPECT_EQ("", SimListing()) << "files were copied although dll.xml was refused";
     }
     EXPECT_EQ("(absent)", FileBytes(dllXml + ".DrovanaX.bak"));
+}
+
+// A pilot's own dll.xml that happens to be the package's less its block (a
+// manual install whose entry was taken out by hand) is no file the install
+// wrote: the uninstall gives it back.
+TEST_F(SetupRuns, PilotsOwnSkeletonDllXmlStays) {
+    std::string skeleton;
+    char reason[160];
+    ASSERT_EQ(DLLXML_REMOVED, RemoveDrovanaEntry(FileBytes(Package("dll.xml")), &skeleton, reason, sizeof(reason)));
+    CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
+    WriteBytes(dllXml, skeleton);
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_EQ(skeleton, FileBytes(dllXml)) << report;
+}
+
+// A profile folder named like a URL escape is still just a folder.
+TEST_F(SetupRuns, DllXmlPathIsNoUrl) {
+    CreateDirectoryA(work.File("AppData\\Pilot%20One").c_str(), nullptr);
+    dllXml = work.File("AppData\\Pilot%20One\\dll.xml");
+    WriteBytes(dllXml, SourceFile("tests/setup/corpus/utf8_bom.xml"));
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    EXPECT_NE(std::string::npos, FileBytes(dllXml).find("<Name>DrovanaX</Name>"));
+}
+
+// Pilots make dll.xml read-only to keep installers out of it: found out
+// before any file changes, not once the files are in (or out).
+TEST_F(SetupRuns, ReadOnlyDllXmlStopsTheRunBeforeAnythingChanges) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    const std::string installed = FileBytes(dllXml);
+    const std::string files = SimListing();
+    SetFileAttributesA(dllXml.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SETUP_DONE, Run(false)) << "an entry already up to date needs no write: " << report;
+    EXPECT_EQ(SETUP_WRITE_FAILED, Run(true)) << report;
+    EXPECT_NE(std::string::npos, report.find("is read-only")) << report;
+    EXPECT_EQ(installed, FileBytes(dllXml));
+    EXPECT_EQ(files, SimListing()) << "files were removed although the entry stays";
+}
+
+// A package unpacked from a read-only medium: copies keep that attribute.
+TEST_F(SetupRuns, ReadOnlyFilesAreNeitherMadeNorHalfRemoved) {
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+        SetFileAttributesA(Package(name).c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+        EXPECT_FALSE(GetFileAttributesA(Sim(name).c_str()) & FILE_ATTRIBUTE_READONLY) << name << " is read-only";
+    // A pilot's read-only Drovana.cfg is refused by /purge as Windows refuses it.
+    SetFileAttributesA(Sim("Drovana.cfg").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string files = SimListing();
+    EXPECT_EQ(SETUP_WRITE_FAILED, Run(true, true)) << report;
+    EXPECT_NE(std::string::npos, report.find("Drovana.cfg is read-only")) << report;
+    EXPECT_EQ(files, SimListing());
 }
 
 // The simulator maps DrovanaX.dll while it runs; a second process maps the

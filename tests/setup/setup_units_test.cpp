@@ -52,6 +52,14 @@ TEST(SetupFolders, SimFolderGivenAndDllXmlInTheApplicationData) {
     EXPECT_EQ(sim.Path(), folder) << "the folder keeps a trailing backslash";
     EXPECT_FALSE(FindSimFolder(sim.File("missing").c_str(), folder, sizeof(folder)));
     EXPECT_FALSE(FindSimFolder(sim.File("").c_str(), folder, 8)) << "a folder that does not fit";
+    // The administrator's run is handed the folder and has a current folder of its own.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(current), current);
+    SetCurrentDirectoryA(sim.Path().c_str());
+    const bool found = FindSimFolder(".", folder, sizeof(folder));
+    SetCurrentDirectoryA(current);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(sim.Path(), folder) << "a relative folder is not made absolute";
 
     char dllXml[MAX_PATH];
     ASSERT_TRUE(FindDllXmlPath(dllXml, sizeof(dllXml)));

@@ -37,8 +37,8 @@ private:
                 const std::string full = folder + "\\" + name;
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     RemoveTree(full);
-                else
-                    DeleteFileA(full.c_str());
+                else if (!DeleteFileA(full.c_str()) && SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL))
+                    DeleteFileA(full.c_str());  // a test's read-only file
             } while (FindNextFileA(find, &found));
             FindClose(find);
         }
