@@ -28,16 +28,20 @@ if [ ! -f "$wine_dir/prefix.ready" ]; then
   touch "$wine_dir/prefix.ready"
 fi
 
-# The second test prefix: a copy, taken while no wineserver holds the first
+# The other test prefixes: copies, taken while no wineserver holds the first
 # one's registry in memory.
-second="$wine_dir/prefix-b"
-if [ ! -f "$wine_dir/prefix-b.ready" ]; then
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  rm -rf "$second"
-  cp -a "$prefix" "$second"
-  touch "$wine_dir/prefix-b.ready"
-fi
+others=()
+for letter in b c; do
+  other="$wine_dir/prefix-$letter"
+  others+=("$other")
+  if [ ! -f "$other.ready" ]; then
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    rm -rf "$other"
+    cp -a "$prefix" "$other"
+    touch "$other.ready"
+  fi
+done
 
 # The default PCM writes whatever DirectSound mixes into a capture file (tests
 # that listen write configurations of their own, one capture file each).
@@ -61,7 +65,7 @@ CONF
 # caller's output: a service started by the first test program would inherit
 # ctest's pipe and keep it open for as long as the persistent server lives.
 export ALSA_CONFIG_PATH="${ALSA_CONFIG_PATH:-$wine_dir/alsa-capture.conf}"
-for p in "$prefix" "$second"; do
+for p in "$prefix" "${others[@]}"; do
   WINEPREFIX="$p" "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
   WINEPREFIX="$p" "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 done

@@ -14,7 +14,7 @@ the next pick accepted. The counts of the 5th run and of the last must match.
 
 runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py),
 seeds first-seed to first-seed + N - 1, each in a simulator run of its own,
-two at a time in the build tree's two Wine prefixes. A session that breaks a
+two at a time (--prefixes, up to the build tree's three Wine prefixes). A session that breaks a
 rule keeps its trace as build/.../soak/session-SEED.jsonl.
 """
 import argparse
@@ -87,7 +87,7 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
                 print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held",
                                                    time.monotonic() - started), flush=True)
 
-    prefixes = ["prefix", "prefix-b"][:max(1, min(parallel, 2))]
+    prefixes = ["prefix", "prefix-b", "prefix-c"][:max(1, min(parallel, 3))]
     threads = [threading.Thread(target=worker, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
     for t in threads:
         t.start()
@@ -110,7 +110,7 @@ def main():
     parser.add_argument("--sessions", type=int, default=0, help="run this many random pilot sessions instead")
     parser.add_argument("--first-seed", type=int, default=1)
     parser.add_argument("--seconds", type=float, default=30.0, help="the random part of each session")
-    parser.add_argument("--prefixes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 or 2)")
+    parser.add_argument("--prefixes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 to 3)")
     args = parser.parse_args()
     if args.sessions > 0:
         return random_sessions_soak(args.build, args.sessions, args.first_seed, args.seconds, args.prefixes)
