@@ -161,13 +161,18 @@ def run_sound_on_auto_right(test, build, folder, work):
             capture.unlink()
 
 
-def main():
-    global BUILD, SHIPPED
+def trees_from_arguments():
+    """(the tree under test, the i686 tree that ships, the other arguments)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
-    BUILD = Path(args.build).resolve()
-    SHIPPED = Path(os.environ.get("DROVANA_SHIPPED_DIR") or BUILD).resolve()
+    build = Path(args.build).resolve()
+    return build, Path(os.environ.get("DROVANA_SHIPPED_DIR") or build).resolve(), rest
+
+
+def main():
+    global BUILD, SHIPPED
+    BUILD, SHIPPED, rest = trees_from_arguments()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 

@@ -3,11 +3,10 @@ straight push, the turn key, the turn to the target heading (also across
 north), the roll-out and the stop; and the correction measurement feeding the
 next automatic run."""
 
-import configparser
 import unittest
 
 from e2e_support import (GATE_HEADING, LINER_PUSH_SPEED, PROP_TURN_DELAY, TICK_S, angle_between, changes,
-                         distance_m, main, run)
+                         distance_m, main, run, stored_corrections)
 
 DISTANCE = 4
 HEAD = 12
@@ -130,9 +129,7 @@ class CorrectionMeasurement(unittest.TestCase):
             'until text "Good luck !" timeout 90',
             "end 1",
         ]) + "\n", "push_correct_value")
-        config = configparser.ConfigParser()
-        config.read(cls.result.folder / "Drovana.cfg")
-        cls.stored = config.get("PLANE_CORRECT", "Prop", fallback=None)
+        cls.stored = stored_corrections(cls.result).get("Prop")
 
     def test_stored_value_is_within_a_metre_of_the_turn_delay(self):
         self.assertEqual(self.result.code, 0, self.result.output)

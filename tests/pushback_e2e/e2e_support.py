@@ -1,6 +1,7 @@
 """Shared by the pushback scenarios: running one in the stand-in simulator,
 and reading the ground track back out of its trace."""
 
+import configparser
 import math
 import os
 import sys
@@ -52,6 +53,14 @@ def changes(result):
 def downs_reaching_sim(result, key):
     """Key-downs of one key that reached the simulator's own procedure."""
     return [r for r in result.of("key") if r["key"] == key]
+
+
+def stored_corrections(result):
+    """[PLANE_CORRECT] of the run's Drovana.cfg, by aircraft key."""
+    config = configparser.ConfigParser()
+    config.optionxform = str
+    config.read(Path(result.folder) / "Drovana.cfg")
+    return dict(config.items("PLANE_CORRECT")) if config.has_section("PLANE_CORRECT") else {}
 
 
 def time_of_scenario_line(result, fragment):

@@ -15,7 +15,6 @@ prints a seed's scenario and, after running it, what it broke.
 """
 
 import argparse
-import configparser
 import random
 import re
 import sys
@@ -23,8 +22,10 @@ from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "sim"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import run_scenario  # noqa: E402
+from e2e_support import stored_corrections  # noqa: E402
 
 # Corrections a session starts with; a measurement of the aircraft gives a
 # value near its turn delay (sim/PROFILES.md): the delay, plus the roll while
@@ -126,10 +127,7 @@ def stop_started_pushbacks(result):
 
 
 def broken_corrections(result):
-    config = configparser.ConfigParser()
-    config.optionxform = str
-    config.read(Path(result.folder) / "Drovana.cfg")
-    stored = dict(config.items("PLANE_CORRECT")) if config.has_section("PLANE_CORRECT") else {}
+    stored = stored_corrections(result)
     problems = []
     for key, value in stored.items():
         if STORED.get(key) == value:

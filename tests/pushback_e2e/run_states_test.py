@@ -4,10 +4,10 @@ simulator, an early turn key does not hang an automatic run, and a pushback
 start during "Correct Value" neither spoils the stored correction nor leaves a
 pushback nobody steers."""
 
-import configparser
 import unittest
 
-from e2e_support import GATE_HEADING, PROP_TURN_DELAY, angle_between, changes, downs_reaching_sim, main, run
+from e2e_support import (GATE_HEADING, PROP_TURN_DELAY, angle_between, changes, downs_reaching_sim, main, run,
+                         stored_corrections)
 
 
 class PilotRestartsThePushbackDuringTheClosingSteps(unittest.TestCase):
@@ -89,9 +89,7 @@ class AutomaticStartDuringCorrectValue(unittest.TestCase):
             "until pushback off timeout 20",
             "end 3",
         ]) + "\n", "push_auto_during_measurement")
-        config = configparser.ConfigParser()
-        config.read(cls.result.folder / "Drovana.cfg")
-        cls.stored = config.get("PLANE_CORRECT", "Prop", fallback=None)
+        cls.stored = stored_corrections(cls.result).get("Prop")
 
     def test_the_start_is_refused(self):
         self.assertEqual(self.result.code, 0, self.result.output[-2000:])

@@ -9,9 +9,7 @@ inside the build tree's Wine prefix). In the x64 lane the package's three
 programs are replaced by the 64-bit builds of the tree under test, since
 32-bit code cannot run there.
 """
-import argparse
 import hashlib
-import os
 import shutil
 import subprocess
 import sys
@@ -94,11 +92,7 @@ class SetupEndToEnd(unittest.TestCase):
 
 def main():
     global BUILD, SHIPPED
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
-    BUILD = Path(args.build).resolve()
-    SHIPPED = Path(os.environ.get("DROVANA_SHIPPED_DIR") or BUILD).resolve()
+    BUILD, SHIPPED, rest = package_test.trees_from_arguments()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
