@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "temp_files.h"
+
 std::string WindowsPathFromEnvironment(const char* variable) {
     const char* value = getenv(variable);
     if (value == nullptr || value[0] == '\0') return std::string();
@@ -17,14 +19,8 @@ std::string WindowsPathFromEnvironment(const char* variable) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
     std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-    CloseHandle(file);
+    ReadFileBytes(path, &bytes);
     return bytes;
 }
 

@@ -49,15 +49,8 @@ void List(const std::string &folder, const std::string &shown, std::string *list
 }  // namespace
 
 std::string FileBytes(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(absent)";
     std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    return ReadFileBytes(path, &bytes) ? bytes : "(absent)";
 }
 
 void WriteBytes(const std::string &path, const std::string &bytes) {

@@ -49,4 +49,18 @@ private:
 
 inline bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The whole file as it is on disk, also while another program holds it open;
+// false when it cannot be opened.
+inline bool ReadFileBytes(const std::string &path, std::string *bytes) {
+    bytes->clear();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0) bytes->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
 #endif
