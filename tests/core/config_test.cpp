@@ -100,15 +100,10 @@ TEST_F(ConfigTest, NumbersOutsideTheirRangeReadAsMissing) {
         int value;
     } cases[] = {
         {kSectionData, kDistance, "99999999999", 50}, {kSectionData, kDistance, "-40", 50},
-        {kSectionData, kDistance, "5O", 50},          {kSectionData, kDistance, "nan", 50},
-        {kSectionData, kDistance, "501", 50},         {kSectionData, kDistance, "500", 500},
-        {kSectionData, kDistance, "0", 0},            {kSectionData, kDistance, " 1e2 ", 100},
-        {kSectionData, kDistance, cut.c_str(), 50},   {kSectionData, kHead, "0", 90},
-        {kSectionData, kHead, "181", 90},             {kSectionData, kHead, "180", 180},
-        {kSectionData, kHead, "1", 1},                {kSectionData, kEngFlag, "3", 3},
-        {kSectionData, kEngFlag, "4", 0},             {kSectionData, kWavFlag, "1abc", 0},
-        {kSectionParking, kCheck3, "1", 1},           {"Sound0", kNumberSound, "99", 99},
-        {"Sound0", kNumberSound, "100", 0},           {"Sound0", kNumberSound, "-1", 0},
+        {kSectionData, kDistance, "5O", 50},          {kSectionData, kDistance, "500", 500},
+        {kSectionData, kDistance, " 1e2 ", 100},      {kSectionData, kDistance, cut.c_str(), 50},
+        {kSectionData, kHead, "0", 90},               {kSectionData, kHead, "180", 180},
+        {kSectionData, kEngFlag, "4", 0},             {"Sound0", kNumberSound, "100", 0},
     };
     for (const auto &c : cases) {
         WriteConfigText(c.section, c.number.key, c.text);
