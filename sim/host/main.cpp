@@ -179,10 +179,14 @@ int WindowsOfThisProcess() {
 // What a long run must not pile up: handles, window-system objects, threads.
 void TraceResources(const std::string &label) {
     JsonLine record = Record("resources");
+    // The timers are judged at the record's own moment: the handle count asks
+    // the wineserver about every handle value, which takes more than the
+    // timers' memory on a loaded machine, and no message is pumped meanwhile.
+    const int threadTimers = ActiveThreadTimers();
     record.Str("label", label.c_str()).Int("handles", OpenHandles()).Int("windows", WindowsOfThisProcess());
     record.Int("user_objects", GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
     record.Int("gdi_objects", GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-    record.Int("threads", ThreadsOfThisProcess()).Int("thread_timers", ActiveThreadTimers());
+    record.Int("threads", ThreadsOfThisProcess()).Int("thread_timers", threadTimers);
     Emit(record);
 }
 
