@@ -12,8 +12,8 @@
 
 #include "wave_stream.h"
 
-// No codec of this machine decodes the file's format (or DirectSound refuses
-// what it would play): HRESULT_FROM_WIN32(ERROR_UNSUPPORTED_TYPE).
+// No codec of this machine decodes the file's format:
+// HRESULT_FROM_WIN32(ERROR_UNSUPPORTED_TYPE).
 const HRESULT KESTROLA_E_UNDECODABLE = static_cast<HRESULT>(0x8007065EL);
 
 // Whether a format goes through the decoder; PCM, float and
