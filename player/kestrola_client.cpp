@@ -3,6 +3,8 @@
 // path by WM_COPYDATA, polls WM_APP until it is idle again and ends it with a
 // posted WM_DESTROY. Prints one line per step for tools/play.py.
 //   KestrolaSend.exe PLAYER_EXE FILE [TIMEOUT_SECONDS]
+// Exit code: 0 played, 3 nothing played, 4 not a format this machine can
+// decode, 2 a wrong command line, 1 anything else.
 #include <windows.h>
 
 #include <stdio.h>
@@ -10,6 +12,7 @@
 #include <string.h>
 
 #include "player_launch.h"
+#include "player_protocol.h"
 
 namespace {
 
@@ -59,8 +62,9 @@ int main(int argc, char** argv) {
     data.cbData = static_cast<DWORD>(strlen(path) + 1);
     data.lpData = const_cast<char*>(path);
     DWORD sent = GetTickCount();
-    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    const LRESULT answer = SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     printf("file handed over in %lu ms\n", GetTickCount() - sent);
+    const bool undecodable = answer == kHandOverUndecodable;
 
     bool wasPlaying = false;
     LRESULT status = QueryStatus(window);
@@ -69,7 +73,10 @@ int main(int argc, char** argv) {
         Sleep(20);
         status = QueryStatus(window);
     }
-    if (status == 1) {
+    if (status == 1 && undecodable) {
+        printf("not a format this machine can decode\n");
+        result = 4;
+    } else if (status == 1) {
         printf(wasPlaying ? "played, now idle after %lu ms\n" : "nothing played (idle at once after %lu ms)\n",
                GetTickCount() - sent);
         if (!wasPlaying) result = 3;

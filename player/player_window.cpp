@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include "acm_decoder.h"
+#include "player_protocol.h"
+
 const char kPlayerClassName[] = "DrovanaSndPlay";
 const char kPlayerWindowTitle[] = "DROVANA Sound Play";
 
@@ -15,20 +18,24 @@ const int kTextX = 10;
 const int kTextY = 10;
 const WORD kApplicationIcon = 32512;
 
-void PlayReceivedPath(HWND window, const COPYDATASTRUCT* data) {
+LRESULT PlayReceivedPath(HWND window, const COPYDATASTRUCT* data) {
     bool whole = CopyReceivedPath(data, playerState.currentPath, sizeof(playerState.currentPath));
     InvalidateRect(window, nullptr, TRUE);
 
     // A cut path names some other file, so only whole ones are looked up.
-    if (!whole || playerState.currentPath[0] == '\0') return;
+    if (!whole || playerState.currentPath[0] == '\0') return kHandOverTaken;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(playerState.currentPath, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    if (search == INVALID_HANDLE_VALUE) return kHandOverTaken;
     FindClose(search);
 
-    if (playerState.soundDevice == nullptr) return;
-    playerState.soundDevice->LoadSound(playerState.currentPath, GUID_NULL, &playerState.currentSound);
+    if (playerState.soundDevice == nullptr) return kHandOverTaken;
+    const HRESULT loaded =
+        playerState.soundDevice->LoadSound(playerState.currentPath, GUID_NULL, &playerState.currentSound);
     if (playerState.currentSound != nullptr) playerState.currentSound->StartPlayback();
+    // The one outcome a sender can do something about: the file needs a
+    // codec this machine lacks.
+    return (loaded == KESTROLA_E_UNDECODABLE || loaded == DSERR_BADFORMAT) ? kHandOverUndecodable : kHandOverTaken;
 }
 
 void PaintPath(HWND window) {
@@ -90,8 +97,7 @@ HWND CreatePlayerWindow(HINSTANCE instance) {
 LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COPYDATA:
-        PlayReceivedPath(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        return 0;
+        return PlayReceivedPath(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_APP:
         return PlayerStatus();
     case WM_PAINT:

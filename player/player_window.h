@@ -1,6 +1,6 @@
 // The player's window and its message protocol with the add-on: WM_COPYDATA
-// hands over a path to play, WM_APP asks whether the player is idle and a
-// posted WM_DESTROY ends it.
+// hands over a path to play (answered as player_protocol.h says), WM_APP asks
+// whether the player is idle and a posted WM_DESTROY ends it.
 #ifndef KESTROLA_PLAYER_WINDOW_H
 #define KESTROLA_PLAYER_WINDOW_H
 

@@ -5,12 +5,13 @@
 
 #include <new>
 
-CSound::CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream)
+CSound::CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream, CAcmDecoder* decoder)
     : buffers(new (std::nothrow) IDirectSoundBuffer*[1]),
       bufferBytes(bufferBytes),
       waveStream(waveStream),
       bufferCount(0),
-      bufferFlags(DSBCAPS_GLOBALFOCUS) {
+      bufferFlags(DSBCAPS_GLOBALFOCUS),
+      decoder(decoder) {
     if (buffers == nullptr) {
         // Nothing can hold the buffer, so it is given back at once.
         if (buffer != nullptr) buffer->Release();
@@ -32,8 +33,14 @@ CSound::~CSound() {
         delete[] buffers;
         buffers = nullptr;
     }
+    delete decoder;
+    decoder = nullptr;
     delete waveStream;
     waveStream = nullptr;
+}
+
+const WAVEFORMATEX* CSound::PlayedFormat() const {
+    return decoder != nullptr ? decoder->PcmFormat() : waveStream->Format();
 }
 
 // Restore is called twice a pass with a short pause between; a device that
@@ -67,14 +74,15 @@ HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer* buffer) {
     BYTE* bytes = static_cast<BYTE*>(area);
     DWORD bytesRead = 0;
     waveStream->SeekToData();
-    hr = waveStream->ReadData(bytes, areaBytes, &bytesRead);
+    hr = decoder != nullptr ? decoder->Decode(waveStream, bytes, areaBytes, &bytesRead)
+                            : waveStream->ReadData(bytes, areaBytes, &bytesRead);
     if (FAILED(hr)) {
         buffer->Unlock(area, areaBytes, nullptr, 0);
         return hr;
     }
 
     // Unsigned 8-bit samples are silent at their midpoint, all others at 0.
-    const WAVEFORMATEX* format = waveStream->Format();
+    const WAVEFORMATEX* format = PlayedFormat();
     const BYTE silence = (format != nullptr && format->wBitsPerSample == 8) ? 0x80 : 0x00;
     if (bytesRead < areaBytes) memset(bytes + bytesRead, silence, areaBytes - bytesRead);
 

@@ -1,5 +1,6 @@
 // One loaded sound: the DirectSound buffer that holds a file's whole data
-// chunk and the open file it is refilled from when the buffer is lost.
+// chunk (decoded to PCM when the file is compressed) and the open file it is
+// refilled from when the buffer is lost.
 #ifndef KESTROLA_SOUND_H
 #define KESTROLA_SOUND_H
 
@@ -7,13 +8,15 @@
 #include <mmsystem.h>
 #include <dsound.h>
 
+#include "acm_decoder.h"
 #include "wave_stream.h"
 
 class CSound {
 public:
-    // Takes over the buffer and the stream and fills the buffer from the
-    // stream; a fill that fails leaves the buffer as it is.
-    CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream);
+    // Takes over the buffer, the stream and the decoder (none for data that
+    // plays as it is) and fills the buffer from the stream; a fill that fails
+    // leaves the buffer as it is.
+    CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream, CAcmDecoder* decoder = nullptr);
     virtual ~CSound();
     CSound(const CSound&) = delete;
     CSound& operator=(const CSound&) = delete;
@@ -32,12 +35,14 @@ private:
     HRESULT RestoreIfLost(IDirectSoundBuffer* buffer, bool* restored);
     HRESULT LoadIntoBuffer(IDirectSoundBuffer* buffer);
     HRESULT RestoreLostBuffer(IDirectSoundBuffer* buffer);
+    const WAVEFORMATEX* PlayedFormat() const;
 
     IDirectSoundBuffer** buffers;
     DWORD bufferBytes;
     CWaveStream* waveStream;
     DWORD bufferCount;
     DWORD bufferFlags;
+    CAcmDecoder* decoder;  // owned, or none
 };
 
 #endif

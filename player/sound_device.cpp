@@ -71,7 +71,26 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     CWaveStream* stream = new (std::nothrow) CWaveStream();
     if (stream == nullptr) return E_OUTOFMEMORY;
     stream->OpenForReading(path);
-    const DWORD bufferBytes = PlayableBytes(*stream);
+    const WAVEFORMATEX* playedFormat = stream->Format();
+    DWORD bufferBytes = PlayableBytes(*stream);
+    CAcmDecoder* decoder = nullptr;
+    if (bufferBytes > 0 && NeedsDecoding(playedFormat)) {
+        // Compressed data is decoded into the buffer as PCM; the decoder
+        // stays with the sound for refills.
+        decoder = new (std::nothrow) CAcmDecoder();
+        if (decoder == nullptr) {
+            delete stream;
+            return E_OUTOFMEMORY;
+        }
+        const HRESULT opened = decoder->Open(playedFormat, stream->HeldDataSize());
+        if (FAILED(opened)) {
+            delete decoder;
+            delete stream;
+            return opened;
+        }
+        playedFormat = decoder->PcmFormat();
+        bufferBytes = decoder->PcmBytes();
+    }
     if (bufferBytes == 0) {
         delete stream;
         return E_FAIL;
@@ -84,7 +103,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     description.dwFlags = DSBCAPS_GLOBALFOCUS;
     description.dwBufferBytes = bufferBytes;
     description.dwReserved = 0;
-    description.lpwfxFormat = const_cast<WAVEFORMATEX*>(stream->Format());
+    description.lpwfxFormat = const_cast<WAVEFORMATEX*>(playedFormat);
     description.guid3DAlgorithm = algorithm;
 
     IDirectSoundBuffer* buffer = nullptr;
@@ -92,15 +111,17 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     if (result != DS_NO_VIRTUALIZATION) {
         if (FAILED(result) || buffer == nullptr) {
             if (buffer != nullptr) buffer->Release();
+            delete decoder;
             delete stream;
             return FAILED(result) ? result : E_FAIL;
         }
         result = S_OK;
     }
 
-    CSound* sound = new (std::nothrow) CSound(buffer, bufferBytes, stream);
+    CSound* sound = new (std::nothrow) CSound(buffer, bufferBytes, stream, decoder);
     if (sound == nullptr) {
         buffer->Release();
+        delete decoder;
         delete stream;
         return E_OUTOFMEMORY;
     }

@@ -19,6 +19,10 @@ import sys
 # Runs a Windows program in the lane of the tree named by DROVANA_BUILD_DIR.
 WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine_run")
 
+# KestrolaSend's exit code when the player answered the hand-over with
+# "no codec of this machine decodes this WAVE file".
+UNDECODABLE = 4
+
 
 def windows_path(path):
     try:
@@ -80,9 +84,14 @@ def main():
                             capture_output=True, text=True)
     for line in result.stdout.splitlines():
         print("  " + line.rstrip())
-    if result.returncode not in (0, 3):
+    if result.returncode not in (0, 3, UNDECODABLE):
         print(f"  KestrolaSend failed ({result.returncode}) {result.stderr.strip()}")
 
+    if result.returncode == UNDECODABLE:
+        # KestrolaSend has said so; no capture to look at.
+        if capture and os.path.exists(capture):
+            os.remove(capture)
+        return result.returncode
     if capture:
         heard = has_sound_after(capture, offset)
         print("  audio reached the ALSA capture file" if heard else "  no audio reached the ALSA capture file")

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "player_protocol.h"
 #include "player_window.h"
 #include "sound_device.h"
 #include "sox_manifest.h"
@@ -206,17 +207,26 @@ TEST_F(PlayerProcess, PostedDestroyEndsTheProcessWithCodeZero) {
     EXPECT_EQ(0, player.Stop()) << "WM_DESTROY while playing";
 }
 
+// PCM of every kind, and the compressed files decoded through the platform's
+// codecs, reach the capture; a file that cannot play (not a WAVE file, a
+// codec the machine lacks) leaves the player idle and alive, and the next
+// file plays.
 TEST_F(PlayerProcess, SoxFilesPlayAndOthersLeaveItIdle) {
     for (const SoxFile& file : files) {
         if (file.name == "long_tone.wav") continue;
         SCOPED_TRACE(file.name);
         size_t offset = capture.Size();
-        player.Send(file.path);
+        const LRESULT answer = player.Send(file.path);
+        EXPECT_EQ(file.expect == "undecodable" ? kHandOverUndecodable : kHandOverTaken, answer);
         if (file.plays) {
             EXPECT_TRUE(player.WaitUntilIdle(30000));
             EXPECT_TRUE(capture.WaitForSoundAfter(offset)) << "no audio reached the capture file";
         } else {
-            EXPECT_EQ(1, player.Status()) << "a file DirectSound cannot play left the player busy";
+            EXPECT_EQ(1, player.Status()) << "a file that cannot play left the player busy";
+            offset = capture.Size();
+            player.Send(File("u8_mono_8k.wav"));
+            EXPECT_TRUE(player.WaitUntilIdle(30000));
+            EXPECT_TRUE(capture.WaitForSoundAfter(offset)) << "the next file did not play";
         }
     }
     EXPECT_FALSE(IsWindowVisible(player.window));
@@ -258,6 +268,9 @@ TEST_F(RealDevice, LoadsPlaysAndReportsTheEndOfEachSoxFile) {
         HRESULT loaded = device.LoadSound(file.path.c_str(), GUID_NULL, &sound);
         if (!file.plays) {
             EXPECT_TRUE(FAILED(loaded));
+            if (file.expect == "undecodable") {
+                EXPECT_EQ(KESTROLA_E_UNDECODABLE, loaded) << std::hex << loaded;
+            }
             EXPECT_EQ(nullptr, sound);
             continue;
         }

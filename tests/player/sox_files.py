@@ -3,8 +3,10 @@ tests. Writes the files into a folder with a manifest the test programs read:
 one line per file, fields separated by '|':
   name|expect|tag|channels|rate|bits|cbSize|dataSize|raw|plays
 expect: open (opens and reads whole), fail (does not open), short (opens, the
-data chunk claims more than the file holds); raw: the name of sox's own raw
-dump of the samples, or '-'; plays: 1 when DirectSound should play it.
+data chunk claims more than the file holds), undecodable (a WAVE file whose
+format no codec of the machine knows); raw: the name of sox's own raw dump of
+the samples, or '-'; plays: 1 when the player should play it. Each compressed
+file has NAME.s16 beside it, sox's decoding as 16-bit samples.
 """
 import os
 import subprocess
@@ -21,9 +23,16 @@ FILES = [
     ("s24_stereo_48k.wav", ["-r", "48000", "-c", "2", "-b", "24"], 0xFFFE, 22, 1),
     ("f32_mono_22k.wav", ["-r", "22050", "-c", "1", "-b", "32", "-e", "floating-point"], 3, 0, 1),
     ("f32_stereo_16k.wav", ["-r", "16000", "-c", "2", "-b", "32", "-e", "floating-point"], 3, 0, 1),
-    # A compressed format the reader takes but DirectSound does not play.
-    ("adpcm_mono_22k.wav", ["-r", "22050", "-c", "1", "-e", "ima-adpcm"], 0x11, 2, 0),
+    # Compressed: the player decodes them to PCM through the platform's codecs.
+    ("adpcm_mono_22k.wav", ["-r", "22050", "-c", "1", "-e", "ima-adpcm"], 0x11, 2, 1),
+    ("msadpcm_stereo_44k.wav", ["-r", "44100", "-c", "2", "-e", "ms-adpcm"], 2, 32, 1),
+    ("mulaw_mono_8k.wav", ["-r", "8000", "-c", "1", "-e", "mu-law"], 7, 0, 1),
+    ("alaw_stereo_22k.wav", ["-r", "22050", "-c", "2", "-e", "a-law"], 6, 0, 1),
 ]
+ADPCM_TAGS = (0x11, 2)  # blocks of 4-bit samples
+COMPRESSED_TAGS = ADPCM_TAGS + (6, 7)  # each with a NAME.s16 beside it
+# No codec claims this format tag.
+UNKNOWN_TAG = 0x2222
 
 
 def sox(*args):
@@ -42,15 +51,20 @@ def write_files(folder, long_tone_seconds=8):
         path = os.path.join(folder, name)
         sox("-n", *options, path, *TONE)
         channels, rate, samples = soxi("-c", path), soxi("-r", path), soxi("-s", path)
-        bits = {0x11: 4}.get(tag, soxi("-b", path))
+        bits = 4 if tag in ADPCM_TAGS else soxi("-b", path)
         raw = "-"
         data_size = samples * channels * bits // 8
-        if tag != 0x11:
+        if tag not in ADPCM_TAGS:
             raw = name[:-4] + ".raw"
             sox(path, "-t", "raw", os.path.join(folder, raw))
         else:
             data_size = 0  # blocks of ADPCM: only the reader's own count is known
+        if tag in COMPRESSED_TAGS:
+            # sox's own decoding, to hold the platform's codecs against.
+            sox(path, "-t", "raw", "-e", "signed-integer", "-b", "16", os.path.join(folder, name[:-4] + ".s16"))
         lines.append(f"{name}|open|{tag}|{channels}|{rate}|{bits}|{cb_size}|{data_size}|{raw}|{plays}")
+
+    lines += write_damaged_compressed(folder)
 
     # An AIFF file under a .wav name.
     sox("-n", "-r", "8000", "-c", "1", "-b", "16", "-t", "aiff", os.path.join(folder, "aiff_named.wav"), *TONE)
@@ -73,6 +87,26 @@ def write_files(folder, long_tone_seconds=8):
     with open(os.path.join(folder, "manifest.txt"), "w") as manifest:
         manifest.write("\n".join(lines) + "\n")
     return lines
+
+
+def write_damaged_compressed(folder):
+    """A cut-short MS ADPCM copy whose data chunk claims about 256 MB (decoded
+    as claimed, a gigabyte), and a mu-law file relabelled with a format tag no
+    codec knows."""
+    source = open(os.path.join(folder, "msadpcm_stereo_44k.wav"), "rb").read()
+    data = source.index(b"data")
+    cut = bytearray(source[:data + 8 + (len(source) - data - 8) // 2 + 100])  # ends inside a block
+    cut[data + 4:data + 8] = (0x0FFFFFF0).to_bytes(4, "little")
+    with open(os.path.join(folder, "msadpcm_cut.wav"), "wb") as out:
+        out.write(cut)
+
+    foreign = bytearray(open(os.path.join(folder, "mulaw_mono_8k.wav"), "rb").read())
+    fmt = foreign.index(b"fmt ")
+    foreign[fmt + 8:fmt + 10] = UNKNOWN_TAG.to_bytes(2, "little")
+    with open(os.path.join(folder, "unknown_codec.wav"), "wb") as out:
+        out.write(foreign)
+    return ["msadpcm_cut.wav|short|2|2|44100|4|32|0|-|1",
+            f"unknown_codec.wav|undecodable|{UNKNOWN_TAG}|1|8000|8|0|0|-|0"]
 
 
 def windows_path(path):
