@@ -208,6 +208,12 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         if (state == NULL || HIWORD(wParam) != BN_CLICKED) break;
         switch (LOWORD(wParam)) {
+        case IDOK:  // Enter: the default button, or Close once the job has run
+            if (state->ran)
+                DestroyWindow(window);
+            else
+                RunJob(state, state->options->uninstall);
+            return 0;
         case IDC_SETUP_INSTALL:
             RunJob(state, false);
             return 0;
