@@ -115,9 +115,17 @@ int RunEditions(const SetupOptions &options, const char *packageFolder, const Fo
     }
     AdministratorFiles(options, &jobs);
     int runCode = SETUP_DONE;
-    for (EditionJob &job : jobs) {
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        EditionJob &job = jobs[i];
         if (job.code == SETUP_DONE && !job.filesByAdministrator)
             job.code = CopyFilesStep(options, job.places, job.text, sizeof(job.text));
+        // Two folders of one edition share its dll.xml (a stale AppPath
+        // beside SetupPath): the plan made before an earlier one changed it
+        // is made again from the file as it is now.
+        bool shared = false;
+        for (size_t j = 0; j < i; ++j) shared = shared || lstrcmpiA(jobs[j].places.dllXml, job.places.dllXml) == 0;
+        if (job.code == SETUP_DONE && shared)
+            job.code = PrepareSetup(options, job.places, &job.plan, job.text, sizeof(job.text));
         if (job.code == SETUP_DONE) FinishEdition(options, &job);
         Describe(job, options.uninstall, report, size);
         if (runCode == SETUP_DONE) runCode = job.code;

@@ -61,7 +61,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             ShowProblem(options, "No simulator folder: the registry names none. Give it with /D=FOLDER.");
             return SETUP_NO_SIM_FOLDER;
         }
-        if (options.uninstall) count = KeepInstalled(targets, count);
+        // The window lists every edition (Remove where DrovanaX is not
+        // changes nothing); a silent removal takes those it is in.
+        if (options.uninstall && options.silent) count = KeepInstalled(targets, count);
     }
     if (!options.silent) return RunSetupWindow(options, targets, count, RunWindowJob, &job);
     if (count == 0) {
