@@ -38,7 +38,8 @@ int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bo
     char self[MAX_PATH];
     char arguments[kMaxFolders * MAX_PATH + 64];
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
-    if (length == 0 || length >= sizeof(self) || !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))
+    if (length == 0 || length >= sizeof(self) ||
+        !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))
         return SETUP_WRITE_FAILED;
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof(run);

@@ -162,9 +162,18 @@ bool FolderExists(const char *simFolder, const char *relative) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Each line a path relative to the simulator folder. A line that could name
-// a file elsewhere (absolute, a drive, "..") is not DrovanaX's and is skipped:
-// the list is a file in a folder others may write.
+// Only DrovanaX's programs and what lies under its own folder may be listed.
+bool IsOurs(const std::string &name) {
+    for (const char *program : kPrograms) {
+        if (lstrcmpiA(name.c_str(), program) == 0) return true;
+    }
+    const size_t prefix = sizeof(kAddonFolder) - 1;
+    return name.size() > prefix && _strnicmp(name.c_str(), kAddonFolder, prefix) == 0;
+}
+
+// Each line a path relative to the simulator folder. The list is a file in a
+// folder others may write: a line that could name a file elsewhere
+// (absolute, a drive, "..") or one of the simulator's own is skipped.
 std::vector<std::string> ReadList(const char *simFolder, bool *found) {
     std::vector<std::string> names;
     char path[MAX_PATH];
@@ -179,7 +188,8 @@ std::vector<std::string> ReadList(const char *simFolder, bool *found) {
         start = end + 1;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         const bool safe = !line.empty() && line.size() < MAX_PATH && line[0] != '\\' && line[0] != '/' &&
-                          line.find(':') == std::string::npos && line.find("..") == std::string::npos;
+                          line.find(':') == std::string::npos && line.find("..") == std::string::npos &&
+                          IsOurs(line);
         if (safe) names.push_back(line);
     }
     return names;

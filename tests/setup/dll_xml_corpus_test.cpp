@@ -114,11 +114,17 @@ INSTANTIATE_TEST_SUITE_P(Files, DllXmlCorpus, ::testing::ValuesIn(kCorpus),
 
 class SetupRuns : public SetupFixture {};
 
+// The kept list is a file others may write: the uninstall removes what it
+// names only under DrovanaX and the two programs.
 TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
     WriteBytes(Sim("DrovanaX\\Sounds\\my_cue.wav"), "RIFF mine");
+    WriteBytes(Sim("fsx.exe"), "the simulator");
+    const std::string list = Sim("DrovanaX\\InstalledFiles.txt");
+    WriteBytes(list, FileBytes(list) + "fsx.exe\r\nDrovanaX\\..\\fsx.exe\r\n" + Sim("fsx.exe") + "\r\n");
     ASSERT_EQ(SETUP_DONE, Run(true, true)) << report;
-    EXPECT_EQ("DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n", SimListing());
+    EXPECT_EQ("DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\nfsx.exe the simulator\n",
+              SimListing());
     EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
 }
 

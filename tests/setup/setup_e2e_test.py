@@ -130,7 +130,8 @@ class SetupEndToEnd(unittest.TestCase):
         self.reg("add", STEAM_USER_KEY, "/v", "AppPath", "/d", run_scenario.windows_path(steam, self.env) + "\\", "/f")
         self.addCleanup(self.reg, "delete", r"HKLM\SOFTWARE\Dovetail Games", "/f", check=False)
         self.addCleanup(self.reg, "delete", STEAM_USER_KEY, "/f", check=False)
-        self.dll_xmls = {"boxed edition": self.dll_xml, "Steam Edition": self.dll_xml.parent.parent / "FSX-SE" / "dll.xml"}
+        self.dll_xmls = {"boxed edition": self.dll_xml,
+                         "Steam Edition": self.dll_xml.parent.parent / "FSX-SE" / "dll.xml"}
         for edition, path in self.dll_xmls.items():
             path.parent.mkdir(parents=True, exist_ok=True)
             path.write_bytes((OTHER_DLL_XML % (edition, edition.split()[0])).encode())
@@ -190,7 +191,8 @@ class SetupEndToEnd(unittest.TestCase):
 
         # A pushback in the Steam Edition, with SetupPath naming the boxed folder.
         shutil.copy2(BUILD / "sim" / "KestrolaProbe.exe", steam / "Kestrola.exe")
-        (steam / "scenario.txt").write_text(SIDE_BY_SIDE.format(boxed=run_scenario.windows_path(boxed, self.env) + "\\"))
+        boxed_windows = run_scenario.windows_path(boxed, self.env) + "\\"
+        (steam / "scenario.txt").write_text(SIDE_BY_SIDE.format(boxed=boxed_windows))
         trace_path = steam / "trace.jsonl"
         done = subprocess.run([run_scenario.WINE_RUN, "DrovanaSim.exe", "--scenario",
                                run_scenario.windows_path(steam / "scenario.txt", self.env), "--trace",

@@ -163,7 +163,9 @@ TEST(SetupEditions, EachRegistryArrangement) {
         std::vector<std::string> seen;
         for (int i = 0; i < count; ++i) {
             const std::string folder = found[i].folder;
-            const std::string shown = folder == work.File("A") + "\\" ? "A" : folder == work.File("S") + "\\" ? "S" : folder;
+            const std::string shown = folder == work.File("A") + "\\"   ? "A"
+                                      : folder == work.File("S") + "\\" ? "S"
+                                                                        : folder;
             const std::string prefix = std::string(appData) + "\\Microsoft\\";
             const std::string dllXml = found[i].dllXml;
             const bool inAppData = dllXml.compare(0, prefix.size(), prefix) == 0 &&
