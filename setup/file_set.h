@@ -1,6 +1,10 @@
 // The files DrovanaX puts in the simulator folder, installed and removed all
 // or nothing: DrovanaX.dll, Kestrola.exe, the voice cues under
-// DrovanaX\Sounds, and Drovana.cfg when the folder has none.
+// DrovanaX\Sounds, and Drovana.cfg when the folder has none. What an
+// uninstall needs without the package is kept under DrovanaX: a copy of
+// DrovanaSetup.exe (the Apps & features entry runs it), the package's dll.xml
+// skeleton, and the list of the files the install put in place, which is
+// exactly what the uninstall removes.
 //
 // Installing copies every new file beside its target first, then swaps them
 // in, keeping the old ones under another name until all are in; removing
@@ -12,6 +16,11 @@
 #define DROVANA_SETUP_FILE_SET_H
 
 #include <windows.h>
+
+// Relative to the simulator folder.
+extern const char kKeptSetup[];
+extern const char kKeptSkeleton[];
+extern const char kInstalledList[];
 
 enum FileSetResult {
     FILES_DONE,
@@ -27,7 +36,7 @@ struct FileSetReport {
     bool configKept;       // Drovana.cfg was there and stays as it was
     bool configRemoved;    // /purge
     bool soundsFolderKept; // DrovanaX\Sounds holds files of the pilot's own
-    bool cuesUnknown;      // the package has no cues to tell DrovanaX's from the pilot's
+    bool cuesUnknown;      // neither a list nor the package tells DrovanaX's cues from the pilot's
     char failedPath[MAX_PATH];
     DWORD error;
 };
@@ -35,10 +44,18 @@ struct FileSetReport {
 // True when every file the install copies lies in the package folder.
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report);
 
+// The size of the files the kept list names.
+unsigned long long InstalledSize(const char *simFolder);
+
+// DrovanaX is in the folder: its DLL or the list an install kept.
+bool IsInstalledIn(const char *simFolder);
+
 FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report);
 
-// The cues removed are those of the package's DrovanaX\Sounds; the folders go
-// when nothing else is left in them. Drovana.cfg goes only with purge.
+// Removes the files of the list the install kept; without one (an install by
+// hand, or by an older DrovanaSetup) the programs and the cues of the
+// package's DrovanaX\Sounds. The folders go when nothing else is left in
+// them. Drovana.cfg goes only with purge.
 FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report);
 
 #endif

@@ -114,18 +114,26 @@ INSTANTIATE_TEST_SUITE_P(Files, DllXmlCorpus, ::testing::ValuesIn(kCorpus),
 
 class SetupRuns : public SetupFixture {};
 
+// The kept list is a file others may write: the uninstall removes what it
+// names only under DrovanaX and the two programs.
 TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
     WriteBytes(Sim("DrovanaX\\Sounds\\my_cue.wav"), "RIFF mine");
+    WriteBytes(Sim("fsx.exe"), "the simulator");
+    const std::string list = Sim("DrovanaX\\InstalledFiles.txt");
+    WriteBytes(list, FileBytes(list) + "fsx.exe\r\nDrovanaX\\..\\fsx.exe\r\n" + Sim("fsx.exe") + "\r\n");
     ASSERT_EQ(SETUP_DONE, Run(true, true)) << report;
-    EXPECT_EQ("DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n", SimListing());
+    EXPECT_EQ("DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\nfsx.exe the simulator\n",
+              SimListing());
     EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
 }
 
-// Only DrovanaSetup.exe kept: the uninstall cannot tell DrovanaX's cues from
-// the pilot's, and must not say they are the pilot's.
+// An older install kept no list, and only DrovanaSetup.exe is left of the
+// package: the uninstall cannot tell DrovanaX's cues from the pilot's, and
+// must not say they are the pilot's.
 TEST_F(SetupRuns, UninstallWithoutThePackagesCuesSaysWhyTheyStay) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    ASSERT_TRUE(DeleteFileA(Sim("DrovanaX\\InstalledFiles.txt").c_str()));
     DeleteFileA(Package("DrovanaX\\Sounds\\good_luck.wav").c_str());
     DeleteFileA(Package("DrovanaX\\Sounds\\set_parking_brake.wav").c_str());
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
