@@ -55,6 +55,11 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
             options->purge = true;
         } else if (length == 10 && _strnicmp(word, "/filesonly", 10) == 0) {
             options->filesOnly = true;
+        } else if (length > 6 && _strnicmp(word, "/LANG=", 6) == 0 && length - 6 < sizeof(options->language)) {
+            memcpy(options->language, word + 6, length - 6);
+            options->language[length - 6] = '\0';
+        } else if (length >= 6 && _strnicmp(word, "/LANG=", 6) == 0) {
+            if (error[0] == '\0') snprintf(error, errorSize, "/LANG= needs a language code, such as /LANG=de.");
         } else if (error[0] == '\0') {
             snprintf(error, errorSize, "Unknown switch \"%.*s\".", static_cast<int>(length < 64 ? length : 64), word);
         }
@@ -65,7 +70,8 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
 }
 
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *simFolder, char *arguments, size_t size) {
-    const int written = snprintf(arguments, size, "/S /filesonly%s%s /D=%s", options.uninstall ? " /uninstall" : "",
-                                 options.purge ? " /purge" : "", simFolder);
+    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
+                                 options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "",
+                                 options.language, simFolder);
     return written > 0 && static_cast<size_t>(written) < size;
 }

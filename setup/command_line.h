@@ -4,6 +4,7 @@
 //                 it comes last and may hold blanks; quotes are allowed)
 //   /uninstall    remove DrovanaX instead of installing it
 //   /purge        with /uninstall: remove Drovana.cfg too
+//   /LANG=CODE    the language of the voice cues (languages.h): before /D=
 //   /filesonly    the simulator folder's files only, leaving dll.xml alone:
 //                 what the administrator's run does when the folder needs one
 #ifndef DROVANA_SETUP_COMMAND_LINE_H
@@ -18,6 +19,7 @@ struct SetupOptions {
     bool uninstall;
     bool purge;
     bool filesOnly;
+    char language[16];         // /LANG= as given; empty: the run preselects one
     char simFolder[MAX_PATH];  // empty: take the registry's SetupPath
 };
 
@@ -26,7 +28,8 @@ struct SetupOptions {
 bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error, size_t errorSize);
 
 // The arguments that hand the same job to another run of this program, with
-// /filesonly /S added; false when they do not fit.
+// /filesonly /S added (and /LANG=, which the files need); false when they do
+// not fit.
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *simFolder, char *arguments, size_t size);
 
 #endif

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "cue_set.h"
 #include "folders.h"
+#include "languages.h"
 
 namespace {
 
 const char kAddonFolder[] = "DrovanaX\\";
-const char kSoundsFolder[] = "DrovanaX\\Sounds\\";
 const char kConfig[] = "Drovana.cfg";
 const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
 // Beside the target while a step runs; neither is left behind by one that ends.
@@ -46,11 +47,12 @@ FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
     return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
 }
 
-bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *simFolder,
-             const char *relative, FileSetReport *report) {
+// The package's sourceRelative to the simulator folder's targetRelative.
+bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *sourceRelative,
+               const char *simFolder, const char *relative, FileSetReport *report) {
     FileMove move = {};
     move.kind = kind;
-    if (!JoinPath(move.source, sizeof(move.source), packageFolder, relative) ||
+    if (!JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
         !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
@@ -61,30 +63,29 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
     return true;
 }
 
-// The names of the files in the package's DrovanaX\Sounds.
-std::vector<std::string> PackageCues(const char *packageFolder) {
-    std::vector<std::string> names;
-    char pattern[MAX_PATH];
-    if (!JoinPath(pattern, sizeof(pattern), packageFolder, "DrovanaX\\Sounds\\*")) return names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
+bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *simFolder,
+             const char *relative, FileSetReport *report) {
+    return AddMoveAs(moves, kind, packageFolder, relative, simFolder, relative, report);
 }
 
-bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
+// The set of the language code into DrovanaX\Sounds; with no code (an
+// uninstall), every name a set of the package uses, where it lies.
+bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder, const char *code,
                  FileSetReport *report) {
-    for (const std::string &name : PackageCues(packageFolder)) {
+    char setFolder[MAX_PATH] = "";
+    if (code != NULL && !CueSetFolder(code, setFolder, sizeof(setFolder))) {
+        Fail(report, FILES_WRITE_FAILED, code, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    for (const std::string &name : code != NULL ? CueSetFiles(packageFolder, code) : AllCueFiles(packageFolder)) {
         char relative[MAX_PATH];
-        if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str())) {
+        char source[MAX_PATH];
+        if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str()) ||
+            !JoinPath(source, sizeof(source), code != NULL ? setFolder : kSoundsFolder, name.c_str())) {
             Fail(report, FILES_WRITE_FAILED, name.c_str(), ERROR_FILENAME_EXCED_RANGE);
             return false;
         }
-        if (!AddMove(moves, KIND_CUE, packageFolder, simFolder, relative, report)) return false;
+        if (!AddMoveAs(moves, KIND_CUE, packageFolder, source, simFolder, relative, report)) return false;
     }
     return true;
 }
@@ -173,23 +174,31 @@ bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
             return false;
         }
     }
-    if (PackageCues(packageFolder).empty()) {
-        char sounds[MAX_PATH];
-        JoinPath(sounds, sizeof(sounds), packageFolder, kSoundsFolder);
-        Fail(report, FILES_PACKAGE_INCOMPLETE, sounds, ERROR_FILE_NOT_FOUND);
+    char missing[MAX_PATH];
+    if (!PackageHasCueSets(packageFolder, missing, sizeof(missing))) {
+        char path[MAX_PATH];
+        JoinPath(path, sizeof(path), packageFolder, missing);
+        Fail(report, FILES_PACKAGE_INCOMPLETE, path, ERROR_FILE_NOT_FOUND);
         return false;
     }
     return true;
 }
 
-FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report) {
+FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
+                           FileSetReport *report) {
     memset(report, 0, sizeof(*report));
     if (!PackageIsComplete(packageFolder, report)) return FILES_PACKAGE_INCOMPLETE;
+    if (CueSetFiles(packageFolder, language).empty()) {
+        char relative[MAX_PATH] = "";
+        char path[MAX_PATH] = "";
+        if (CueSetFolder(language, relative, sizeof(relative))) JoinPath(path, sizeof(path), packageFolder, relative);
+        return Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : language, ERROR_FILE_NOT_FOUND);
+    }
     std::vector<FileMove> moves;
     for (const char *program : kPrograms) {
         if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
-    if (!AddCueMoves(&moves, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    if (!AddCueMoves(&moves, packageFolder, simFolder, language, report)) return FILES_WRITE_FAILED;
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     char config[MAX_PATH];
     if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
@@ -251,6 +260,9 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, Fil
         if (move.kind == KIND_CONFIG) report->configCopied = true;
     }
     CountDone(moves, report);
+    // Only what the next run offers first: a run that cannot write it still
+    // installed everything.
+    WriteInstalledLanguage(simFolder, language);
     return FILES_DONE;
 }
 
@@ -261,7 +273,7 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
         if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
     const size_t programs = all.size();
-    if (!AddCueMoves(&all, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    if (!AddCueMoves(&all, packageFolder, simFolder, NULL, report)) return FILES_WRITE_FAILED;
     report->cuesUnknown = all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
     std::vector<FileMove> moves;
@@ -287,6 +299,8 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
         if (move.kind == KIND_CONFIG) report->configRemoved = true;
     }
     CountDone(moves, report);
+    char remembered[MAX_PATH];
+    if (JoinPath(remembered, sizeof(remembered), simFolder, kInstalledLanguageFile)) DeleteFileA(remembered);
     RemoveFolderIfEmpty(simFolder, kSoundsFolder);
     RemoveFolderIfEmpty(simFolder, kAddonFolder);
     report->soundsFolderKept = FolderExists(simFolder, kSoundsFolder);

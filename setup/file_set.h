@@ -1,6 +1,7 @@
 // The files DrovanaX puts in the simulator folder, installed and removed all
 // or nothing: DrovanaX.dll, Kestrola.exe, the voice cues under
-// DrovanaX\Sounds, and Drovana.cfg when the folder has none.
+// DrovanaX\Sounds (one language's set: cue_set.h), and Drovana.cfg when the
+// folder has none.
 //
 // Installing copies every new file beside its target first, then swaps them
 // in, keeping the old ones under another name until all are in; removing
@@ -35,9 +36,11 @@ struct FileSetReport {
 // True when every file the install copies lies in the package folder.
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report);
 
-FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report);
+// language: the code of the package's cue set to install (languages.h).
+FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
+                           FileSetReport *report);
 
-// The cues removed are those of the package's DrovanaX\Sounds; the folders go
+// The cues removed are those named as any of the package's sets names them; the folders go
 // when nothing else is left in them. Drovana.cfg goes only with purge.
 FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report);
 

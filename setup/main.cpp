@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "dialogs.h"
 #include "folders.h"
+#include "languages.h"
 #include "setup_exit.h"
 #include "setup_run.h"
 
@@ -17,6 +18,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         return SETUP_BAD_COMMAND_LINE;
     }
     SetupPlaces places = {};
+    // A language the package has no set for is a wrong command line, known
+    // before any folder is looked at, let alone changed.
+    CueLanguageList languages;
+    if (options.language[0] && FindPackageFolder(places.packageFolder, sizeof(places.packageFolder)) &&
+        ReadCueLanguages(places.packageFolder, &languages) && FindCueLanguage(languages, options.language) < 0) {
+        AppendText(report, sizeof(report), "Unknown language \"/LANG=%s\": the voice cues come in",
+                   options.language);
+        for (int i = 0; i < languages.count; ++i)
+            AppendText(report, sizeof(report), "%s %s", i ? "," : "", languages.languages[i].code);
+        AppendText(report, sizeof(report), ".\n\n%s", kUsage);
+        ShowOutcome(options, SETUP_BAD_COMMAND_LINE, report);
+        return SETUP_BAD_COMMAND_LINE;
+    }
     if (!FindSimFolder(options.simFolder, places.simFolder, sizeof(places.simFolder))) {
         if (options.simFolder[0])
             AppendText(report, sizeof(report), "%s is no folder.", options.simFolder);
