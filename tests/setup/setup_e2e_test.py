@@ -123,7 +123,7 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertEqual(before, {str(p): p.read_bytes() for p in folder.rglob("*") if p.is_file()})
         self.assertEqual(dll_xml, self.dll_xml.read_bytes())
 
-    def test_install_run_uninstall(self):
+    def test_install_run_uninstall_with_sound(self):
         folder = run_scenario.lay_out(BUILD, "setup-run", package_test.SCENARIO, "none")
         (folder / "DrovanaX.dll").unlink()  # the simulator and SimConnect only
         subprocess.run([run_scenario.WINE_RUN, "reg", "add", SETUP_KEY, "/v", "SetupPath", "/d",
