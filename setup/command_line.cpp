@@ -23,6 +23,30 @@ bool TakeFolder(const char *start, char *folder, size_t size) {
     return true;
 }
 
+// Each folder of the list fits a path; only the administrator's run
+// (/filesonly, which comes before /D=) is handed more than one.
+bool FolderListFits(const char *list, bool several) {
+    if (!several && strchr(list, '|') != NULL) return false;
+    int count = 0;
+    for (const char *start = list;; ++count) {
+        const char *bar = strchr(start, '|');
+        const size_t length = bar ? static_cast<size_t>(bar - start) : strlen(start);
+        if (length == 0 || length >= MAX_PATH - 1 || count >= kMaxFolders) return false;
+        if (bar == NULL) return true;
+        start = bar + 1;
+    }
+}
+
+bool TakeProcessId(const char *digits, size_t length, DWORD *id) {
+    unsigned long value = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (digits[i] < '0' || digits[i] > '9' || value > 0xFFFFFFFUL) return false;
+        value = value * 10 + static_cast<unsigned long>(digits[i] - '0');
+    }
+    *id = static_cast<DWORD>(value);
+    return value != 0;
+}
+
 }  // namespace
 
 bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error, size_t errorSize) {
@@ -39,8 +63,12 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
         const bool quoted = *p == '"';
         const char *word = quoted ? p + 1 : p;
         if (_strnicmp(word, "/D=", 3) == 0) {
-            if (!TakeFolder(word + 3, options->simFolder, sizeof(options->simFolder)) && error[0] == '\0')
-                snprintf(error, errorSize, "/D= needs a folder name of at most %d characters.", MAX_PATH - 2);
+            if (!TakeFolder(word + 3, options->simFolder, sizeof(options->simFolder)) ||
+                !FolderListFits(options->simFolder, options->filesOnly)) {
+                options->simFolder[0] = '\0';
+                if (error[0] == '\0')
+                    snprintf(error, errorSize, "/D= needs a folder name of at most %d characters.", MAX_PATH - 2);
+            }
             break;
         }
         const char *end = word;
@@ -60,6 +88,9 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
             options->language[length - 6] = '\0';
         } else if (length >= 6 && _strnicmp(word, "/LANG=", 6) == 0) {
             if (error[0] == '\0') snprintf(error, errorSize, "/LANG= needs a language code, such as /LANG=de.");
+        } else if (length > 7 && _strnicmp(word, "/after=", 7) == 0) {
+            if (!TakeProcessId(word + 7, length - 7, &options->afterProcess) && error[0] == '\0')
+                snprintf(error, errorSize, "/after= needs a process id.");
         } else if (error[0] == '\0') {
             snprintf(error, errorSize, "Unknown switch \"%.*s\".", static_cast<int>(length < 64 ? length : 64), word);
         }
@@ -69,9 +100,24 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
     return error[0] == '\0';
 }
 
-bool FormFilesOnlyArguments(const SetupOptions &options, const char *simFolder, char *arguments, size_t size) {
+bool FolderOfList(const char *list, int index, char *folder, size_t size) {
+    const char *start = list;
+    for (int i = 0; i < index; ++i) {
+        start = strchr(start, '|');
+        if (start == NULL) return false;
+        ++start;
+    }
+    const char *bar = strchr(start, '|');
+    const size_t length = bar ? static_cast<size_t>(bar - start) : strlen(start);
+    if (length == 0 || length >= size) return false;
+    memcpy(folder, start, length);
+    folder[length] = '\0';
+    return true;
+}
+
+bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size) {
     const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
                                  options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "",
-                                 options.language, simFolder);
+                                 options.language, folders);
     return written > 0 && static_cast<size_t>(written) < size;
 }

@@ -1,12 +1,17 @@
 // DrovanaSetup.exe's switches:
-//   /S            silent: no boxes, the exit code tells
-//   /D=FOLDER     the simulator folder (NSIS style: the rest of the line, so
-//                 it comes last and may hold blanks; quotes are allowed)
+//   /S            silent: no window, the exit code tells
+//   /D=FOLDER     one simulator folder instead of every edition found (NSIS
+//                 style: the rest of the line, so it comes last and may hold
+//                 blanks; quotes are allowed)
 //   /uninstall    remove DrovanaX instead of installing it
 //   /purge        with /uninstall: remove Drovana.cfg too
 //   /LANG=CODE    the language of the voice cues (languages.h): before /D=
-//   /filesonly    the simulator folder's files only, leaving dll.xml alone:
-//                 what the administrator's run does when the folder needs one
+//   /filesonly    the simulator folders' files only, leaving dll.xml alone:
+//                 what the administrator's run does for the folders that need
+//                 one. Its /D= may name several folders, separated by '|'
+//                 (a character no Windows path holds).
+//   /after=PID    wait until that process has ended: the run from the
+//                 temporary folder waits for the kept copy it was started by
 #ifndef DROVANA_SETUP_COMMAND_LINE_H
 #define DROVANA_SETUP_COMMAND_LINE_H
 
@@ -14,22 +19,29 @@
 
 #include <stddef.h>
 
+// The folders the administrator's run may be handed at once.
+const int kMaxFolders = 4;
+
 struct SetupOptions {
     bool silent;
     bool uninstall;
     bool purge;
     bool filesOnly;
-    char language[16];         // /LANG= as given; empty: the run preselects one
-    char simFolder[MAX_PATH];  // empty: take the registry's SetupPath
+    char language[16];                    // /LANG= as given; empty: the run preselects one
+    DWORD afterProcess;                   // 0: none
+    char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly
 };
 
 // Reads the arguments after the program name. False, with the reason in
 // error, for anything it does not know; then only silent is to be used.
 bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error, size_t errorSize);
 
-// The arguments that hand the same job to another run of this program, with
-// /filesonly /S added (and /LANG=, which the files need); false when they do
-// not fit.
-bool FormFilesOnlyArguments(const SetupOptions &options, const char *simFolder, char *arguments, size_t size);
+// The index-th folder of a /filesonly /D= list into folder; false past the end.
+bool FolderOfList(const char *list, int index, char *folder, size_t size);
+
+// The arguments that hand the same job for the folders (a '|' list) to
+// another run of this program, with /filesonly /S added (and /LANG=, which
+// the files need); false when they do not fit.
+bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size);
 
 #endif

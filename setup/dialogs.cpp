@@ -6,34 +6,32 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "setup_exit.h"
-
-namespace {
-
-const char kCaption[] = "DrovanaX Setup";
-
-}  // namespace
+#include <string>
 
 const char kUsage[] =
     "DrovanaSetup.exe [/S] [/LANG=CODE] [/uninstall [/purge]] [/D=FOLDER]\n"
-    "  /S  silent   /D=FOLDER  the simulator folder (last on the line)\n"
+    "  /S  silent: every simulator edition found   /D=FOLDER  that simulator folder only (last on the line)\n"
     "  /LANG=CODE  the voice cues' language, such as de or pt-BR (INSTALL.txt lists them)\n"
     "  /uninstall  remove DrovanaX   /purge  remove Drovana.cfg too\n"
     "Exit codes: 0 done, 1 cancelled, 2 no simulator folder, 3 dll.xml not well-formed or not editable,\n"
     "4 a file could not be written, 5 a program is in use (close the simulator first),\n"
-    "6 the package is incomplete, 7 a wrong command line.";
+    "6 the package is incomplete, 7 a wrong command line.\n"
+    "With several editions: 0 when all succeeded, else the first failing edition's code.";
 
-bool ConfirmSetup(const SetupOptions &options, const char *simFolder) {
-    if (options.silent) return true;
-    char question[MAX_PATH + 64];
-    snprintf(question, sizeof(question), options.uninstall ? "Remove DrovanaX from %s?" : "Install DrovanaX into %s?",
-             simFolder);
-    return MessageBoxA(NULL, question, kCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+void WriteOutput(const char *text) {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == NULL || output == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(output, text, static_cast<DWORD>(strlen(text)), &written, NULL);
 }
 
-void ShowOutcome(const SetupOptions &options, int code, const char *text) {
-    if (options.silent || code == SETUP_CANCELLED) return;
-    MessageBoxA(NULL, text, kCaption, MB_OK | (code == SETUP_DONE ? MB_ICONINFORMATION : MB_ICONERROR));
+void ShowProblem(const SetupOptions &options, const char *text) {
+    WriteOutput(text);
+    WriteOutput("\n");
+    if (options.silent) return;
+    wchar_t wide[4096];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof(wide) / sizeof(wide[0])) == 0) wide[0] = L'\0';
+    MessageBoxW(NULL, wide, L"DrovanaX Setup", MB_OK | MB_ICONERROR);
 }
 
 void AppendText(char *text, size_t size, const char *format, ...) {

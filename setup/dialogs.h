@@ -1,5 +1,6 @@
-// What the pilot sees: the question before the work and the box that says
-// what was done. A silent run (/S) shows neither; its exit code tells.
+// The texts DrovanaSetup gives outside its window: the box for a run that
+// cannot start (a wrong command line, no folder), and the result lines of a
+// silent run, which go to the standard output a script gave it.
 #ifndef DROVANA_SETUP_DIALOGS_H
 #define DROVANA_SETUP_DIALOGS_H
 
@@ -7,12 +8,12 @@
 
 #include "command_line.h"
 
-// "Install DrovanaX into <folder>?" (or the removal question), OK/Cancel.
-// True for OK, and always for a silent run.
-bool ConfirmSetup(const SetupOptions &options, const char *simFolder);
+// An error box, unless the run is silent; the text goes to the standard
+// output either way.
+void ShowProblem(const SetupOptions &options, const char *text);
 
-// The closing box: information when code is SETUP_DONE, an error otherwise.
-void ShowOutcome(const SetupOptions &options, int code, const char *text);
+// The text on the standard output, when the run has one.
+void WriteOutput(const char *text);
 
 // Formats onto the end of text, cutting what does not fit.
 void AppendText(char *text, size_t size, const char *format, ...) __attribute__((format(printf, 3, 4)));

@@ -33,11 +33,12 @@ bool FolderNeedsAdministrator(const char *simFolder) {
     return GetLastError() == ERROR_ACCESS_DENIED && !IsElevated();
 }
 
-int RunFilesAsAdministrator(const SetupOptions &options, const char *simFolder) {
+int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bool *started) {
+    *started = false;
     char self[MAX_PATH];
-    char arguments[MAX_PATH + 64];
+    char arguments[kMaxFolders * MAX_PATH + 64];
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
-    if (length == 0 || length >= sizeof(self) || !FormFilesOnlyArguments(options, simFolder, arguments, sizeof(arguments)))
+    if (length == 0 || length >= sizeof(self) || !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))
         return SETUP_WRITE_FAILED;
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof(run);
@@ -48,6 +49,7 @@ int RunFilesAsAdministrator(const SetupOptions &options, const char *simFolder) 
     run.nShow = SW_HIDE;
     if (!ShellExecuteExA(&run)) return GetLastError() == ERROR_CANCELLED ? SETUP_CANCELLED : SETUP_WRITE_FAILED;
     if (run.hProcess == NULL) return SETUP_WRITE_FAILED;
+    *started = true;
     WaitForSingleObject(run.hProcess, INFINITE);
     DWORD code = SETUP_WRITE_FAILED;
     if (!GetExitCodeProcess(run.hProcess, &code)) code = SETUP_WRITE_FAILED;

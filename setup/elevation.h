@@ -13,8 +13,10 @@
 // process is not already elevated.
 bool FolderNeedsAdministrator(const char *simFolder);
 
-// Runs this program again with "runas" and /filesonly /S and the same job;
-// returns its exit code (SETUP_CANCELLED when the prompt was refused).
-int RunFilesAsAdministrator(const SetupOptions &options, const char *simFolder);
+// Runs this program again with "runas" and /filesonly /S and the same job for
+// the folders (a '|' list), so a run asks at most once; returns its exit
+// code. started is false when it never ran: the prompt was refused
+// (SETUP_CANCELLED) or the run could not be started.
+int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bool *started);
 
 #endif

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "cue_set.h"
+#include "dll_xml_file.h"
 #include "folders.h"
 #include "languages.h"
 
 namespace {
 
+const char kPackageSetup[] = "DrovanaSetup.exe";
 const char kAddonFolder[] = "DrovanaX\\";
 const char kConfig[] = "Drovana.cfg";
 const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
@@ -18,10 +20,11 @@ const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
 const char kStagedSuffix[] = ".DrovanaX-new";
 const char kOldSuffix[] = ".DrovanaX-old";
 
-enum FileKind { KIND_PROGRAM, KIND_CUE, KIND_CONFIG };
+enum FileKind { KIND_PROGRAM, KIND_CUE, KIND_CONFIG, KIND_KEPT };
 
 struct FileMove {
     FileKind kind;
+    char relative[MAX_PATH];
     char source[MAX_PATH];
     char target[MAX_PATH];
     char staged[MAX_PATH];
@@ -47,11 +50,12 @@ FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
     return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
 }
 
-// The package's sourceRelative to the simulator folder's targetRelative.
+// The package's sourceRelative to the simulator folder's relative.
 bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *sourceRelative,
                const char *simFolder, const char *relative, FileSetReport *report) {
     FileMove move = {};
     move.kind = kind;
+    lstrcpynA(move.relative, relative, sizeof(move.relative));
     if (!JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
@@ -69,7 +73,7 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
 }
 
 // The set of the language code into DrovanaX\Sounds; with no code (an
-// uninstall), every name a set of the package uses, where it lies.
+// uninstall without the list), every name a set of the package uses.
 bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder, const char *code,
                  FileSetReport *report) {
     char setFolder[MAX_PATH] = "";
@@ -159,7 +163,93 @@ bool FolderExists(const char *simFolder, const char *relative) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Each line a path relative to the simulator folder. A line that could name
+// a file elsewhere (absolute, a drive, "..") is not DrovanaX's and is skipped:
+// the list is a file in a folder others may write.
+std::vector<std::string> ReadList(const char *simFolder, bool *found) {
+    std::vector<std::string> names;
+    char path[MAX_PATH];
+    std::string text;
+    DWORD error = 0;
+    *found = JoinPath(path, sizeof(path), simFolder, kInstalledList) && ReadWholeFile(path, &text, &error) == FILE_READ;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        const bool safe = !line.empty() && line.size() < MAX_PATH && line[0] != '\\' && line[0] != '/' &&
+                          line.find(':') == std::string::npos && line.find("..") == std::string::npos;
+        if (safe) names.push_back(line);
+    }
+    return names;
+}
+
+bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
+    for (const FileMove &move : moves) {
+        if (lstrcmpiA(move.relative, name.c_str()) == 0) return true;
+    }
+    return false;
+}
+
+// The list of this install: what it puts in place, and what an earlier
+// install listed that is still there (an update never orphans a file).
+std::string ListText(const std::vector<FileMove> &moves, const char *simFolder) {
+    std::string text;
+    for (const FileMove &move : moves) {
+        if (move.kind != KIND_CONFIG && lstrcmpiA(move.relative, kInstalledList) != 0)
+            text += std::string(move.relative) + "\r\n";
+    }
+    bool found = false;
+    for (const std::string &name : ReadList(simFolder, &found)) {
+        char target[MAX_PATH];
+        if (!Listed(moves, name) && lstrcmpiA(name.c_str(), kInstalledList) != 0 &&
+            JoinPath(target, sizeof(target), simFolder, name.c_str()) && IsFile(target))
+            text += name + "\r\n";
+    }
+    return text;
+}
+
+bool WriteText(const char *path, const std::string &text, DWORD *error) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD written = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE &&
+                    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) &&
+                    written == text.size();
+    *error = ok ? 0 : GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok;
+}
+
+unsigned long long SizeOf(const char *path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 }  // namespace
+
+const char kKeptSetup[] = "DrovanaX\\DrovanaSetup.exe";
+const char kKeptSkeleton[] = "DrovanaX\\dll.xml";
+const char kInstalledList[] = "DrovanaX\\InstalledFiles.txt";
+
+unsigned long long InstalledSize(const char *simFolder) {
+    bool found = false;
+    unsigned long long total = 0;
+    for (const std::string &name : ReadList(simFolder, &found)) {
+        char path[MAX_PATH];
+        if (JoinPath(path, sizeof(path), simFolder, name.c_str())) total += SizeOf(path);
+    }
+    return total;
+}
+
+bool IsInstalledIn(const char *simFolder) {
+    char dll[MAX_PATH];
+    char list[MAX_PATH];
+    return (JoinPath(dll, sizeof(dll), simFolder, kPrograms[0]) && IsFile(dll)) ||
+           (JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list));
+}
 
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
     std::vector<FileMove> moves;
@@ -168,6 +258,7 @@ bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
     }
     if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kConfig, report)) return false;
     if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", "dll.xml", report)) return false;
+    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kPackageSetup, report)) return false;
     for (const FileMove &move : moves) {
         if (!IsFile(move.source)) {
             Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, ERROR_FILE_NOT_FOUND);
@@ -199,6 +290,16 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
     if (!AddCueMoves(&moves, packageFolder, simFolder, language, report)) return FILES_WRITE_FAILED;
+    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSetup, report)) return FILES_WRITE_FAILED;
+    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, kPackageSetup);
+    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSkeleton, report)) return FILES_WRITE_FAILED;
+    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, "dll.xml");
+    // The list and the language (which the next run offers first) are
+    // written, not copied: their moves have no source.
+    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
+    moves.back().source[0] = '\0';
+    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledLanguageFile, report)) return FILES_WRITE_FAILED;
+    moves.back().source[0] = '\0';
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     char config[MAX_PATH];
     if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
@@ -220,7 +321,19 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return result;
     }
 
+    const std::string list = ListText(moves, simFolder);
+    const std::string languageLine = std::string(language) + "\r\n";
     for (FileMove &move : moves) {
+        if (move.source[0] == '\0') {
+            DWORD error = 0;
+            const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
+            if (!WriteText(move.staged, isLanguage ? languageLine : list, &error)) {
+                result = FailWith(report, move.staged, error);
+                break;
+            }
+            move.staging = true;
+            continue;
+        }
         if (!CopyFileA(move.source, move.staged, FALSE)) {
             result = FailWith(report, move.staged, GetLastError());
             break;
@@ -260,9 +373,6 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         if (move.kind == KIND_CONFIG) report->configCopied = true;
     }
     CountDone(moves, report);
-    // Only what the next run offers first: a run that cannot write it still
-    // installed everything.
-    WriteInstalledLanguage(simFolder, language);
     return FILES_DONE;
 }
 
@@ -273,8 +383,19 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
         if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
     const size_t programs = all.size();
-    if (!AddCueMoves(&all, packageFolder, simFolder, NULL, report)) return FILES_WRITE_FAILED;
-    report->cuesUnknown = all.size() == programs;
+    bool listed = false;
+    for (const std::string &name : ReadList(simFolder, &listed)) {
+        if (Listed(all, name) || lstrcmpiA(name.c_str(), kInstalledList) == 0) continue;
+        const bool cue = _strnicmp(name.c_str(), kSoundsFolder, strlen(kSoundsFolder)) == 0;
+        if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name.c_str(), report))
+            return FILES_WRITE_FAILED;
+    }
+    if (listed) {
+        if (!AddMove(&all, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
+    } else if (!AddCueMoves(&all, packageFolder, simFolder, NULL, report)) {
+        return FILES_WRITE_FAILED;
+    }
+    report->cuesUnknown = !listed && all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
     std::vector<FileMove> moves;
     for (const FileMove &move : all) {
@@ -299,8 +420,6 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
         if (move.kind == KIND_CONFIG) report->configRemoved = true;
     }
     CountDone(moves, report);
-    char remembered[MAX_PATH];
-    if (JoinPath(remembered, sizeof(remembered), simFolder, kInstalledLanguageFile)) DeleteFileA(remembered);
     RemoveFolderIfEmpty(simFolder, kSoundsFolder);
     RemoveFolderIfEmpty(simFolder, kAddonFolder);
     report->soundsFolderKept = FolderExists(simFolder, kSoundsFolder);

@@ -1,7 +1,11 @@
 // The files DrovanaX puts in the simulator folder, installed and removed all
 // or nothing: DrovanaX.dll, Kestrola.exe, the voice cues under
 // DrovanaX\Sounds (one language's set: cue_set.h), and Drovana.cfg when the
-// folder has none.
+// folder has none. What an
+// uninstall needs without the package is kept under DrovanaX: a copy of
+// DrovanaSetup.exe (the Apps & features entry runs it), the package's dll.xml
+// skeleton, and the list of the files the install put in place, which is
+// exactly what the uninstall removes.
 //
 // Installing copies every new file beside its target first, then swaps them
 // in, keeping the old ones under another name until all are in; removing
@@ -13,6 +17,11 @@
 #define DROVANA_SETUP_FILE_SET_H
 
 #include <windows.h>
+
+// Relative to the simulator folder.
+extern const char kKeptSetup[];
+extern const char kKeptSkeleton[];
+extern const char kInstalledList[];
 
 enum FileSetResult {
     FILES_DONE,
@@ -28,7 +37,7 @@ struct FileSetReport {
     bool configKept;       // Drovana.cfg was there and stays as it was
     bool configRemoved;    // /purge
     bool soundsFolderKept; // DrovanaX\Sounds holds files of the pilot's own
-    bool cuesUnknown;      // the package has no cues to tell DrovanaX's from the pilot's
+    bool cuesUnknown;      // neither a list nor the package tells DrovanaX's cues from the pilot's
     char failedPath[MAX_PATH];
     DWORD error;
 };
@@ -36,12 +45,21 @@ struct FileSetReport {
 // True when every file the install copies lies in the package folder.
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report);
 
-// language: the code of the package's cue set to install (languages.h).
+// The size of the files the kept list names.
+unsigned long long InstalledSize(const char *simFolder);
+
+// DrovanaX is in the folder: its DLL or the list an install kept.
+bool IsInstalledIn(const char *simFolder);
+
+// language: the code of the package's cue set to install (languages.h); it
+// is kept beside the list, in DrovanaX\language.txt.
 FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
                            FileSetReport *report);
 
-// The cues removed are those named as any of the package's sets names them; the folders go
-// when nothing else is left in them. Drovana.cfg goes only with purge.
+// Removes the files of the list the install kept; without one (an install by
+// hand, or by an older DrovanaSetup) the programs and the files of the names
+// any of the package's cue sets uses. The folders go when nothing else is left in
+// them. Drovana.cfg goes only with purge.
 FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report);
 
 #endif

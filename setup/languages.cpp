@@ -135,19 +135,3 @@ bool ReadInstalledLanguage(const char *simFolder, char *code, size_t size) {
     code[length] = '\0';
     return true;
 }
-
-bool WriteInstalledLanguage(const char *simFolder, const char *code) {
-    char path[MAX_PATH];
-    char text[32];
-    const int length = snprintf(text, sizeof(text), "%s\r\n", code);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof(text) ||
-        !JoinPath(path, sizeof(path), simFolder, kInstalledLanguageFile))
-        return false;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, text, static_cast<DWORD>(length), &written, NULL) &&
-                    written == static_cast<DWORD>(length);
-    CloseHandle(file);
-    return ok;
-}

@@ -44,9 +44,9 @@ bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const c
 
 // The code remembered in simFolder; false when there is none.
 bool ReadInstalledLanguage(const char *simFolder, char *code, size_t size);
-bool WriteInstalledLanguage(const char *simFolder, const char *code);
 
-// DrovanaX\language.txt, relative to the simulator folder.
+// DrovanaX\language.txt, relative to the simulator folder; the install
+// writes it with the list of installed files.
 extern const char kInstalledLanguageFile[];
 
 #endif

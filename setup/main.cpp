@@ -1,52 +1,106 @@
-// DrovanaSetup: installs DrovanaX into the simulator folder and enters it in
-// the pilot's dll.xml, or removes both (/uninstall).
+// DrovanaSetup: installs DrovanaX into every edition of the simulator found
+// (or the one /D= names) and enters it in each edition's dll.xml, or removes
+// both (/uninstall). The window lets the pilot choose; /S does them all.
 #include <windows.h>
 
 #include "command_line.h"
 #include "dialogs.h"
+#include "editions.h"
+#include "editions_run.h"
 #include "folders.h"
+#include "kept_copy.h"
 #include "languages.h"
 #include "setup_exit.h"
-#include "setup_run.h"
+#include "setup_window.h"
+
+namespace {
+
+struct WindowJob {
+    SetupOptions options;
+    char packageFolder[MAX_PATH];
+};
+
+int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int count, char *report, size_t size) {
+    WindowJob *job = static_cast<WindowJob *>(context);
+    SetupOptions options = job->options;
+    options.uninstall = uninstall;
+    options.purge = options.purge && uninstall;
+    return RunEditions(options, job->packageFolder, targets, count, report, size);
+}
+
+// The window's language row: the language given with /LANG=, else the one
+// installed in the first edition that remembers one, else Windows' own.
+int PreselectForEditions(const CueLanguageList &list, const SetupOptions &options, const FoundEdition *targets,
+                         int count) {
+    if (options.language[0] && FindCueLanguage(list, options.language) >= 0)
+        return FindCueLanguage(list, options.language);
+    for (int i = 0; i < count; ++i) {
+        char code[sizeof(options.language)];
+        if (ReadInstalledLanguage(targets[i].folder, code, sizeof(code)) && FindCueLanguage(list, code) >= 0)
+            return FindCueLanguage(list, code);
+    }
+    return PreselectCueLanguage(list, NULL);
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    SetupOptions options;
-    char report[2048] = "";
+    static WindowJob job;
+    char report[8192] = "";
+    SetupOptions &options = job.options;
     if (!ParseCommandLine(commandLine, &options, report, sizeof(report))) {
         AppendText(report, sizeof(report), "\n\n%s", kUsage);
-        ShowOutcome(options, SETUP_BAD_COMMAND_LINE, report);
+        ShowProblem(options, report);
         return SETUP_BAD_COMMAND_LINE;
     }
-    SetupPlaces places = {};
+    if (options.afterProcess != 0) WaitForProcessEnd(options.afterProcess);
+    if (!options.filesOnly && RunsAsKeptCopy()) return HandOverToTemporaryCopy(commandLine);
+    if (!FindPackageFolder(job.packageFolder, sizeof(job.packageFolder))) {
+        ShowProblem(options, "This program's folder is unknown.");
+        return SETUP_WRITE_FAILED;
+    }
     // A language the package has no set for is a wrong command line, known
-    // before any folder is looked at, let alone changed.
-    CueLanguageList languages;
-    if (options.language[0] && FindPackageFolder(places.packageFolder, sizeof(places.packageFolder)) &&
-        ReadCueLanguages(places.packageFolder, &languages) && FindCueLanguage(languages, options.language) < 0) {
+    // before any edition is looked at, let alone changed.
+    static CueLanguageList languages;
+    const bool listed = ReadCueLanguages(job.packageFolder, &languages);
+    if (options.language[0] && listed && FindCueLanguage(languages, options.language) < 0) {
         AppendText(report, sizeof(report), "Unknown language \"/LANG=%s\": the voice cues come in",
                    options.language);
         for (int i = 0; i < languages.count; ++i)
             AppendText(report, sizeof(report), "%s %s", i ? "," : "", languages.languages[i].code);
         AppendText(report, sizeof(report), ".\n\n%s", kUsage);
-        ShowOutcome(options, SETUP_BAD_COMMAND_LINE, report);
+        ShowProblem(options, report);
         return SETUP_BAD_COMMAND_LINE;
     }
-    if (!FindSimFolder(options.simFolder, places.simFolder, sizeof(places.simFolder))) {
-        if (options.simFolder[0])
+    if (options.filesOnly) return RunFilesOnly(options, job.packageFolder);
+
+    static FoundEdition targets[kMaxEditions];
+    int count = 0;
+    if (options.simFolder[0]) {
+        if (!EditionOfFolder(options.simFolder, &targets[0])) {
             AppendText(report, sizeof(report), "%s is no folder.", options.simFolder);
-        else
-            AppendText(report, sizeof(report), "No simulator folder: the registry names none. Give it with /D=FOLDER.");
-        ShowOutcome(options, SETUP_NO_SIM_FOLDER, report);
-        return SETUP_NO_SIM_FOLDER;
+            ShowProblem(options, report);
+            return SETUP_NO_SIM_FOLDER;
+        }
+        count = 1;
+    } else {
+        count = FindEditions(targets, kMaxEditions);
+        if (count == 0 && options.silent) {
+            ShowProblem(options, "No simulator folder: the registry names none. Give it with /D=FOLDER.");
+            return SETUP_NO_SIM_FOLDER;
+        }
+        if (options.uninstall) count = KeepInstalled(targets, count);
     }
-    if (!FindPackageFolder(places.packageFolder, sizeof(places.packageFolder)) ||
-        (!options.filesOnly && !FindDllXmlPath(places.dllXml, sizeof(places.dllXml)))) {
-        AppendText(report, sizeof(report), "The application-data folder or this program's folder is unknown.");
-        ShowOutcome(options, SETUP_WRITE_FAILED, report);
-        return SETUP_WRITE_FAILED;
+    if (!options.silent) {
+        LanguageChoice choice = {&languages, PreselectForEditions(languages, options, targets, count),
+                                 options.language, sizeof(options.language)};
+        return RunSetupWindow(options, targets, count, RunWindowJob, &job, listed ? &choice : NULL);
     }
-    if (!options.filesOnly && !ConfirmSetup(options, places.simFolder)) return SETUP_CANCELLED;
-    const int code = RunSetup(options, places, report, sizeof(report));
-    ShowOutcome(options, code, report);
+    if (count == 0) {
+        WriteOutput("DrovanaX is installed in no simulator edition found: nothing to remove.\n");
+        return SETUP_DONE;
+    }
+    const int code = RunEditions(options, job.packageFolder, targets, count, report, sizeof(report));
+    WriteOutput(report);
     return code;
 }

@@ -16,20 +16,21 @@
 
 namespace {
 
-enum DllXmlAction { KEEP_DLL_XML, WRITE_DLL_XML, DELETE_DLL_XML };
-
-struct DllXmlPlan {
-    DllXmlAction action;
-    DllXmlEdit edit;
-    bool fresh;  // there was no dll.xml, or an empty one
-    std::string bytes;
-};
-
 bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
     char path[MAX_PATH];
     DWORD error = 0;
     return JoinPath(path, sizeof(path), places.packageFolder, "dll.xml") &&
            ReadWholeFile(path, bytes, &error) == FILE_READ;
+}
+
+// The skeleton an install wrote is the one kept in the simulator folder (the
+// uninstall may run without the package); an older install kept none.
+bool ReadSkeletonDllXml(const SetupPlaces &places, std::string *bytes) {
+    char path[MAX_PATH];
+    DWORD error = 0;
+    return (JoinPath(path, sizeof(path), places.simFolder, kKeptSkeleton) &&
+            ReadWholeFile(path, bytes, &error) == FILE_READ) ||
+           ReadPackageDllXml(places, bytes);
 }
 
 bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
@@ -112,32 +113,30 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     // the backup it made then says so.
     std::string package;
     std::string skeleton;
-    if (plan->edit == DLLXML_REMOVED && ReadPackageDllXml(places, &package) &&
+    if (plan->edit == DLLXML_REMOVED && ReadSkeletonDllXml(places, &package) &&
         RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes &&
         !BackupHolds(places, skeleton))
         plan->action = DELETE_DLL_XML;
     return RefuseReadOnly(options, places, *plan, report, size);
 }
 
-int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
-    // The administrator's run never asks again: where an administrator is
-    // refused too (or Windows has no elevation to tell), it just fails.
-    if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
-        const int code = RunFilesAsAdministrator(options, places.simFolder);
-        if (code == SETUP_DONE)
-            AppendText(report, size, "Files %s by the administrator's run.\n",
-                       options.uninstall ? "removed" : "copied");
-        else if (code == SETUP_CANCELLED)
-            AppendText(report, size, "%s needs an administrator, and none was given. Nothing was changed.",
-                       places.simFolder);
-        else if (code == SETUP_IN_USE)
-            AppendText(report, size, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
-        else
-            AppendText(report, size, "The administrator's run could not write into %s (exit code %d). "
-                       "Nothing was changed.", places.simFolder, code);
-        return code;
-    }
+}  // namespace
 
+void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, char *report,
+                              size_t size) {
+    if (code == SETUP_DONE)
+        AppendText(report, size, "Files %s by the administrator's run.\n", options.uninstall ? "removed" : "copied");
+    else if (code == SETUP_CANCELLED)
+        AppendText(report, size, "%s needs an administrator, and none was given. Nothing was changed.",
+                   places.simFolder);
+    else if (code == SETUP_IN_USE)
+        AppendText(report, size, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
+    else
+        AppendText(report, size, "The administrator's run could not write into %s (exit code %d). "
+                   "Nothing was changed.", places.simFolder, code);
+}
+
+int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
     FileSetReport files;
     char language[sizeof(options.language)] = "";
     if (!options.uninstall && !ChooseCueLanguage(places.packageFolder, places.simFolder, options.language, language,
@@ -191,7 +190,7 @@ int FilesStep(const SetupOptions &options, const SetupPlaces &places, char *repo
     return SETUP_DONE;
 }
 
-int CarryOutDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
+int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
                    size_t size) {
     DllXmlWrite outcome = {};
     bool ok = true;
@@ -232,22 +231,31 @@ int CarryOutDllXml(const SetupOptions &options, const SetupPlaces &places, const
     return SETUP_DONE;
 }
 
-}  // namespace
-
-int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize) {
-    report[0] = '\0';
+int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
+                 size_t size) {
     FileSetReport package;
     if (!options.uninstall && !PackageIsComplete(places.packageFolder, &package)) {
-        AppendText(report, reportSize, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+        AppendText(report, size, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
                    "Nothing was changed.", package.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     }
+    return options.filesOnly ? SETUP_DONE : PlanDllXml(options, places, plan, report, size);
+}
+
+int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize) {
+    report[0] = '\0';
     DllXmlPlan plan;
-    if (!options.filesOnly) {
-        const int code = PlanDllXml(options, places, &plan, report, reportSize);
-        if (code != SETUP_DONE) return code;
+    int code = PrepareSetup(options, places, &plan, report, reportSize);
+    if (code != SETUP_DONE) return code;
+    // The administrator's run never asks again: where an administrator is
+    // refused too (or Windows has no elevation to tell), it just fails.
+    if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
+        bool started = false;
+        code = RunFilesAsAdministrator(options, places.simFolder, &started);
+        DescribeAdministratorRun(options, places, code, report, reportSize);
+    } else {
+        code = CopyFilesStep(options, places, report, reportSize);
     }
-    const int code = FilesStep(options, places, report, reportSize);
     if (code != SETUP_DONE || options.filesOnly) return code;
-    return CarryOutDllXml(options, places, plan, report, reportSize);
+    return FinishDllXml(options, places, plan, report, reportSize);
 }

@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "command_line.h"
+#include "dll_xml_edit.h"
 
 struct SetupPlaces {
     char packageFolder[MAX_PATH];  // with DrovanaX.dll, Kestrola.exe, Drovana.cfg, dll.xml, DrovanaX\Sounds
@@ -15,7 +18,33 @@ struct SetupPlaces {
     char dllXml[MAX_PATH];         // unused with /filesonly
 };
 
-// A SetupExit code; report holds what the closing box says.
+enum DllXmlAction { KEEP_DLL_XML, WRITE_DLL_XML, DELETE_DLL_XML };
+
+struct DllXmlPlan {
+    DllXmlAction action;
+    DllXmlEdit edit;
+    bool fresh;  // there was no dll.xml, or an empty one
+    std::string bytes;
+};
+
+// The three steps of one edition's run, each a SetupExit code with what it
+// did (or why it stopped) appended to report. A run of several editions does
+// each step for all of them before the next, so one administrator's run
+// takes every folder that needs one.
+//   1. the package is complete (install) and what becomes of dll.xml is known
+int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
+                 size_t size);
+//   2. the simulator folder's files, by this process
+int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size);
+//   2'. ... or by the administrator's run, whose exit code this describes
+void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, char *report,
+                              size_t size);
+//   3. dll.xml
+int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
+                 size_t size);
+
+// All three for one edition, as a silent run does; report holds what the
+// result says.
 int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize);
 
 #endif

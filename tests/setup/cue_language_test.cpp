@@ -21,13 +21,18 @@ TEST_F(CueLanguages, AnotherLanguageSwapsTheSetAndLeavesThePilotsFiles) {
 
     ASSERT_EQ(SETUP_DONE, Run(false, false, "DE")) << report;
     EXPECT_NE(std::string::npos, report.find("(language de)")) << report;
-    EXPECT_EQ("Drovana.cfg [Data]\r\nHead=45\r\n[Sound5]\r\n1=DrovanaX\\Sounds\\my_cue.wav\r\n\n"
-              "DrovanaX\\\nDrovanaX\\language.txt de\r\n\nDrovanaX\\Sounds\\\n"
-              "DrovanaX\\Sounds\\good_luck.wav RIFF guten Flug\n"
-              "DrovanaX\\Sounds\\my_cue.wav RIFF mine\n"
-              "DrovanaX\\Sounds\\set_parking_brake.wav RIFF Parkbremse\n"
-              "DrovanaX.dll the add-on, new\nKestrola.exe the player, new\n",
-              SimListing());
+    const std::string pilotsConfig = "[Data]\r\nHead=45\r\n[Sound5]\r\n1=DrovanaX\\Sounds\\my_cue.wav\r\n";
+    EXPECT_EQ(pilotsConfig, FileBytes(Sim("Drovana.cfg")));
+    EXPECT_EQ("RIFF mine", FileBytes(Sim("DrovanaX\\Sounds\\my_cue.wav")));
+    EXPECT_EQ("RIFF guten Flug", FileBytes(Sim("DrovanaX\\Sounds\\good_luck.wav")));
+    EXPECT_EQ("RIFF Parkbremse", FileBytes(Sim("DrovanaX\\Sounds\\set_parking_brake.wav")));
+    EXPECT_EQ("de\r\n", FileBytes(Sim("DrovanaX\\language.txt")));
+    // The uninstall removes what the list names: the cues and the language, never the pilot's.
+    const std::string list = FileBytes(Sim("DrovanaX\\InstalledFiles.txt"));
+    for (const char *listed : {"DrovanaX\\Sounds\\good_luck.wav\r\n", "DrovanaX\\Sounds\\set_parking_brake.wav\r\n",
+                               "DrovanaX\\language.txt\r\n"})
+        EXPECT_NE(std::string::npos, list.find(listed)) << listed << " is not in " << list;
+    EXPECT_EQ(std::string::npos, list.find("my_cue")) << list;
 
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
     EXPECT_EQ("Drovana.cfg [Data]\r\nHead=45\r\n[Sound5]\r\n1=DrovanaX\\Sounds\\my_cue.wav\r\n\n"

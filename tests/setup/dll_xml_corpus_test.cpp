@@ -122,10 +122,12 @@ TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
     EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds kept")) << report;
 }
 
-// Only DrovanaSetup.exe kept: the uninstall cannot tell DrovanaX's cues from
-// the pilot's, and must not say they are the pilot's.
+// An older install kept no list, and only DrovanaSetup.exe is left of the
+// package: the uninstall cannot tell DrovanaX's cues from the pilot's, and
+// must not say they are the pilot's.
 TEST_F(SetupRuns, UninstallWithoutThePackagesCuesSaysWhyTheyStay) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    ASSERT_TRUE(DeleteFileA(Sim("DrovanaX\\InstalledFiles.txt").c_str()));
     for (const char *language : {"en", "de"}) {
         for (const char *cue : {"good_luck.wav", "set_parking_brake.wav"})
             DeleteFileA(Package(("DrovanaX\\Sounds\\" + std::string(language) + "\\" + cue).c_str()).c_str());

@@ -1,14 +1,21 @@
 // The parts of DrovanaSetup that the corpus runs do not reach: the command
 // line, where the folders are found, and dll.xml shapes beyond the corpus.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <ctype.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "dll_xml_edit.h"
+#include "editions.h"
 #include "folders.h"
 #include "temp_files.h"
 
@@ -42,9 +49,22 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     ASSERT_TRUE(ParseCommandLine(arguments, &options, error, sizeof(error))) << arguments;
     EXPECT_TRUE(options.silent && options.filesOnly && options.uninstall && !options.purge);
     EXPECT_STREQ("C:\\Program Files\\FSX\\", options.simFolder);
+
+    // One administrator's run for the folders of two editions.
+    ASSERT_TRUE(FormFilesOnlyArguments(job, "C:\\FSX\\|D:\\Steam\\FSX\\", arguments, sizeof(arguments)));
+    ASSERT_TRUE(ParseCommandLine(arguments, &options, error, sizeof(error))) << arguments;
+    char folder[MAX_PATH];
+    ASSERT_TRUE(FolderOfList(options.simFolder, 1, folder, sizeof(folder)));
+    EXPECT_STREQ("D:\\Steam\\FSX\\", folder);
+    EXPECT_FALSE(FolderOfList(options.simFolder, 2, folder, sizeof(folder)));
+    EXPECT_FALSE(ParseCommandLine("/S /D=C:\\FSX|D:\\FSX", &options, error, sizeof(error)))
+        << "a pilot's /D= names one folder";
+    ASSERT_TRUE(ParseCommandLine("/after=4242 /uninstall /D=C:\\FSX", &options, error, sizeof(error))) << error;
+    EXPECT_EQ(4242u, options.afterProcess);
+    EXPECT_FALSE(ParseCommandLine("/after=12x", &options, error, sizeof(error)));
 }
 
-TEST(SetupFolders, SimFolderGivenAndDllXmlInTheApplicationData) {
+TEST(SetupFolders, GivenFolderMadeFullWithATrailingBackslash) {
     TempFolder sim;
     char folder[MAX_PATH];
     std::string bare = sim.Path().substr(0, sim.Path().size() - 1);
@@ -60,12 +80,99 @@ TEST(SetupFolders, SimFolderGivenAndDllXmlInTheApplicationData) {
     SetCurrentDirectoryA(current);
     ASSERT_TRUE(found);
     EXPECT_EQ(sim.Path(), folder) << "a relative folder is not made absolute";
+}
 
-    char dllXml[MAX_PATH];
-    ASSERT_TRUE(FindDllXmlPath(dllXml, sizeof(dllXml)));
+// The registry of each arrangement a pilot may have, laid out in keys of this
+// process only (RegOverridePredefKey), so the prefix's own stays as it is.
+struct RegistryValue {
+    bool machine;
+    const char *subKey;
+    const char *name;
+    const char *folder;  // "A", "S", "a" (A in lower case), "gone"; with a trailing backslash when it ends in '\'
+    bool terminated;
+};
+
+const char kBoxedKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\10.0";
+const char kSteamMachineKey[] = "SOFTWARE\\Dovetail Games\\FSX\\10.0";
+const char kSteamUserKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator - Steam Edition\\10.0";
+
+struct Arrangement {
+    const char *name;
+    std::vector<RegistryValue> values;
+    std::vector<std::string> found;  // edition|folder|dll.xml folder
+};
+
+const Arrangement kArrangements[] = {
+    {"boxed only, values without terminator or backslash",
+     {{true, kBoxedKey, "SetupPath", "A", false}, {false, kBoxedKey, "AppPath", "a\\", true}},
+     {"boxed edition|A|FSX"}},
+    {"Steam only, without the boxed keys",
+     {{true, kSteamMachineKey, "Install_Path", "S\\", true}, {false, kSteamUserKey, "AppPath", "S", true}},
+     {"Steam Edition|S|FSX"}},
+    {"Steam only, with the boxed keys",
+     {{true, kBoxedKey, "SetupPath", "S\\", true}, {false, kBoxedKey, "AppPath", "S", true},
+      {true, kSteamMachineKey, "Install_Path", "S", false}},
+     {"Steam Edition|S|FSX"}},
+    {"both side by side",
+     {{true, kBoxedKey, "SetupPath", "A\\", true}, {false, kSteamUserKey, "AppPath", "S\\", true},
+      {true, kSteamMachineKey, "Install_Path", "S", true}},
+     {"boxed edition|A|FSX", "Steam Edition|S|FSX-SE"}},
+    {"a boxed edition removed by hand beside the Steam Edition",
+     {{true, kBoxedKey, "SetupPath", "gone\\", true}, {true, kSteamMachineKey, "Install_Path", "S", true}},
+     {"Steam Edition|S|FSX"}},
+};
+
+TEST(SetupEditions, EachRegistryArrangement) {
+    TempFolder work;
+    CreateDirectoryA(work.File("A").c_str(), nullptr);
+    CreateDirectoryA(work.File("S").c_str(), nullptr);
+    char scratch[64];
+    snprintf(scratch, sizeof(scratch), "Software\\DrovanaXTest-%lu", GetCurrentProcessId());
     const char *appData = getenv("APPDATA");
     ASSERT_NE(nullptr, appData);
-    EXPECT_EQ(std::string(appData) + "\\Microsoft\\FSX\\dll.xml", dllXml);
+    for (const Arrangement &arrangement : kArrangements) {
+        HKEY machine = nullptr;
+        HKEY user = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(scratch) + "\\machine").c_str(), 0,
+                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(scratch) + "\\user").c_str(), 0,
+                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr));
+        for (const RegistryValue &value : arrangement.values) {
+            std::string data = work.File(value.folder);
+            if (value.folder[0] == 'a') {
+                data = work.File(std::string("A") + (value.folder + 1));
+                for (char &c : data) c = static_cast<char>(tolower(c));
+            }
+            HKEY key = nullptr;
+            RegCreateKeyExA(value.machine ? machine : user, value.subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr);
+            RegSetValueExA(key, value.name, 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+                           static_cast<DWORD>(data.size() + (value.terminated ? 1 : 0)));
+            RegCloseKey(key);
+        }
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+        RegOverridePredefKey(HKEY_CURRENT_USER, user);
+        FoundEdition found[kMaxEditions];
+        const int count = FindEditions(found, kMaxEditions);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegCloseKey(machine);
+        RegCloseKey(user);
+        SHDeleteKeyA(HKEY_CURRENT_USER, scratch);
+
+        std::vector<std::string> seen;
+        for (int i = 0; i < count; ++i) {
+            const std::string folder = found[i].folder;
+            const std::string shown = folder == work.File("A") + "\\" ? "A" : folder == work.File("S") + "\\" ? "S" : folder;
+            const std::string prefix = std::string(appData) + "\\Microsoft\\";
+            const std::string dllXml = found[i].dllXml;
+            const bool inAppData = dllXml.compare(0, prefix.size(), prefix) == 0 &&
+                                   dllXml.size() > prefix.size() + 8 && dllXml.substr(dllXml.size() - 8) == "\\dll.xml";
+            seen.push_back(std::string(found[i].edition->name) + "|" + shown + "|" +
+                           (inAppData ? dllXml.substr(prefix.size(), dllXml.size() - prefix.size() - 8) : dllXml));
+        }
+        EXPECT_EQ(arrangement.found, seen) << arrangement.name;
+    }
 }
 
 std::string Added(const std::string &text, DllXmlEdit expected = DLLXML_ADDED) {

@@ -1,0 +1,76 @@
+#include "apps_entry.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "file_set.h"
+
+const char kDrovanaVersion[] = "1.0.0.1";
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// FNV-1a over the folder's lower-case letters, trailing backslashes aside:
+// the same folder however it was typed.
+unsigned long FolderHash(const char *folder) {
+    size_t length = strlen(folder);
+    while (length > 0 && folder[length - 1] == '\\') --length;
+    unsigned long hash = 2166136261UL;
+    for (size_t i = 0; i < length; ++i) {
+        char c = folder[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        hash = ((hash ^ static_cast<unsigned char>(c)) * 16777619UL) & 0xFFFFFFFFUL;
+    }
+    return hash;
+}
+
+bool SetText(HKEY key, const char *name, const char *text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
+                          static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS;
+}
+
+bool SetNumber(HKEY key, const char *name, DWORD number) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number), sizeof(number)) ==
+           ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool EntryKeyOf(const char *simFolder, char *key, size_t size) {
+    const int written = snprintf(key, size, "%sDrovanaX-%08lx", kUninstallKey, FolderHash(simFolder));
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedBytes) {
+    char keyName[160];
+    char kept[MAX_PATH];
+    char uninstall[2 * MAX_PATH + 64];
+    char quiet[2 * MAX_PATH + 64];
+    const int a = snprintf(kept, sizeof(kept), "%s%s", target.folder, kKeptSetup);
+    const int b = snprintf(uninstall, sizeof(uninstall), "\"%s\" /uninstall /D=%s", kept, target.folder);
+    const int c = snprintf(quiet, sizeof(quiet), "\"%s\" /S /uninstall /D=%s", kept, target.folder);
+    if (!EntryKeyOf(target.folder, keyName, sizeof(keyName)) || a <= 0 || static_cast<size_t>(a) >= sizeof(kept) ||
+        b <= 0 || static_cast<size_t>(b) >= sizeof(uninstall) || c <= 0 || static_cast<size_t>(c) >= sizeof(quiet))
+        return false;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    const bool ok = SetText(key, "DisplayName", target.edition->entryName) &&
+                    SetText(key, "DisplayVersion", kDrovanaVersion) && SetText(key, "Publisher", "DrovanaX") &&
+                    SetText(key, "InstallLocation", target.folder) && SetText(key, "DisplayIcon", kept) &&
+                    SetText(key, "UninstallString", uninstall) && SetText(key, "QuietUninstallString", quiet) &&
+                    SetNumber(key, "EstimatedSize", static_cast<DWORD>((installedBytes + 1023) / 1024)) &&
+                    SetNumber(key, "NoModify", 1) && SetNumber(key, "NoRepair", 1);
+    RegCloseKey(key);
+    return ok;
+}
+
+bool RemoveAppsEntry(const char *simFolder) {
+    char keyName[160];
+    if (!EntryKeyOf(simFolder, keyName, sizeof(keyName))) return false;
+    const LONG result = RegDeleteKeyA(HKEY_CURRENT_USER, keyName);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,141 @@
+#include "editions_run.h"
+
+#include <string.h>
+
+#include <vector>
+
+#include "apps_entry.h"
+#include "dialogs.h"
+#include "elevation.h"
+#include "file_set.h"
+#include "folders.h"
+#include "load_check.h"
+#include "setup_exit.h"
+#include "setup_run.h"
+
+namespace {
+
+struct EditionJob {
+    const FoundEdition *target;
+    SetupPlaces places;
+    DllXmlPlan plan;
+    int code;
+    bool filesByAdministrator;
+    char text[2048];
+};
+
+void Describe(const EditionJob &job, bool uninstall, char *report, size_t size) {
+    const char *done = uninstall ? "DrovanaX removed" : "DrovanaX installed";
+    if (job.code == SETUP_DONE)
+        AppendText(report, size, "%s, %s: %s.\n", job.target->edition->name, job.target->folder, done);
+    else
+        AppendText(report, size, "%s, %s: not done, exit code %d.\n", job.target->edition->name,
+                   job.target->folder, job.code);
+    AppendText(report, size, "%s\n", job.text);
+}
+
+// The warning of an install the simulator would not load.
+void CheckLoads(EditionJob *job) {
+    DWORD error = 0;
+    const LoadCheck check = CheckAddonLoads(job->places.simFolder, &error);
+    if (check == LOAD_NOT_CHECKED) {
+        AppendText(job->text, sizeof(job->text), "Whether the simulator can load DrovanaX.dll was not checked "
+                   "(error %lu).\n", error);
+    } else if (check == LOAD_ASSEMBLY_MISSING) {
+        char msi[MAX_PATH];
+        AppendText(job->text, sizeof(job->text),
+                   "Warning: the %s will not load DrovanaX yet. SimConnect %s is missing on this computer "
+                   "(DrovanaX talks to the simulator through it). The simulator's SDK installs it",
+                   job->target->edition->name, kSimConnectVersion);
+        if (FindSimConnectInstaller(job->places.simFolder, msi, sizeof(msi)))
+            AppendText(job->text, sizeof(job->text), ": run %s, then start the simulator.\n", msi);
+        else
+            AppendText(job->text, sizeof(job->text), " (its SimConnect.msi), then start the simulator.\n");
+    }
+}
+
+void FinishEdition(const SetupOptions &options, EditionJob *job) {
+    job->code = FinishDllXml(options, job->places, job->plan, job->text, sizeof(job->text));
+    if (job->code != SETUP_DONE) return;
+    if (options.uninstall) {
+        if (!RemoveAppsEntry(job->places.simFolder))
+            AppendText(job->text, sizeof(job->text), "Its Apps & features entry could not be removed.\n");
+        return;
+    }
+    if (!RegisterAppsEntry(*job->target, InstalledSize(job->places.simFolder)))
+        AppendText(job->text, sizeof(job->text), "Its Apps & features entry could not be written.\n");
+    CheckLoads(job);
+}
+
+// The files of every folder that needs an administrator, in one run.
+void AdministratorFiles(const SetupOptions &options, std::vector<EditionJob> *jobs) {
+    char folders[kMaxFolders * MAX_PATH] = "";
+    int indices[kMaxFolders];
+    int count = 0;
+    for (size_t i = 0; i < jobs->size() && count < kMaxFolders; ++i) {
+        EditionJob &job = (*jobs)[i];
+        if (job.code != SETUP_DONE || !FolderNeedsAdministrator(job.places.simFolder)) continue;
+        AppendText(folders, sizeof(folders), "%s%s", count ? "|" : "", job.places.simFolder);
+        indices[count++] = static_cast<int>(i);
+        job.filesByAdministrator = true;
+    }
+    if (count == 0) return;
+    bool started = false;
+    const int packed = RunFilesAsAdministrator(options, folders, &started);
+    for (int k = 0; k < count; ++k) {
+        EditionJob &job = (*jobs)[static_cast<size_t>(indices[k])];
+        job.code = started ? (packed >> (4 * k)) & 0xF : packed;
+        DescribeAdministratorRun(options, job.places, job.code, job.text, sizeof(job.text));
+    }
+}
+
+}  // namespace
+
+int KeepInstalled(FoundEdition *targets, int count) {
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        if (IsInstalledIn(targets[i].folder)) targets[kept++] = targets[i];
+    }
+    return kept;
+}
+
+int RunEditions(const SetupOptions &options, const char *packageFolder, const FoundEdition *targets, int count,
+                char *report, size_t size) {
+    report[0] = '\0';
+    std::vector<EditionJob> jobs(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        EditionJob &job = jobs[static_cast<size_t>(i)];
+        job.filesByAdministrator = false;
+        job.text[0] = '\0';
+        job.target = &targets[i];
+        lstrcpynA(job.places.packageFolder, packageFolder, sizeof(job.places.packageFolder));
+        lstrcpynA(job.places.simFolder, targets[i].folder, sizeof(job.places.simFolder));
+        lstrcpynA(job.places.dllXml, targets[i].dllXml, sizeof(job.places.dllXml));
+        job.code = PrepareSetup(options, job.places, &job.plan, job.text, sizeof(job.text));
+    }
+    AdministratorFiles(options, &jobs);
+    int runCode = SETUP_DONE;
+    for (EditionJob &job : jobs) {
+        if (job.code == SETUP_DONE && !job.filesByAdministrator)
+            job.code = CopyFilesStep(options, job.places, job.text, sizeof(job.text));
+        if (job.code == SETUP_DONE) FinishEdition(options, &job);
+        Describe(job, options.uninstall, report, size);
+        if (runCode == SETUP_DONE) runCode = job.code;
+    }
+    return runCode;
+}
+
+int RunFilesOnly(const SetupOptions &options, const char *packageFolder) {
+    int packed = 0;
+    char given[MAX_PATH];
+    for (int i = 0; i < kMaxFolders && FolderOfList(options.simFolder, i, given, sizeof(given)); ++i) {
+        SetupPlaces places = {};
+        lstrcpynA(places.packageFolder, packageFolder, sizeof(places.packageFolder));
+        char text[2048];
+        const int code = FindSimFolder(given, places.simFolder, sizeof(places.simFolder))
+                             ? RunSetup(options, places, text, sizeof(text))
+                             : SETUP_NO_SIM_FOLDER;
+        packed |= (code & 0xF) << (4 * i);
+    }
+    return packed;
+}

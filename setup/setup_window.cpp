@@ -1,0 +1,307 @@
+#include "setup_window.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "setup_exit.h"
+
+const wchar_t kSetupWindowClass[] = L"DrovanaSetupWindow";
+
+namespace {
+
+const int kWidth = 600;       // client area
+const int kMargin = 12;
+const int kRowHeight = 24;
+const int kButtonWidth = 96;
+const int kButtonHeight = 28;
+const int kResultsHeight = 170;
+const size_t kReportSize = 8192;
+
+struct WindowState {
+    const SetupOptions *options;
+    FoundEdition targets[kMaxEditions];
+    int count;
+    SetupJob job;
+    void *context;
+    const LanguageChoice *languages;
+    HWND languageList;
+    HWND window;
+    HFONT font;
+    HWND header;
+    HWND boxes[kMaxEditions];
+    HWND browse;
+    HWND results;
+    HWND install;
+    HWND remove;
+    HWND cancel;
+    bool ran;
+    int code;
+};
+
+std::wstring Wide(const char *text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+    if (length <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+// An edit control shows only CR LF as a line break.
+std::wstring WithCrLf(const std::wstring &text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\n') out += L'\r';
+        out += c;
+    }
+    return out;
+}
+
+std::wstring EditionLabel(const FoundEdition &target) {
+    return Wide(target.edition->name) + L"  \u2013  " + Wide(target.folder);
+}
+
+HWND Control(WindowState *state, const wchar_t *kind, const wchar_t *text, DWORD style, int id, int x, int y,
+             int width, int height) {
+    HWND control = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, state->window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(NULL), NULL);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
+    return control;
+}
+
+// One row each, top to bottom; returns the next row's top.
+int AddHeaderRow(WindowState *state, int y) {
+    const wchar_t *text = state->count > 0
+                              ? L"DrovanaX Setup found these simulators. Tick each one DrovanaX is to be installed "
+                                L"in or removed from:"
+                              : L"No simulator was found in the registry. Choose the simulator's folder (the one "
+                                L"with fsx.exe):";
+    state->header = Control(state, L"STATIC", text, SS_LEFT, -1, kMargin, y, kWidth - 2 * kMargin, 2 * kRowHeight - 8);
+    return y + 2 * kRowHeight;
+}
+
+int AddEditionRows(WindowState *state, int y) {
+    for (int i = 0; i < kMaxEditions; ++i) {
+        // A box past the editions found stays hidden until a browse fills it.
+        const bool shown = i < state->count;
+        state->boxes[i] = Control(state, L"BUTTON", shown ? EditionLabel(state->targets[i]).c_str() : L"",
+                                  BS_AUTOCHECKBOX | WS_TABSTOP, IDC_SETUP_FIRST_EDITION + i, kMargin, y,
+                                  kWidth - 2 * kMargin, kRowHeight);
+        if (shown) {
+            SendMessageW(state->boxes[i], BM_SETCHECK, BST_CHECKED, 0);
+            y += kRowHeight;
+        } else {
+            ShowWindow(state->boxes[i], SW_HIDE);
+        }
+    }
+    if (state->count > 0) return y + kRowHeight / 2;
+    // Nothing found: the browse button, and the box its folder will fill.
+    state->browse = Control(state, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, IDC_SETUP_BROWSE, kMargin, y,
+                            kButtonWidth, kButtonHeight);
+    SetWindowPos(state->boxes[0], NULL, kMargin, y + kButtonHeight + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return y + kButtonHeight + kRowHeight + 12;
+}
+
+int AddLanguageRow(WindowState *state, int y) {
+    if (state->languages == NULL || state->languages->list->count == 0) return y;
+    const int labelWidth = 170;
+    Control(state, L"STATIC", L"Voice cues in this language:", SS_LEFT, -1, kMargin, y + 4, labelWidth, kRowHeight);
+    // A drop-down list's height includes its open list.
+    state->languageList = Control(state, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                                  IDC_SETUP_LANGUAGE, kMargin + labelWidth, y, 220, 12 * kRowHeight);
+    const CueLanguageList &list = *state->languages->list;
+    for (int i = 0; i < list.count; ++i)
+        SendMessageW(state->languageList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list.languages[i].name));
+    SendMessageW(state->languageList, CB_SETCURSEL, static_cast<WPARAM>(state->languages->preselected), 0);
+    return y + kRowHeight + kRowHeight / 2;
+}
+
+int AddResultsRow(WindowState *state, int y) {
+    state->results = Control(state, L"EDIT", L"",
+                             ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
+                             IDC_SETUP_RESULTS, kMargin, y, kWidth - 2 * kMargin, kResultsHeight);
+    return y + kResultsHeight + kMargin;
+}
+
+int AddButtonRow(WindowState *state, int y) {
+    int x = kWidth - kMargin - 3 * kButtonWidth - 2 * 8;
+    const bool removing = state->options->uninstall;
+    state->install = Control(state, L"BUTTON", L"Install", (removing ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON) | WS_TABSTOP,
+                             IDC_SETUP_INSTALL, x, y, kButtonWidth, kButtonHeight);
+    x += kButtonWidth + 8;
+    state->remove = Control(state, L"BUTTON", L"Remove", (removing ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP,
+                            IDC_SETUP_REMOVE, x, y, kButtonWidth, kButtonHeight);
+    x += kButtonWidth + 8;
+    state->cancel = Control(state, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDC_SETUP_CANCEL, x, y,
+                            kButtonWidth, kButtonHeight);
+    return y + kButtonHeight + kMargin;
+}
+
+// The window's rows in order; the client height follows from them.
+void LayoutWindow(WindowState *state) {
+    int y = kMargin;
+    y = AddHeaderRow(state, y);
+    y = AddEditionRows(state, y);
+    y = AddLanguageRow(state, y);
+    y = AddResultsRow(state, y);
+    y = AddButtonRow(state, y);
+    RECT frame = {0, 0, kWidth, y};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(state->window, GWL_STYLE)), FALSE, 0);
+    SetWindowPos(state->window, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SetFocus(state->options->uninstall ? state->remove : state->install);
+}
+
+void Browse(WindowState *state) {
+    BROWSEINFOW browse = {};
+    browse.hwndOwner = state->window;
+    browse.lpszTitle = L"The simulator's folder (the one with fsx.exe)";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
+    if (picked == NULL) return;
+    wchar_t wide[MAX_PATH];
+    char folder[MAX_PATH];
+    const bool named = SHGetPathFromIDListW(picked, wide) &&
+                       WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof(folder), NULL, NULL) > 0;
+    CoTaskMemFree(picked);
+    FoundEdition target;
+    if (!named || !EditionOfFolder(folder, &target)) {
+        SetWindowTextW(state->results, L"That folder cannot be used: choose the simulator's folder.");
+        return;
+    }
+    state->targets[0] = target;
+    state->count = 1;
+    SetWindowTextW(state->boxes[0], EditionLabel(target).c_str());
+    SendMessageW(state->boxes[0], BM_SETCHECK, BST_CHECKED, 0);
+    ShowWindow(state->boxes[0], SW_SHOW);
+}
+
+void RunJob(WindowState *state, bool uninstall) {
+    FoundEdition ticked[kMaxEditions];
+    int count = 0;
+    for (int i = 0; i < state->count; ++i) {
+        if (SendMessageW(state->boxes[i], BM_GETCHECK, 0, 0) == BST_CHECKED) ticked[count++] = state->targets[i];
+    }
+    if (count == 0) {
+        SetWindowTextW(state->results, state->count ? L"Tick at least one simulator." : L"Choose the simulator's "
+                                                                                        L"folder first.");
+        return;
+    }
+    for (HWND control : {state->install, state->remove, state->cancel, state->browse}) {
+        if (control) EnableWindow(control, FALSE);
+    }
+    for (int i = 0; i < kMaxEditions; ++i) EnableWindow(state->boxes[i], FALSE);
+    if (state->languageList) {
+        const LRESULT picked = SendMessageW(state->languageList, CB_GETCURSEL, 0, 0);
+        const CueLanguageList &list = *state->languages->list;
+        if (!uninstall && picked >= 0 && picked < list.count)
+            lstrcpynA(state->languages->chosen, list.languages[picked].code,
+                      static_cast<int>(state->languages->chosenSize));
+        EnableWindow(state->languageList, FALSE);
+    }
+    SetWindowTextW(state->results, uninstall ? L"Removing..." : L"Installing...");
+    UpdateWindow(state->window);
+    HCURSOR previous = SetCursor(LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    char *report = new char[kReportSize];
+    report[0] = '\0';
+    state->code = state->job(state->context, uninstall, ticked, count, report, kReportSize);
+    state->ran = true;
+    SetCursor(previous);
+    SetWindowTextW(state->results, WithCrLf(Wide(report)).c_str());
+    delete[] report;
+    SetWindowTextW(state->cancel, L"Close");
+    EnableWindow(state->cancel, TRUE);
+    SetFocus(state->cancel);
+}
+
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowState *state = reinterpret_cast<WindowState *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_CREATE: {
+        state = static_cast<WindowState *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        state->window = window;
+        LayoutWindow(state);
+        return 0;
+    }
+    case WM_COMMAND:
+        if (state == NULL || HIWORD(wParam) != BN_CLICKED) break;
+        switch (LOWORD(wParam)) {
+        case IDC_SETUP_INSTALL:
+            RunJob(state, false);
+            return 0;
+        case IDC_SETUP_REMOVE:
+            RunJob(state, true);
+            return 0;
+        case IDC_SETUP_BROWSE:
+            Browse(state);
+            return 0;
+        case IDC_SETUP_CANCEL:
+            DestroyWindow(window);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        // No closing while the job runs: its result would be lost.
+        if (state != NULL && !IsWindowEnabled(state->cancel)) return 0;
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
+                   void *context, const LanguageChoice *languages) {
+    WindowState *state = new WindowState();
+    state->options = &options;
+    state->count = count < kMaxEditions ? count : kMaxEditions;
+    for (int i = 0; i < state->count; ++i) state->targets[i] = targets[i];
+    state->job = job;
+    state->context = context;
+    state->languages = languages;
+    state->code = SETUP_CANCELLED;
+
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    state->font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)
+                      ? CreateFontIndirectW(&metrics.lfMessageFont)
+                      : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const HINSTANCE instance = GetModuleHandleW(NULL);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kSetupWindowClass;
+    RegisterClassExW(&windowClass);  // fails harmlessly when a window of this process made it before
+    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kSetupWindowClass, L"DrovanaX Setup",
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, kWidth, 400, NULL, NULL, instance, state);
+    int code = SETUP_WRITE_FAILED;
+    if (window != NULL) {
+        ShowWindow(window, SW_SHOWNORMAL);
+        MSG message;
+        while (GetMessageW(&message, NULL, 0, 0) > 0) {
+            if (!IsDialogMessageW(window, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        code = state->ran ? state->code : SETUP_CANCELLED;
+    }
+    if (state->font != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(state->font);
+    delete state;
+    return code;
+}
