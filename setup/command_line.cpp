@@ -83,6 +83,11 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
             options->purge = true;
         } else if (length == 10 && _strnicmp(word, "/filesonly", 10) == 0) {
             options->filesOnly = true;
+        } else if (length > 6 && _strnicmp(word, "/LANG=", 6) == 0 && length - 6 < sizeof(options->language)) {
+            memcpy(options->language, word + 6, length - 6);
+            options->language[length - 6] = '\0';
+        } else if (length >= 6 && _strnicmp(word, "/LANG=", 6) == 0) {
+            if (error[0] == '\0') snprintf(error, errorSize, "/LANG= needs a language code, such as /LANG=de.");
         } else if (length > 7 && _strnicmp(word, "/after=", 7) == 0) {
             if (!TakeProcessId(word + 7, length - 7, &options->afterProcess) && error[0] == '\0')
                 snprintf(error, errorSize, "/after= needs a process id.");
@@ -111,7 +116,8 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size) {
 }
 
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size) {
-    const int written = snprintf(arguments, size, "/S /filesonly%s%s /D=%s", options.uninstall ? " /uninstall" : "",
-                                 options.purge ? " /purge" : "", folders);
+    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
+                                 options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "",
+                                 options.language, folders);
     return written > 0 && static_cast<size_t>(written) < size;
 }

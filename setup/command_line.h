@@ -5,6 +5,7 @@
 //                 blanks; quotes are allowed)
 //   /uninstall    remove DrovanaX instead of installing it
 //   /purge        with /uninstall: remove Drovana.cfg too
+//   /LANG=CODE    the language of the voice cues (languages.h): before /D=
 //   /filesonly    the simulator folders' files only, leaving dll.xml alone:
 //                 what the administrator's run does for the folders that need
 //                 one. Its /D= may name several folders, separated by '|'
@@ -26,6 +27,7 @@ struct SetupOptions {
     bool uninstall;
     bool purge;
     bool filesOnly;
+    char language[16];                    // /LANG= as given; empty: the run preselects one
     DWORD afterProcess;                   // 0: none
     char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly
 };
@@ -38,8 +40,8 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
 bool FolderOfList(const char *list, int index, char *folder, size_t size);
 
 // The arguments that hand the same job for the folders (a '|' list) to
-// another run of this program, with /filesonly /S added; false when they do
-// not fit.
+// another run of this program, with /filesonly /S added (and /LANG=, which
+// the files need); false when they do not fit.
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size);
 
 #endif

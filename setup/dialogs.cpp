@@ -9,8 +9,9 @@
 #include <string>
 
 const char kUsage[] =
-    "DrovanaSetup.exe [/S] [/uninstall [/purge]] [/D=FOLDER]\n"
+    "DrovanaSetup.exe [/S] [/LANG=CODE] [/uninstall [/purge]] [/D=FOLDER]\n"
     "  /S  silent: every simulator edition found   /D=FOLDER  that simulator folder only (last on the line)\n"
+    "  /LANG=CODE  the voice cues' language, such as de or pt-BR (INSTALL.txt lists them)\n"
     "  /uninstall  remove DrovanaX   /purge  remove Drovana.cfg too\n"
     "Exit codes: 0 done, 1 cancelled, 2 no simulator folder, 3 dll.xml not well-formed or not editable,\n"
     "4 a file could not be written, 5 a program is in use (close the simulator first),\n"

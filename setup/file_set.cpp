@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "cue_set.h"
 #include "dll_xml_file.h"
 #include "folders.h"
+#include "languages.h"
 
 namespace {
 
 const char kPackageSetup[] = "DrovanaSetup.exe";
 const char kAddonFolder[] = "DrovanaX\\";
-const char kSoundsFolder[] = "DrovanaX\\Sounds\\";
 const char kConfig[] = "Drovana.cfg";
 const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
 // Beside the target while a step runs; neither is left behind by one that ends.
@@ -49,12 +50,13 @@ FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
     return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
 }
 
-bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *simFolder,
-             const char *relative, FileSetReport *report) {
+// The package's sourceRelative to the simulator folder's relative.
+bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *sourceRelative,
+               const char *simFolder, const char *relative, FileSetReport *report) {
     FileMove move = {};
     move.kind = kind;
     lstrcpynA(move.relative, relative, sizeof(move.relative));
-    if (!JoinPath(move.source, sizeof(move.source), packageFolder, relative) ||
+    if (!JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
         !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
@@ -65,30 +67,29 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
     return true;
 }
 
-// The names of the files in the package's DrovanaX\Sounds.
-std::vector<std::string> PackageCues(const char *packageFolder) {
-    std::vector<std::string> names;
-    char pattern[MAX_PATH];
-    if (!JoinPath(pattern, sizeof(pattern), packageFolder, "DrovanaX\\Sounds\\*")) return names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
+bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *simFolder,
+             const char *relative, FileSetReport *report) {
+    return AddMoveAs(moves, kind, packageFolder, relative, simFolder, relative, report);
 }
 
-bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
+// The set of the language code into DrovanaX\Sounds; with no code (an
+// uninstall without the list), every name a set of the package uses.
+bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder, const char *code,
                  FileSetReport *report) {
-    for (const std::string &name : PackageCues(packageFolder)) {
+    char setFolder[MAX_PATH] = "";
+    if (code != NULL && !CueSetFolder(code, setFolder, sizeof(setFolder))) {
+        Fail(report, FILES_WRITE_FAILED, code, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    for (const std::string &name : code != NULL ? CueSetFiles(packageFolder, code) : AllCueFiles(packageFolder)) {
         char relative[MAX_PATH];
-        if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str())) {
+        char source[MAX_PATH];
+        if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str()) ||
+            !JoinPath(source, sizeof(source), code != NULL ? setFolder : kSoundsFolder, name.c_str())) {
             Fail(report, FILES_WRITE_FAILED, name.c_str(), ERROR_FILENAME_EXCED_RANGE);
             return false;
         }
-        if (!AddMove(moves, KIND_CUE, packageFolder, simFolder, relative, report)) return false;
+        if (!AddMoveAs(moves, KIND_CUE, packageFolder, source, simFolder, relative, report)) return false;
     }
     return true;
 }
@@ -274,29 +275,40 @@ bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
             return false;
         }
     }
-    if (PackageCues(packageFolder).empty()) {
-        char sounds[MAX_PATH];
-        JoinPath(sounds, sizeof(sounds), packageFolder, kSoundsFolder);
-        Fail(report, FILES_PACKAGE_INCOMPLETE, sounds, ERROR_FILE_NOT_FOUND);
+    char missing[MAX_PATH];
+    if (!PackageHasCueSets(packageFolder, missing, sizeof(missing))) {
+        char path[MAX_PATH];
+        JoinPath(path, sizeof(path), packageFolder, missing);
+        Fail(report, FILES_PACKAGE_INCOMPLETE, path, ERROR_FILE_NOT_FOUND);
         return false;
     }
     return true;
 }
 
-FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report) {
+FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
+                           FileSetReport *report) {
     memset(report, 0, sizeof(*report));
     if (!PackageIsComplete(packageFolder, report)) return FILES_PACKAGE_INCOMPLETE;
+    if (CueSetFiles(packageFolder, language).empty()) {
+        char relative[MAX_PATH] = "";
+        char path[MAX_PATH] = "";
+        if (CueSetFolder(language, relative, sizeof(relative))) JoinPath(path, sizeof(path), packageFolder, relative);
+        return Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : language, ERROR_FILE_NOT_FOUND);
+    }
     std::vector<FileMove> moves;
     for (const char *program : kPrograms) {
         if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
-    if (!AddCueMoves(&moves, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
+    if (!AddCueMoves(&moves, packageFolder, simFolder, language, report)) return FILES_WRITE_FAILED;
     if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSetup, report)) return FILES_WRITE_FAILED;
     JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, kPackageSetup);
     if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSkeleton, report)) return FILES_WRITE_FAILED;
     JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, "dll.xml");
-    // The list is written, not copied: its move has no source.
+    // The list and the language (which the next run offers first) are
+    // written, not copied: their moves have no source.
     if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
+    moves.back().source[0] = '\0';
+    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledLanguageFile, report)) return FILES_WRITE_FAILED;
     moves.back().source[0] = '\0';
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     char config[MAX_PATH];
@@ -320,10 +332,12 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, Fil
     }
 
     const std::string list = ListText(moves, simFolder);
+    const std::string languageLine = std::string(language) + "\r\n";
     for (FileMove &move : moves) {
         if (move.source[0] == '\0') {
             DWORD error = 0;
-            if (!WriteText(move.staged, list, &error)) {
+            const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
+            if (!WriteText(move.staged, isLanguage ? languageLine : list, &error)) {
                 result = FailWith(report, move.staged, error);
                 break;
             }
@@ -382,13 +396,13 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     bool listed = false;
     for (const std::string &name : ReadList(simFolder, &listed)) {
         if (Listed(all, name) || lstrcmpiA(name.c_str(), kInstalledList) == 0) continue;
-        const bool cue = _strnicmp(name.c_str(), kSoundsFolder, sizeof(kSoundsFolder) - 1) == 0;
+        const bool cue = _strnicmp(name.c_str(), kSoundsFolder, strlen(kSoundsFolder)) == 0;
         if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name.c_str(), report))
             return FILES_WRITE_FAILED;
     }
     if (listed) {
         if (!AddMove(&all, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
-    } else if (!AddCueMoves(&all, packageFolder, simFolder, report)) {
+    } else if (!AddCueMoves(&all, packageFolder, simFolder, NULL, report)) {
         return FILES_WRITE_FAILED;
     }
     report->cuesUnknown = !listed && all.size() == programs;

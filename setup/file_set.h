@@ -1,6 +1,7 @@
 // The files DrovanaX puts in the simulator folder, installed and removed all
 // or nothing: DrovanaX.dll, Kestrola.exe, the voice cues under
-// DrovanaX\Sounds, and Drovana.cfg when the folder has none. What an
+// DrovanaX\Sounds (one language's set: cue_set.h), and Drovana.cfg when the
+// folder has none. What an
 // uninstall needs without the package is kept under DrovanaX: a copy of
 // DrovanaSetup.exe (the Apps & features entry runs it), the package's dll.xml
 // skeleton, and the list of the files the install put in place, which is
@@ -50,11 +51,14 @@ unsigned long long InstalledSize(const char *simFolder);
 // DrovanaX is in the folder: its DLL or the list an install kept.
 bool IsInstalledIn(const char *simFolder);
 
-FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, FileSetReport *report);
+// language: the code of the package's cue set to install (languages.h); it
+// is kept beside the list, in DrovanaX\language.txt.
+FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
+                           FileSetReport *report);
 
 // Removes the files of the list the install kept; without one (an install by
-// hand, or by an older DrovanaSetup) the programs and the cues of the
-// package's DrovanaX\Sounds. The folders go when nothing else is left in
+// hand, or by an older DrovanaSetup) the programs and the files of the names
+// any of the package's cue sets uses. The folders go when nothing else is left in
 // them. Drovana.cfg goes only with purge.
 FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report);
 

@@ -9,6 +9,7 @@
 #include "editions_run.h"
 #include "folders.h"
 #include "kept_copy.h"
+#include "languages.h"
 #include "setup_exit.h"
 #include "setup_window.h"
 
@@ -27,6 +28,20 @@ int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int
     return RunEditions(options, job->packageFolder, targets, count, report, size);
 }
 
+// The window's language row: the language given with /LANG=, else the one
+// installed in the first edition that remembers one, else Windows' own.
+int PreselectForEditions(const CueLanguageList &list, const SetupOptions &options, const FoundEdition *targets,
+                         int count) {
+    if (options.language[0] && FindCueLanguage(list, options.language) >= 0)
+        return FindCueLanguage(list, options.language);
+    for (int i = 0; i < count; ++i) {
+        char code[sizeof(options.language)];
+        if (ReadInstalledLanguage(targets[i].folder, code, sizeof(code)) && FindCueLanguage(list, code) >= 0)
+            return FindCueLanguage(list, code);
+    }
+    return PreselectCueLanguage(list, NULL);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
@@ -43,6 +58,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (!FindPackageFolder(job.packageFolder, sizeof(job.packageFolder))) {
         ShowProblem(options, "This program's folder is unknown.");
         return SETUP_WRITE_FAILED;
+    }
+    // A language the package has no set for is a wrong command line, known
+    // before any edition is looked at, let alone changed.
+    static CueLanguageList languages;
+    const bool listed = ReadCueLanguages(job.packageFolder, &languages);
+    if (options.language[0] && listed && FindCueLanguage(languages, options.language) < 0) {
+        AppendText(report, sizeof(report), "Unknown language \"/LANG=%s\": the voice cues come in",
+                   options.language);
+        for (int i = 0; i < languages.count; ++i)
+            AppendText(report, sizeof(report), "%s %s", i ? "," : "", languages.languages[i].code);
+        AppendText(report, sizeof(report), ".\n\n%s", kUsage);
+        ShowProblem(options, report);
+        return SETUP_BAD_COMMAND_LINE;
     }
     if (options.filesOnly) return RunFilesOnly(options, job.packageFolder);
 
@@ -65,7 +93,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         // changes nothing); a silent removal takes those it is in.
         if (options.uninstall && options.silent) count = KeepInstalled(targets, count);
     }
-    if (!options.silent) return RunSetupWindow(options, targets, count, RunWindowJob, &job);
+    if (!options.silent) {
+        LanguageChoice choice = {&languages, PreselectForEditions(languages, options, targets, count),
+                                 options.language, sizeof(options.language)};
+        return RunSetupWindow(options, targets, count, RunWindowJob, &job, listed ? &choice : NULL);
+    }
     if (count == 0) {
         WriteOutput("DrovanaX is installed in no simulator edition found: nothing to remove.\n");
         return SETUP_DONE;

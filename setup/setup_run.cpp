@@ -10,6 +10,7 @@
 #include "elevation.h"
 #include "file_set.h"
 #include "folders.h"
+#include "languages.h"
 #include "setup_exit.h"
 #include "xml_check.h"
 
@@ -137,9 +138,17 @@ void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &pl
 
 int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
     FileSetReport files;
+    char language[sizeof(options.language)] = "";
+    if (!options.uninstall && !ChooseCueLanguage(places.packageFolder, places.simFolder, options.language, language,
+                                                 sizeof(language))) {
+        AppendText(report, size, "%sDrovanaX\\Sounds\\languages.txt %s: run DrovanaSetup.exe from the unpacked "
+                   "DrovanaX package. Nothing was changed.", places.packageFolder,
+                   options.language[0] ? "lists no such language" : "is missing");
+        return SETUP_PACKAGE_INCOMPLETE;
+    }
     const FileSetResult result = options.uninstall
                                      ? RemoveFiles(places.packageFolder, places.simFolder, options.purge, &files)
-                                     : InstallFiles(places.packageFolder, places.simFolder, &files);
+                                     : InstallFiles(places.packageFolder, places.simFolder, language, &files);
     switch (result) {
     case FILES_DONE:
         break;
@@ -173,8 +182,8 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *
     } else {
         AppendText(report, size,
                    "DrovanaX is installed in %s.\nFiles copied: DrovanaX.dll, Kestrola.exe and %d voice cue%s "
-                   "under DrovanaX\\Sounds.\n",
-                   places.simFolder, files.cues, files.cues == 1 ? "" : "s");
+                   "(language %s) under DrovanaX\\Sounds.\n",
+                   places.simFolder, files.cues, files.cues == 1 ? "" : "s", language);
         AppendText(report, size, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
                                                     : "Drovana.cfg: yours kept as it was.\n");
     }

@@ -29,6 +29,8 @@ struct WindowState {
     int count;
     SetupJob job;
     void *context;
+    const LanguageChoice *languages;
+    HWND languageList;
     HWND window;
     HFONT font;
     HWND header;
@@ -106,6 +108,20 @@ int AddEditionRows(WindowState *state, int y) {
     return y + kButtonHeight + kRowHeight + 12;
 }
 
+int AddLanguageRow(WindowState *state, int y) {
+    if (state->languages == NULL || state->languages->list->count == 0) return y;
+    const int labelWidth = 170;
+    Control(state, L"STATIC", L"Voice cues in this language:", SS_LEFT, -1, kMargin, y + 4, labelWidth, kRowHeight);
+    // A drop-down list's height includes its open list.
+    state->languageList = Control(state, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                                  IDC_SETUP_LANGUAGE, kMargin + labelWidth, y, 220, 12 * kRowHeight);
+    const CueLanguageList &list = *state->languages->list;
+    for (int i = 0; i < list.count; ++i)
+        SendMessageW(state->languageList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list.languages[i].name));
+    SendMessageW(state->languageList, CB_SETCURSEL, static_cast<WPARAM>(state->languages->preselected), 0);
+    return y + kRowHeight + kRowHeight / 2;
+}
+
 int AddResultsRow(WindowState *state, int y) {
     state->results = Control(state, L"EDIT", L"",
                              ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
@@ -132,6 +148,7 @@ void LayoutWindow(WindowState *state) {
     int y = kMargin;
     y = AddHeaderRow(state, y);
     y = AddEditionRows(state, y);
+    y = AddLanguageRow(state, y);
     y = AddResultsRow(state, y);
     y = AddButtonRow(state, y);
     RECT frame = {0, 0, kWidth, y};
@@ -180,6 +197,14 @@ void RunJob(WindowState *state, bool uninstall) {
         if (control) EnableWindow(control, FALSE);
     }
     for (int i = 0; i < kMaxEditions; ++i) EnableWindow(state->boxes[i], FALSE);
+    if (state->languageList) {
+        const LRESULT picked = SendMessageW(state->languageList, CB_GETCURSEL, 0, 0);
+        const CueLanguageList &list = *state->languages->list;
+        if (!uninstall && picked >= 0 && picked < list.count)
+            lstrcpynA(state->languages->chosen, list.languages[picked].code,
+                      static_cast<int>(state->languages->chosenSize));
+        EnableWindow(state->languageList, FALSE);
+    }
     SetWindowTextW(state->results, uninstall ? L"Removing..." : L"Installing...");
     UpdateWindow(state->window);
     HCURSOR previous = SetCursor(LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
@@ -243,13 +268,14 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
-                   void *context) {
+                   void *context, const LanguageChoice *languages) {
     WindowState *state = new WindowState();
     state->options = &options;
     state->count = count < kMaxEditions ? count : kMaxEditions;
     for (int i = 0; i < state->count; ++i) state->targets[i] = targets[i];
     state->job = job;
     state->context = context;
+    state->languages = languages;
     state->code = SETUP_CANCELLED;
 
     NONCLIENTMETRICSW metrics = {};

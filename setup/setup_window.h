@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "editions.h"
+#include "languages.h"
 
 // Control ids, for the pilot's keyboard and for tests.
 enum SetupWindowControl {
@@ -18,6 +19,7 @@ enum SetupWindowControl {
     IDC_SETUP_CANCEL = IDCANCEL,
     IDC_SETUP_BROWSE = 1003,
     IDC_SETUP_RESULTS = 1004,
+    IDC_SETUP_LANGUAGE = 1005,
     IDC_SETUP_FIRST_EDITION = 1100,  // then one id for each edition's check box
 };
 
@@ -27,9 +29,19 @@ extern const wchar_t kSetupWindowClass[];
 typedef int (*SetupJob)(void *context, bool uninstall, const FoundEdition *targets, int count, char *report,
                         size_t size);
 
+// The language row: the package's languages by their own names, one
+// preselected; an install writes the code picked into chosen before its job.
+struct LanguageChoice {
+    const CueLanguageList *list;
+    int preselected;
+    char *chosen;
+    size_t chosenSize;
+};
+
 // Shows the window until the pilot closes it. The exit code: the job's, or
-// SETUP_CANCELLED when the pilot closed it without one.
+// SETUP_CANCELLED when the pilot closed it without one. Without languages
+// the window has no language row.
 int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
-                   void *context);
+                   void *context, const LanguageChoice *languages = NULL);
 
 #endif

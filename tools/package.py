@@ -15,6 +15,11 @@ import sample_config  # noqa: E402
 import voice_cues  # noqa: E402
 
 
+SOUNDS = "DrovanaX/Sounds/"
+# The zip a pilot downloads stays below this; the README gives its size.
+LIMIT = 8 * 1024 * 1024
+
+
 def project_version(build):
     cache = os.path.join(build, "CMakeCache.txt")
     with open(cache) as f:
@@ -25,22 +30,37 @@ def project_version(build):
     raise SystemExit("no project version in " + cache)
 
 
+def install_text():
+    """INSTALL.txt with the table's languages in it; UTF-8 with a byte-order
+    mark, so that Notepad shows "Français" and "中文" as they are."""
+    with open(os.path.join(ROOT, "package", "INSTALL.txt"), encoding="ascii") as f:
+        text = f.read()
+    rows = "\n".join(f"     {code:<7}{name}" for code, name, _voice, _phrases in voice_cues.LANGUAGES)
+    return "\ufeff" + text.replace("@LANGUAGES@", rows).replace("\n", "\r\n")
+
+
 def build_package(build, output=None):
     version = project_version(build)
     output = output or os.path.join(os.path.dirname(build), f"DrovanaX-{version}.zip")
     for name in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
         if not os.path.isfile(os.path.join(build, name)):
             raise SystemExit(f"{name} is missing from {build}: build first")
-    cues = voice_cues.generate(os.path.join(build, "voice-cues"))
+    sets = voice_cues.generate_all(os.path.join(build, "voice-cues"))
     with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as z:
         z.write(os.path.join(build, "DrovanaSetup.exe"), "DrovanaSetup.exe")
         z.write(os.path.join(build, "DrovanaX.dll"), "DrovanaX.dll")
         z.write(os.path.join(build, "Kestrola.exe"), "Kestrola.exe")
         z.writestr("Drovana.cfg", sample_config.render())
-        for path in sorted(set(cues.values())):
-            z.write(path, "DrovanaX/Sounds/" + os.path.basename(path))
+        # Every language's set in a folder of its own; DrovanaSetup copies the
+        # chosen one into DrovanaX\Sounds under the names Drovana.cfg uses.
+        z.writestr(SOUNDS + voice_cues.INDEX, voice_cues.index_text().encode("utf-8"))
+        for code, cues in sets.items():
+            for path in cues.values():
+                z.write(path, f"{SOUNDS}{code}/{os.path.basename(path)}")
         z.write(os.path.join(ROOT, "package", "dll.xml"), "dll.xml")
-        z.write(os.path.join(ROOT, "package", "INSTALL.txt"), "INSTALL.txt")
+        z.writestr("INSTALL.txt", install_text())
+    if os.path.getsize(output) >= LIMIT:
+        raise SystemExit(f"{output} is {os.path.getsize(output)} bytes, over the {LIMIT} a download may take")
     return output
 
 
@@ -53,7 +73,7 @@ def main():
     with zipfile.ZipFile(path) as z:
         for info in z.infolist():
             print(f"{info.file_size:>9}  {info.filename}")
-    print(f"wrote {path}")
+    print(f"wrote {path} ({os.path.getsize(path)} bytes)")
     return 0
 
 

@@ -9,7 +9,7 @@ import argparse
 import sys
 
 sys.path.insert(0, __import__("os").path.dirname(__file__))
-from voice_cues import CUES  # noqa: E402
+from voice_cues import FILES  # noqa: E402
 
 HEADER = """\
 ; Drovana.cfg - settings of the DrovanaX pushback assistant.
@@ -67,7 +67,7 @@ WHEN = {
 
 def render(cue_folder="DrovanaX\\Sounds\\", wav_flag=0):
     text = HEADER.replace("WavFlag=0", f"WavFlag={wav_flag}")
-    for section, (name, _phrase) in CUES.items():
+    for section, name in FILES.items():
         text += f"\n[{section}]\n; {WHEN[section]}\nNumber_Sound=1\n1={cue_folder}{name}\n"
     return text.replace("\n", "\r\n")
 

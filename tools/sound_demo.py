@@ -20,6 +20,9 @@ sys.path.insert(0, str(ROOT / "tests" / "sound_e2e"))
 
 from sound_stand_in import SoundRun  # noqa: E402
 
+sys.path.insert(0, str(ROOT / "tools"))
+import voice_cues  # noqa: E402
+
 SCENARIO = """\
 # A checklist pushback: the pilot answers each prompt four seconds after it.
 aircraft Liner
@@ -119,11 +122,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True)
     parser.add_argument("--sound", action="store_true", help="accepted for ./drovana demo --sound")
+    parser.add_argument("--lang", default=voice_cues.DEFAULT,
+                        help="the voice cues' language: " + ", ".join(e[0] for e in voice_cues.LANGUAGES))
     args = parser.parse_args()
+    code, name, _voice, _phrases = voice_cues.language(args.lang)
 
     print("%sDrovanaX checklist pushback with voice cues%s: Liner, Auto Left, 15 m, 30 deg, "
-          "every checklist item on\n" % (BOLD, RESET), flush=True)
-    result = SoundRun(args.build, "demo_sound").run(SCENARIO, echo=True)
+          "every checklist item on, cues in %s\n" % (BOLD, RESET, name), flush=True)
+    result = SoundRun(args.build, "demo_sound", language=code).run(SCENARIO, echo=True)
     files = show(result)
     print()
     print("cues handed to Kestrola: %d" % len(files))

@@ -89,8 +89,16 @@ class PackageTest(unittest.TestCase):
         names = set(zipfile.ZipFile(self.zip_path).namelist())
         for expected in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "dll.xml", "INSTALL.txt"):
             self.assertIn(expected, names)
-        for _section, (name, _phrase) in voice_cues.CUES.items():
-            self.assertIn("DrovanaX/Sounds/" + name, names, "a voice cue the sample config names is missing")
+        index = (self.unpacked / "DrovanaX" / "Sounds" / "languages.txt").read_bytes().decode("utf-8")
+        listed = [line.split("\t") for line in index.split("\r\n") if line]
+        self.assertEqual([(c, n) for c, n, _v, _p in voice_cues.LANGUAGES], [tuple(row) for row in listed])
+        for name in ("English", "Deutsch", "Français", "Português (Brasil)", "Русский", "中文"):
+            self.assertIn(name, index)
+            self.assertIn(name, (self.unpacked / "INSTALL.txt").read_text(encoding="utf-8-sig"))
+        for code, _name, _voice, _phrases in voice_cues.LANGUAGES:
+            for name in voice_cues.FILES.values():
+                self.assertIn(f"DrovanaX/Sounds/{code}/{name}", names, "a voice cue the sample config names is missing")
+        self.assertLess(self.zip_path.stat().st_size, 8 * 1024 * 1024, "the zip has outgrown 8 MB")
 
     def test_programs_are_the_shipped_builds(self):
         self.assertEqual(digest(SHIPPED / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
@@ -108,7 +116,7 @@ class PackageTest(unittest.TestCase):
                      "[PLANE_CORRECT]"):
             self.assertIn(line, text)
         self.assertRegex(text, r"\[PLANE_CORRECT\](\r?\n;[^\r\n]*)*\r?\n\r?\n", "[PLANE_CORRECT] must be empty")
-        for section, (name, _phrase) in voice_cues.CUES.items():
+        for section, name in voice_cues.FILES.items():
             self.assertRegex(text, r"\[%s\][^\[]*Number_Sound=1[^\[]*1=DrovanaX\\Sounds\\%s" %
                              (re.escape(section), re.escape(name)))
 
@@ -120,19 +128,24 @@ class PackageTest(unittest.TestCase):
                         "<Path>DrovanaX.dll</Path>"):
             self.assertIn(element, block)
 
-    def test_unpacked_package_runs_a_sound_on_auto_right(self):
-        # The stand-in's folder, with every file of the add-on taken from the package.
-        folder = run_scenario.lay_out(BUILD, "package-run", SCENARIO, "none")
-        for entry in self.unpacked.iterdir():
-            target = folder / entry.name
-            if entry.is_dir():
-                shutil.copytree(entry, target, dirs_exist_ok=True)
-            else:
-                shutil.copy2(entry, target)
-        if SHIPPED != BUILD:
-            for program in ("DrovanaX.dll", "Kestrola.exe"):
-                shutil.copy2(BUILD / program, folder / program)
-        run_sound_on_auto_right(self, BUILD, folder, self.work)
+    def test_unpacked_package_runs_a_sound_on_auto_right_in_two_languages(self):
+        for code in ("de", "zh"):
+            with self.subTest(language=code):
+                # The stand-in's folder, with every file of the add-on taken from
+                # the package, and one language's set where DrovanaSetup puts it.
+                folder = run_scenario.lay_out(BUILD, "package-run-" + code, SCENARIO, "none")
+                for entry in self.unpacked.iterdir():
+                    target = folder / entry.name
+                    if entry.is_dir():
+                        shutil.copytree(entry, target, dirs_exist_ok=True)
+                    else:
+                        shutil.copy2(entry, target)
+                for cue in (self.unpacked / "DrovanaX" / "Sounds" / code).iterdir():
+                    shutil.copy2(cue, folder / "DrovanaX" / "Sounds" / cue.name)
+                if SHIPPED != BUILD:
+                    for program in ("DrovanaX.dll", "Kestrola.exe"):
+                        shutil.copy2(BUILD / program, folder / program)
+                run_sound_on_auto_right(self, BUILD, folder, self.work)
 
 
 def run_sound_on_auto_right(test, build, folder, work):

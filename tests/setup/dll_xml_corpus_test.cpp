@@ -134,8 +134,10 @@ TEST_F(SetupRuns, PurgeTakesDrovanaCfgAndLeavesPilotsOwnCues) {
 TEST_F(SetupRuns, UninstallWithoutThePackagesCuesSaysWhyTheyStay) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
     ASSERT_TRUE(DeleteFileA(Sim("DrovanaX\\InstalledFiles.txt").c_str()));
-    DeleteFileA(Package("DrovanaX\\Sounds\\good_luck.wav").c_str());
-    DeleteFileA(Package("DrovanaX\\Sounds\\set_parking_brake.wav").c_str());
+    for (const char *language : {"en", "de"}) {
+        for (const char *cue : {"good_luck.wav", "set_parking_brake.wav"})
+            DeleteFileA(Package(("DrovanaX\\Sounds\\" + std::string(language) + "\\" + cue).c_str()).c_str());
+    }
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
     EXPECT_EQ(std::string::npos, report.find("files that are not DrovanaX's")) << report;
     EXPECT_NE(std::string::npos, report.find("cannot tell")) << report;
@@ -193,11 +195,13 @@ TEST_F(SetupRuns, ReadOnlyDllXmlStopsTheRunBeforeAnythingChanges) {
 
 // A package unpacked from a read-only medium: copies keep that attribute.
 TEST_F(SetupRuns, ReadOnlyFilesAreNeitherMadeNorHalfRemoved) {
-    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\en\\good_luck.wav"})
         SetFileAttributesA(Package(name).c_str(), FILE_ATTRIBUTE_READONLY);
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
-    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"})
+    for (const char *name : {"DrovanaX.dll", "Drovana.cfg", "DrovanaX\\Sounds\\good_luck.wav"}) {
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Sim(name).c_str())) << name;
         EXPECT_FALSE(GetFileAttributesA(Sim(name).c_str()) & FILE_ATTRIBUTE_READONLY) << name << " is read-only";
+    }
     // A pilot's read-only Drovana.cfg is refused by /purge as Windows refuses it.
     SetFileAttributesA(Sim("Drovana.cfg").c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string files = SimListing();

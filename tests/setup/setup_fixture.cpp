@@ -108,8 +108,8 @@ std::vector<std::string> DrovanaEntries(const std::string &path) {
 }
 
 SetupFixture::SetupFixture() {
-    for (const char *folder : {"package", "package\\DrovanaX", "package\\DrovanaX\\Sounds", "sim", "AppData",
-                               "AppData\\Microsoft"})
+    for (const char *folder : {"package", "package\\DrovanaX", "package\\DrovanaX\\Sounds", "package\\DrovanaX\\Sounds\\en",
+                               "package\\DrovanaX\\Sounds\\de", "sim", "AppData", "AppData\\Microsoft"})
         CreateDirectoryA(work.File(folder).c_str(), nullptr);
     dllXml = work.File("AppData\\Microsoft\\FSX\\dll.xml");
     WriteBytes(Package("DrovanaX.dll"), "the add-on, new");
@@ -117,13 +117,17 @@ SetupFixture::SetupFixture() {
     WriteBytes(Package("DrovanaSetup.exe"), "the setup, new");
     WriteBytes(Package("Drovana.cfg"), "[Data]\r\nHead=90\r\n");
     WriteBytes(Package("dll.xml"), SourceFile("package/dll.xml"));
-    WriteBytes(Package("DrovanaX\\Sounds\\good_luck.wav"), "RIFF good luck");
-    WriteBytes(Package("DrovanaX\\Sounds\\set_parking_brake.wav"), "RIFF brake");
+    WriteBytes(Package("DrovanaX\\Sounds\\languages.txt"), "en\tEnglish\r\nde\tDeutsch\r\n");
+    WriteBytes(Package("DrovanaX\\Sounds\\en\\good_luck.wav"), "RIFF good luck");
+    WriteBytes(Package("DrovanaX\\Sounds\\en\\set_parking_brake.wav"), "RIFF brake");
+    WriteBytes(Package("DrovanaX\\Sounds\\de\\good_luck.wav"), "RIFF guten Flug");
+    WriteBytes(Package("DrovanaX\\Sounds\\de\\set_parking_brake.wav"), "RIFF Parkbremse");
 }
 
-int SetupFixture::Run(bool uninstall, bool purge) {
+int SetupFixture::Run(bool uninstall, bool purge, const char *language) {
     SetupOptions options = {};
     options.silent = true;
+    snprintf(options.language, sizeof(options.language), "%s", language);
     options.uninstall = uninstall;
     options.purge = purge;
     SetupPlaces places = {};

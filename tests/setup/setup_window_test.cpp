@@ -1,5 +1,7 @@
 // The installer window as a pilot uses it: every edition ticked, one untick
-// leaves that edition out of the job, the result lines show, Close ends it.
+// leaves that edition out of the job, the result lines show, Close ends it;
+// the language row shows each language by its own name, and the pick goes to
+// the job.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,12 +17,15 @@ struct JobSeen {
     int count = 0;
     std::string folders;
     bool uninstall = false;
+    char chosen[16] = "";
+    std::string languageAtJob;
 };
 
 int RecordJob(void *context, bool uninstall, const FoundEdition *targets, int count, char *report, size_t size) {
     JobSeen *seen = static_cast<JobSeen *>(context);
     seen->count = count;
     seen->uninstall = uninstall;
+    seen->languageAtJob = seen->chosen;
     for (int i = 0; i < count; ++i) seen->folders += targets[i].folder;
     snprintf(report, size, "Steam Edition, D:\\Steam\\FSX\\: DrovanaX installed.\n");
     return SETUP_IN_USE;
@@ -30,6 +35,8 @@ struct Pilot {
     std::wstring boxes[2];
     bool ticked[2] = {};
     std::wstring results;
+    std::wstring languages;  // each name, then '|'
+    LRESULT preselected = -1;
 };
 
 void Click(HWND window, int id) {
@@ -52,6 +59,15 @@ DWORD WINAPI ActAsPilot(void *context) {
         pilot->boxes[i] = text;
         pilot->ticked[i] = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
+    HWND list = GetDlgItem(window, IDC_SETUP_LANGUAGE);
+    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count && i < 8; ++i) {
+        wchar_t name[64] = L"";
+        SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name));
+        pilot->languages += std::wstring(name) + L"|";
+    }
+    pilot->preselected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    SendMessageW(list, CB_SETCURSEL, 1, 0);
     // What a click sends; a synthesized BM_CLICK from another thread is lost
     // at times, when the button gets no mouse capture.
     SendMessageW(GetDlgItem(window, IDC_SETUP_FIRST_EDITION), BM_SETCHECK, BST_UNCHECKED, 0);
@@ -71,9 +87,20 @@ TEST(SetupWindow, TickedEditionsOnlyAndTheirResultLines) {
     lstrcpynA(targets[1].folder, "D:\\Steam\\FSX\\", MAX_PATH);
     SetupOptions options = {};
     JobSeen seen;
+    CueLanguageList list = {};
+    const struct {
+        const char *code;
+        const wchar_t *name;
+    } languages[] = {{"en", L"English"}, {"de", L"Deutsch"}, {"ru", L"Русский"},
+                     {"zh", L"中文"}};
+    for (const auto &language : languages) {
+        lstrcpynA(list.languages[list.count].code, language.code, 16);
+        lstrcpynW(list.languages[list.count++].name, language.name, 64);
+    }
+    const LanguageChoice choice = {&list, 3, seen.chosen, sizeof(seen.chosen)};
     Pilot pilot;
     HANDLE thread = CreateThread(NULL, 0, ActAsPilot, &pilot, 0, NULL);
-    const int code = RunSetupWindow(options, targets, 2, RecordJob, &seen);
+    const int code = RunSetupWindow(options, targets, 2, RecordJob, &seen, &choice);
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
 
@@ -85,6 +112,9 @@ TEST(SetupWindow, TickedEditionsOnlyAndTheirResultLines) {
     EXPECT_FALSE(seen.uninstall);
     EXPECT_EQ(L"Steam Edition, D:\\Steam\\FSX\\: DrovanaX installed.\r\n", pilot.results);
     EXPECT_EQ(SETUP_IN_USE, code) << "the window ends with the job's exit code";
+    EXPECT_EQ(L"English|Deutsch|Русский|中文|", pilot.languages);
+    EXPECT_EQ(3, pilot.preselected);
+    EXPECT_EQ("de", seen.languageAtJob) << "the language picked goes to the job";
 }
 
 }  // namespace

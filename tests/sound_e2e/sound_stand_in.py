@@ -41,21 +41,22 @@ pcm.!default { type null }
 
 def cue_path(section):
     """The path of a section's voice cue as Drovana.cfg names it."""
-    return CUE_FOLDER + voice_cues.CUES[section][0]
+    return CUE_FOLDER + voice_cues.FILES[section]
 
 
 class SoundRun:
     """Lays out a stand-in run with voice cues, optionally the tap, and a capture."""
 
-    def __init__(self, build, name, player="tap", extra_sounds=(), listen=True):
+    def __init__(self, build, name, player="tap", extra_sounds=(), listen=True, language=voice_cues.DEFAULT):
         """extra_sounds: more files for the sounds folder beside the voice cues;
-        listen=False plays into nothing, with no capture."""
+        listen=False plays into nothing, with no capture; language: the code
+        of the set of voice cues installed."""
         self.build = Path(build).resolve()
         self.name = name
         self.player = player
         self.work = self.build / "sound_e2e"
         self.work.mkdir(parents=True, exist_ok=True)
-        self.cues = voice_cues.generate(str(self.build / "voice_cues"))
+        self.cues = voice_cues.generate(str(self.build / "voice-cues" / language), language)
         self.extra_sounds = list(extra_sounds)
         self.capture = self.work / (name + "-capture.raw")
         self.conf = self.work / (name + "-alsa.conf")
