@@ -90,6 +90,11 @@ class SetupEndToEnd(unittest.TestCase):
 
     def tearDown(self):
         shutil.rmtree(self.work, ignore_errors=True)
+        # The prefix outlives the test: an entry left behind would be taken
+        # for the next test's own.
+        for line in self.reg("query", UNINSTALL_KEY, check=False).splitlines():
+            if "\\DrovanaX-" in line:
+                self.reg("delete", line.strip(), "/f", check=False)
 
     def setup_exe(self, *switches, program="DrovanaSetup.exe", env=None):
         done = subprocess.run([run_scenario.WINE_RUN, program, "/S", *switches], cwd=self.unpacked,
