@@ -75,6 +75,19 @@ LRESULT CALLBACK TapProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
+// The player's window that is not this program's own.
+BOOL CALLBACK FindRealPlayer(HWND window, LPARAM) {
+    char name[64];
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() || !GetClassNameA(window, name, sizeof name) ||
+        strcmp(name, kPlayerClass) != 0 || !GetWindowTextA(window, name, sizeof name) ||
+        strcmp(name, kPlayerTitle) != 0)
+        return TRUE;
+    RealPlayer = window;
+    return FALSE;
+}
+
 bool StartRealPlayer() {
     char commandLine[] = "KestrolaReal.exe";
     STARTUPINFOA startup = {};
@@ -86,7 +99,7 @@ bool StartRealPlayer() {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     for (int i = 0; i < 500 && RealPlayer == NULL; ++i) {
-        RealPlayer = FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
+        EnumWindows(FindRealPlayer, 0);
         if (RealPlayer == NULL) Sleep(10);
     }
     return RealPlayer != NULL;
@@ -97,21 +110,25 @@ bool StartRealPlayer() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Log = fopen("kestrola-tap.jsonl", "a");
     if (Log == NULL) return 1;
-    const bool started = StartRealPlayer();
-    fprintf(Log, "{\"ev\": \"start\", \"t\": %.3f, \"real_player\": %s}\n", Seconds(), started ? "true" : "false");
-    fflush(Log);
-    if (!started) return 1;
 
+    // The tap's window exists before the real player's: on a loaded machine
+    // the add-on may look for the player before the real one has finished
+    // starting, and must never find the real one alone.
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = TapProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kPlayerClass;
     if (!RegisterClassA(&windowClass)) return 1;
-    // Created after the real player's window, this one lies above it, so a
-    // look-up by class and title finds it first.
     HWND tap = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300,
                                100, NULL, NULL, instance, NULL);
     if (tap == NULL) return 1;
+
+    const bool started = StartRealPlayer();
+    fprintf(Log, "{\"ev\": \"start\", \"t\": %.3f, \"real_player\": %s}\n", Seconds(), started ? "true" : "false");
+    fflush(Log);
+    if (!started) return 1;
+    // A look-up by class and title finds the topmost of the two.
+    SetWindowPos(tap, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     fprintf(Log, "{\"ev\": \"window\", \"t\": %.3f, \"found_first\": %s}\n", Seconds(),
             FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle) == tap ? "true" : "false");
     fflush(Log);
