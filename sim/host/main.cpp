@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../simconnect/standin.h"
+#include "faults.h"
 #include "ground_model.h"
 #include "scenario.h"
 #include "sim_window.h"
@@ -40,6 +41,7 @@ struct StandInLink {
     StandInDialogModeFn dialogMode = nullptr;
     StandInSetOpenDelayFn setOpenDelay = nullptr;
     StandInSimStartsSentFn simStartsSent = nullptr;
+    StandInOddRecords odd = {nullptr, nullptr, nullptr};
 };
 
 std::string installFolder;  // with its trailing backslash
@@ -200,7 +202,10 @@ bool LinkStandIn(HMODULE module, StandInLink *link) {
            Resolve(module, "StandIn_PickMenu", &link->pickMenu) && Resolve(module, "StandIn_Pump", &link->pump) &&
            Resolve(module, "StandIn_DialogMode", &link->dialogMode) &&
            Resolve(module, "StandIn_SetOpenDelay", &link->setOpenDelay) &&
-           Resolve(module, "StandIn_SimStartsSent", &link->simStartsSent);
+           Resolve(module, "StandIn_SimStartsSent", &link->simStartsSent) &&
+           Resolve(module, "StandIn_SendException", &link->odd.sendException) &&
+           Resolve(module, "StandIn_SendForeignData", &link->odd.sendForeignData) &&
+           Resolve(module, "StandIn_SendQuit", &link->odd.sendQuit);
 }
 
 std::string ModulePath(HMODULE module) {
@@ -236,9 +241,11 @@ HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound 
 
 class HostActions : public ScenarioActions {
 public:
-    HostActions(GroundModel &model, StandInLink &link, HWND window) : model_(model), link_(link), window_(window) {}
+    HostActions(GroundModel &model, StandInLink &link, HWND window, SessionFaults &faults)
+        : model_(model), link_(link), window_(window), faults_(faults) {}
 
     bool Perform(const std::string &action, const std::string &argument) override {
+        if (faults_.Perform(action, argument)) return true;
         if (action == "menu") return link_.pickMenu(argument.c_str()) >= 0;
         if (action == "key") return QueueUserKeys(argument.c_str());
         if (action == "inject") return SendKeyBurst(window_, argument.c_str());
@@ -336,6 +343,7 @@ private:
     GroundModel &model_;
     StandInLink &link_;
     HWND window_;
+    SessionFaults &faults_;
 };
 
 void PumpWindowMessages() {
@@ -490,7 +498,8 @@ int main(int argc, char **argv) {
         Emit(record);
     }
 
-    HostActions actions(model, link, window);
+    SessionFaults faults(window, installFolder + "Drovana.cfg", FindPlayerWindow, link.odd);
+    HostActions actions(model, link, window, faults);
     ScenarioRunner runner(scenario);
     ScenarioRunner::Status status = ScenarioRunner::RUNNING;
     double lastFrame = RunSeconds();
@@ -512,8 +521,9 @@ int main(int argc, char **argv) {
         nextFrame = now - nextFrame > 0.1 ? now + kFrameSeconds : nextFrame + kFrameSeconds;
         if (status == ScenarioRunner::RUNNING) status = runner.Step(now, actions);
         StepUserKeys(window);
+        faults.Frame(now);
         const double step = now - lastFrame;
-        model.Step(step < 0.1 ? step : 0.1);
+        if (!faults.Paused()) model.Step(step < 0.1 ? step : 0.1);
         lastFrame = now;
         const StandInAircraft aircraft = model.Snapshot();
         link.pump(&aircraft);

@@ -20,7 +20,8 @@ struct ScenarioCommand {
     double time;         // AT, END: seconds after the anchor
     double timeout;      // UNTIL_*: seconds
     std::string action;  // AT: first word after T ("menu", "set", "key", ...)
-    std::string argument;  // AT: the rest; UNTIL_TEXT: the text; UNTIL_PUSHBACK: the state
+    std::string argument;  // AT: the rest; UNTIL_TEXT: the first text; UNTIL_PUSHBACK: the state
+    std::vector<std::string> texts;  // UNTIL_TEXT: any of these meets it
 };
 
 struct Scenario {
