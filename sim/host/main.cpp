@@ -28,6 +28,7 @@ namespace {
 
 const double kFrameSeconds = 1.0 / 60.0;
 const double kStateTraceSeconds = 0.25;
+const double kStarvedSeconds = 0.25;  // a frame this late means the process got no processor
 const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 
 struct StandInLink {
@@ -519,6 +520,10 @@ int main(int argc, char **argv) {
         }
         // A stalled frame (the add-on blocking the main thread) is not made up for.
         nextFrame = now - nextFrame > 0.1 ? now + kFrameSeconds : nextFrame + kFrameSeconds;
+        // Nor, when the whole process was starved of the processor, are the
+        // pilot's commands of that time all sent at once in one frame: the
+        // scenario's clock stands still with the simulator's.
+        if (now - lastFrame > kStarvedSeconds) runner.Stall(now - lastFrame - kFrameSeconds);
         if (status == ScenarioRunner::RUNNING) status = runner.Step(now, actions);
         StepUserKeys(window);
         faults.Frame(now);

@@ -61,6 +61,13 @@ public:
     explicit ScenarioRunner(const Scenario &scenario) : scenario_(scenario) {}
     // Runs whatever is due at run time `now`; called once a frame.
     Status Step(double now, ScenarioActions &actions);
+    // The run got no frames for this long: what was due meanwhile moves on
+    // by as much, so commands keep their spacing.
+    void Stall(double seconds) {
+        anchor_ += seconds;
+        waitStart_ += seconds;
+        lastDone_ += seconds;
+    }
 
 private:
     const Scenario &scenario_;
