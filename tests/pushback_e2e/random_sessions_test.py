@@ -16,7 +16,7 @@ from e2e_support import build_dir, main
 
 # seed: (seconds, faults drawn)
 PILOT_ONLY = {1: 15, 2: 15, 10: 30}
-WITH_FAULTS = [4, 64, 271, 2767]
+WITH_FAULTS = [4, 55, 64, 271, 2767]
 
 results = {}
 
@@ -94,10 +94,15 @@ class RandomSessions(unittest.TestCase):
 
     def test_seed_4_quit_while_a_run_plays_its_cues(self):
         # Auto Left with sound on, Kestrola killed mid-cue, then QUIT while
-        # the run still ticked: its timer ran on for good.
+        # the run still ticked: its timer ran on.
         result = self.assertSessionHolds(4)
         kills = result.of("fault", kind="player")
         self.assertTrue(any(k.get("playing") for k in kills), "the player was not killed mid-cue: %s" % kills)
+
+    def test_seed_55_measurement_across_an_aircraft_loaded_notice(self):
+        # "Correct Value" on the Liner, then the Prop loaded with no SimStart:
+        # the key stayed Liner, and the Prop's roll was stored as its correction.
+        self.assertSessionHolds(55)
 
     def test_seed_64_file_deleted_and_quit(self):
         self.assertSessionHolds(64)
