@@ -3,6 +3,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "state.h"
 
@@ -19,8 +20,94 @@ const char kKeyCheck2[] = "Check2";
 const char kKeyCheck3[] = "Check3";
 const char kKeyNumberSound[] = "Number_Sound";
 
-int ReadConfigInt(const char *section, const char *key, int defaultValue) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, PushbackState.configPath));
+// The ranges, one place for the reader and the dialog. A pushback starts at
+// the gate: no straight push of several hundred metres comes before its turn,
+// and 0 turns at once. A tail turn beyond 180 degrees is the other turn.
+const ConfigNumber kHead = {kKeyHead, 1, 180, 90};
+const ConfigNumber kDistance = {kKeyDistance, 0, 500, 50};
+const ConfigNumber kWavFlag = {kKeyWavFlag, 0, 1, 0};
+const ConfigNumber kEngFlag = {kKeyEngFlag, 0, 3, 0};
+const ConfigNumber kCheck1 = {kKeyCheck1, 0, 1, 0};
+const ConfigNumber kCheck2 = {kKeyCheck2, 0, 1, 0};
+const ConfigNumber kCheck3 = {kKeyCheck3, 0, 1, 0};
+// A cue is a few announcements; the list's keys stay short decimal texts.
+const ConfigNumber kNumberSound = {kKeyNumberSound, 0, 99, 0};
+
+// Measured corrections are a few metres; one that long is no aircraft's roll
+// before its turn but a damaged entry.
+const double kCorrectionLimit = 100.0;
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char *SkipBlanks(const char *p) {
+    while (IsBlank(*p)) ++p;
+    return p;
+}
+
+const char *SkipDigits(const char *p) {
+    while (IsDigit(*p)) ++p;
+    return p;
+}
+
+// A whole entry that fills the reader's buffer may have been cut: it is taken
+// for no number rather than for its first part.
+bool ReadUncutEntry(const char *section, const char *key, char (&text)[TEXT_SIZE]) {
+    ReadConfigText(section, key, NULL, text, sizeof text);
+    return strlen(text) < sizeof text - 1;
+}
+
+}  // namespace
+
+bool ParseDecimal(const char *text, double *value) {
+    const char *p = SkipBlanks(text);
+    const char *start = p;
+    if (*p == '+' || *p == '-') ++p;
+    const char *integer = p;
+    p = SkipDigits(p);
+    bool digits = p != integer;
+    if (*p == '.') {
+        const char *fraction = ++p;
+        p = SkipDigits(p);
+        digits = digits || p != fraction;
+    }
+    if (!digits) return false;
+    if (*p == 'e' || *p == 'E') {
+        const char *q = p + 1;
+        if (*q == '+' || *q == '-') ++q;
+        if (!IsDigit(*q)) return false;
+        p = SkipDigits(q);
+    }
+    if (*SkipBlanks(p) != '\0') return false;
+    *value = strtod(start, NULL);
+    return true;
+}
+
+bool ParseWholeNumber(const char *text, const ConfigNumber &number, int *value) {
+    const char *p = SkipBlanks(text);
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    if (!IsDigit(*p)) return false;
+    // Counted no further than just past the range, so no text overflows it.
+    const long long beyond = static_cast<long long>(number.maximum) + 1;
+    long long magnitude = 0;
+    for (; IsDigit(*p); ++p)
+        if (magnitude <= beyond) magnitude = magnitude * 10 + (*p - '0');
+    if (*SkipBlanks(p) != '\0') return false;
+    const long long whole = negative ? -magnitude : magnitude;
+    if (whole < number.minimum || whole > number.maximum) return false;
+    *value = static_cast<int>(whole);
+    return true;
+}
+
+int ReadConfigNumber(const char *section, const ConfigNumber &number) {
+    char text[TEXT_SIZE];
+    double value = 0.0;
+    if (!ReadUncutEntry(section, number.key, text) || !ParseDecimal(text, &value)) return number.missing;
+    if (!(value >= number.minimum && value <= number.maximum)) return number.missing;
+    return static_cast<int>(value);
 }
 
 void ReadConfigText(const char *section, const char *key, const char *defaultText, char *buffer, DWORD size) {
@@ -34,40 +121,36 @@ void WriteConfigText(const char *section, const char *key, const char *text) {
     WritePrivateProfileStringA(section, key, text, PushbackState.configPath);
 }
 
-bool ReadConfigSwitch(const char *section, const char *key) { return ReadConfigInt(section, key, 0) == 1; }
+bool ReadConfigSwitch(const char *section, const ConfigNumber &number) { return ReadConfigNumber(section, number) == 1; }
 
-void WriteConfigSwitch(const char *section, const char *key, bool on) { WriteConfigText(section, key, on ? "1" : "0"); }
+void WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on) {
+    WriteConfigText(section, number.key, on ? "1" : "0");
+}
 
 namespace {
 
-// strtod also takes "inf", "nan" and hexadecimal; a hand-edited file must give
-// only what its leading decimal number says.
-double LeadingDecimal(const char *text) {
-    const char *p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
-    const char *digits = (*p == '+' || *p == '-') ? p + 1 : p;
-    const bool startsDecimal = (*digits >= '0' && *digits <= '9') || (*digits == '.' && digits[1] >= '0' && digits[1] <= '9');
-    if (!startsDecimal) return 0.0;
-    if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return 0.0;
-    return strtod(p, NULL);
-}
+bool IsCorrectionInRange(double metres) { return metres >= -kCorrectionLimit && metres <= kCorrectionLimit; }
 
 }  // namespace
 
 double ReadCorrection(const char *aircraftKey) {
     char text[TEXT_SIZE];
-    ReadConfigText(kSectionPlaneCorrect, aircraftKey, "", text, sizeof text);
-    return LeadingDecimal(text);
+    double metres = 0.0;
+    if (!ReadUncutEntry(kSectionPlaneCorrect, aircraftKey, text) || !ParseDecimal(text, &metres)) return 0.0;
+    return IsCorrectionInRange(metres) ? metres : 0.0;
 }
 
-void WriteCorrection(const char *aircraftKey, double metres) {
+bool WriteCorrection(const char *aircraftKey, double metres) {
+    // NaN fails the range test too.
+    if (!IsCorrectionInRange(metres)) return false;
     char text[TEXT_SIZE];
     snprintf(text, sizeof text, "%f", metres);
     WriteConfigText(kSectionPlaneCorrect, aircraftKey, text);
+    return true;
 }
 
 int RoundedCorrection(double metres) {
-    // Keeps a wild hand-edited value from overflowing the integer push distance.
+    // Keeps a wild value from overflowing the integer push distance.
     const double limit = 1.0e6;
     const double rounded = floor(metres + 0.5);
     if (!(rounded > -limit)) return rounded != rounded ? 0 : static_cast<int>(-limit);

@@ -20,7 +20,42 @@ extern const char kKeyCheck2[];
 extern const char kKeyCheck3[];
 extern const char kKeyNumberSound[];
 
-int ReadConfigInt(const char *section, const char *key, int defaultValue);
+// A number the add-on reads from Drovana.cfg: its key, the range its value
+// must lie in, and what a missing value gives. A value that is no decimal
+// number, or lies outside the range, counts as missing: a typo or a damaged
+// file must never steer a pushback. The dialog refuses what the reader would
+// not take, from the same table.
+struct ConfigNumber {
+    const char *key;
+    int minimum;
+    int maximum;
+    int missing;
+};
+
+extern const ConfigNumber kHead;         // [Data], whole degrees
+extern const ConfigNumber kDistance;     // [Data], whole metres
+extern const ConfigNumber kWavFlag;      // [Data], switch
+extern const ConfigNumber kEngFlag;      // [Data], 0 none, 1 before, 2 during, 3 after
+extern const ConfigNumber kCheck1;       // [Parking], switch
+extern const ConfigNumber kCheck2;       // [Parking], switch
+extern const ConfigNumber kCheck3;       // [Parking], switch
+extern const ConfigNumber kNumberSound;  // any sound-list section
+
+// Metres either way: a correction outside it is read as none and never stored.
+extern const double kCorrectionLimit;
+
+// The value within the number's range, or its missing value. A value with a
+// fraction gives its whole part (40.7 pushes 40 m, as it always has).
+int ReadConfigNumber(const char *section, const ConfigNumber &number);
+
+// True when the text, blanks around it aside, is a decimal number: a sign,
+// digits with an optional fraction, an optional exponent. "inf", "nan",
+// hexadecimal and trailing letters ("5O") are no number.
+bool ParseDecimal(const char *text, double *value);
+
+// True when the text, blanks around it aside, is a whole number written in
+// digits (an optional sign) within the number's range.
+bool ParseWholeNumber(const char *text, const ConfigNumber &number, int *value);
 
 // Copies the value, cut to size - 1 characters and terminated; a missing key
 // gives defaultText (NULL reads as empty).
@@ -28,14 +63,16 @@ void ReadConfigText(const char *section, const char *key, const char *defaultTex
 
 void WriteConfigText(const char *section, const char *key, const char *text);
 
-// A switch is on exactly when its integer value is 1; it is written "1" or "0".
-bool ReadConfigSwitch(const char *section, const char *key);
-void WriteConfigSwitch(const char *section, const char *key, bool on);
+// A switch is on exactly when its value is 1; it is written "1" or "0".
+bool ReadConfigSwitch(const char *section, const ConfigNumber &number);
+void WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on);
 
 // The aircraft's correction in metres, as stored under [PLANE_CORRECT]; a
-// missing or non-numeric entry reads as 0.
+// missing entry, one that is no number or one beyond kCorrectionLimit reads
+// as 0.
 double ReadCorrection(const char *aircraftKey);
-void WriteCorrection(const char *aircraftKey, double metres);
+// Stores only a finite correction within kCorrectionLimit; false otherwise.
+bool WriteCorrection(const char *aircraftKey, double metres);
 
 // Whole metres to take off the straight push: the correction rounded half up.
 int RoundedCorrection(double metres);

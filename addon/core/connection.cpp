@@ -94,34 +94,76 @@ void StartSettingDialog() {
     ResumeThread(thread);
 }
 
-}  // namespace
-
-void ReadSetupPath() {
+// The registry's SetupPath, taken only when it ends inside the buffer.
+void ReadRegistrySetupPath() {
     PushbackState.setupPath[0] = '\0';
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char value[TEXT_SIZE];
-        DWORD size = sizeof value;
-        // The stored value may lack its NUL or fill the whole buffer; it is
-        // taken only when it ends inside the buffer.
-        if (RegQueryValueExA(key, "SetupPath", NULL, NULL, reinterpret_cast<BYTE *>(value), &size) ==
-                ERROR_SUCCESS &&
-            size <= sizeof value) {
-            const size_t length = strnlen(value, size);
-            if (length < sizeof value) {
-                memcpy(PushbackState.setupPath, value, length);
-                PushbackState.setupPath[length] = '\0';
-            }
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char value[TEXT_SIZE];
+    DWORD size = sizeof value;
+    // The stored value may lack its NUL or fill the whole buffer.
+    if (RegQueryValueExA(key, "SetupPath", NULL, NULL, reinterpret_cast<BYTE *>(value), &size) == ERROR_SUCCESS &&
+        size <= sizeof value) {
+        const size_t length = strnlen(value, size);
+        if (length < sizeof value) {
+            memcpy(PushbackState.setupPath, value, length);
+            PushbackState.setupPath[length] = '\0';
         }
-        RegCloseKey(key);
     }
+    RegCloseKey(key);
+}
 
+// The folder part of the program's path, up to and including its last
+// separator; a folder longer than setupPath holds is left empty.
+void TakeProgramFolder(const char *programPath) {
+    PushbackState.setupPath[0] = '\0';
+    const char *lastSeparator = NULL;
+    for (const char *p = programPath; *p != '\0'; ++p)
+        if (*p == '\\' || *p == '/') lastSeparator = p;
+    const size_t length = static_cast<size_t>(lastSeparator - programPath) + 1;
+    if (length >= sizeof PushbackState.setupPath) return;
+    memcpy(PushbackState.setupPath, programPath, length);
+    PushbackState.setupPath[length] = '\0';
+}
+
+bool HasSeparator(const char *path) { return strchr(path, '\\') != NULL || strchr(path, '/') != NULL; }
+
+// A program path longer than this has no folder that the file names fit beside.
+const DWORD kProgramPathSize = 2 * TEXT_SIZE;
+
+// A folder that leaves no room for either file name counts as unreadable, so
+// no name is ever cut into another file's.
+void FormConfigPath() {
     if (!FitsWithFileName(PushbackState.setupPath, kConfigFileName) ||
         !FitsWithFileName(PushbackState.setupPath, kPlayerFileName))
         PushbackState.setupPath[0] = '\0';
-
     snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s%s", PushbackState.setupPath,
              kConfigFileName);
+}
+
+}  // namespace
+
+void UseSimulatorFolder(const char *programPath) {
+    if (programPath != NULL && HasSeparator(programPath))
+        TakeProgramFolder(programPath);
+    else
+        ReadRegistrySetupPath();
+    FormConfigPath();
+}
+
+void ReadSetupPath() {
+    char program[kProgramPathSize];
+    const DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
+    if (length == 0) {
+        UseSimulatorFolder(NULL);
+    } else if (length >= sizeof program) {
+        // Cut short, its folder part could name another folder; the simulator
+        // folder counts as unreadable, as one too long for the file names does.
+        PushbackState.setupPath[0] = '\0';
+        FormConfigPath();
+    } else {
+        UseSimulatorFolder(program);
+    }
 }
 
 void FormPlayerCommandLine(char (&commandLine)[256]) {

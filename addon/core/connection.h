@@ -17,10 +17,16 @@ void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, vo
 void OnOpen();
 void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply);
 
-// Reads the installation folder and forms the configuration file's path and
-// the player's command line from it. A folder that leaves no room for either
-// file name counts as unreadable, so no truncated name is ever formed.
+// Finds the simulator's installation folder and forms the configuration
+// file's path and the player's command line from it. The folder is the one of
+// the program that loaded the add-on (fsx.exe's): with two simulators
+// installed, the registry's SetupPath may name the other one. SetupPath is
+// read only when the program's path cannot be had. A folder that leaves no
+// room for either file name counts as unreadable (bare file names), so no
+// truncated name is ever formed.
 void ReadSetupPath();
+// The same from a given program path; NULL stands for one that cannot be had.
+void UseSimulatorFolder(const char *programPath);
 void FormPlayerCommandLine(char (&commandLine)[256]);
 
 #endif

@@ -1,5 +1,7 @@
 #include "settings_dialog.h"
 
+#include <stdio.h>
+
 #include "../core/config.h"
 #include "../core/state.h"
 #include "resource.h"
@@ -7,11 +9,19 @@
 namespace {
 
 const char kDialogModeState[] = "DialogMode";
+// Not the dialog's own caption: the dialog is found by its caption.
+const char kRefusalCaption[] = "DrovanaX";
 
-// The dialog's texts: 64-byte buffers, of which an edit box gives at most 62
-// characters to the file.
+// The dialog's texts: 64-byte buffers. No whole number in range is longer.
 const int kDialogTextSize = 64;
-const int kStoredTextMax = 62;
+
+// The two typed values, named as their labels name them.
+struct NumberField {
+    const char *label;
+    const ConfigNumber *number;
+};
+const NumberField kDistanceField = {"Distance (m)", &kDistance};
+const NumberField kAngleField = {"Angle (deg)", &kHead};
 
 // Handles of the controls that show and edit settings, fetched once per dialog.
 struct SettingControls {
@@ -27,6 +37,7 @@ struct SettingControls {
 };
 
 SettingControls Controls;
+bool Refusing;  // a refusal's message box is up; the dialog thread's alone
 
 void FetchControls(HWND dialog) {
     Controls.aircraft = GetDlgItem(dialog, IDC_AIRCRAFT);
@@ -46,19 +57,46 @@ void ShowText(HWND control, const char *section, const char *key, const char *de
     SetWindowTextA(control, text);
 }
 
-void ShowSwitch(HWND box, const char *section, const char *key) {
-    SendMessageA(box, BM_SETCHECK, ReadConfigSwitch(section, key) ? BST_CHECKED : BST_UNCHECKED, 0);
+void ShowNumber(HWND control, const char *section, const ConfigNumber &number) {
+    char missing[kDialogTextSize];
+    snprintf(missing, sizeof missing, "%d", number.missing);
+    ShowText(control, section, number.key, missing);
 }
 
-void StoreText(HWND control, const char *section, const char *key) {
+void ShowSwitch(HWND box, const char *section, const ConfigNumber &number) {
+    SendMessageA(box, BM_SETCHECK, ReadConfigSwitch(section, number) ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// The field's whole number, or false after telling the user which field and
+// which range, with the field focused and its text selected for retyping.
+bool TakeNumber(HWND dialog, HWND control, const NumberField &field, int *value) {
     char text[kDialogTextSize];
     text[0] = '\0';
-    GetWindowTextA(control, text, kStoredTextMax + 1);
-    WriteConfigText(section, key, text);
+    const bool fits = GetWindowTextLengthA(control) < kDialogTextSize;
+    GetWindowTextA(control, text, sizeof text);
+    if (fits && ParseWholeNumber(text, *field.number, value)) return true;
+
+    char message[TEXT_SIZE];
+    snprintf(message, sizeof message, "%s must be a whole number from %d to %d.", field.label,
+             field.number->minimum, field.number->maximum);
+    // An OK that reaches the dialog while the box is up (a posted command)
+    // waits for the box to be answered rather than open a second one.
+    Refusing = true;
+    MessageBoxA(dialog, message, kRefusalCaption, MB_OK | MB_ICONEXCLAMATION);
+    Refusing = false;
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    SendMessageA(control, EM_SETSEL, 0, -1);
+    return false;
 }
 
-void StoreSwitch(HWND box, const char *section, const char *key) {
-    WriteConfigSwitch(section, key, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
+void StoreNumber(const char *section, const ConfigNumber &number, int value) {
+    char text[kDialogTextSize];
+    snprintf(text, sizeof text, "%d", value);
+    WriteConfigText(section, number.key, text);
+}
+
+void StoreSwitch(HWND box, const char *section, const ConfigNumber &number) {
+    WriteConfigSwitch(section, number, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 void ShowSettings(HWND dialog) {
@@ -71,24 +109,31 @@ void ShowSettings(HWND dialog) {
     lstrcpynA(aircraftKey, PushbackState.aircraftKey, sizeof aircraftKey);
     SetWindowTextA(Controls.aircraft, aircraftKey);
 
-    ShowText(Controls.angle, kSectionData, kKeyHead, "90");
-    ShowText(Controls.distance, kSectionData, kKeyDistance, "50");
+    ShowNumber(Controls.angle, kSectionData, kHead);
+    ShowNumber(Controls.distance, kSectionData, kDistance);
     ShowText(Controls.compensation, kSectionPlaneCorrect, aircraftKey, "0");
-    ShowSwitch(Controls.soundOn, kSectionData, kKeyWavFlag);
-    ShowSwitch(Controls.engineCheck, kSectionData, kKeyEngFlag);
-    ShowSwitch(Controls.setBefore, kSectionParking, kKeyCheck1);
-    ShowSwitch(Controls.releaseBefore, kSectionParking, kKeyCheck2);
-    ShowSwitch(Controls.setAfter, kSectionParking, kKeyCheck3);
+    ShowSwitch(Controls.soundOn, kSectionData, kWavFlag);
+    ShowSwitch(Controls.engineCheck, kSectionData, kEngFlag);
+    ShowSwitch(Controls.setBefore, kSectionParking, kCheck1);
+    ShowSwitch(Controls.releaseBefore, kSectionParking, kCheck2);
+    ShowSwitch(Controls.setAfter, kSectionParking, kCheck3);
 }
 
-void StoreSettings() {
-    StoreText(Controls.distance, kSectionData, kKeyDistance);
-    StoreText(Controls.angle, kSectionData, kKeyHead);
-    StoreSwitch(Controls.setBefore, kSectionParking, kKeyCheck1);
-    StoreSwitch(Controls.releaseBefore, kSectionParking, kKeyCheck2);
-    StoreSwitch(Controls.setAfter, kSectionParking, kKeyCheck3);
-    StoreSwitch(Controls.engineCheck, kSectionData, kKeyEngFlag);
-    StoreSwitch(Controls.soundOn, kSectionData, kKeyWavFlag);
+// Stores nothing unless both typed values are whole numbers in range: a typo
+// ("5O") or a slip ("999999") must not reach the next pushback.
+bool StoreSettings(HWND dialog) {
+    int distance = 0;
+    int angle = 0;
+    if (!TakeNumber(dialog, Controls.distance, kDistanceField, &distance)) return false;
+    if (!TakeNumber(dialog, Controls.angle, kAngleField, &angle)) return false;
+    StoreNumber(kSectionData, kDistance, distance);
+    StoreNumber(kSectionData, kHead, angle);
+    StoreSwitch(Controls.setBefore, kSectionParking, kCheck1);
+    StoreSwitch(Controls.releaseBefore, kSectionParking, kCheck2);
+    StoreSwitch(Controls.setAfter, kSectionParking, kCheck3);
+    StoreSwitch(Controls.engineCheck, kSectionData, kEngFlag);
+    StoreSwitch(Controls.soundOn, kSectionData, kWavFlag);
+    return true;
 }
 
 // The loop looks at dialogClosed only when a message comes out of the queue.
@@ -133,8 +178,7 @@ INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            StoreSettings();
-            CloseDialog(dialog);
+            if (!Refusing && StoreSettings(dialog)) CloseDialog(dialog);
             break;
         case IDCANCEL:  // also Escape and the close box
             CloseDialog(dialog);

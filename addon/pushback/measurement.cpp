@@ -93,7 +93,9 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
         return;
     }
 
-    // Another aircraft loaded meanwhile: the distance belongs to neither.
+    // Another aircraft loaded meanwhile: the distance belongs to neither. A
+    // distance beyond the correction's range (a position jump, a turn key
+    // lost for a long roll) is not stored either: the old value stays.
     if (!PushbackState.measurementDisturbed &&
         strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
         WriteCorrection(PushbackState.aircraftKey, distance);

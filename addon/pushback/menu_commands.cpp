@@ -14,9 +14,6 @@
 
 namespace {
 
-const int kDefaultHead = 90;
-const int kDefaultDistance = 50;
-
 void BeginRun(int pushMode, int runKind) {
     PushbackState.pushMode = pushMode;
     PushbackState.runKind = runKind;
@@ -116,10 +113,12 @@ void StartPushback() {
         return;
     }
 
-    PushbackState.turnAngle = ReadConfigInt(kSectionData, kKeyHead, kDefaultHead);
-    PushbackState.pushDistance = ReadConfigInt(kSectionData, kKeyDistance, kDefaultDistance);
-    PushbackState.soundOn = ReadConfigInt(kSectionData, kKeyWavFlag, 0);
-    PushbackState.engineCheckMode = ReadConfigInt(kSectionData, kKeyEngFlag, 0);
+    // Every value within its range, so the push distance less the correction
+    // stays a few hundred metres at most: the run always reaches its turn.
+    PushbackState.turnAngle = ReadConfigNumber(kSectionData, kHead);
+    PushbackState.pushDistance = ReadConfigNumber(kSectionData, kDistance);
+    PushbackState.soundOn = ReadConfigNumber(kSectionData, kWavFlag);
+    PushbackState.engineCheckMode = ReadConfigNumber(kSectionData, kEngFlag);
     PushbackState.pushDistance -= RoundedCorrection(ReadCorrection(PushbackState.aircraftKey));
 
     PushbackState.refLatitude = SimSnapshot.latitude;

@@ -109,12 +109,12 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         Advance();
         break;
     case 1:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck1) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_BEFORE);
+        if (ReadConfigSwitch(kSectionParking, kCheck1) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_BEFORE);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
     case 2:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck1) && !WaitForBrake(BRAKE_SET_BEFORE, 0)) break;
+        if (ReadConfigSwitch(kSectionParking, kCheck1) && !WaitForBrake(BRAKE_SET_BEFORE, 0)) break;
         Cue("Sound1");
         Advance();
         break;
@@ -129,12 +129,12 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         Advance();
         break;
     case 5:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck2) && IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_RELEASE_BEFORE);
+        if (ReadConfigSwitch(kSectionParking, kCheck2) && IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_RELEASE_BEFORE);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
     case 6:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck2) && !WaitForBrake(BRAKE_RELEASE_BEFORE, 1)) break;
+        if (ReadConfigSwitch(kSectionParking, kCheck2) && !WaitForBrake(BRAKE_RELEASE_BEFORE, 1)) break;
         Cue("Sound3");
         Advance();
         break;
@@ -152,12 +152,12 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         Advance();
         break;
     case 10:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck3) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_AFTER);
+        if (ReadConfigSwitch(kSectionParking, kCheck3) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_AFTER);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
     case 11:
-        if (ReadConfigSwitch(kSectionParking, kKeyCheck3) && !WaitForBrake(BRAKE_SET_AFTER, 0)) break;
+        if (ReadConfigSwitch(kSectionParking, kCheck3) && !WaitForBrake(BRAKE_SET_AFTER, 0)) break;
         if (PushbackState.engineCheckMode == 3)
             EnginePrompt(1);
         else

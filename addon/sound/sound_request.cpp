@@ -13,10 +13,9 @@ namespace {
 
 const char kMissingPath[] = "Error";
 
-// The key names are the list positions in decimal; the key text holds four
-// digits and the NUL, so no list goes past this key.
+// The key names are the list positions in decimal, at most the count's
+// range plus one: "100".
 const int kKeyTextSize = 5;
-const int kLastKeyThatFits = 9999;
 
 const LRESULT kPlayerIdle = 1;
 
@@ -54,19 +53,18 @@ bool HandOver(HWND player, char *path) {
                                kLoadAnswerMs, &ignored) != 0;
 }
 
-// The keys run from "1" to N + 1: a key just past the count is played too when
-// it is present, and the extra pass waits for the last file to end.
-int LastKey(int count) { return count >= kLastKeyThatFits ? kLastKeyThatFits : count + 1; }
-
 void PlayList() {
     // soundSection cannot change while this thread runs; a copy keeps every
     // read of it terminated all the same.
     char section[SOUND_SECTION_SIZE];
     lstrcpynA(section, PushbackState.soundSection, sizeof section);
 
-    const int count = ReadConfigInt(section, kKeyNumberSound, 0);
+    // Within its range: a count that is no number or too large plays nothing.
+    const int count = ReadConfigNumber(section, kNumberSound);
     if (count == 0) return;
-    const int lastKey = LastKey(count);
+    // The keys run from "1" to N + 1: a key just past the count is played too
+    // when it is present, and the extra pass waits for the last file to end.
+    const int lastKey = count + 1;
 
     const SoundTimings timings = SoundRequestTimings;
     HWND player = PushbackState.playerWindow;

@@ -24,10 +24,10 @@ protected:
 };
 
 TEST_F(ConfigTest, MissingFileGivesEveryDefault) {
-    EXPECT_EQ(90, ReadConfigInt(kSectionData, kKeyHead, 90));
-    EXPECT_EQ(50, ReadConfigInt(kSectionData, kKeyDistance, 50));
-    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
-    EXPECT_FALSE(ReadConfigSwitch(kSectionParking, kKeyCheck1));
+    EXPECT_EQ(90, ReadConfigNumber(kSectionData, kHead));
+    EXPECT_EQ(50, ReadConfigNumber(kSectionData, kDistance));
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kWavFlag));
+    EXPECT_FALSE(ReadConfigSwitch(kSectionParking, kCheck1));
     EXPECT_EQ("90", Text(kSectionData, kKeyHead, "90"));
     EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", NULL)) << "a NULL default reads as empty";
     EXPECT_EQ(0.0, ReadCorrection("Liner"));
@@ -36,12 +36,12 @@ TEST_F(ConfigTest, MissingFileGivesEveryDefault) {
 
 TEST_F(ConfigTest, WritesCreateTheFileAndReadBack) {
     WriteConfigText(kSectionData, kKeyDistance, "40.7");
-    WriteConfigSwitch(kSectionParking, kKeyCheck2, true);
-    WriteConfigSwitch(kSectionParking, kKeyCheck3, false);
-    WriteCorrection("Liner", 12.345678);
+    WriteConfigSwitch(kSectionParking, kCheck2, true);
+    WriteConfigSwitch(kSectionParking, kCheck3, false);
+    EXPECT_TRUE(WriteCorrection("Liner", 12.345678));
     ASSERT_TRUE(FileExists(PushbackState.configPath));
-    EXPECT_EQ("40.7", Text(kSectionData, kKeyDistance, "50")) << "the dialog's text is stored as typed";
-    EXPECT_EQ(40, ReadConfigInt(kSectionData, kKeyDistance, 50)) << "only whole metres take effect";
+    EXPECT_EQ("40.7", Text(kSectionData, kKeyDistance, "50"));
+    EXPECT_EQ(40, ReadConfigNumber(kSectionData, kDistance)) << "only whole metres take effect";
     EXPECT_EQ("1", Text(kSectionParking, kKeyCheck2, ""));
     EXPECT_EQ("0", Text(kSectionParking, kKeyCheck3, ""));
     EXPECT_EQ("12.345678", Text(kSectionPlaneCorrect, "Liner", "")) << "corrections are written with %f";
@@ -51,11 +51,11 @@ TEST_F(ConfigTest, WritesCreateTheFileAndReadBack) {
 
 TEST_F(ConfigTest, SwitchIsOnOnlyForExactlyOne) {
     WriteConfigText(kSectionData, kKeyWavFlag, "2");
-    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag)) << "2 typed by hand means off";
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kWavFlag)) << "2 typed by hand means off";
     WriteConfigText(kSectionData, kKeyWavFlag, "1");
-    EXPECT_TRUE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
+    EXPECT_TRUE(ReadConfigSwitch(kSectionData, kWavFlag));
     WriteConfigText(kSectionData, kKeyWavFlag, "yes");
-    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kKeyWavFlag));
+    EXPECT_FALSE(ReadConfigSwitch(kSectionData, kWavFlag));
 }
 
 TEST_F(ConfigTest, LongValueIsCutToTheBuffer) {
@@ -80,15 +80,49 @@ TEST_F(ConfigTest, CorrectionTextsThatAreNoNumber) {
     const struct {
         const char *text;
         double value;
-    } cases[] = {{"", 0.0},        {"abc", 0.0},    {"  7.25m", 7.25}, {"-2.5", -2.5},
-                 {"1e1", 10.0},   {"inf", 0.0},    {"nan", 0.0},      {"0x10", 0.0},
-                 {".5", 0.5},     {"+3", 3.0}};
+    } cases[] = {{"", 0.0},        {"abc", 0.0},     {"  7.25m", 0.0},  {"-2.5", -2.5},   {"1e1", 10.0},
+                 {"inf", 0.0},     {"nan", 0.0},     {"0x10", 0.0},     {".5", 0.5},      {"+3", 3.0},
+                 {" 100 ", 100.0}, {"-100", -100.0}, {"100.5", 0.0},    {"-1e308", 0.0},  {"1e", 0.0}};
     for (const auto &c : cases) {
         WriteConfigText(kSectionPlaneCorrect, "Liner", c.text);
         EXPECT_EQ(c.value, ReadCorrection("Liner")) << "correction text \"" << c.text << "\"";
     }
-    WriteConfigText(kSectionPlaneCorrect, "Liner", "1e300");
-    EXPECT_GT(RoundedCorrection(ReadCorrection("Liner")), 0) << "a huge value must clamp, not overflow";
+    EXPECT_GT(RoundedCorrection(1e300), 0) << "a huge value must clamp, not overflow";
+}
+
+// Out of range or no number reads as missing: the value a missing key gives.
+TEST_F(ConfigTest, NumbersOutsideTheirRangeReadAsMissing) {
+    const std::string cut(300, '1');
+    const struct {
+        const char *section;
+        const ConfigNumber &number;
+        const char *text;
+        int value;
+    } cases[] = {
+        {kSectionData, kDistance, "99999999999", 50}, {kSectionData, kDistance, "-40", 50},
+        {kSectionData, kDistance, "5O", 50},          {kSectionData, kDistance, "nan", 50},
+        {kSectionData, kDistance, "501", 50},         {kSectionData, kDistance, "500", 500},
+        {kSectionData, kDistance, "0", 0},            {kSectionData, kDistance, " 1e2 ", 100},
+        {kSectionData, kDistance, cut.c_str(), 50},   {kSectionData, kHead, "0", 90},
+        {kSectionData, kHead, "181", 90},             {kSectionData, kHead, "180", 180},
+        {kSectionData, kHead, "1", 1},                {kSectionData, kEngFlag, "3", 3},
+        {kSectionData, kEngFlag, "4", 0},             {kSectionData, kWavFlag, "1abc", 0},
+        {kSectionParking, kCheck3, "1", 1},           {"Sound0", kNumberSound, "99", 99},
+        {"Sound0", kNumberSound, "100", 0},           {"Sound0", kNumberSound, "-1", 0},
+    };
+    for (const auto &c : cases) {
+        WriteConfigText(c.section, c.number.key, c.text);
+        EXPECT_EQ(c.value, ReadConfigNumber(c.section, c.number)) << c.number.key << "=" << c.text;
+    }
+}
+
+TEST_F(ConfigTest, OnlyAFiniteCorrectionWithinItsRangeIsStored) {
+    ASSERT_TRUE(WriteCorrection("Liner", 2.5));
+    for (double wild : {__builtin_nan(""), __builtin_inf(), -1e308, 100.000001}) {
+        EXPECT_FALSE(WriteCorrection("Liner", wild)) << wild;
+        EXPECT_EQ("2.500000", Text(kSectionPlaneCorrect, "Liner", "")) << wild << " replaced the correction";
+    }
+    EXPECT_TRUE(WriteCorrection("Liner", -100.0));
 }
 
 struct RaceShared {

@@ -100,26 +100,62 @@ TEST_F(ConnectionTest, FailedOpenLeavesTheAddOnInert) {
     EXPECT_STREQ("", PushbackState.configPath) << "the registry must not be read";
 }
 
+// The folder of this test program, as the simulator's is fsx.exe's.
+std::string ProgramFolder() {
+    char program[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
+    std::string folder(program, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
 TEST_F(ConnectionTest, OpenAsDrovanaXAndRegisterDispatchOnce) {
+    // Another simulator's folder, as the boxed edition's beside the Steam
+    // Edition: the files are looked for beside the program that loaded us.
     SetupPathValue setup;
-    TempFolder folder;
-    setup.Set(folder.Path());
+    TempFolder other;
+    setup.Set(other.Path());
     EXPECT_EQ(0, DLLStart());
     EXPECT_EQ(std::vector<std::string>{"\"DrovanaX\",0,0,0,0"}, ArgsOf("SimConnect_Open"));
     EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_CallDispatch").size());
-    EXPECT_EQ(folder.Path(), PushbackState.setupPath);
-    EXPECT_EQ(folder.Path() + "Drovana.cfg", PushbackState.configPath);
+    EXPECT_EQ(ProgramFolder(), PushbackState.setupPath);
+    EXPECT_EQ(ProgramFolder() + "Drovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
-    EXPECT_EQ(folder.Path() + "Kestrola.exe", commandLine);
+    EXPECT_EQ(ProgramFolder() + "Kestrola.exe", commandLine);
     DLLStop();
     EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_Close").size());
+}
+
+TEST_F(ConnectionTest, TheProgramsFolderComesFirstAndSetupPathOnlyWithoutIt) {
+    SetupPathValue setup;
+    setup.Set("C:\\FSX\\");
+    const std::string longFolder = "C:\\" + std::string(240, 'f') + "\\";  // 244 + "Kestrola.exe": 256
+    const std::string fittingFolder = "C:\\" + std::string(239, 'f') + "\\";
+    const std::string longProgram = longFolder + "fsx.exe";
+    const std::string fittingProgram = fittingFolder + "fsx.exe";
+    const struct {
+        const char *name;
+        const char *program;
+        std::string folder;
+    } cases[] = {
+        {"beside the boxed edition", "D:\\Steam\\steamapps\\common\\FSX\\fsx.exe", "D:\\Steam\\steamapps\\common\\FSX\\"},
+        {"forward slashes", "D:/Sims/FSX-SE/fsx.exe", "D:/Sims/FSX-SE/"},
+        {"no program path", NULL, "C:\\FSX\\"},
+        {"a program path without folder", "fsx.exe", "C:\\FSX\\"},
+        {"too long for the player's name: bare names, never SetupPath", longProgram.c_str(), ""},
+        {"255 characters with the player's name", fittingProgram.c_str(), fittingFolder},
+    };
+    for (const auto &c : cases) {
+        UseSimulatorFolder(c.program);
+        EXPECT_EQ(c.folder, PushbackState.setupPath) << c.name;
+        EXPECT_EQ(c.folder + "Drovana.cfg", PushbackState.configPath) << c.name;
+    }
 }
 
 TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {
     SetupPathValue setup;
     setup.Set("C:\\FSX");
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_STREQ("C:\\FSXDrovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -129,7 +165,7 @@ TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {
 TEST_F(ConnectionTest, UnreadableSetupPathGivesBareNames) {
     SetupPathValue setup;
     setup.Remove();
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -140,7 +176,7 @@ TEST_F(ConnectionTest, SetupPathTooLongForTheFileNamesGivesBareNames) {
     SetupPathValue setup;
     // 244 + "Kestrola.exe" = 256 characters: one too many, though Drovana.cfg fits.
     setup.Set("C:\\" + std::string(240, 'f') + "\\");
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath) << "no truncated file name may be formed";
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -148,7 +184,7 @@ TEST_F(ConnectionTest, SetupPathTooLongForTheFileNamesGivesBareNames) {
 
     // 243 + 12 = 255 fits exactly.
     setup.Set("C:\\" + std::string(239, 'f') + "\\");
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_EQ(243u, strlen(PushbackState.setupPath));
     FormPlayerCommandLine(commandLine);
     EXPECT_EQ(255u, strlen(commandLine));
@@ -160,7 +196,7 @@ TEST_F(ConnectionTest, SetupPathFillingTheWholeBufferIsNeverReadPast) {
     memset(unterminated, 'u', sizeof unterminated);
     setup.SetBytes(unterminated, sizeof unterminated);
     memset(PushbackState.setupPath, 'z', sizeof PushbackState.setupPath);
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_LT(strnlen(PushbackState.setupPath, sizeof PushbackState.setupPath), sizeof PushbackState.setupPath)
         << "setupPath must always be terminated";
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath);
@@ -169,22 +205,19 @@ TEST_F(ConnectionTest, SetupPathFillingTheWholeBufferIsNeverReadPast) {
     memset(overlong, 'o', sizeof overlong);
     overlong[399] = '\0';
     setup.SetBytes(overlong, sizeof overlong);
-    ReadSetupPath();
+    UseSimulatorFolder(NULL);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath) << "a value larger than the buffer counts as unreadable";
 }
 
 class OpenedConnectionTest : public ConnectionTest {
 protected:
-    // DLLStart starts the player found under SetupPath; an empty folder keeps
-    // a player left there by a stand-in run from being started by the tests.
+    // DLLStart starts the player found beside this program, where there is none.
     void SetUp() override {
         ConnectionTest::SetUp();
-        setup.Set(folder.Path());
+        ASSERT_FALSE(FileExists(ProgramFolder() + "Kestrola.exe"));
         DLLStart();
         ASSERT_NE(static_cast<DispatchProc>(NULL), fake_simconnect::dispatch);
     }
-    SetupPathValue setup;
-    TempFolder folder;
 };
 
 TEST_F(OpenedConnectionTest, OpenBuildsMenuDefinitionsSubscriptionsAndRequests) {

@@ -174,7 +174,7 @@ TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
 
 TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
     Put("Data", "Head", "45");
-    Put("Data", "Distance", "40.7");
+    Put("Data", "Distance", "40");
     Put("Data", "WavFlag", "1");
     Put("Data", "EngFlag", "1");
     Put("Parking", "Check1", "1");
@@ -183,7 +183,7 @@ TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
     Put("PLANE_CORRECT", "B737", "2.500000");
     ASSERT_NE(Open(), (HWND)NULL);
     EXPECT_EQ(Text(IDC_ANGLE), "45");
-    EXPECT_EQ(Text(IDC_DISTANCE), "40.7");
+    EXPECT_EQ(Text(IDC_DISTANCE), "40");
     EXPECT_EQ(Text(IDC_COMPENSATION), "2.500000");
     EXPECT_TRUE(Checked(IDC_SOUND_ON));
     EXPECT_TRUE(Checked(IDC_ENGINE_CHECK));
@@ -196,7 +196,7 @@ TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
     Click(IDOK);
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Stored("Data", "Head"), "45");
-    EXPECT_EQ(Stored("Data", "Distance"), "40.7");
+    EXPECT_EQ(Stored("Data", "Distance"), "40");
     EXPECT_EQ(Stored("Data", "WavFlag"), "1");
     EXPECT_EQ(Stored("Data", "EngFlag"), "1");
     EXPECT_EQ(Stored("Parking", "Check1"), "1");
@@ -250,20 +250,79 @@ TEST_F(SettingDialogTest, EngineCheckModeThreeShowsClearedAndOkStoresZero) {
     EXPECT_EQ(Stored("Data", "EngFlag"), "0");
 }
 
-TEST_F(SettingDialogTest, SeventyCharactersTypedUnderDistanceStoreTheFirst62) {
-    ASSERT_NE(Open(), (HWND)NULL);
-    HWND distance = GetDlgItem(dialog_, IDC_DISTANCE);
-    SetWindowTextA(distance, "");
-    std::string typed;
-    for (int i = 0; i < 70; ++i) typed += static_cast<char>('0' + i % 10);
-    for (char c : typed) PostMessageA(distance, WM_CHAR, static_cast<WPARAM>(c), 1);
-    const DWORD start = GetTickCount();
-    while (GetWindowTextLengthA(distance) < 70 && GetTickCount() - start < kWaitMs) Sleep(10);
-    ASSERT_EQ(Text(IDC_DISTANCE), typed) << "the box did not take all 70 characters";
+// The refusal's box: owned by the dialog, on the dialog's thread.
+BOOL CALLBACK CollectOwnedBox(HWND window, LPARAM context) {
+    HWND *found = reinterpret_cast<HWND *>(context);
+    if (GetWindow(window, GW_OWNER) != found[0] || !IsWindowVisible(window)) return TRUE;
+    found[1] = window;
+    return FALSE;
+}
 
+BOOL CALLBACK CollectStaticText(HWND window, LPARAM context) {
+    char name[16], text[256];
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "Static") == 0 && GetWindowTextA(window, text, sizeof text) > 0)
+        *reinterpret_cast<std::string *>(context) += text;
+    return TRUE;
+}
+
+TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange) {
+    const char kDistanceRange[] = "Distance (m) must be a whole number from 0 to 500.";
+    const char kAngleRange[] = "Angle (deg) must be a whole number from 1 to 180.";
+    const std::string seventyDigits(70, '0');  // 0, were it not too long for the field's buffer
+    const struct {
+        int field;
+        const char *typed;
+        const char *says;
+    } cases[] = {
+        {IDC_DISTANCE, "5O", kDistanceRange},   {IDC_DISTANCE, "999999", kDistanceRange},
+        {IDC_DISTANCE, "40.7", kDistanceRange}, {IDC_DISTANCE, "-1", kDistanceRange},
+        {IDC_DISTANCE, "", kDistanceRange},     {IDC_DISTANCE, seventyDigits.c_str(), kDistanceRange},
+        {IDC_ANGLE, "0", kAngleRange},          {IDC_ANGLE, "181", kAngleRange},
+        {IDC_ANGLE, "9O", kAngleRange},
+    };
+    ASSERT_NE(Open(), (HWND)NULL);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
+        SetDlgItemTextA(dialog_, IDC_ANGLE, "45");
+        SetDlgItemTextA(dialog_, c.field, c.typed);
+        Click(IDOK);
+        HWND found[2] = {dialog_, NULL};
+        const DWORD start = GetTickCount();
+        while (found[1] == NULL && GetTickCount() - start < kWaitMs) {
+            EnumThreadWindows(threadId_, CollectOwnedBox, reinterpret_cast<LPARAM>(found));
+            Sleep(10);
+        }
+        ASSERT_NE(found[1], (HWND)NULL) << "no box owned by the dialog";
+        std::string says;
+        EnumChildWindows(found[1], CollectStaticText, reinterpret_cast<LPARAM>(&says));
+        EXPECT_EQ(says, c.says);
+        PostMessageA(found[1], WM_COMMAND, IDOK, 0);
+        while (IsWindow(found[1]) && GetTickCount() - start < kWaitMs) Sleep(10);
+
+        // Focus and selection come back once the box has gone.
+        HWND field = GetDlgItem(dialog_, c.field);
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        while (GetGUIThreadInfo(threadId_, &info) && info.hwndFocus != field && GetTickCount() - start < kWaitMs)
+            Sleep(10);
+        EXPECT_EQ(info.hwndFocus, field) << "the refused field has not the focus";
+        DWORD from = 1, to = 0;
+        SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(from, 0u);
+        EXPECT_EQ(to, static_cast<DWORD>(strlen(c.typed))) << "the field's text is not selected";
+        EXPECT_FALSE(FileExists()) << "a refused OK wrote the file";
+        EXPECT_EQ(WaitForSingleObject(thread_, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the dialog closed";
+    }
+
+    // Blanks around a good value are fine; the file gets the number.
+    SetDlgItemTextA(dialog_, IDC_DISTANCE, " 040 ");
+    SetDlgItemTextA(dialog_, IDC_ANGLE, "180");
     Click(IDOK);
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Stored("Data", "Distance"), typed.substr(0, 62));
+    EXPECT_EQ(Stored("Data", "Distance"), "40");
+    EXPECT_EQ(Stored("Data", "Head"), "180");
 }
 
 TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {

@@ -87,6 +87,9 @@ TEST_F(MenuCommands, CorrectionIsRoundedHalfUpAndTakenOffTheDistance) {
     EXPECT_EQ(50, PushDistanceWithCorrection(""));
     EXPECT_EQ(-10, PushDistanceWithCorrection("60"));
     EXPECT_EQ(47, PushDistanceWithCorrection("  3.4999"));
+    EXPECT_EQ(50, PushDistanceWithCorrection("-1e308")) << "a wild correction would push for ever";
+    config_.Set("Data", "Distance", "99999999999");
+    EXPECT_EQ(50, PushDistanceWithCorrection("0")) << "a wild Distance reads as the default";
 }
 
 TEST_F(MenuCommands, NoStartOffTheGround) {

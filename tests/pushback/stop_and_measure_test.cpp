@@ -136,6 +136,18 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
 }
 
+TEST_F(Measurement, ADistanceBeyond100MetresIsNotStored) {
+    config_.Set("PLANE_CORRECT", "Liner", "3.000000");
+    SimSnapshot.heading = RadiansFor(10.0);
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    PushbackState.simPushbackRunning = 1;
+    Sample(12.0, 0.00002);  // about 127 m out
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_EQ("3.000000", config_.Get("PLANE_CORRECT", "Liner"));
+    EXPECT_EQ(kToggleKeys, KeysAfter(5)) << "the measurement's pushback was not stopped";
+}
+
 TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
     config_.Set("PLANE_CORRECT", "Liner", "3.000000");
     Pick(MENU_CORRECT);

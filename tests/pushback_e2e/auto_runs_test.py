@@ -3,10 +3,11 @@ straight push, the turn key, the turn to the target heading (also across
 north), the roll-out and the stop; and the correction measurement feeding the
 next automatic run."""
 
+import shutil
 import unittest
 
-from e2e_support import (GATE_HEADING, LINER_PUSH_SPEED, PROP_TURN_DELAY, TICK_S, angle_between, changes,
-                         distance_m, main, run, stored_corrections)
+from e2e_support import (GATE_HEADING, LINER_PUSH_SPEED, PROP_TURN_DELAY, TICK_S, angle_between, build_dir, changes,
+                         distance_m, main, run, run_scenario, stored_corrections)
 
 DISTANCE = 4
 HEAD = 12
@@ -154,6 +155,45 @@ class CorrectionMeasurement(unittest.TestCase):
         self.assertGreater(pushed, self.DISTANCE - whole)
         self.assertLess(pushed, self.DISTANCE - whole + ONE_TICK_M,
                         "the turn key came %.2f m out, not %d m earlier than %d" % (pushed, whole, self.DISTANCE))
+
+
+class AnotherSimulatorsSetupPath(unittest.TestCase):
+    """SetupPath names another simulator's folder (the boxed edition beside the
+    Steam Edition): the add-on reads the settings of the simulator that loaded
+    it, and starts that one's player."""
+    OWN_DISTANCE = 8
+
+    @classmethod
+    def setUpClass(cls):
+        other = build_dir() / "simroot" / "push_other_setup_path-boxed"
+        shutil.rmtree(other, ignore_errors=True)
+        other.mkdir(parents=True)
+        (other / "Drovana.cfg").write_text("[Data]\r\nDistance=45\r\nHead=6\r\n")
+        shutil.copy2(build_dir() / "sim" / "KestrolaProbe.exe", other / "Kestrola.exe")
+        other_windows = run_scenario.windows_path(other, run_scenario.wine_env(build_dir())) + "\\"
+        cls.result = run("\n".join([
+            "aircraft Liner",
+            "setuppath " + other_windows,
+            "config Data Distance %d" % cls.OWN_DISTANCE,
+            "config Data Head 6",
+            "until simstart timeout 20",
+            "at 0.5 menu Auto Left",
+            "until pushback left timeout 60",
+            "end 0.5",
+        ]) + "\n", "push_other_setup_path")
+
+    def test_pushes_its_own_distance_before_the_turn(self):
+        self.assertEqual(self.result.code, 0, self.result.output)
+        pushes = self.result.of("pushback")
+        turn = next(p for p in pushes if p["change"] == "turn_left")
+        pushed = distance_m(pushes[0], turn)
+        self.assertGreater(pushed, self.OWN_DISTANCE)
+        self.assertLess(pushed, self.OWN_DISTANCE + ONE_TICK_M, "pushed %.1f m: another folder's Distance" % pushed)
+
+    def test_starts_its_own_player(self):
+        folder = self.result.of("run")[0]["folder"]
+        marker = self.result.folder / "kestrola-started.txt"
+        self.assertEqual(marker.read_text().strip(), folder + "Kestrola.exe")
 
 
 if __name__ == "__main__":

@@ -93,11 +93,11 @@ class StartedAddOn(unittest.TestCase):
         self.assertTrue(all(c["thread"] == "main" for c in calls))
         self.assertTrue(all(c.get("handle_ok", True) for c in calls), [c for c in calls if not c.get("handle_ok", True)])
 
-    def test_player_started_from_the_setup_path(self):
+    def test_player_started_from_the_simulators_own_folder(self):
         marker = self.result.folder / "kestrola-started.txt"
         self.assertTrue(marker.exists(), "Kestrola.exe was not started")
-        setup = self.result.of("registry")[0]["SetupPath"]
-        self.assertEqual(marker.read_text().strip(), setup + "Kestrola.exe")
+        folder = self.result.of("run")[0]["folder"]
+        self.assertEqual(marker.read_text().strip(), folder + "Kestrola.exe")
 
     def test_connection_closed_at_stop(self):
         self.assertEqual(len(self.result.calls("SimConnect_Close")), 1)
