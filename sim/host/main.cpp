@@ -240,6 +240,14 @@ HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProces
 
 HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
 
+BOOL CALLBACK DismissBoxOwnedBy(HWND window, LPARAM owner) {
+    char windowClass[16] = "";
+    GetClassNameA(window, windowClass, sizeof windowClass);
+    if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner) && strcmp(windowClass, "#32770") == 0)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return TRUE;
+}
+
 class HostActions : public ScenarioActions {
 public:
     HostActions(GroundModel &model, StandInLink &link, HWND window, SessionFaults &faults)
@@ -293,6 +301,10 @@ private:
     bool AnswerDialog(const std::string &answer) {
         HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
         if (dialog == NULL) return false;
+        // A message box the dialog put up (a refused value) is answered
+        // first, as the pilot must before the dialog takes a click again.
+        EnumThreadWindows(GetWindowThreadProcessId(dialog, NULL), DismissBoxOwnedBy,
+                          reinterpret_cast<LPARAM>(dialog));
         if (answer == "ok") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
         if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
         if (answer == "close") return PostMessageA(dialog, WM_CLOSE, 0, 0) != 0;

@@ -255,13 +255,13 @@ class Session:
         """The farthest an automatic run may push straight before its turn:
         the farthest Distance in force (the default when the file gives none
         it can use), a tick of pushing on, and what the focus losses cost."""
-        usable = [d for d in self.distances if 0 < d <= 1000]
+        usable = [d for d in self.distances if 0 <= d <= 500]
         farthest = max(usable + ([DEFAULT_DISTANCE] if self.falls_back() else []))
         return farthest + STRAIGHT_SLACK_M + FASTEST_PUSH * self.focus_away_s
 
     def falls_back(self):
         """Whether the add-on may read Distance's default at some point."""
-        return any(not 0 < d <= 1000 for d in self.distances) or self.replaces_file
+        return any(not 0 <= d <= 500 for d in self.distances) or self.replaces_file
 
 
 def session(seed, seconds=30.0, faults=True):
