@@ -40,7 +40,7 @@ QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 SETTLE = {0: 3.5, 1: 9.0}
 # Sessions at a time: the most a 2-core machine held without a session failing
 # from load, and the fastest (README.md has the measurements).
-DEFAULT_PREFIXES = 6
+DEFAULT_PREFIXES = 8
 MOST_PREFIXES = 8
 
 
