@@ -28,7 +28,7 @@ namespace {
 
 const double kFrameSeconds = 1.0 / 60.0;
 const double kStateTraceSeconds = 0.25;
-const double kStarvedSeconds = 0.25;  // a frame this late means the process got no processor
+const double kStarvedSeconds = 1.0;  // a frame this late means the process got no processor
 const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 
 struct StandInLink {

@@ -270,9 +270,17 @@ def session(seed, seconds=30.0, faults=True):
 
 
 def prepare_sound(build):
-    """The cues and a silent ALSA set-up, once, before sessions run."""
+    """The cues and a silent ALSA set-up, once, before sessions run. Every
+    cue is one 8-second tone: the silent device plays several times faster
+    than real time, and a spoken cue would be over before a kill could find
+    it playing; the sound thread waits 3 s after each file all the same."""
     build = Path(build).resolve()
-    cues = voice_cues.generate(str(build / "voice_cues"))
+    cue = build / "voice_cues" / "session_cue.wav"
+    if not cue.exists():
+        cue.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(cue), "synth", "8", "sine", "440",
+                        "vol", "0.1"], check=True)
+    cues = {section: cue for section in voice_cues.CUES}
     conf = build / "wine" / "alsa-silent.conf"
     conf.parent.mkdir(parents=True, exist_ok=True)
     if not conf.exists():
@@ -293,8 +301,8 @@ def run(build, seed, seconds=30.0, env=None, name=None, faults=True):
         def prepare(folder):
             sounds = folder / "DrovanaX" / "Sounds"
             sounds.mkdir(parents=True, exist_ok=True)
-            for path in cues.values():
-                shutil.copy2(path, sounds)
+            for section, (name, _) in voice_cues.CUES.items():
+                shutil.copy2(cues[section], sounds / name)
             # The host adds the scenario's config lines to this file.
             (folder / "Drovana.cfg").write_text(sample_config.render(CUE_FOLDER, wav_flag=1), newline="")
     try:
