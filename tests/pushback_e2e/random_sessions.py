@@ -288,30 +288,35 @@ def prepare_sound(build):
     return cues, conf
 
 
-def run(build, seed, seconds=30.0, env=None, name=None, faults=True):
-    drawn = Session(seed, seconds, faults)
+def run_text(build, text, name, env=None, sound=False):
+    """Runs a scenario text as a session runs: with sound, the real player,
+    the cues and a Drovana.cfg that names them."""
     prepare = None
-    player = "probe"
     env = dict(env or run_scenario.wine_env(build))
-    if drawn.sound:
+    if sound:
         cues, conf = prepare_sound(build)
         env["ALSA_CONFIG_PATH"] = str(conf)
-        player = "real"
 
         def prepare(folder):
             sounds = folder / "DrovanaX" / "Sounds"
             sounds.mkdir(parents=True, exist_ok=True)
-            for section, (name, _) in voice_cues.CUES.items():
-                shutil.copy2(cues[section], sounds / name)
+            for section, (file_name, _) in voice_cues.CUES.items():
+                shutil.copy2(cues[section], sounds / file_name)
             # The host adds the scenario's config lines to this file.
             (folder / "Drovana.cfg").write_text(sample_config.render(CUE_FOLDER, wav_flag=1), newline="")
     try:
-        result = run_scenario.run(build, drawn.text, name=name or "random_%d" % seed, player=player, timeout=300,
-                                  env=env, prepare=prepare)
+        return run_scenario.run(build, text, name=name, player="real" if sound else "probe", timeout=300, env=env,
+                                prepare=prepare)
     finally:
-        if any(d.startswith("cfgfile unwritable") for d in drawn.drawn):
-            folder = Path(build).resolve() / "simroot" / (name or "random_%d" % seed)
+        # An immutable file would outlive the run and its folder.
+        folder = Path(build).resolve() / "simroot" / name
+        if "cfgfile unwritable" in text and (folder / "Drovana.cfg").exists():
             subprocess.run(["chattr", "-i", str(folder / "Drovana.cfg")], capture_output=True)
+
+
+def run(build, seed, seconds=30.0, env=None, name=None, faults=True):
+    drawn = Session(seed, seconds, faults)
+    result = run_text(build, drawn.text, name or "random_%d" % seed, env, drawn.sound)
     result.session = drawn
     return result
 

@@ -14,9 +14,27 @@ import random_sessions
 import run_scenario
 from e2e_support import build_dir, main
 
-# seed: (seconds, faults drawn)
+# seed: seconds of its random part
 PILOT_ONLY = {1: 15, 2: 15, 10: 30}
 WITH_FAULTS = [4, 55, 64, 271, 2767]
+
+# The two faults whose moment matters, at that moment: Kestrola killed while
+# the first cue of an automatic run plays, then QUIT during the next run.
+KILL_AND_QUIT = """\
+aircraft Prop
+config Data Distance 3
+config Data Head 8
+until simstart timeout 20
+at 0.5 menu Auto Left
+at 0.6 player kill playing
+until text "Good luck !" timeout 150
+at 1.5 menu Auto Right
+until text "Request Pushback" timeout 3
+at 3.0 simconnect quit
+at 10.5 resources after quit
+until pushback off timeout 3
+end 1.0
+"""
 
 results = {}
 
@@ -32,7 +50,8 @@ def run_all():
     random_sessions.prepare_sound(build)
     env = run_scenario.wine_env(build)
     prefixes = [env["WINEPREFIX"]] + os.environ.get("DROVANA_MORE_PREFIXES", "").split()
-    work = [(seed, seconds, False) for seed, seconds in PILOT_ONLY.items()]
+    work = [("kill and quit", 0, False)]
+    work += [(seed, seconds, False) for seed, seconds in PILOT_ONLY.items()]
     work += [(seed, 30, True) for seed in WITH_FAULTS]
     lock = threading.Lock()
 
@@ -43,10 +62,14 @@ def run_all():
                 if not work:
                     return
                 seed, seconds, faults = work.pop(0)
-            name = "random_session_%d" % seed
             try:
-                result = random_sessions.run(build, seed, seconds, env=mine, name=name, faults=faults)
-                outcome = (random_sessions.check(result), result)
+                if seed == "kill and quit":
+                    result = random_sessions.run_text(build, KILL_AND_QUIT, "session_kill_and_quit", mine, True)
+                    outcome = ([], result)
+                else:
+                    result = random_sessions.run(build, seed, seconds, env=mine, name="random_session_%d" % seed,
+                                                 faults=faults)
+                    outcome = (random_sessions.check(result), result)
             except Exception as error:  # reported by the seed's own test
                 outcome = (["the session could not run: %r" % error], None)
             with lock:
@@ -92,12 +115,18 @@ class RandomSessions(unittest.TestCase):
                  "aircraft", "pause", "simconnect quit", "focus away"}
         self.assertEqual(every - drawn, set())
 
-    def test_seed_4_quit_while_a_run_plays_its_cues(self):
-        # Auto Left with sound on, Kestrola killed mid-cue, then QUIT while
-        # the run still ticked: its timer ran on.
-        result = self.assertSessionHolds(4)
+    def test_a_run_goes_on_without_its_killed_player_and_quit_ends_the_next(self):
+        _, result = results["kill and quit"]
+        self.assertIsNotNone(result)
+        self.assertEqual(result.code, 0, "trace %s" % result.trace_path)
         kills = result.of("fault", kind="player")
-        self.assertTrue(any(k.get("playing") for k in kills), "the player was not killed mid-cue: %s" % kills)
+        self.assertEqual([k.get("playing") for k in kills], [True], "not killed mid-cue")
+        # Before QUIT ended runs, the second run ticked on for good.
+        self.assertEqual([r["thread_timers"] for r in result.of("resources", label="after quit")], [0])
+
+    def test_seed_4_exception_and_quit(self):
+        # QUIT while a run still ticked left its timer running.
+        self.assertSessionHolds(4)
 
     def test_seed_55_measurement_across_an_aircraft_loaded_notice(self):
         # "Correct Value" on the Liner, then the Prop loaded with no SimStart:
