@@ -16,7 +16,7 @@ from e2e_support import build_dir, main
 
 # seed: seconds of its random part
 PILOT_ONLY = {1: 15, 2: 15, 10: 30}
-WITH_FAULTS = [4, 55, 64, 271, 2767]
+WITH_FAULTS = [4, 55, 64, 271, 351, 2767]
 
 # The two faults whose moment matters, at that moment: Kestrola killed while
 # the first cue of an automatic run plays, then QUIT during the next run.
@@ -138,6 +138,11 @@ class RandomSessions(unittest.TestCase):
 
     def test_seed_271_file_emptied_long_line_and_focus_lost(self):
         self.assertSessionHolds(271)
+
+    def test_seed_351_pushback_started_and_ended_by_the_pilot_before_the_start_step(self):
+        # Shift+P twice during a manual run's checklist; the start step then
+        # started a pushback that STOP no longer stopped.
+        self.assertSessionHolds(351)
 
     def test_seed_2767_player_killed_file_replaced_and_unwritable(self):
         self.assertSessionHolds(2767)
