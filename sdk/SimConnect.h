@@ -60,6 +60,14 @@ struct SIMCONNECT_RECV {
     DWORD dwID;
 };
 
+// The simulator's answer to a call it could not carry out: dwSendID names
+// the call (the packet it came in), dwIndex the argument at fault.
+struct SIMCONNECT_RECV_EXCEPTION : SIMCONNECT_RECV {
+    DWORD dwException;
+    DWORD dwSendID;
+    DWORD dwIndex;
+};
+
 struct SIMCONNECT_RECV_OPEN : SIMCONNECT_RECV {
     char szApplicationName[256];
     DWORD dwApplicationVersionMajor;
@@ -112,6 +120,7 @@ static const DWORD SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET = sizeof(SIMCONNECT_RE
 // The simulator lays its records out byte for byte like this. Every field is a
 // 4-byte value or text, so a 64-bit client sees the same sizes and offsets.
 static_assert(sizeof(SIMCONNECT_RECV) == 12, "SIMCONNECT_RECV header");
+static_assert(sizeof(SIMCONNECT_RECV_EXCEPTION) == 24, "SIMCONNECT_RECV_EXCEPTION");
 static_assert(sizeof(SIMCONNECT_RECV_OPEN) == 308, "SIMCONNECT_RECV_OPEN");
 static_assert(sizeof(SIMCONNECT_RECV_EVENT) == 24, "SIMCONNECT_RECV_EVENT: uEventID at 16");
 static_assert(sizeof(SIMCONNECT_RECV_EVENT_FILENAME) == 288, "SIMCONNECT_RECV_EVENT_FILENAME");

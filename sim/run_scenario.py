@@ -99,7 +99,13 @@ def lay_out(build, name, scenario_text, player):
     root = build / "simroot"
     folder = root / name
     if folder.exists():
-        shutil.rmtree(folder)
+        try:
+            shutil.rmtree(folder)
+        except PermissionError:
+            # A run that made Drovana.cfg immutable (`cfgfile unwritable`) and
+            # did not live to undo it.
+            subprocess.run(["chattr", "-R", "-i", str(folder)], capture_output=True)
+            shutil.rmtree(folder)
     (folder / ASSEMBLY).mkdir(parents=True)
     shutil.copy2(sim / "DrovanaSim.exe", folder)
     addon = build / "DrovanaX.dll"
@@ -137,11 +143,14 @@ def _scenario_text(scenario, name):
     return scenario, name or "scenario"
 
 
-def start(build, scenario, trace=None, name=None, player="real", env=None, **popen):
-    """Starts a run without waiting for it: returns (process, folder, trace path)."""
+def start(build, scenario, trace=None, name=None, player="real", env=None, prepare=None, **popen):
+    """Starts a run without waiting for it: returns (process, folder, trace path).
+    prepare(folder), when given, adds to the laid-out folder before the host starts."""
     text, name = _scenario_text(scenario, name)
     env = env or wine_env(build)
     folder = lay_out(build, name, text, player)
+    if prepare is not None:
+        prepare(folder)
     trace_path = Path(trace).resolve() if trace else folder / "trace.jsonl"
     trace_path.parent.mkdir(parents=True, exist_ok=True)
     if trace_path.exists():
@@ -152,10 +161,10 @@ def start(build, scenario, trace=None, name=None, player="real", env=None, **pop
     return process, folder, trace_path
 
 
-def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None):
+def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None, prepare=None):
     """Runs a scenario, given as text or as a file path; returns a RunResult."""
     popen = {} if echo else {"stdout": subprocess.PIPE, "stderr": subprocess.STDOUT}
-    process, folder, trace_path = start(build, scenario, trace, name, player, env, **popen)
+    process, folder, trace_path = start(build, scenario, trace, name, player, env, prepare, **popen)
     try:
         out, _ = process.communicate(timeout=timeout)
         code = process.returncode

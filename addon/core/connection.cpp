@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "../dialog/settings_dialog.h"
+#include "../pushback/measurement.h"
 #include "../pushback/menu_commands.h"
 #include "../pushback/window_hook.h"
 #include "aircraft_key.h"
@@ -240,6 +241,18 @@ void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, vo
     case SIMCONNECT_RECV_ID_SYSTEM_STATE:
         if (messageSize >= sizeof(SIMCONNECT_RECV_SYSTEM_STATE))
             OnSystemState(static_cast<SIMCONNECT_RECV_SYSTEM_STATE *>(message));
+        break;
+    case SIMCONNECT_RECV_ID_EVENT_FILENAME:
+        // The key is renewed only at the next SimStart; until then a
+        // measurement must not take the new aircraft for the old one.
+        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT) &&
+            static_cast<SIMCONNECT_RECV_EVENT *>(message)->uEventID == EVENT_AIRCRAFT_LOADED)
+            NoteAircraftLoaded();
+        break;
+    case SIMCONNECT_RECV_ID_QUIT:
+        // The simulator is going away: a run or measurement left to itself
+        // would keep its timer ticking and its pushback moving.
+        OnSimulatorQuit();
         break;
     default:
         break;

@@ -52,6 +52,13 @@ struct PushbackRecord {
     // The aircraft whose correction the running measurement finds: a
     // measurement across another aircraft's load is not stored.
     char measuredAircraft[TEXT_SIZE];
+    // Another aircraft was loaded under the running measurement (the
+    // simulator's notice alone, before a SimStart renews the key): what it
+    // measures belongs to neither aircraft and is not stored.
+    int measurementDisturbed;
+    // The measurement is over, but its pushback could not be stopped yet (the
+    // simulator was not in front): each tick tries again.
+    int measurementStopPending;
 
     // Checklist and sound.
     int engineCheckMode;

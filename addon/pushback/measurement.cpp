@@ -15,6 +15,17 @@ void EndMeasurement() {
     KillTimer(NULL, PushbackState.measureTimer);
     PushbackState.measureTimer = 0;
     PushbackState.runKind = RUN_MANUAL;
+    PushbackState.measurementStopPending = 0;
+}
+
+// The measurement has nothing more to find; it ends once its pushback is
+// stopped. A measurement whose Shift+P could not be sent would leave the
+// aircraft turning with nobody to stop it, so its timer runs on and retries.
+void StopAndEnd() {
+    if (StopSimulatorPushback())
+        EndMeasurement();
+    else
+        PushbackState.measurementStopPending = 1;
 }
 
 }  // namespace
@@ -42,13 +53,18 @@ void StartMeasurement() {
         return;
     }
     lstrcpynA(PushbackState.measuredAircraft, PushbackState.aircraftKey, sizeof PushbackState.measuredAircraft);
+    PushbackState.measurementDisturbed = 0;
+    PushbackState.measurementStopPending = 0;
     PushbackState.measureTimer = SetTimer(NULL, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
 }
 
 void AbortMeasurement() {
     if (PushbackState.measureTimer == 0) return;
-    EndMeasurement();
-    StopSimulatorPushback();
+    StopAndEnd();
+}
+
+void NoteAircraftLoaded() {
+    if (PushbackState.measureTimer != 0) PushbackState.measurementDisturbed = 1;
 }
 
 void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
@@ -57,6 +73,10 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     // measured so far is no correction.
     if (!PushbackState.simPushbackRunning) {
         EndMeasurement();
+        return;
+    }
+    if (PushbackState.measurementStopPending) {
+        StopAndEnd();
         return;
     }
 
@@ -73,11 +93,11 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
         return;
     }
 
-    EndMeasurement();
     // Another aircraft loaded meanwhile: the distance belongs to neither. A
     // distance beyond the correction's range (a position jump, a turn key
     // lost for a long roll) is not stored either: the old value stays.
-    if (strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
+    if (!PushbackState.measurementDisturbed &&
+        strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
         WriteCorrection(PushbackState.aircraftKey, distance);
-    StopSimulatorPushback();
+    StopAndEnd();
 }

@@ -11,8 +11,13 @@ static const double MEASURE_TURN_DEGREES = 1.0;
 
 void StartMeasurement();
 
-// STOP during a measurement: ends it, stores nothing and stops its pushback.
+// STOP during a measurement: ends it, stores nothing and stops its pushback
+// (at a later tick when the simulator is not in front now).
 void AbortMeasurement();
+
+// The simulator says another aircraft was loaded: a running measurement
+// stores nothing.
+void NoteAircraftLoaded();
 
 // Thread-timer procedure; its arguments are not used.
 void CALLBACK MeasureTimerProc(HWND window, UINT message, UINT_PTR timer, DWORD time);

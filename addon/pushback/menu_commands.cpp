@@ -94,6 +94,14 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
     }
 }
 
+void OnSimulatorQuit() {
+    if (PushbackState.measureTimer != 0) AbortMeasurement();
+    // Whatever step it is at, checklist and closing cue included: an
+    // automatic run ends at its next tick, once its pushback is stopped, a
+    // manual one at once. A pushback the pilot started alone is the pilot's.
+    if (PushbackState.sequenceTimer != 0) Stop();
+}
+
 void StartPushback() {
     const bool onGround = IsOnGround();
     // A long aircraft key is cut to what the 256-byte message holds.

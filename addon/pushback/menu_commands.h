@@ -6,6 +6,10 @@
 
 void OnSimEvent(const SIMCONNECT_RECV_EVENT *event);
 
+// The simulator is going away: a running sequence or measurement ends, its
+// pushback is stopped and its timer stops, as STOP would do it.
+void OnSimulatorQuit();
+
 // Prepares a run after a command has set pushMode and runKind.
 void StartPushback();
 

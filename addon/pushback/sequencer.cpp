@@ -139,6 +139,13 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         Advance();
         break;
     case 7:
+        // The pilot started and ended the run's pushback with Shift+P before
+        // this step: it is over, and a start here would begin one that no
+        // run, Shift+P count or STOP follows any more.
+        if (PushbackState.pushActive != 1) {
+            Advance();
+            break;
+        }
         // The pilot may have started it already (a manual run takes the
         // pilot's Shift+P at any step); the toggle would stop it again.
         if (!StartSimulatorPushback()) break;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../simconnect/standin.h"
+#include "faults.h"
 #include "ground_model.h"
 #include "scenario.h"
 #include "sim_window.h"
@@ -27,6 +28,7 @@ namespace {
 
 const double kFrameSeconds = 1.0 / 60.0;
 const double kStateTraceSeconds = 0.25;
+const double kStarvedSeconds = 1.0;  // a frame this late means the process got no processor
 const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 
 struct StandInLink {
@@ -40,6 +42,7 @@ struct StandInLink {
     StandInDialogModeFn dialogMode = nullptr;
     StandInSetOpenDelayFn setOpenDelay = nullptr;
     StandInSimStartsSentFn simStartsSent = nullptr;
+    StandInOddRecords odd = {nullptr, nullptr, nullptr};
 };
 
 std::string installFolder;  // with its trailing backslash
@@ -204,7 +207,10 @@ bool LinkStandIn(HMODULE module, StandInLink *link) {
            Resolve(module, "StandIn_PickMenu", &link->pickMenu) && Resolve(module, "StandIn_Pump", &link->pump) &&
            Resolve(module, "StandIn_DialogMode", &link->dialogMode) &&
            Resolve(module, "StandIn_SetOpenDelay", &link->setOpenDelay) &&
-           Resolve(module, "StandIn_SimStartsSent", &link->simStartsSent);
+           Resolve(module, "StandIn_SimStartsSent", &link->simStartsSent) &&
+           Resolve(module, "StandIn_SendException", &link->odd.sendException) &&
+           Resolve(module, "StandIn_SendForeignData", &link->odd.sendForeignData) &&
+           Resolve(module, "StandIn_SendQuit", &link->odd.sendQuit);
 }
 
 std::string ModulePath(HMODULE module) {
@@ -238,11 +244,21 @@ HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProces
 
 HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
 
+BOOL CALLBACK DismissBoxOwnedBy(HWND window, LPARAM owner) {
+    char windowClass[16] = "";
+    GetClassNameA(window, windowClass, sizeof windowClass);
+    if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner) && strcmp(windowClass, "#32770") == 0)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return TRUE;
+}
+
 class HostActions : public ScenarioActions {
 public:
-    HostActions(GroundModel &model, StandInLink &link, HWND window) : model_(model), link_(link), window_(window) {}
+    HostActions(GroundModel &model, StandInLink &link, HWND window, SessionFaults &faults)
+        : model_(model), link_(link), window_(window), faults_(faults) {}
 
     bool Perform(const std::string &action, const std::string &argument) override {
+        if (faults_.Perform(action, argument)) return true;
         if (action == "menu") return link_.pickMenu(argument.c_str()) >= 0;
         if (action == "key") return QueueUserKeys(argument.c_str());
         if (action == "inject") return SendKeyBurst(window_, argument.c_str());
@@ -289,6 +305,10 @@ private:
     bool AnswerDialog(const std::string &answer) {
         HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
         if (dialog == NULL) return false;
+        // A message box the dialog put up (a refused value) is answered
+        // first, as the pilot must before the dialog takes a click again.
+        EnumThreadWindows(GetWindowThreadProcessId(dialog, NULL), DismissBoxOwnedBy,
+                          reinterpret_cast<LPARAM>(dialog));
         if (answer == "ok") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
         if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
         if (answer == "close") return PostMessageA(dialog, WM_CLOSE, 0, 0) != 0;
@@ -340,6 +360,7 @@ private:
     GroundModel &model_;
     StandInLink &link_;
     HWND window_;
+    SessionFaults &faults_;
 };
 
 void PumpWindowMessages() {
@@ -494,7 +515,8 @@ int main(int argc, char **argv) {
         Emit(record);
     }
 
-    HostActions actions(model, link, window);
+    SessionFaults faults(window, installFolder + "Drovana.cfg", FindPlayerWindow, link.odd);
+    HostActions actions(model, link, window, faults);
     ScenarioRunner runner(scenario);
     ScenarioRunner::Status status = ScenarioRunner::RUNNING;
     double lastFrame = RunSeconds();
@@ -514,10 +536,15 @@ int main(int argc, char **argv) {
         }
         // A stalled frame (the add-on blocking the main thread) is not made up for.
         nextFrame = now - nextFrame > 0.1 ? now + kFrameSeconds : nextFrame + kFrameSeconds;
+        // Nor, when the whole process was starved of the processor, are the
+        // pilot's commands of that time all sent at once in one frame: the
+        // scenario's clock stands still with the simulator's.
+        if (now - lastFrame > kStarvedSeconds) runner.Stall(now - lastFrame - kFrameSeconds);
         if (status == ScenarioRunner::RUNNING) status = runner.Step(now, actions);
         StepUserKeys(window);
+        faults.Frame(now);
         const double step = now - lastFrame;
-        model.Step(step < 0.1 ? step : 0.1);
+        if (!faults.Paused()) model.Step(step < 0.1 ? step : 0.1);
         lastFrame = now;
         const StandInAircraft aircraft = model.Snapshot();
         link.pump(&aircraft);

@@ -94,7 +94,8 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         command.action = TakeWord(rest);
         command.argument = rest;
         static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart", "dialog",
-                                               "config", "resources"};
+                                               "config", "resources", "player", "cfgfile", "simconnect",
+                                               "pause", "focus"};
         bool known = false;
         for (const char *a : kActions) known = known || command.action == a;
         if (!known) { *error = "unknown action `" + command.action + "`"; return false; }
@@ -109,6 +110,12 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
             if (open != 0 || close == open) { *error = "until text needs a \"quoted text\""; return false; }
             command.kind = ScenarioCommand::UNTIL_TEXT;
             command.argument = rest.substr(1, close - 1);
+            // `"A" or "B"`: either text meets it.
+            const std::string kOr = "\" or \"";
+            std::string texts = command.argument;
+            for (size_t at; (at = texts.find(kOr)) != std::string::npos; texts = texts.substr(at + kOr.size()))
+                command.texts.push_back(texts.substr(0, at));
+            command.texts.push_back(texts);
             if (!ParseTimeout(Trim(rest.substr(close + 1)), &command.timeout, error)) return false;
         } else if (what == "pushback") {
             command.kind = ScenarioCommand::UNTIL_PUSHBACK;
@@ -202,8 +209,10 @@ ScenarioRunner::Status ScenarioRunner::Step(double now, ScenarioActions &actions
         bool met = false;
         if (c.kind == ScenarioCommand::UNTIL_TEXT) {
             const size_t count = actions.TextCount();
-            for (size_t i = textMark_; i < count && !met; ++i)
-                met = actions.TextAt(i).find(c.argument) != std::string::npos;
+            for (size_t i = textMark_; i < count && !met; ++i) {
+                const std::string shown = actions.TextAt(i);
+                for (const std::string &text : c.texts) met = met || shown.find(text) != std::string::npos;
+            }
             textMark_ = count;
         } else if (c.kind == ScenarioCommand::UNTIL_SIMSTART) {
             met = actions.SimStartsSent() > 0;

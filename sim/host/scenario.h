@@ -20,7 +20,8 @@ struct ScenarioCommand {
     double time;         // AT, END: seconds after the anchor
     double timeout;      // UNTIL_*: seconds
     std::string action;  // AT: first word after T ("menu", "set", "key", ...)
-    std::string argument;  // AT: the rest; UNTIL_TEXT: the text; UNTIL_PUSHBACK: the state
+    std::string argument;  // AT: the rest; UNTIL_TEXT: the first text; UNTIL_PUSHBACK: the state
+    std::vector<std::string> texts;  // UNTIL_TEXT: any of these meets it
 };
 
 struct Scenario {
@@ -60,6 +61,13 @@ public:
     explicit ScenarioRunner(const Scenario &scenario) : scenario_(scenario) {}
     // Runs whatever is due at run time `now`; called once a frame.
     Status Step(double now, ScenarioActions &actions);
+    // The run got no frames for this long: what was due meanwhile moves on
+    // by as much, so commands keep their spacing.
+    void Stall(double seconds) {
+        anchor_ += seconds;
+        waitStart_ += seconds;
+        lastDone_ += seconds;
+    }
 
 private:
     const Scenario &scenario_;

@@ -20,6 +20,7 @@ ConnectionState *CreateConnection() {
     state.dispatchRegistered = 0.0;
     state.openDelay = 0.0;
     state.simStartsSent = 0;
+    state.lastSendId = 0;
     state.dialogMode = 0;
     memset(&state.aircraft, 0, sizeof state.aircraft);
     return &state;

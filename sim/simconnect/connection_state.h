@@ -71,6 +71,7 @@ struct ConnectionState {
     double dispatchRegistered;  // run time of CallDispatch
     double openDelay;           // OPEN waits this long after CallDispatch, as while a flight loads
     int simStartsSent;
+    DWORD lastSendId;  // the packet number of the client's latest call
 
     std::string aircraftPath;
     int dialogMode;

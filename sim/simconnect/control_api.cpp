@@ -37,6 +37,20 @@ void TraceDelivery(const QueuedMessage &message) {
         record.Num("float", reply->fFloat).StrBounded("string", reply->szString, sizeof reply->szString);
         break;
     }
+    case SIMCONNECT_RECV_ID_EXCEPTION: {
+        const SIMCONNECT_RECV_EXCEPTION *e = static_cast<const SIMCONNECT_RECV_EXCEPTION *>(header);
+        record.Str("msg", "EXCEPTION").Int("exception", e->dwException).Int("send_id", e->dwSendID);
+        record.Int("index", e->dwIndex);
+        break;
+    }
+    case SIMCONNECT_RECV_ID_QUIT:
+        record.Str("msg", "QUIT");
+        break;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA: {
+        const SIMCONNECT_RECV_SIMOBJECT_DATA *data = static_cast<const SIMCONNECT_RECV_SIMOBJECT_DATA *>(header);
+        record.Str("msg", "SIMOBJECT_DATA").Int("request", data->dwRequestID).Int("definition", data->dwDefineID);
+        break;
+    }
     default:
         record.Int("msg_id", header->dwID);
         break;
@@ -214,6 +228,55 @@ STANDIN_API int StandIn_SimStartsSent() {
     return Connection().simStartsSent;
 }
 
+STANDIN_API void StandIn_SendException(DWORD exception) {
+    ConnectionLock hold;
+    ConnectionState &c = Connection();
+    if (!c.open) return;
+    SIMCONNECT_RECV_EXCEPTION record;
+    memset(&record, 0, sizeof record);
+    record.dwSize = sizeof record;
+    record.dwVersion = 2;
+    record.dwID = SIMCONNECT_RECV_ID_EXCEPTION;
+    record.dwException = exception;
+    record.dwSendID = c.lastSendId;
+    record.dwIndex = 1;
+    QueueMessage(&record, sizeof record, "EXCEPTION");
+}
+
+STANDIN_API void StandIn_SendForeignData(DWORD requestId) {
+    ConnectionLock hold;
+    ConnectionState &c = Connection();
+    if (!c.open) return;
+    // Laid out like a reply to the position request, values that no aircraft
+    // has: whoever copies it by mistake shows it at once.
+    const double values[4] = {1.0e6, -1.0e6, -99999.0, 1.0e6};
+    std::vector<unsigned char> bytes(SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET + sizeof values, 0);
+    SIMCONNECT_RECV_SIMOBJECT_DATA header;
+    memset(&header, 0, sizeof header);
+    header.dwSize = static_cast<DWORD>(bytes.size());
+    header.dwVersion = 2;
+    header.dwID = SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
+    header.dwRequestID = requestId;
+    header.dwObjectID = SIMCONNECT_OBJECT_ID_USER;
+    header.dwDefineID = requestId;
+    header.dwentrynumber = 1;
+    header.dwoutof = 1;
+    header.dwDefineCount = 4;
+    memcpy(bytes.data(), &header, SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET);
+    memcpy(bytes.data() + SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET, values, sizeof values);
+    QueueMessage(bytes.data(), bytes.size(), "foreign data");
+}
+
+STANDIN_API void StandIn_SendQuit() {
+    ConnectionLock hold;
+    if (!Connection().open) return;
+    SIMCONNECT_RECV quit;
+    quit.dwSize = sizeof quit;
+    quit.dwVersion = 2;
+    quit.dwID = SIMCONNECT_RECV_ID_QUIT;
+    QueueMessage(&quit, sizeof quit, "QUIT");
+}
+
 STANDIN_API DispatchProc StandIn_RegisteredDispatch() {
     ConnectionLock hold;
     return Connection().dispatch;
@@ -248,7 +311,9 @@ STANDIN_API void StandIn_Pump(const StandInAircraft *aircraft) {
     }
     for (QueuedMessage &message : batch) {
         SIMCONNECT_RECV *header = reinterpret_cast<SIMCONNECT_RECV *>(message.bytes.data());
-        if (header->dwID != SIMCONNECT_RECV_ID_SIMOBJECT_DATA) TraceDelivery(message);
+        // The periodic replies (60 a second each) go into the trace as `data`
+        // records; only one the client never asked for is written here.
+        if (header->dwID != SIMCONNECT_RECV_ID_SIMOBJECT_DATA || !message.label.empty()) TraceDelivery(message);
         {
             // A Close from inside an earlier handler ends delivery at once.
             ConnectionLock hold;

@@ -16,6 +16,7 @@ namespace {
 bool HandleOk(HANDLE handle) { return handle == ConnectionHandle() && Connection().open; }
 
 HRESULT Finish(JsonLine &record, HANDLE handle, HRESULT result) {
+    record.Int("send_id", ++Connection().lastSendId);
     record.Bool("handle_ok", handle == ConnectionHandle());
     record.Int("result", static_cast<long>(result));
     WriteRecord(record);

@@ -47,6 +47,9 @@ typedef void (*StandInPumpFn)(const StandInAircraft *aircraft);
 typedef int (*StandInDialogModeFn)();
 typedef void (*StandInSetOpenDelayFn)(double seconds);
 typedef int (*StandInSimStartsSentFn)();
+typedef void (*StandInSendExceptionFn)(DWORD exception);
+typedef void (*StandInSendForeignDataFn)(DWORD requestId);
+typedef void (*StandInSendQuitFn)();
 
 STANDIN_API void StandIn_Attach(const StandInHost *host);
 // SimConnect_Open fails with E_FAIL from now on.
@@ -69,6 +72,12 @@ STANDIN_API int StandIn_DialogMode();
 STANDIN_API void StandIn_SetOpenDelay(double seconds);
 // SimStart events queued so far (they are delivered with the next frame).
 STANDIN_API int StandIn_SimStartsSent();
+// Records the client did not ask for, delivered with the next frame: an
+// EXCEPTION about the client's latest call, a SIMOBJECT_DATA for a request id
+// it never made, and the QUIT the simulator sends as it goes away.
+STANDIN_API void StandIn_SendException(DWORD exception);
+STANDIN_API void StandIn_SendForeignData(DWORD requestId);
+STANDIN_API void StandIn_SendQuit();
 // The dispatch callback the client registered, or NULL: the frame-cost
 // benchmark calls it directly to time the add-on's share of a frame.
 STANDIN_API DispatchProc StandIn_RegisteredDispatch();

@@ -142,6 +142,17 @@ TEST_F(Sequencer, PushbackEndedByTheUserLeavesStepEight) {
     EXPECT_TRUE(fake_simconnect::Texts().empty());
 }
 
+TEST_F(Sequencer, APushbackThePilotEndedBeforeTheStartStepIsNotStartedAgain) {
+    // Shift+P twice during a manual run's checklist: started, then ended.
+    BeginRun(RUN_MANUAL, 7);
+    PushbackState.pushMode = PUSH_NONE;
+    PushbackState.pushActive = 0;
+    Tick();
+    Tick();
+    EXPECT_EQ("", KeysAfter(0)) << "a pushback nobody follows was started";
+    EXPECT_EQ(9, PushbackState.sequenceStep);
+}
+
 TEST_F(Sequencer, SoundCueHoldsTheNextTick) {
     BeginRun(RUN_MANUAL, 0);
     PushbackState.soundOn = 1;

@@ -150,6 +150,62 @@ TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
     EXPECT_EQ(0, PushbackState.sequenceStep) << "a start after the stopped measurement was refused";
 }
 
+TEST_F(Measurement, AStopThatCannotBeSentNowIsSentAtALaterTick) {
+    SimSnapshot.heading = RadiansFor(10.0);
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    PushbackState.simPushbackRunning = 1;
+    PushbackState.simWindow = NULL;  // another program in front: no key can go
+    Sample(12.0, 0.000001);
+    EXPECT_NE(0u, PushbackState.measureTimer) << "the measurement ended with its aircraft still turning";
+    EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner")) << "the value is stored once, at once";
+    PushbackState.simWindow = window_.handle();
+    Sample(14.0, 0.000002);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+}
+
+TEST_F(Measurement, AnAircraftLoadedUnderItStoresNothing) {
+    config_.Set("PLANE_CORRECT", "Liner", "3.000000");
+    SimSnapshot.heading = RadiansFor(10.0);
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    PushbackState.simPushbackRunning = 1;
+    NoteAircraftLoaded();  // the key is renewed only at the next SimStart
+    Sample(12.0, 0.000001);
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_EQ("3.000000", config_.Get("PLANE_CORRECT", "Liner"));
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+}
+
+// QUIT: whatever runs ends, its pushback stopped and its timer gone.
+TEST_F(Measurement, QuitEndsRunsAndMeasurements) {
+    struct Case {
+        const char *what;
+        int runKind;  // -1: a measurement
+        int step;
+    } cases[] = {{"automatic run pushing", RUN_AUTO, 8}, {"automatic run at its checklist", RUN_AUTO, 2},
+                 {"manual run pushing", RUN_MANUAL, 8}, {"measurement", -1, 0}};
+    for (const Case &c : cases) {
+        if (c.runKind < 0) {
+            Pick(MENU_CORRECT);
+            KeysAfter(7);
+            PushbackState.simPushbackRunning = 1;
+        } else {
+            BeginRun(c.runKind, c.step);
+        }
+        OnSimulatorQuit();
+        const bool pushing = c.step == 8 || c.runKind < 0;
+        EXPECT_EQ(pushing ? kToggleKeys : "", KeysAfter(pushing ? 5 : 0)) << c.what;
+        PushbackState.simPushbackRunning = 0;
+        SequencerTick(NULL, WM_TIMER, 0, 0);
+        EXPECT_EQ(0u, PushbackState.sequenceTimer) << c.what;
+        EXPECT_EQ(0u, PushbackState.measureTimer) << c.what;
+        EXPECT_EQ(PUSH_NONE, PushbackState.pushMode) << c.what;
+    }
+}
+
 TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
     memset(PushbackState.aircraftKey, 'K', sizeof PushbackState.aircraftKey - 1);
     SimSnapshot.heading = RadiansFor(10.0);

@@ -1,96 +1,324 @@
 """Random pilot sessions in the stand-in simulator: menu picks, Shift+P, 1 and 2
 at random times, an aircraft change, the settings dialog opened and closed,
-all drawn from a seed. After the random part a fixed ending picks STOP, waits
-until the add-on runs no timer, closes the dialog and picks "Pushback".
+all drawn from a seed. Beside what the pilot does, a session draws, from a
+second stream of the same seed, what a real session throws at the add-on
+(FAULTS below, with what the add-on does about each). Some sessions run with
+sound on and the real Kestrola. After the random part a fixed ending picks
+STOP, waits until the add-on runs no timer, closes the dialog, then picks
+"Auto Left" and STOP.
 
 What a session must never show, read from the trace and Drovana.cfg:
   - a STOP pick that starts the simulator's pushback;
   - the simulator's pushback still moving once STOP has been picked and no
-    run or measurement is left;
-  - a "Pushback" pick refused with the pushback off and nothing in progress;
-  - a stored correction that no completed measurement of that aircraft gave.
+    run or measurement is left; a timer still running;
+  - a final "Auto Left" neither started ("Request Pushback !") nor refused
+    for the ground, or not ended by STOP; a host that did not live to the end;
+  - a stored correction other than what it was or what a completed,
+    undisturbed measurement of that aircraft gave; a correction lost (unless
+    the session itself replaced or deleted the file);
+  - an automatic run pushing straight past the farthest Distance the file
+    ever gave it (unsteered);
+  - a timer still running some seconds after the simulator's QUIT;
+  - handles, threads or windows piling up beyond RESOURCE_GROWTH.
 
-    python3 random_sessions.py --build BUILD --seed N [--seconds S]
+    python3 random_sessions.py --build BUILD --seed N [--seconds S] [--no-faults]
 prints a seed's scenario and, after running it, what it broke.
 """
 
 import argparse
+import math
 import random
 import re
+import shutil
+import subprocess
 import sys
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "sim"))
+sys.path.insert(0, str(SOURCE / "tools"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import run_scenario  # noqa: E402
-from e2e_support import stored_corrections  # noqa: E402
+import sample_config  # noqa: E402
+import voice_cues  # noqa: E402
 
 # Corrections a session starts with; a measurement of the aircraft gives a
 # value near its turn delay (sim/PROFILES.md): the delay, plus the roll while
 # the heading moves its first degree, plus up to a late 300 ms sample or two.
 STORED = {"Liner": "6.700000", "Prop": "3.000000"}
 MEASURED_RANGE = {"Liner": (6.0, 7.9), "Prop": (2.5, 4.2)}
+DEFAULT_DISTANCE = 50   # what the add-on pushes when the file gives no usable Distance
+FASTEST_PUSH = 0.9      # m/s (Liner)
+# One sequencer tick of pushing past the distance, and the rounding of the
+# shown whole metres.
+STRAIGHT_SLACK_M = 2.0
 
 PICKS = [("menu Auto Left", 3), ("menu Auto Right", 3), ("menu Pushback", 4), ("menu Turn Left", 2),
          ("menu Turn Right", 2), ("menu STOP !!", 4), ("menu Correct Value", 2), ("menu Setting", 1.5),
          ("key Shift+P", 5), ("key 1", 2.5), ("key 2", 2.5), ("aircraft", 1), ("dialog", 1.5)]
 
+# What a session may meet besides the pilot, and what the add-on does.
+#  player kill [playing]  Kestrola ended by force (at once, or as soon as a cue
+#      plays). The sound thread finds no player window at its next look, or its
+#      status query or hand-over goes unanswered, and ends its list within its
+#      bounded waits: the sequence goes on without sound, the next cue finds no
+#      player and is skipped. Only in sessions with sound.
+#  cfgfile garbage|empty|delete  Drovana.cfg replaced by bytes that are no INI
+#      file, emptied, deleted: every read gives its default (Wine keeps a
+#      deleted file's last contents in its profile cache, so there the add-on
+#      reads on with the old values until a write makes the file again).
+#      A store writes a new file; the other corrections are gone with the old.
+#  cfgfile unwritable|writable  the immutable attribute on or off: a dialog OK
+#      or a measurement stores nothing, silently, and the pushback goes on.
+#  cfgfile longline  "Head=" and a 10,000-character number: read as far as the
+#      add-on's buffer goes, and out of any range.
+#  cfgfile nobracket  "[Parking" with no closing bracket, and a key after it:
+#      the lines count as keys of the section before them.
+#  config ...  Distance=-40, Distance=99999999999, Liner=nan, Liner=-1e308:
+#      values out of their range read as missing, the default.
+#  simconnect exception N  an EXCEPTION about the add-on's latest call: ignored.
+#  simconnect data N  data for a request id the add-on never made: ignored.
+#  simstart / aircraft NAME alone  the key is renewed on SimStart; the
+#      AircraftLoaded notice alone leaves it, and a measurement running across
+#      it stores nothing.
+#  pause S  position frozen, frames and data still coming: the run waits at
+#      its distance or heading, a measurement waits for its heading.
+#  simconnect quit  the running sequence or measurement ends, its pushback is
+#      stopped, its timers stop.
+#  focus away S  another program in front: no key goes there; the steps that
+#      start, turn or stop the pushback try again each tick until the
+#      simulator is back in front. The pilot does nothing meanwhile.
+FAULTS = [("player", 3), ("cfgfile garbage", 1), ("cfgfile empty", 1), ("cfgfile delete", 1),
+          ("cfgfile unwritable", 2), ("cfgfile longline", 1), ("cfgfile nobracket", 1),
+          ("config Data Distance -40", 1), ("config Data Distance 99999999999", 1),
+          ("config PLANE_CORRECT Liner nan", 1), ("config PLANE_CORRECT Liner -1e308", 1),
+          ("simconnect exception", 2), ("simconnect data", 2), ("simstart", 1.5), ("aircraft alone", 1.5),
+          ("pause", 2), ("simconnect quit", 1.5), ("focus away", 2)]
+REPLACING = ("cfgfile garbage", "cfgfile empty", "cfgfile delete")
+SOUND_SHARE = 0.3        # of sessions with faults: sound on, the real player
+QUIT_QUIET_S = 8.0       # the pilot and the faults leave the add-on alone this long after QUIT
+QUIT_IDLE_AT_S = 7.5     # by then no timer has fired for 1.6 s (a closing cue may hold a tick)
+
 # An add-on key burst and the pushback changes it causes come within a frame
 # or two of the pick that sent it.
 STOP_WINDOW_S = 0.35
+
+# Across one session, counted after the ending from just after the start: the
+# dialog's and the sound thread's lazily made objects, and Wine's own.
+RESOURCE_GROWTH = {"handles": 24, "threads": 2, "windows": 1}
 
 ENDING = """\
 at {stop} menu STOP !!
 until idle timeout 60
 at 0.3 dialog cancel
 until pushback off timeout 3
-at 0.5 menu Pushback
-until text "Request Pushback" timeout 3
+at 0.5 resources end
+at 0.6 menu Auto Left
+until text "Request Pushback !" or "Check On Ground !" timeout 3
 at 0.5 menu STOP !!
-end 1.5
+until idle timeout 10
+until pushback off timeout 3
+end 1.0
 """
 
 # What a timed-out `until` of the ending means.
 BROKEN_UNTIL = {
-    "until idle": "the add-on still ran a timer a minute after STOP",
+    "until idle timeout 60": "the add-on still ran a timer a minute after STOP",
     "until pushback off": "the simulator's pushback kept moving after STOP with no run or measurement left",
-    'until text "Request Pushback"': "a Pushback pick was refused with the pushback off and nothing in progress",
+    'until text "Request Pushback !"': "a final Auto Left was neither started nor refused for the ground",
+    "until idle timeout 10": "the final Auto Left was not ended by STOP",
+    "until simstart": "the add-on never connected",
 }
 
+CUE_FOLDER = "DrovanaX\\Sounds\\"
+SILENT_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 
-def session(seed, seconds=30.0):
+
+class Session:
+    """One drawn session: its scenario text and what the checks need to know."""
+
+    def __init__(self, seed, seconds=30.0, faults=True):
+        rng = random.Random(seed)
+        faults_rng = random.Random(seed * 7919 + 104729)
+        self.seed = seed
+        self.sound = faults and faults_rng.random() < SOUND_SHARE
+        self.drawn = []          # the fault lines, as drawn
+        self.replaces_file = False
+        self.written = {}        # corrections the session writes itself: key -> set of texts
+        self.distances = set()   # every Distance the file gives, usable or not
+        self.focus_away_s = 0.0
+        self.quits = []          # scenario-relative times of QUIT records
+
+        aircraft = rng.choice(sorted(STORED))
+        distance, head = rng.randint(5, 12), rng.randint(4, 12)
+        self.distances.add(distance)
+        setup = ["aircraft " + aircraft, "config Data Distance %d" % distance, "config Data Head %d" % head]
+        setup += ["config PLANE_CORRECT %s %s" % item for item in sorted(STORED.items())]
+        if self.sound:
+            setup.append("config Data WavFlag 1")
+        setup += ["until simstart timeout 20", "at 0.2 resources start"]
+
+        pilot = self._pilot(rng, seconds)
+        events = [(t, 0, lines, 0.0) for t, lines in pilot]
+        if faults:
+            events += [(t, 1, lines, blackout) for t, lines, blackout in self._faults(faults_rng, seconds, pilot)]
+        # Merged in time; a fault that keeps the pilot away (another program in
+        # front, a QUIT) moves everything after it on by that long.
+        events.sort(key=lambda e: (e[0], e[1]))
+        body, shift, end = [], 0.0, 0.5
+        for t, _, lines, blackout in events:
+            at = t + shift
+            for line in lines:
+                body.append(line.replace("{t}", "%.2f" % at).replace("{t+}", "%.2f" % (at + QUIT_IDLE_AT_S)))
+                if "simconnect quit" in line:
+                    self.quits.append(at)
+            shift += blackout
+            end = max(end, at + blackout)
+        stop = max(end, (pilot[-1][0] if pilot else 0.0) + shift) + 0.5
+        self.text = "\n".join(setup + body) + "\n" + ENDING.format(stop="%.2f" % stop)
+
+    @staticmethod
+    def _pilot(rng, seconds):
+        """What the pilot does: (time, scenario lines). The stream is the one
+        sessions drew before faults existed, so old seeds keep their pilot."""
+        actions, weights = zip(*PICKS)
+        out = []
+        t = 0.5
+        while t < seconds:
+            action = rng.choices(actions, weights)[0]
+            if action == "aircraft":
+                # A new flight: the aircraft, then the SimStart that makes the
+                # add-on ask which one it is.
+                name = rng.choice(sorted(STORED))
+                out.append((t, ["at {t} aircraft %s" % name, "at {t} simstart"]))
+            elif action == "dialog":
+                out.append((t, ["at {t} dialog %s" % rng.choice(["ok", "cancel", "close"])]))
+            else:
+                out.append((t, ["at {t} %s" % action]))
+            gap = rng.random()
+            t += rng.uniform(0.2, 1.5) if gap < 0.6 else rng.uniform(1.5, 5.0) if gap < 0.9 else rng.uniform(5.0, 14.0)
+        return out
+
+    def _faults(self, rng, seconds, pilot):
+        """(time, scenario lines, seconds the pilot stays away) for each fault."""
+        kinds, weights = zip(*FAULTS)
+        autos = [t for t, lines in pilot if any("menu Auto" in line for line in lines)]
+        out = []
+        if self.sound and autos:
+            # Kestrola dies while the opening cue of a run plays.
+            out.append((rng.choice(autos) + 0.2, ["at {t} player kill playing"], 0.0))
+            self.drawn.append("player kill playing")
+        t = rng.uniform(1.0, 6.0)
+        while t < seconds:
+            kind = rng.choices(kinds, weights)[0]
+            lines, blackout = self._fault_lines(rng, kind)
+            if lines:
+                out.append((t, lines, blackout))
+                self.drawn.append(lines[0].split(" ", 2)[2])
+            t += blackout + rng.uniform(2.0, 9.0)
+        return out
+
+    def _fault_lines(self, rng, kind):
+        if kind == "player":
+            return (["at {t} player kill"], 0.0) if self.sound else ([], 0.0)
+        if kind in REPLACING:
+            self.replaces_file = True
+        if kind.startswith("config Data Distance"):
+            self.distances.add(int(kind.split()[-1]))
+        if kind.startswith("config PLANE_CORRECT"):
+            _, _, key, value = kind.split()
+            self.written.setdefault(key, set()).add(value)
+        if kind.startswith(("cfgfile", "config")):
+            return ["at {t} %s" % kind], 0.0
+        if kind == "simconnect exception":
+            # Unrecognized id, name unrecognized, data error: what the
+            # simulator answers calls it could not take.
+            return ["at {t} simconnect exception %d" % rng.choice([3, 7, 20])], 0.0
+        if kind == "simconnect data":
+            return ["at {t} simconnect data %d" % rng.choice([0, 5, 9, 77, 4294967295])], 0.0
+        if kind == "simstart":
+            return ["at {t} simstart"], 0.0
+        if kind == "aircraft alone":
+            return ["at {t} aircraft %s" % rng.choice(sorted(STORED))], 0.0
+        if kind == "pause":
+            return ["at {t} pause %.1f" % rng.uniform(1.0, 6.0)], 0.0
+        if kind == "simconnect quit":
+            return ["at {t} simconnect quit", "at {t+} resources after quit"], QUIT_QUIET_S
+        if kind == "focus away":
+            away = round(rng.uniform(1.0, 6.0), 1)
+            self.focus_away_s += away
+            return ["at {t} focus away %.1f" % away], away
+        raise ValueError(kind)
+
+    def straight_bound(self):
+        """The farthest an automatic run may push straight before its turn:
+        the farthest Distance in force (the default when the file gives none
+        it can use), a tick of pushing on, and what the focus losses cost."""
+        usable = [d for d in self.distances if 0 <= d <= 500]
+        farthest = max(usable + ([DEFAULT_DISTANCE] if self.falls_back() else []))
+        return farthest + STRAIGHT_SLACK_M + FASTEST_PUSH * self.focus_away_s
+
+    def falls_back(self):
+        """Whether the add-on may read Distance's default at some point."""
+        return any(not 0 <= d <= 500 for d in self.distances) or self.replaces_file
+
+
+def session(seed, seconds=30.0, faults=True):
     """The scenario text of one session."""
-    rng = random.Random(seed)
-    aircraft = rng.choice(sorted(STORED))
-    lines = ["aircraft " + aircraft,
-             "config Data Distance %d" % rng.randint(5, 12),
-             "config Data Head %d" % rng.randint(4, 12)]
-    lines += ["config PLANE_CORRECT %s %s" % item for item in sorted(STORED.items())]
-    lines.append("until simstart timeout 20")
-    actions, weights = zip(*PICKS)
-    t = 0.5
-    while t < seconds:
-        action = rng.choices(actions, weights)[0]
-        if action == "aircraft":
-            # A new flight: the aircraft, then the SimStart that makes the
-            # add-on ask which one it is.
-            lines.append("at %.2f aircraft %s" % (t, rng.choice(sorted(STORED))))
-            lines.append("at %.2f simstart" % t)
-        elif action == "dialog":
-            lines.append("at %.2f dialog %s" % (t, rng.choice(["ok", "cancel", "close"])))
-        else:
-            lines.append("at %.2f %s" % (t, action))
-        gap = rng.random()
-        t += rng.uniform(0.2, 1.5) if gap < 0.6 else rng.uniform(1.5, 5.0) if gap < 0.9 else rng.uniform(5.0, 14.0)
-    lines.append(ENDING.format(stop="%.2f" % (t + 0.5)))
-    return "\n".join(lines)
+    return Session(seed, seconds, faults).text
 
 
-def run(build, seed, seconds=30.0, env=None, name=None):
-    return run_scenario.run(build, session(seed, seconds), name=name or "random_%d" % seed, player="probe",
-                            timeout=300, env=env)
+def prepare_sound(build):
+    """The cues and a silent ALSA set-up, once, before sessions run. Every
+    cue is one 8-second tone: the silent device plays several times faster
+    than real time, and a spoken cue would be over before a kill could find
+    it playing; the sound thread waits 3 s after each file all the same."""
+    build = Path(build).resolve()
+    cue = build / "voice_cues" / "session_cue.wav"
+    if not cue.exists():
+        cue.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(cue), "synth", "8", "sine", "440",
+                        "vol", "0.1"], check=True)
+    cues = {section: cue for section in voice_cues.CUES}
+    conf = build / "wine" / "alsa-silent.conf"
+    conf.parent.mkdir(parents=True, exist_ok=True)
+    if not conf.exists():
+        conf.write_text(SILENT_ALSA)
+    return cues, conf
+
+
+def run_text(build, text, name, env=None, sound=False):
+    """Runs a scenario text as a session runs: with sound, the real player,
+    the cues and a Drovana.cfg that names them."""
+    prepare = None
+    env = dict(env or run_scenario.wine_env(build))
+    if sound:
+        cues, conf = prepare_sound(build)
+        env["ALSA_CONFIG_PATH"] = str(conf)
+
+        def prepare(folder):
+            sounds = folder / "DrovanaX" / "Sounds"
+            sounds.mkdir(parents=True, exist_ok=True)
+            for section, (file_name, _) in voice_cues.CUES.items():
+                shutil.copy2(cues[section], sounds / file_name)
+            # The host adds the scenario's config lines to this file.
+            (folder / "Drovana.cfg").write_text(sample_config.render(CUE_FOLDER, wav_flag=1), newline="")
+    try:
+        return run_scenario.run(build, text, name=name, player="real" if sound else "probe", timeout=300, env=env,
+                                prepare=prepare)
+    finally:
+        # An immutable file would outlive the run and its folder.
+        folder = Path(build).resolve() / "simroot" / name
+        if "cfgfile unwritable" in text and (folder / "Drovana.cfg").exists():
+            subprocess.run(["chattr", "-i", str(folder / "Drovana.cfg")], capture_output=True)
+
+
+def run(build, seed, seconds=30.0, env=None, name=None, faults=True):
+    drawn = Session(seed, seconds, faults)
+    result = run_text(build, drawn.text, name or "random_%d" % seed, env, drawn.sound)
+    result.session = drawn
+    return result
 
 
 def pushback_causes(result):
@@ -126,36 +354,112 @@ def stop_started_pushbacks(result):
     return found
 
 
-def broken_corrections(result):
-    stored = stored_corrections(result)
+def read_profile(path):
+    """An INI file read the way the profile functions read it: a line that
+    starts with "[" and holds "]" opens a section, any other line with "=" is
+    a key (the first of a name counts); names are compared without case."""
+    sections = {}
+    if not Path(path).exists():
+        return sections
+    current = None
+    for raw in Path(path).read_bytes().split(b"\n"):
+        line = raw.strip(b"\r \t")
+        if line.startswith(b"[") and b"]" in line:
+            current = sections.setdefault(line[1:line.index(b"]")].strip().decode("latin-1").lower(), {})
+        elif current is not None and b"=" in line:
+            key, value = line.split(b"=", 1)
+            current.setdefault(key.strip().decode("latin-1").lower(), value.strip().decode("latin-1"))
+    return sections
+
+
+def measured_values(result, key):
+    """Distances that a completed measurement of the aircraft showed last,
+    with no aircraft loaded while it ran."""
+    values = []
+    start, last, disturbed = None, None, False
+    for r in result.trace:
+        if r.get("ev") == "text":
+            if r["text"] == key:
+                start, last, disturbed = r["t"], None, False
+            m = re.fullmatch(r"Request mesurement ! Your aircraft is %s Distance = (\S+)" % re.escape(key), r["text"])
+            if m and start is not None:
+                last = m.group(1)
+        elif r.get("ev") == "deliver" and r.get("msg") == "EVENT_FILENAME" and start is not None:
+            disturbed = True
+        elif r.get("ev") == "pushback" and r.get("change") == "stopped" and last is not None:
+            # The measurement's stop: its last distance is what it stored.
+            if not disturbed:
+                values.append(last)
+            start, last = None, None
+    return values
+
+
+def broken_corrections(result, drawn):
+    stored = read_profile(Path(result.folder) / "Drovana.cfg").get("plane_correct", {})
     problems = []
-    for key, value in stored.items():
-        if STORED.get(key) == value:
+    for key in sorted(set(STORED) | set(drawn.written)):
+        value = stored.get(key.lower())
+        if value is None:
+            if not drawn.replaces_file and key in STORED:
+                problems.append("the correction of %s was lost" % key)
             continue
-        measured = [m.group(1) for t in result.texts()
-                    for m in [re.fullmatch(r"Request mesurement ! Your aircraft is %s Distance = (\S+)"
-                                           % re.escape(key), t)] if m]
-        low, high = MEASURED_RANGE.get(key, (float("inf"), float("-inf")))
+        if STORED.get(key) == value or value in drawn.written.get(key, ()):
+            continue
+        low, high = MEASURED_RANGE.get(key, (math.inf, -math.inf))
         try:
             plausible = low <= float(value) <= high
         except ValueError:
             plausible = False
-        if value not in measured or not plausible:
-            problems.append("the correction of %s became %r, which no completed measurement of it gave"
+        if value not in measured_values(result, key) or not plausible:
+            problems.append("the correction of %s became %r, which no completed, undisturbed measurement of it gave"
                             % (key, value))
     return problems
 
 
+def unsteered_pushes(result, drawn):
+    """An automatic run shows its straight distance each tick until it turns:
+    a distance past every Distance in force is a run that does not turn."""
+    bound = drawn.straight_bound()
+    shown = [int(m.group(1)) for t in result.texts() for m in [re.fullmatch(r"Distance = (-?\d+)", t)] if m]
+    if shown and max(shown) > bound:
+        return ["an automatic run pushed %d m without its turn (no Distance in force was over %.0f m)"
+                % (max(shown), bound - STRAIGHT_SLACK_M - FASTEST_PUSH * drawn.focus_away_s)]
+    return []
+
+
+def timers_after_quit(result):
+    problems = []
+    for r in result.of("resources", label="after quit"):
+        if r["thread_timers"] != 0:
+            problems.append("a timer still ran %.1f s after the simulator's QUIT" % QUIT_IDLE_AT_S)
+    return problems
+
+
+def resource_growth(result):
+    counts = {r["label"]: r for r in result.of("resources")}
+    start, end = counts.get("start"), counts.get("end")
+    if start is None or end is None:
+        return []
+    return ["%s grew from %d to %d over the session (at most %d allowed)" % (k, start[k], end[k], bound)
+            for k, bound in RESOURCE_GROWTH.items() if end[k] - start[k] > bound]
+
+
 def check(result):
     """What the session broke, as messages; empty when nothing."""
+    drawn = result.session
     problems = []
     if result.code != 0:
         failed = [u["command"] for u in result.of("until") if not u["met"]]
         meaning = [m for prefix, m in BROKEN_UNTIL.items() for c in failed if c.startswith(prefix)]
         problems.append(meaning[0] if meaning else "the run ended with code %d: %s" % (result.code, failed))
+    elif not result.of("exit"):
+        problems.append("the host did not live to the end of the session")
     for t in stop_started_pushbacks(result):
         problems.append("STOP picked at %.2f s started the simulator's pushback" % t)
-    problems += broken_corrections(result)
+    problems += broken_corrections(result, drawn)
+    problems += unsteered_pushes(result, drawn)
+    problems += timers_after_quit(result)
+    problems += resource_growth(result)
     return problems
 
 
@@ -164,9 +468,10 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--seed", type=int, required=True)
     parser.add_argument("--seconds", type=float, default=30.0)
+    parser.add_argument("--no-faults", action="store_true", help="the pilot alone, as sessions were first drawn")
     args = parser.parse_args()
-    print(session(args.seed, args.seconds))
-    result = run(args.build, args.seed, args.seconds)
+    print(session(args.seed, args.seconds, not args.no_faults))
+    result = run(args.build, args.seed, args.seconds, faults=not args.no_faults)
     problems = check(result)
     print("trace: %s" % result.trace_path)
     for p in problems:

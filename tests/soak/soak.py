@@ -10,15 +10,18 @@ tap that records what the add-on hands it). Each run must end in
 "Good luck !" and leave the add-on idle: no thread timer still firing, and
 the next pick accepted. The counts of the 5th run and of the last must match.
 
-    ./drovana soak --sessions N [--first-seed 1] [--seconds 30] [--prefixes 2]
+    ./drovana soak --sessions N [--first-seed 1] [--seconds 30] [--prefixes P]
 
-runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py),
-seeds first-seed to first-seed + N - 1, each in a simulator run of its own,
-two at a time (--prefixes, up to the build tree's three Wine prefixes). A session that breaks a
-rule keeps its trace as build/.../soak/session-SEED.jsonl.
+runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py,
+with the faults they draw), seeds first-seed to first-seed + N - 1, each in a
+simulator run of its own, P at a time, each in a Wine prefix of its own (1 to
+8, made as needed; the default is the count measured best on a 2-core
+machine, see README.md). A session that breaks a rule keeps its trace as
+build/.../soak/session-SEED.jsonl.
 """
 import argparse
 import shutil
+import subprocess
 import sys
 import threading
 import time
@@ -35,6 +38,10 @@ QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 # Seconds after "Good luck !" until the run is idle: one tick later without
 # sound, after the closing cue has been heard with it.
 SETTLE = {0: 3.5, 1: 9.0}
+# Sessions at a time: the most a 2-core machine held without a session failing
+# from load, and the fastest (README.md has the measurements).
+DEFAULT_PREFIXES = 8
+MOST_PREFIXES = 8
 
 
 def scenario(runs, dialogs):
@@ -62,6 +69,9 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
     """Runs the sessions in the tree's Wine prefixes, one at a time in each;
     returns the exit code."""
     build = Path(build).resolve()
+    count_prefixes = max(1, min(parallel, MOST_PREFIXES))
+    subprocess.run([str(SOURCE / "tools" / "wine_prefix.sh"), str(build), str(count_prefixes)], check=True)
+    random_sessions.prepare_sound(build)  # once, before the sessions share it
     keep = build / "soak"
     keep.mkdir(parents=True, exist_ok=True)
     seeds = list(range(first_seed, first_seed + count))
@@ -77,17 +87,25 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
                 if not seeds:
                     return
                 seed = seeds.pop(0)
-            result = random_sessions.run(build, seed, seconds, env=env, name=name)
-            problems = random_sessions.check(result)
+            try:
+                result = random_sessions.run(build, seed, seconds, env=env, name=name)
+                problems = random_sessions.check(result)
+            except Exception as error:  # one session's trouble must not end the others'
+                with lock:
+                    broken[seed] = ["the session could not run: %r" % error]
+                    print("session %d: could not run: %r" % (seed, error), flush=True)
+                continue
             with lock:
                 if problems:
-                    broken[seed] = problems
+                    drawn = result.session.drawn
+                    broken[seed] = problems + ["faults drawn: %s%s" % (", ".join(drawn) or "none",
+                                                                        ", sound on" if result.session.sound else "")]
                     if result.trace_path and Path(result.trace_path).exists():
                         shutil.copy2(result.trace_path, keep / ("session-%d.jsonl" % seed))
                 print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held",
                                                    time.monotonic() - started), flush=True)
 
-    prefixes = ["prefix", "prefix-b", "prefix-c"][:max(1, min(parallel, 3))]
+    prefixes = ["prefix"] + ["prefix-" + letter for letter in "bcdefgh"][:count_prefixes - 1]
     threads = [threading.Thread(target=worker, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
     for t in threads:
         t.start()
@@ -110,7 +128,8 @@ def main():
     parser.add_argument("--sessions", type=int, default=0, help="run this many random pilot sessions instead")
     parser.add_argument("--first-seed", type=int, default=1)
     parser.add_argument("--seconds", type=float, default=30.0, help="the random part of each session")
-    parser.add_argument("--prefixes", type=int, default=2, help="sessions at a time, one Wine prefix each (1 to 3)")
+    parser.add_argument("--prefixes", type=int, default=DEFAULT_PREFIXES,
+                        help="sessions at a time, one Wine prefix each (1 to %d)" % MOST_PREFIXES)
     args = parser.parse_args()
     if args.sessions > 0:
         return random_sessions_soak(args.build, args.sessions, args.first_seed, args.seconds, args.prefixes)
