@@ -280,7 +280,7 @@ def prepare_sound(build):
         cue.parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(cue), "synth", "8", "sine", "440",
                         "vol", "0.1"], check=True)
-    cues = {section: cue for section in voice_cues.CUES}
+    cues = {section: cue for section in voice_cues.FILES}
     conf = build / "wine" / "alsa-silent.conf"
     conf.parent.mkdir(parents=True, exist_ok=True)
     if not conf.exists():
@@ -300,7 +300,7 @@ def run_text(build, text, name, env=None, sound=False):
         def prepare(folder):
             sounds = folder / "DrovanaX" / "Sounds"
             sounds.mkdir(parents=True, exist_ok=True)
-            for section, (file_name, _) in voice_cues.CUES.items():
+            for section, file_name in voice_cues.FILES.items():
                 shutil.copy2(cues[section], sounds / file_name)
             # The host adds the scenario's config lines to this file.
             (folder / "Drovana.cfg").write_text(sample_config.render(CUE_FOLDER, wav_flag=1), newline="")
