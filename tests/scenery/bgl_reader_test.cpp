@@ -112,6 +112,8 @@ const Fault kFaults[] = {
      "radius"},
     {"a Prepar3D v5 airport record", [](BglBytes *b) { WriteU16(b, Airport(*b), 0x00AB); }, true, 1,
      "Prepar3D v5"},
+    {"Prepar3D v5 taxi points in an FSX airport record",
+     [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPoints), 0x00AC); }, true, 1, "Prepar3D v5 taxi"},
     {"an FS9 airport record", [](BglBytes *b) { WriteU16(b, Airport(*b), 0x0003); }, true, 1, "FS9"},
     {"an airport without ident", [](BglBytes *b) { WriteU32(b, Airport(*b) + 0x28, 0); }, true, 1, "without an ident"},
 };

@@ -1,5 +1,6 @@
 #include "scenery_files.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include "temp_files.h"
@@ -22,12 +23,21 @@ uint32_t ReadU32(const BglBytes &b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
+// A write past the bytes is the test's own fault: said, and not done.
 void WriteU16(BglBytes *b, size_t at, uint16_t value) {
+    if (at + 2 > b->size()) {
+        ADD_FAILURE() << "a 2-byte write at " << at << " past " << b->size() << " bytes";
+        return;
+    }
     (*b)[at] = value & 0xFF;
     (*b)[at + 1] = value >> 8;
 }
 
 void WriteU32(BglBytes *b, size_t at, uint32_t value) {
+    if (at + 4 > b->size()) {
+        ADD_FAILURE() << "a 4-byte write at " << at << " past " << b->size() << " bytes";
+        return;
+    }
     for (int i = 0; i < 4; ++i) (*b)[at + i] = (value >> (8 * i)) & 0xFF;
 }
 
