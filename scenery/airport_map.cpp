@@ -192,8 +192,7 @@ size_t AirportMap::BytesHeld() const {
 
 void AirportMap::PathText(const Airport &airport, const Path &path, char *text, size_t size) const {
     if ((path.type & 0x0F) == MAP_PATH_RUNWAY) {
-        static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B", "", "", "", "", "", "", "", "", ""};
-        snprintf(text, size, "%02u%s", path.name, kDesignators[path.type >> 4]);
+        RunwayName(path.name, path.type >> 4, text, size);
     } else if (path.name < airport.nameCount) {
         Copy(text, size, names_[airport.firstName + path.name].text);
     } else {

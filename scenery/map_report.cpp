@@ -28,8 +28,7 @@ void Append(std::string *text, const char *format, ...) {
 std::string PathName(const AirportMap::View &a, const BglPath &path) {
     char text[16];
     if (path.type == MAP_PATH_RUNWAY) {
-        static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B", "", "", "", "", "", "", "", "", ""};
-        snprintf(text, sizeof text, "%02u%s", path.name, kDesignators[path.designator & 0x0F]);
+        RunwayName(path.name, path.designator, text, sizeof text);
         return text;
     }
     return path.name < a.names.size() ? a.names[path.name].text : "";
