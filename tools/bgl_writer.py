@@ -306,7 +306,8 @@ def write(text):
 def write_file(text_or_path, out_path):
     """Writes a description (given as text, or as the path of a text file) to out_path."""
     text = text_or_path
-    if '\n' not in text_or_path and os.path.isfile(text_or_path):
+    if '\n' not in text_or_path and (os.path.isfile(text_or_path) or text_or_path.endswith('.txt')):
+        # A one-line text naming a file is that file; a missing one says so.
         with open(text_or_path, encoding='utf-8') as f:
             text = f.read()
     data = write(text)
