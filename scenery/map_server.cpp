@@ -57,8 +57,6 @@ AirportMap *MapServer::Published() const {
                                                                        nullptr));
 }
 
-bool MapServer::Ready() const { return Published() != nullptr; }
-
 DWORD WINAPI MapServer::ReadingThread(void *self) {
     MapServer *server = static_cast<MapServer *>(self);
     AirportMap *map = server->read_(server->readContext_, &server->stop_);
