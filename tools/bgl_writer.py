@@ -88,7 +88,10 @@ def icao_code(ident):
 
 
 def qmid_cell(lat, lon, level=9):
-    """The QMID of the cell that holds the position: u and v interleaved under a level bit."""
+    """The QMID of the cell that holds the position: u and v interleaved under a level bit.
+
+    Only a file's cover is given by these cells; the map program finds airports by
+    their records, so no FSX-compiled file has been needed to confirm the encoding."""
     u = raw_longitude(lon) >> (30 - level)
     v = raw_latitude(lat) >> (30 - level)
     cell = 0
