@@ -1,11 +1,15 @@
 #include "map_question.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "../core/state.h"
 #include "map_program.h"
 
 MapLinkTimings MapLinkTiming = kMapLinkTimings;
+
+// An answer is copied as one block of header.size bytes.
+static_assert(offsetof(MapAnswer, paths) == sizeof(MapAnswerHeader), "the paths follow the header");
 
 namespace {
 
@@ -14,6 +18,9 @@ const char kWorkerClass[] = "DrovanaMapAsk";
 const UINT kQuestionWaiting = WM_APP + 1;
 // How often a question that waits for a starting program's window looks again.
 const DWORD kWindowPollMs = 50;
+// A map program that dies as it starts (a damaged install) is started again
+// at most this often, however often the add-on asks.
+const DWORD kRestartIntervalMs = 2000;
 
 // What the main thread and the worker share. The lock is held only to copy a
 // question in or an answer out, never across a call to another process, so
@@ -53,6 +60,7 @@ struct WorkerState {
     MapProgram program;
     uint32_t inFlightId;  // sent, answer not in yet
     DWORD sentAt;
+    DWORD lastStartAt;
     char folder[TEXT_SIZE];
 };
 
@@ -184,7 +192,9 @@ DWORD Step(WorkerState *state) {
     if (!PeekQuestion(&question)) return INFINITE;
     if (!MapProgramRunning(&state->program)) {
         EndMapProgram(&state->program, 0);
-        if (!StartMapProgram(state->folder, &state->program)) {
+        const bool tooSoon = GetTickCount() - state->lastStartAt < kRestartIntervalMs;
+        if (!tooSoon) state->lastStartAt = GetTickCount();
+        if (tooSoon || !StartMapProgram(state->folder, &state->program)) {
             DropQuestion(question.questionId);
             PublishNotReadYet(question.questionId);
             return INFINITE;
@@ -225,6 +235,7 @@ void RunWorker(const WorkerStart *start) {
     lstrcpynA(state.folder, start->folder, sizeof state.folder);
     // Started at once: the library takes a while to read, and the first
     // question should not wait for that.
+    state.lastStartAt = GetTickCount();
     StartMapProgram(state.folder, &state.program);
     state.window = CreateWorkerWindow(start->module, &state);
     MapQuestion question;
