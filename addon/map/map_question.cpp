@@ -229,6 +229,20 @@ HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
     return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, module, state);
 }
 
+// Answers questions until the stop event is set.
+void ServeQuestions(HANDLE stopEvent, WorkerState *state) {
+    DWORD wait = 0;
+    for (;;) {
+        HANDLE handles[2] = {stopEvent, state->program.process};
+        // While a question is in flight, the program's end is news.
+        const DWORD count = state->inFlightId != 0 && state->program.process != NULL ? 2 : 1;
+        const DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
+        PumpMessages();
+        wait = Step(state);
+    }
+}
+
 void RunWorker(const WorkerStart *start) {
     WorkerState state;
     memset(&state, 0, sizeof state);
@@ -238,30 +252,13 @@ void RunWorker(const WorkerStart *start) {
     state.lastStartAt = GetTickCount();
     StartMapProgram(state.folder, &state.program);
     state.window = CreateWorkerWindow(start->module, &state);
-    MapQuestion question;
     EnterCriticalSection(&MapLink.lock);
     MapLink.workerWindow = state.window;
     MapLink.workerStarting = false;
     LeaveCriticalSection(&MapLink.lock);
-    // Without a window no answer can come: what was asked meanwhile, and
-    // everything asked later, gets "not read yet" at once.
-    if (state.window == NULL && PeekQuestion(&question)) {
-        DropQuestion(question.questionId);
-        PublishNotReadYet(question.questionId);
-    }
+
     if (state.window != NULL) {
-
-        DWORD wait = 0;
-        for (;;) {
-            HANDLE handles[2] = {start->stopEvent, state.program.process};
-            // While a question is in flight, the program's end is news.
-            const DWORD count = state.inFlightId != 0 && state.program.process != NULL ? 2 : 1;
-            const DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
-            if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) break;
-            PumpMessages();
-            wait = Step(&state);
-        }
-
+        ServeQuestions(start->stopEvent, &state);
         EnterCriticalSection(&MapLink.lock);
         if (MapLink.workerWindow == state.window) MapLink.workerWindow = NULL;
         LeaveCriticalSection(&MapLink.lock);
@@ -269,6 +266,14 @@ void RunWorker(const WorkerStart *start) {
         // A class left registered would outlive the module's code if the
         // simulator unloads it.
         UnregisterClassA(kWorkerClass, start->module);
+    } else {
+        // No answer can come: what was asked meanwhile gets "not read yet"
+        // now, and AskMap answers everything later so itself.
+        MapQuestion question;
+        if (PeekQuestion(&question)) {
+            DropQuestion(question.questionId);
+            PublishNotReadYet(question.questionId);
+        }
     }
     EndMapProgram(&state.program, MapLinkTiming.closeMs);
 }
