@@ -80,11 +80,11 @@ void AdministratorFiles(const SetupOptions &options, std::vector<EditionJob> *jo
         job.filesByAdministrator = true;
     }
     if (count == 0) return;
-    bool started = false;
-    const int packed = RunFilesAsAdministrator(options, folders, &started);
+    int codes[kMaxFolders];
+    RunFilesAsAdministrator(options, folders, count, codes);
     for (int k = 0; k < count; ++k) {
         EditionJob &job = (*jobs)[static_cast<size_t>(indices[k])];
-        job.code = started ? (packed >> (4 * k)) & 0xF : packed;
+        job.code = codes[k];
         DescribeAdministratorRun(options, job.places, job.code, job.text, sizeof(job.text));
     }
 }
@@ -134,16 +134,16 @@ int RunEditions(const SetupOptions &options, const char *packageFolder, const Fo
 }
 
 int RunFilesOnly(const SetupOptions &options, const char *packageFolder) {
-    int packed = 0;
+    int codes[kMaxFolders];
+    int count = 0;
     char given[MAX_PATH];
-    for (int i = 0; i < kMaxFolders && FolderOfList(options.simFolder, i, given, sizeof(given)); ++i) {
+    for (; count < kMaxFolders && FolderOfList(options.simFolder, count, given, sizeof(given)); ++count) {
         SetupPlaces places = {};
         lstrcpynA(places.packageFolder, packageFolder, sizeof(places.packageFolder));
         char text[2048];
-        const int code = FindSimFolder(given, places.simFolder, sizeof(places.simFolder))
-                             ? RunSetup(options, places, text, sizeof(text))
-                             : SETUP_NO_SIM_FOLDER;
-        packed |= (code & 0xF) << (4 * i);
+        codes[count] = FindSimFolder(given, places.simFolder, sizeof(places.simFolder))
+                           ? RunSetup(options, places, text, sizeof(text))
+                           : SETUP_NO_SIM_FOLDER;
     }
-    return packed;
+    return static_cast<int>(PackAdministratorCodes(codes, count));
 }

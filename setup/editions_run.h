@@ -20,8 +20,7 @@ int RunEditions(const SetupOptions &options, const char *packageFolder, const Fo
                 char *report, size_t size);
 
 // The administrator's run (/filesonly): the files of each folder of its /D=
-// list. Its exit code holds each folder's code in four bits, the first
-// folder's lowest, so with one folder it is that folder's code.
+// list. Its exit code holds each folder's code (PackAdministratorCodes).
 int RunFilesOnly(const SetupOptions &options, const char *packageFolder);
 
 #endif

@@ -1,5 +1,7 @@
 #include "file_set.h"
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -172,11 +174,36 @@ bool IsOurs(const std::string &name) {
     return name.size() > prefix && _strnicmp(name.c_str(), kAddonFolder, prefix) == 0;
 }
 
-// Each line a path relative to the simulator folder. The list is a file in a
-// folder others may write: a line that could name a file elsewhere
-// (absolute, a drive, "..") or one of the simulator's own is skipped.
-std::vector<std::string> ReadList(const char *simFolder, bool *found) {
-    std::vector<std::string> names;
+// A line of the list: the path relative to the simulator folder, then the
+// size and hash of what was put there, tab-separated (a list of an earlier
+// version has the path alone).
+struct ListedFile {
+    std::string name;
+    std::string line;  // as read, to be carried into the next list
+    bool hashed;
+    unsigned long long size;
+    unsigned long long hash;
+};
+
+// FNV-1a: tells a file DrovanaSetup wrote from one the pilot put in its
+// place; nobody forges it, so no cryptographic hash is needed.
+unsigned long long HashOf(const std::string &bytes) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
+
+std::string ListLine(const char *relative, const std::string &bytes) {
+    char fields[64];
+    snprintf(fields, sizeof(fields), "\t%llu\t%016llx", static_cast<unsigned long long>(bytes.size()), HashOf(bytes));
+    return std::string(relative) + fields + "\r\n";
+}
+
+// The list is a file in a folder others may write: a line that could name a
+// file elsewhere (absolute, a drive, "..") or one of the simulator's own is
+// skipped.
+std::vector<ListedFile> ReadList(const char *simFolder, bool *found) {
+    std::vector<ListedFile> entries;
     char path[MAX_PATH];
     std::string text;
     DWORD error = 0;
@@ -185,15 +212,34 @@ std::vector<std::string> ReadList(const char *simFolder, bool *found) {
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
+        ListedFile entry = {};
+        entry.line = text.substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        const bool safe = !line.empty() && line.size() < MAX_PATH && line[0] != '\\' && line[0] != '/' &&
-                          line.find(':') == std::string::npos && line.find("..") == std::string::npos &&
-                          IsOurs(line);
-        if (safe) names.push_back(line);
+        while (!entry.line.empty() && (entry.line.back() == '\r' || entry.line.back() == ' ')) entry.line.pop_back();
+        const size_t tab = entry.line.find('\t');
+        entry.name = entry.line.substr(0, tab);
+        if (tab != std::string::npos) {
+            char *rest = NULL;
+            entry.size = _strtoui64(entry.line.c_str() + tab + 1, &rest, 10);
+            entry.hashed = *rest == '\t' && rest[1] != '\0';
+            const char *hash = entry.hashed ? rest + 1 : "";
+            entry.hash = _strtoui64(hash, &rest, 16);
+            entry.hashed = entry.hashed && *rest == '\0';
+        }
+        const std::string &name = entry.name;
+        const bool safe = !name.empty() && name.size() < MAX_PATH && name[0] != '\\' && name[0] != '/' &&
+                          name.find(':') == std::string::npos && name.find("..") == std::string::npos &&
+                          IsOurs(name);
+        if (safe) entries.push_back(entry);
     }
-    return names;
+    return entries;
+}
+
+const ListedFile *FindListed(const std::vector<ListedFile> &entries, const char *name) {
+    for (const ListedFile &entry : entries) {
+        if (lstrcmpiA(entry.name.c_str(), name) == 0) return &entry;
+    }
+    return NULL;
 }
 
 bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
@@ -203,22 +249,65 @@ bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
     return false;
 }
 
+bool Named(const std::vector<std::string> &names, const std::string &name) {
+    for (const std::string &other : names) {
+        if (lstrcmpiA(other.c_str(), name.c_str()) == 0) return true;
+    }
+    return false;
+}
+
+// A voice cue in the simulator folder that is not what DrovanaSetup put
+// there is the pilot's own (a recording in their voice under a cue's name):
+// the list's size and hash say what was put there; a list without them, or
+// none, leaves the package's sets to say which bytes are DrovanaX's.
+bool IsPilotsOwnCue(const FileMove &move, const std::vector<ListedFile> &listed, const char *packageFolder) {
+    if (move.kind != KIND_CUE) return false;
+    std::string bytes;
+    DWORD error = 0;
+    if (ReadWholeFile(move.target, &bytes, &error) != FILE_READ) return false;
+    const ListedFile *entry = FindListed(listed, move.relative);
+    if (entry != NULL && entry->hashed) return entry->size != bytes.size() || entry->hash != HashOf(bytes);
+    const char *name = strrchr(move.relative, '\\');
+    return !IsPackageCue(packageFolder, name ? name + 1 : move.relative, bytes);
+}
+
+// Takes the pilot's own cues out of the moves, naming them in the report.
+void LeavePilotsOwnCues(std::vector<FileMove> *moves, const std::vector<ListedFile> &listed,
+                        const char *packageFolder, FileSetReport *report) {
+    std::vector<FileMove> kept;
+    for (const FileMove &move : *moves) {
+        if (IsFile(move.target) && IsPilotsOwnCue(move, listed, packageFolder))
+            report->pilotsOwn.push_back(move.relative);
+        else
+            kept.push_back(move);
+    }
+    moves->swap(kept);
+}
+
 // The list of this install: what it puts in place, and what an earlier
-// install listed that is still there (an update never orphans a file).
-std::string ListText(const std::vector<FileMove> &moves, const char *simFolder) {
-    std::string text;
+// install listed that is still there (an update never orphans a file) and is
+// not the pilot's own.
+bool ListText(const std::vector<FileMove> &moves, const char *simFolder, const std::string &languageLine,
+              const std::vector<std::string> &pilotsOwn, std::string *text, FileSetReport *report) {
     for (const FileMove &move : moves) {
-        if (move.kind != KIND_CONFIG && lstrcmpiA(move.relative, kInstalledList) != 0)
-            text += std::string(move.relative) + "\r\n";
+        if (move.kind == KIND_CONFIG || lstrcmpiA(move.relative, kInstalledList) == 0) continue;
+        std::string bytes = languageLine;
+        DWORD error = 0;
+        if (move.source[0] != '\0' && ReadWholeFile(move.source, &bytes, &error) != FILE_READ) {
+            Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, error);
+            return false;
+        }
+        *text += ListLine(move.relative, bytes);
     }
     bool found = false;
-    for (const std::string &name : ReadList(simFolder, &found)) {
+    for (const ListedFile &entry : ReadList(simFolder, &found)) {
         char target[MAX_PATH];
-        if (!Listed(moves, name) && lstrcmpiA(name.c_str(), kInstalledList) != 0 &&
-            JoinPath(target, sizeof(target), simFolder, name.c_str()) && IsFile(target))
-            text += name + "\r\n";
+        if (!Listed(moves, entry.name) && !Named(pilotsOwn, entry.name) &&
+            lstrcmpiA(entry.name.c_str(), kInstalledList) != 0 &&
+            JoinPath(target, sizeof(target), simFolder, entry.name.c_str()) && IsFile(target))
+            *text += entry.line + "\r\n";
     }
-    return text;
+    return true;
 }
 
 bool WriteText(const char *path, const std::string &text, DWORD *error) {
@@ -247,9 +336,9 @@ const char kInstalledList[] = "DrovanaX\\InstalledFiles.txt";
 unsigned long long InstalledSize(const char *simFolder) {
     bool found = false;
     unsigned long long total = 0;
-    for (const std::string &name : ReadList(simFolder, &found)) {
+    for (const ListedFile &entry : ReadList(simFolder, &found)) {
         char path[MAX_PATH];
-        if (JoinPath(path, sizeof(path), simFolder, name.c_str())) total += SizeOf(path);
+        if (JoinPath(path, sizeof(path), simFolder, entry.name.c_str())) total += SizeOf(path);
     }
     return total;
 }
@@ -287,7 +376,7 @@ bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
 
 FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
                            FileSetReport *report) {
-    memset(report, 0, sizeof(*report));
+    *report = FileSetReport();
     if (!PackageIsComplete(packageFolder, report)) return FILES_PACKAGE_INCOMPLETE;
     if (CueSetFiles(packageFolder, language).empty()) {
         char relative[MAX_PATH] = "";
@@ -319,6 +408,12 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return FILES_WRITE_FAILED;
     }
 
+    bool listFound = false;
+    LeavePilotsOwnCues(&moves, ReadList(simFolder, &listFound), packageFolder, report);
+    const std::string languageLine = std::string(language) + "\r\n";
+    std::string list;
+    if (!ListText(moves, simFolder, languageLine, report->pilotsOwn, &list, report)) return FILES_PACKAGE_INCOMPLETE;
+
     FileSetResult result = CheckNotHeld(moves, report);
     if (result != FILES_DONE) return result;
 
@@ -331,8 +426,6 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return result;
     }
 
-    const std::string list = ListText(moves, simFolder);
-    const std::string languageLine = std::string(language) + "\r\n";
     for (FileMove &move : moves) {
         if (move.source[0] == '\0') {
             DWORD error = 0;
@@ -386,18 +479,23 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
     return FILES_DONE;
 }
 
-FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report) {
-    memset(report, 0, sizeof(*report));
+FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, bool keptCopyRunning,
+                          FileSetReport *report) {
+    *report = FileSetReport();
     std::vector<FileMove> all;
     for (const char *program : kPrograms) {
         if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
     }
     const size_t programs = all.size();
     bool listed = false;
-    for (const std::string &name : ReadList(simFolder, &listed)) {
-        if (Listed(all, name) || lstrcmpiA(name.c_str(), kInstalledList) == 0) continue;
-        const bool cue = _strnicmp(name.c_str(), kSoundsFolder, strlen(kSoundsFolder)) == 0;
-        if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name.c_str(), report))
+    const std::vector<ListedFile> entries = ReadList(simFolder, &listed);
+    for (const ListedFile &entry : entries) {
+        const char *name = entry.name.c_str();
+        if (Listed(all, entry.name) || lstrcmpiA(name, kInstalledList) == 0) continue;
+        // The kept copy waits for this run's result; it goes once it has ended.
+        if (keptCopyRunning && lstrcmpiA(name, kKeptSetup) == 0) continue;
+        const bool cue = _strnicmp(name, kSoundsFolder, strlen(kSoundsFolder)) == 0;
+        if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name, report))
             return FILES_WRITE_FAILED;
     }
     if (listed) {
@@ -407,6 +505,7 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     }
     report->cuesUnknown = !listed && all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
+    LeavePilotsOwnCues(&all, entries, packageFolder, report);
     std::vector<FileMove> moves;
     for (const FileMove &move : all) {
         if (IsFile(move.target)) moves.push_back(move);
@@ -436,4 +535,15 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     char config[MAX_PATH];
     report->configKept = JoinPath(config, sizeof(config), simFolder, kConfig) && IsFile(config);
     return FILES_DONE;
+}
+
+void RemoveKeptSetupLeftAlone(const char *simFolder) {
+    char list[MAX_PATH];
+    char kept[MAX_PATH];
+    if (!JoinPath(list, sizeof(list), simFolder, kInstalledList) || IsFile(list) ||
+        !JoinPath(kept, sizeof(kept), simFolder, kKeptSetup))
+        return;
+    DeleteFileA(kept);
+    RemoveFolderIfEmpty(simFolder, kSoundsFolder);
+    RemoveFolderIfEmpty(simFolder, kAddonFolder);
 }

@@ -20,6 +20,8 @@ struct WindowJob {
     char packageFolder[MAX_PATH];
 };
 
+WindowJob job;
+
 int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int count, char *report, size_t size) {
     WindowJob *job = static_cast<WindowJob *>(context);
     SetupOptions options = job->options;
@@ -42,10 +44,7 @@ int PreselectForEditions(const CueLanguageList &list, const SetupOptions &option
     return PreselectCueLanguage(list, NULL);
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    static WindowJob job;
+int RunProgram(LPSTR commandLine) {
     char report[8192] = "";
     SetupOptions &options = job.options;
     if (!ParseCommandLine(commandLine, &options, report, sizeof(report))) {
@@ -53,7 +52,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         ShowProblem(options, report);
         return SETUP_BAD_COMMAND_LINE;
     }
-    if (options.afterProcess != 0) WaitForProcessEnd(options.afterProcess);
     if (!options.filesOnly && RunsAsKeptCopy()) return HandOverToTemporaryCopy(commandLine);
     if (!FindPackageFolder(job.packageFolder, sizeof(job.packageFolder))) {
         ShowProblem(options, "This program's folder is unknown.");
@@ -104,5 +102,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     }
     const int code = RunEditions(options, job.packageFolder, targets, count, report, sizeof(report));
     WriteOutput(report);
+    return code;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const int code = RunProgram(commandLine);
+    if (job.options.afterProcess != 0) FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
     return code;
 }

@@ -147,7 +147,8 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *
         return SETUP_PACKAGE_INCOMPLETE;
     }
     const FileSetResult result = options.uninstall
-                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge, &files)
+                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge,
+                                                   options.afterProcess != 0, &files)
                                      : InstallFiles(places.packageFolder, places.simFolder, language, &files);
     switch (result) {
     case FILES_DONE:
@@ -187,6 +188,8 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *
         AppendText(report, size, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
                                                     : "Drovana.cfg: yours kept as it was.\n");
     }
+    for (const std::string &own : files.pilotsOwn)
+        AppendText(report, size, "%s kept: not the file DrovanaSetup put there, so taken for your own%s.\n", own.c_str(), options.uninstall ? "" : "; its cue not installed");
     return SETUP_DONE;
 }
 
@@ -250,8 +253,7 @@ int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *repor
     // The administrator's run never asks again: where an administrator is
     // refused too (or Windows has no elevation to tell), it just fails.
     if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
-        bool started = false;
-        code = RunFilesAsAdministrator(options, places.simFolder, &started);
+        RunFilesAsAdministrator(options, places.simFolder, 1, &code);
         DescribeAdministratorRun(options, places, code, report, reportSize);
     } else {
         code = CopyFilesStep(options, places, report, reportSize);
