@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "dll_xml_file.h"
+#include "files.h"
 #include "folders.h"
 #include "languages.h"
 

@@ -8,16 +8,14 @@
 #include <vector>
 
 #include "cue_set.h"
-#include "dll_xml_file.h"
+#include "files.h"
 #include "folders.h"
 #include "languages.h"
 
 namespace {
 
-const char kPackageSetup[] = "DrovanaSetup.exe";
 const char kAddonFolder[] = "DrovanaX\\";
 const char kConfig[] = "Drovana.cfg";
-const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
 // Beside the target while a step runs; neither is left behind by one that ends.
 const char kStagedSuffix[] = ".DrovanaX-new";
 const char kOldSuffix[] = ".DrovanaX-old";
@@ -36,11 +34,6 @@ struct FileMove {
     bool placed;   // staged was moved to target
 };
 
-bool IsFile(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 FileSetResult Fail(FileSetReport *report, FileSetResult result, const char *path, DWORD error) {
     lstrcpynA(report->failedPath, path, sizeof(report->failedPath));
     report->error = error;
@@ -52,13 +45,14 @@ FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
     return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
 }
 
-// The package's sourceRelative to the simulator folder's relative.
+// The package's sourceRelative to the simulator folder's relative; a move
+// with no sourceRelative puts a file the run writes.
 bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *sourceRelative,
                const char *simFolder, const char *relative, FileSetReport *report) {
     FileMove move = {};
     move.kind = kind;
     lstrcpynA(move.relative, relative, sizeof(move.relative));
-    if (!JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative) ||
+    if ((sourceRelative != NULL && !JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative)) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
         !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
@@ -94,11 +88,6 @@ bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const 
         if (!AddMoveAs(moves, KIND_CUE, packageFolder, source, simFolder, relative, report)) return false;
     }
     return true;
-}
-
-bool IsReadOnly(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 // An exclusive open for writing fails on a file another process holds open
@@ -167,8 +156,8 @@ bool FolderExists(const char *simFolder, const char *relative) {
 
 // Only DrovanaX's programs and what lies under its own folder may be listed.
 bool IsOurs(const std::string &name) {
-    for (const char *program : kPrograms) {
-        if (lstrcmpiA(name.c_str(), program) == 0) return true;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (lstrcmpiA(name.c_str(), kPrograms[i]) == 0) return true;
     }
     const size_t prefix = sizeof(kAddonFolder) - 1;
     return name.size() > prefix && _strnicmp(name.c_str(), kAddonFolder, prefix) == 0;
@@ -218,14 +207,10 @@ std::vector<ListedFile> ReadList(const char *simFolder, bool *found) {
         while (!entry.line.empty() && (entry.line.back() == '\r' || entry.line.back() == ' ')) entry.line.pop_back();
         const size_t tab = entry.line.find('\t');
         entry.name = entry.line.substr(0, tab);
-        if (tab != std::string::npos) {
-            char *rest = NULL;
-            entry.size = _strtoui64(entry.line.c_str() + tab + 1, &rest, 10);
-            entry.hashed = *rest == '\t' && rest[1] != '\0';
-            const char *hash = entry.hashed ? rest + 1 : "";
-            entry.hash = _strtoui64(hash, &rest, 16);
-            entry.hashed = entry.hashed && *rest == '\0';
-        }
+        int parsed = 0;
+        entry.hashed = tab != std::string::npos &&
+                       sscanf(entry.line.c_str() + tab, "\t%llu\t%16llx%n", &entry.size, &entry.hash, &parsed) == 2 &&
+                       entry.line.size() == tab + static_cast<size_t>(parsed);
         const std::string &name = entry.name;
         const bool safe = !name.empty() && name.size() < MAX_PATH && name[0] != '\\' && name[0] != '/' &&
                           name.find(':') == std::string::npos && name.find("..") == std::string::npos &&
@@ -310,17 +295,6 @@ bool ListText(const std::vector<FileMove> &moves, const char *simFolder, const s
     return true;
 }
 
-bool WriteText(const char *path, const std::string &text, DWORD *error) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD written = 0;
-    const bool ok = file != INVALID_HANDLE_VALUE &&
-                    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) &&
-                    written == text.size();
-    *error = ok ? 0 : GetLastError();
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
-}
-
 unsigned long long SizeOf(const char *path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
@@ -329,6 +303,11 @@ unsigned long long SizeOf(const char *path) {
 
 }  // namespace
 
+const char kAddonDll[] = "DrovanaX.dll";
+const char *const kPrograms[] = {kAddonDll, "Kestrola.exe"};
+const int kProgramCount = sizeof(kPrograms) / sizeof(kPrograms[0]);
+const char kPackageSetup[] = "DrovanaSetup.exe";
+const char kPackageDllXml[] = "dll.xml";
 const char kKeptSetup[] = "DrovanaX\\DrovanaSetup.exe";
 const char kKeptSkeleton[] = "DrovanaX\\dll.xml";
 const char kInstalledList[] = "DrovanaX\\InstalledFiles.txt";
@@ -346,21 +325,17 @@ unsigned long long InstalledSize(const char *simFolder) {
 bool IsInstalledIn(const char *simFolder) {
     char dll[MAX_PATH];
     char list[MAX_PATH];
-    return (JoinPath(dll, sizeof(dll), simFolder, kPrograms[0]) && IsFile(dll)) ||
+    return (JoinPath(dll, sizeof(dll), simFolder, kAddonDll) && IsFile(dll)) ||
            (JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list));
 }
 
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
-    std::vector<FileMove> moves;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, "", program, report)) return false;
-    }
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kConfig, report)) return false;
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", "dll.xml", report)) return false;
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kPackageSetup, report)) return false;
-    for (const FileMove &move : moves) {
-        if (!IsFile(move.source)) {
-            Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, ERROR_FILE_NOT_FOUND);
+    std::vector<const char *> names(kPrograms, kPrograms + kProgramCount);
+    names.insert(names.end(), {kConfig, kPackageDllXml, kPackageSetup});
+    for (const char *name : names) {
+        char path[MAX_PATH];
+        if (!JoinPath(path, sizeof(path), packageFolder, name) || !IsFile(path)) {
+            Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : name, ERROR_FILE_NOT_FOUND);
             return false;
         }
     }
@@ -385,20 +360,17 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : language, ERROR_FILE_NOT_FOUND);
     }
     std::vector<FileMove> moves;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, kPrograms[i], report)) return FILES_WRITE_FAILED;
     }
     if (!AddCueMoves(&moves, packageFolder, simFolder, language, report)) return FILES_WRITE_FAILED;
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSetup, report)) return FILES_WRITE_FAILED;
-    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, kPackageSetup);
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSkeleton, report)) return FILES_WRITE_FAILED;
-    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, "dll.xml");
     // The list and the language (which the next run offers first) are
-    // written, not copied: their moves have no source.
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
-    moves.back().source[0] = '\0';
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledLanguageFile, report)) return FILES_WRITE_FAILED;
-    moves.back().source[0] = '\0';
+    // written, not copied.
+    if (!AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageSetup, simFolder, kKeptSetup, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageDllXml, simFolder, kKeptSkeleton, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledList, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledLanguageFile, report))
+        return FILES_WRITE_FAILED;
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     char config[MAX_PATH];
     if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
@@ -430,7 +402,7 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         if (move.source[0] == '\0') {
             DWORD error = 0;
             const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
-            if (!WriteText(move.staged, isLanguage ? languageLine : list, &error)) {
+            if (!WriteWholeFile(move.staged, isLanguage ? languageLine : list, &error)) {
                 result = FailWith(report, move.staged, error);
                 break;
             }
@@ -483,8 +455,8 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
                           FileSetReport *report) {
     *report = FileSetReport();
     std::vector<FileMove> all;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, kPrograms[i], report)) return FILES_WRITE_FAILED;
     }
     const size_t programs = all.size();
     bool listed = false;

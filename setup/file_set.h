@@ -21,6 +21,14 @@
 #include <string>
 #include <vector>
 
+// The programs DrovanaX puts in the simulator folder, the first its DLL:
+// installed, packaged, removed and checked for being in use from this table.
+extern const char *const kPrograms[];
+extern const int kProgramCount;
+extern const char kAddonDll[];
+// Beside DrovanaSetup.exe in the package.
+extern const char kPackageSetup[];
+extern const char kPackageDllXml[];
 // Relative to the simulator folder.
 extern const char kKeptSetup[];
 extern const char kKeptSkeleton[];

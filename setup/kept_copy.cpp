@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "file_set.h"
+#include "files.h"
 #include "folders.h"
 #include "setup_exit.h"
 
@@ -16,11 +17,6 @@ const char kTemporaryPrefix[] = "DrovanaSetup-";
 bool HandOverName(const char *what, DWORD keptProcess, char *name, size_t size) {
     const int written = snprintf(name, size, "Local\\DrovanaSetup-%s-%lu", what, keptProcess);
     return written > 0 && static_cast<size_t>(written) < size;
-}
-
-bool IsFile(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 struct HandOver {
@@ -79,11 +75,17 @@ void RemoveEarlierCopies(const char *temporary) {
 
 bool RunsAsKeptCopy() {
     char folder[MAX_PATH];
+    char own[MAX_PATH];
+    char simFolder[MAX_PATH];
     char list[MAX_PATH];
     char dll[MAX_PATH];
-    return FindPackageFolder(folder, sizeof(folder)) &&
-           JoinPath(list, sizeof(list), folder, "InstalledFiles.txt") && IsFile(list) &&
-           JoinPath(dll, sizeof(dll), folder, "DrovanaX.dll") && !IsFile(dll);
+    if (!FindPackageFolder(folder, sizeof(folder))) return false;
+    // The kept copy's folder is DrovanaX\ in the simulator folder.
+    lstrcpynA(own, folder, sizeof(own));
+    own[strlen(own) - 1] = '\0';
+    return ParentFolder(own, simFolder, sizeof(simFolder)) &&
+           JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list) &&
+           JoinPath(dll, sizeof(dll), folder, kAddonDll) && !IsFile(dll);
 }
 
 int HandOverToTemporaryCopy(const char *arguments) {

@@ -1,10 +1,10 @@
-// The texts DrovanaSetup gives outside its window: the box for a run that
-// cannot start (a wrong command line, no folder), and the result lines of a
-// silent run, which go to the standard output a script gave it.
-#ifndef DROVANA_SETUP_DIALOGS_H
-#define DROVANA_SETUP_DIALOGS_H
+// The texts of a run's result: built up line by line, shown in the window,
+// in the box for a run that cannot start (a wrong command line, no folder),
+// or written to the standard output a script gave a silent run.
+#ifndef DROVANA_SETUP_REPORT_TEXT_H
+#define DROVANA_SETUP_REPORT_TEXT_H
 
-#include <stddef.h>
+#include <string>
 
 #include "command_line.h"
 
@@ -15,8 +15,8 @@ void ShowProblem(const SetupOptions &options, const char *text);
 // The text on the standard output, when the run has one.
 void WriteOutput(const char *text);
 
-// Formats onto the end of text, cutting what does not fit.
-void AppendText(char *text, size_t size, const char *format, ...) __attribute__((format(printf, 3, 4)));
+// Formats onto the end of text.
+void AppendText(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 // The switches and the exit codes, for a command line that is wrong.
 extern const char kUsage[];
