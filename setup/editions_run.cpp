@@ -13,7 +13,7 @@
 #include "folders.h"
 #include "load_check.h"
 #include "setup_exit.h"
-#include "setup_run.h"
+#include "edition_steps.h"
 
 namespace {
 

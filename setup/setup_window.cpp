@@ -89,42 +89,36 @@ UINT DpiOf(HWND window) {
 HFONT MessageFont(UINT dpi) {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
                                             static_cast<int>(DpiOf(NULL)));
     return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
-void FreeFont(HFONT font) {
-    if (font != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(font);
-}
-
+// Every control from the window's old DPI (state->dpi) to its new one.
 struct Rescale {
     HFONT font;
-    UINT from;
-    UINT to;
+    int from;
+    int to;
 };
 
 BOOL CALLBACK RescaleChild(HWND child, LPARAM parameter) {
-    const Rescale *rescale = reinterpret_cast<const Rescale *>(parameter);
+    const Rescale &r = *reinterpret_cast<const Rescale *>(parameter);
     RECT rect;
     GetWindowRect(child, &rect);
     MapWindowPoints(NULL, GetParent(child), reinterpret_cast<POINT *>(&rect), 2);
-    const int from = static_cast<int>(rescale->from);
-    const int to = static_cast<int>(rescale->to);
-    MoveWindow(child, MulDiv(rect.left, to, from), MulDiv(rect.top, to, from),
-               MulDiv(rect.right - rect.left, to, from), MulDiv(rect.bottom - rect.top, to, from), FALSE);
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(rescale->font), FALSE);
+    MoveWindow(child, MulDiv(rect.left, r.to, r.from), MulDiv(rect.top, r.to, r.from),
+               MulDiv(rect.right - rect.left, r.to, r.from), MulDiv(rect.bottom - rect.top, r.to, r.from), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(r.font), FALSE);
     return TRUE;
 }
 
 // The window moved to a monitor of another DPI: every control and the font
 // take the new scale, and the window the size Windows suggests.
 void ChangeDpi(WindowState *state, UINT dpi, const RECT *suggested) {
-    const Rescale rescale = {MessageFont(dpi), state->dpi, dpi};
+    const Rescale rescale = {MessageFont(dpi), static_cast<int>(state->dpi), static_cast<int>(dpi)};
     EnumChildWindows(state->window, RescaleChild, reinterpret_cast<LPARAM>(&rescale));
-    FreeFont(state->font);
+    DeleteObject(state->font);
     state->font = rescale.font;
     state->dpi = dpi;
     SetWindowPos(state->window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -428,7 +422,7 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
         }
         code = state->ran ? state->code : SETUP_CANCELLED;
     }
-    if (state->font != NULL) FreeFont(state->font);
+    if (state->font != NULL) DeleteObject(state->font);
     delete state;
     return code;
 }

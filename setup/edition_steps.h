@@ -1,9 +1,9 @@
-// One install or removal from start to end, in the order that keeps
+// The steps of one edition's install or removal, in the order that keeps
 // everything whole: dll.xml is read and checked first (a file that would be
 // refused stops the run before any file changes), then the simulator
 // folder's files are swapped all or nothing, then dll.xml is replaced.
-#ifndef DROVANA_SETUP_SETUP_RUN_H
-#define DROVANA_SETUP_SETUP_RUN_H
+#ifndef DROVANA_SETUP_EDITION_STEPS_H
+#define DROVANA_SETUP_EDITION_STEPS_H
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "setup_run.h"
+#include "edition_steps.h"
 
 #include <stdio.h>
 
