@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "setup_run.h"
+#include "edition_steps.h"
 #include "temp_files.h"
 
 // The whole file, or "(absent)" when there is none.

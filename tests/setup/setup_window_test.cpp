@@ -40,6 +40,7 @@ int RecordJob(void *context, bool uninstall, const FoundEdition *targets, int co
 
 struct Pilot {
     bool cancelsDuringJob = false;
+    int buttonWidths[2] = {};  // Install's, before and after a move to a monitor of twice the DPI
     std::wstring boxes[2];
     bool ticked[2] = {};
     std::wstring results;
@@ -87,6 +88,17 @@ DWORD WINAPI ActAsPilot(void *context) {
         pilot->languages += std::wstring(name) + L"|";
     }
     pilot->preselected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    for (int i = 0; i < 2; ++i) {
+        RECT button;
+        GetWindowRect(GetDlgItem(window, IDC_SETUP_INSTALL), &button);
+        pilot->buttonWidths[i] = button.right - button.left;
+        // WM_DPICHANGED to twice the window's DPI, which is Install's width
+        // (96 pixels at 96 DPI), with the frame Windows would suggest.
+        RECT frame;
+        GetWindowRect(window, &frame);
+        const WORD dpi = static_cast<WORD>(2 * pilot->buttonWidths[0]);
+        if (i == 0) SendMessageW(window, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    }
     SendMessageW(list, CB_SETCURSEL, 1, 0);
     // What a click sends; a synthesized BM_CLICK from another thread is lost
     // at times, when the button gets no mouse capture.
@@ -149,6 +161,7 @@ TEST(SetupWindow, TickedEditionsOnlyAndTheirResultLines) {
         EXPECT_EQ(L"English|Deutsch|Русский|中文|", pilot.languages);
         EXPECT_EQ(3, pilot.preselected);
         EXPECT_EQ("de", seen.languageAtJob) << "the language picked goes to the job";
+        EXPECT_EQ(2 * pilot.buttonWidths[0], pilot.buttonWidths[1]) << "WM_DPICHANGED to twice the DPI";
     }
 }
 
