@@ -82,9 +82,17 @@ HRESULT CWaveStream::ReadHeader() {
         memcpy(format, &pcm, kPcmFormatBytes);
         format->cbSize = 0;
     } else {
+        // cbSize and the extra bytes belong to the chunk only when it is long
+        // enough to hold them: a 16-byte chunk (legal for mu-law and A-law)
+        // has none, and what follows it is the next chunk's header.
         WORD extraBytes = 0;
-        if (mmioRead(file, reinterpret_cast<HPSTR>(&extraBytes), sizeof(extraBytes)) != sizeof(extraBytes)) {
-            return E_FAIL;
+        const DWORD beyondPcm = fmtChunk.cksize - static_cast<DWORD>(kPcmFormatBytes);
+        if (beyondPcm >= sizeof(extraBytes)) {
+            if (mmioRead(file, reinterpret_cast<HPSTR>(&extraBytes), sizeof(extraBytes)) != sizeof(extraBytes)) {
+                return E_FAIL;
+            }
+            const DWORD held = beyondPcm - sizeof(extraBytes);
+            if (extraBytes > held) extraBytes = static_cast<WORD>(held);
         }
         format = static_cast<WAVEFORMATEX*>(malloc(sizeof(WAVEFORMATEX) + extraBytes));
         if (format == nullptr) return E_FAIL;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "files.h"
 #include "folders.h"
 #include "languages.h"
 
@@ -65,6 +66,28 @@ std::vector<std::string> AllCueFiles(const char *packageFolder) {
     char sounds[MAX_PATH];
     if (PackagePath(packageFolder, kSoundsFolder, sounds, sizeof(sounds))) AddWaveFiles(sounds, &names);
     return names;
+}
+
+bool IsPackageCue(const char *packageFolder, const char *name, const std::string &bytes) {
+    std::vector<std::string> folders(1, kSoundsFolder);
+    CueLanguageList list;
+    if (ReadCueLanguages(packageFolder, &list)) {
+        for (int i = 0; i < list.count; ++i) {
+            char relative[MAX_PATH];
+            if (CueSetFolder(list.languages[i].code, relative, sizeof(relative))) folders.push_back(relative);
+        }
+    }
+    for (const std::string &folder : folders) {
+        char relative[MAX_PATH];
+        char path[MAX_PATH];
+        std::string held;
+        DWORD error = 0;
+        if (JoinPath(relative, sizeof(relative), folder.c_str(), name) &&
+            PackagePath(packageFolder, relative, path, sizeof(path)) &&
+            ReadWholeFile(path, &held, &error) == FILE_READ && held == bytes)
+            return true;
+    }
+    return false;
 }
 
 bool PackageHasCueSets(const char *packageFolder, char *missing, size_t size) {

@@ -26,6 +26,10 @@ std::vector<std::string> CueSetFiles(const char *packageFolder, const char *code
 // files an uninstall takes for DrovanaX's own.
 std::vector<std::string> AllCueFiles(const char *packageFolder);
 
+// The bytes are those of a cue of that file name in one of the package's
+// sets (or directly in its DrovanaX\Sounds, from before languages).
+bool IsPackageCue(const char *packageFolder, const char *name, const std::string &bytes);
+
 // True when the package lists its languages and holds a set for each; else
 // missing names the first list, folder or file it lacks (package-relative).
 bool PackageHasCueSets(const char *packageFolder, char *missing, size_t size);

@@ -12,11 +12,6 @@
 
 #include "xml_check.h"
 
-enum FileRead { FILE_ABSENT, FILE_READ, FILE_UNREADABLE };
-
-// The whole file as bytes; error holds GetLastError when unreadable.
-FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error);
-
 // dll.xml.DrovanaX.bak beside the file.
 bool BackupPathFor(const char *path, char *backup, size_t size);
 

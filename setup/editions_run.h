@@ -5,7 +5,9 @@
 #ifndef DROVANA_SETUP_EDITIONS_RUN_H
 #define DROVANA_SETUP_EDITIONS_RUN_H
 
-#include <stddef.h>
+#include <windows.h>
+
+#include <string>
 
 #include "command_line.h"
 #include "editions.h"
@@ -16,12 +18,14 @@ int KeepInstalled(FoundEdition *targets, int count);
 // Installs into (or, with /uninstall, removes from) each target. report gets
 // a result line per edition naming it, followed by what was done or why not.
 // Returns 0 when every edition succeeded, else the first failing one's code.
+// cancelled (the window's Cancel, from another thread) is read once, after
+// every edition is checked and before anything changes: then every edition
+// is SETUP_CANCELLED.
 int RunEditions(const SetupOptions &options, const char *packageFolder, const FoundEdition *targets, int count,
-                char *report, size_t size);
+                std::string *report, const volatile LONG *cancelled = NULL);
 
 // The administrator's run (/filesonly): the files of each folder of its /D=
-// list. Its exit code holds each folder's code in four bits, the first
-// folder's lowest, so with one folder it is that folder's code.
+// list. Its exit code holds each folder's code (PackAdministratorCodes).
 int RunFilesOnly(const SetupOptions &options, const char *packageFolder);
 
 #endif

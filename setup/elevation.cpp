@@ -19,7 +19,34 @@ bool IsElevated() {
     return known && elevation.TokenIsElevated;
 }
 
+void SetAll(int *codes, int count, int code) {
+    for (int i = 0; i < count; ++i) codes[i] = code;
+}
+
+// Above the four folders' sixteen bits. Its top bits are clear, so no
+// exception status (0xC0000005 and its kind) and no small code that
+// TerminateProcess or a failed start leaves can carry it.
+const DWORD kFinishedMark = 0x2D580000;
+const DWORD kCodeBits = 0xFFFF;
+
 }  // namespace
+
+DWORD PackAdministratorCodes(const int *codes, int count) {
+    DWORD packed = kFinishedMark;
+    for (int i = 0; i < count && i < kMaxFolders; ++i) packed |= static_cast<DWORD>(codes[i] & 0xF) << (4 * i);
+    return packed;
+}
+
+void UnpackAdministratorCodes(DWORD exitCode, int count, int *codes) {
+    if ((exitCode & ~kCodeBits) != kFinishedMark) {
+        SetAll(codes, count, SETUP_WRITE_FAILED);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int code = i < kMaxFolders ? static_cast<int>((exitCode >> (4 * i)) & 0xF) : SETUP_WRITE_FAILED;
+        codes[i] = code <= SETUP_BAD_COMMAND_LINE ? code : SETUP_WRITE_FAILED;
+    }
+}
 
 bool FolderNeedsAdministrator(const char *simFolder) {
     char probe[MAX_PATH];
@@ -33,14 +60,14 @@ bool FolderNeedsAdministrator(const char *simFolder) {
     return GetLastError() == ERROR_ACCESS_DENIED && !IsElevated();
 }
 
-int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bool *started) {
-    *started = false;
+void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, int count, int *codes) {
+    SetAll(codes, count, SETUP_WRITE_FAILED);
     char self[MAX_PATH];
     char arguments[kMaxFolders * MAX_PATH + 64];
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
     if (length == 0 || length >= sizeof(self) ||
         !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))
-        return SETUP_WRITE_FAILED;
+        return;
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof(run);
     run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -48,12 +75,13 @@ int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bo
     run.lpFile = self;
     run.lpParameters = arguments;
     run.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&run)) return GetLastError() == ERROR_CANCELLED ? SETUP_CANCELLED : SETUP_WRITE_FAILED;
-    if (run.hProcess == NULL) return SETUP_WRITE_FAILED;
-    *started = true;
+    if (!ShellExecuteExA(&run)) {
+        if (GetLastError() == ERROR_CANCELLED) SetAll(codes, count, SETUP_CANCELLED);
+        return;
+    }
+    if (run.hProcess == NULL) return;
     WaitForSingleObject(run.hProcess, INFINITE);
-    DWORD code = SETUP_WRITE_FAILED;
-    if (!GetExitCodeProcess(run.hProcess, &code)) code = SETUP_WRITE_FAILED;
+    DWORD code = 0;
+    if (GetExitCodeProcess(run.hProcess, &code)) UnpackAdministratorCodes(code, count, codes);
     CloseHandle(run.hProcess);
-    return static_cast<int>(code);
 }

@@ -7,6 +7,8 @@
 #ifndef DROVANA_SETUP_ELEVATION_H
 #define DROVANA_SETUP_ELEVATION_H
 
+#include <windows.h>
+
 #include "command_line.h"
 
 // The folder refuses to let this process create a file in it, and the
@@ -14,9 +16,17 @@
 bool FolderNeedsAdministrator(const char *simFolder);
 
 // Runs this program again with "runas" and /filesonly /S and the same job for
-// the folders (a '|' list), so a run asks at most once; returns its exit
-// code. started is false when it never ran: the prompt was refused
-// (SETUP_CANCELLED) or the run could not be started.
-int RunFilesAsAdministrator(const SetupOptions &options, const char *folders, bool *started);
+// the count folders (a '|' list), so a run asks at most once, and gives each
+// folder's code in codes. Every folder gets SETUP_CANCELLED when the prompt
+// was refused, and SETUP_WRITE_FAILED when the run could not be started or
+// did not finish (a crash or a kill ends it with a code of no meaning here).
+void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, int count, int *codes);
+
+// The administrator's run's exit code: each folder's code in four bits, the
+// first folder's lowest, under a mark that only a run that finished writes.
+DWORD PackAdministratorCodes(const int *codes, int count);
+// Any exit code without the mark (or with a code no run gives) is a failure
+// for every folder.
+void UnpackAdministratorCodes(DWORD exitCode, int count, int *codes);
 
 #endif

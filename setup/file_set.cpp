@@ -1,21 +1,21 @@
 #include "file_set.h"
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "cue_set.h"
-#include "dll_xml_file.h"
+#include "files.h"
 #include "folders.h"
 #include "languages.h"
 
 namespace {
 
-const char kPackageSetup[] = "DrovanaSetup.exe";
 const char kAddonFolder[] = "DrovanaX\\";
 const char kConfig[] = "Drovana.cfg";
-const char *const kPrograms[] = {"DrovanaX.dll", "Kestrola.exe"};
 // Beside the target while a step runs; neither is left behind by one that ends.
 const char kStagedSuffix[] = ".DrovanaX-new";
 const char kOldSuffix[] = ".DrovanaX-old";
@@ -34,11 +34,6 @@ struct FileMove {
     bool placed;   // staged was moved to target
 };
 
-bool IsFile(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 FileSetResult Fail(FileSetReport *report, FileSetResult result, const char *path, DWORD error) {
     lstrcpynA(report->failedPath, path, sizeof(report->failedPath));
     report->error = error;
@@ -50,13 +45,14 @@ FileSetResult FailWith(FileSetReport *report, const char *path, DWORD error) {
     return Fail(report, held ? FILES_IN_USE : FILES_WRITE_FAILED, path, error);
 }
 
-// The package's sourceRelative to the simulator folder's relative.
+// The package's sourceRelative to the simulator folder's relative; a move
+// with no sourceRelative puts a file the run writes.
 bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageFolder, const char *sourceRelative,
                const char *simFolder, const char *relative, FileSetReport *report) {
     FileMove move = {};
     move.kind = kind;
     lstrcpynA(move.relative, relative, sizeof(move.relative));
-    if (!JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative) ||
+    if ((sourceRelative != NULL && !JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative)) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
         !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
@@ -92,11 +88,6 @@ bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const 
         if (!AddMoveAs(moves, KIND_CUE, packageFolder, source, simFolder, relative, report)) return false;
     }
     return true;
-}
-
-bool IsReadOnly(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 // An exclusive open for writing fails on a file another process holds open
@@ -165,18 +156,43 @@ bool FolderExists(const char *simFolder, const char *relative) {
 
 // Only DrovanaX's programs and what lies under its own folder may be listed.
 bool IsOurs(const std::string &name) {
-    for (const char *program : kPrograms) {
-        if (lstrcmpiA(name.c_str(), program) == 0) return true;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (lstrcmpiA(name.c_str(), kPrograms[i]) == 0) return true;
     }
     const size_t prefix = sizeof(kAddonFolder) - 1;
     return name.size() > prefix && _strnicmp(name.c_str(), kAddonFolder, prefix) == 0;
 }
 
-// Each line a path relative to the simulator folder. The list is a file in a
-// folder others may write: a line that could name a file elsewhere
-// (absolute, a drive, "..") or one of the simulator's own is skipped.
-std::vector<std::string> ReadList(const char *simFolder, bool *found) {
-    std::vector<std::string> names;
+// A line of the list: the path relative to the simulator folder, then the
+// size and hash of what was put there, tab-separated (a list of an earlier
+// version has the path alone).
+struct ListedFile {
+    std::string name;
+    std::string line;  // as read, to be carried into the next list
+    bool hashed;
+    unsigned long long size;
+    unsigned long long hash;
+};
+
+// FNV-1a: tells a file DrovanaSetup wrote from one the pilot put in its
+// place; nobody forges it, so no cryptographic hash is needed.
+unsigned long long HashOf(const std::string &bytes) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
+
+std::string ListLine(const char *relative, const std::string &bytes) {
+    char fields[64];
+    snprintf(fields, sizeof(fields), "\t%llu\t%016llx", static_cast<unsigned long long>(bytes.size()), HashOf(bytes));
+    return std::string(relative) + fields + "\r\n";
+}
+
+// The list is a file in a folder others may write: a line that could name a
+// file elsewhere (absolute, a drive, "..") or one of the simulator's own is
+// skipped.
+std::vector<ListedFile> ReadList(const char *simFolder, bool *found) {
+    std::vector<ListedFile> entries;
     char path[MAX_PATH];
     std::string text;
     DWORD error = 0;
@@ -185,15 +201,30 @@ std::vector<std::string> ReadList(const char *simFolder, bool *found) {
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
+        ListedFile entry = {};
+        entry.line = text.substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        const bool safe = !line.empty() && line.size() < MAX_PATH && line[0] != '\\' && line[0] != '/' &&
-                          line.find(':') == std::string::npos && line.find("..") == std::string::npos &&
-                          IsOurs(line);
-        if (safe) names.push_back(line);
+        while (!entry.line.empty() && (entry.line.back() == '\r' || entry.line.back() == ' ')) entry.line.pop_back();
+        const size_t tab = entry.line.find('\t');
+        entry.name = entry.line.substr(0, tab);
+        int parsed = 0;
+        entry.hashed = tab != std::string::npos &&
+                       sscanf(entry.line.c_str() + tab, "\t%llu\t%16llx%n", &entry.size, &entry.hash, &parsed) == 2 &&
+                       entry.line.size() == tab + static_cast<size_t>(parsed);
+        const std::string &name = entry.name;
+        const bool safe = !name.empty() && name.size() < MAX_PATH && name[0] != '\\' && name[0] != '/' &&
+                          name.find(':') == std::string::npos && name.find("..") == std::string::npos &&
+                          IsOurs(name);
+        if (safe) entries.push_back(entry);
     }
-    return names;
+    return entries;
+}
+
+const ListedFile *FindListed(const std::vector<ListedFile> &entries, const char *name) {
+    for (const ListedFile &entry : entries) {
+        if (lstrcmpiA(entry.name.c_str(), name) == 0) return &entry;
+    }
+    return NULL;
 }
 
 bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
@@ -203,33 +234,65 @@ bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
     return false;
 }
 
-// The list of this install: what it puts in place, and what an earlier
-// install listed that is still there (an update never orphans a file).
-std::string ListText(const std::vector<FileMove> &moves, const char *simFolder) {
-    std::string text;
-    for (const FileMove &move : moves) {
-        if (move.kind != KIND_CONFIG && lstrcmpiA(move.relative, kInstalledList) != 0)
-            text += std::string(move.relative) + "\r\n";
+bool Named(const std::vector<std::string> &names, const std::string &name) {
+    for (const std::string &other : names) {
+        if (lstrcmpiA(other.c_str(), name.c_str()) == 0) return true;
     }
-    bool found = false;
-    for (const std::string &name : ReadList(simFolder, &found)) {
-        char target[MAX_PATH];
-        if (!Listed(moves, name) && lstrcmpiA(name.c_str(), kInstalledList) != 0 &&
-            JoinPath(target, sizeof(target), simFolder, name.c_str()) && IsFile(target))
-            text += name + "\r\n";
-    }
-    return text;
+    return false;
 }
 
-bool WriteText(const char *path, const std::string &text, DWORD *error) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD written = 0;
-    const bool ok = file != INVALID_HANDLE_VALUE &&
-                    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) &&
-                    written == text.size();
-    *error = ok ? 0 : GetLastError();
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
+// A voice cue in the simulator folder that is not what DrovanaSetup put
+// there is the pilot's own (a recording in their voice under a cue's name):
+// the list's size and hash say what was put there; a list without them, or
+// none, leaves the package's sets to say which bytes are DrovanaX's.
+bool IsPilotsOwnCue(const FileMove &move, const std::vector<ListedFile> &listed, const char *packageFolder) {
+    if (move.kind != KIND_CUE) return false;
+    std::string bytes;
+    DWORD error = 0;
+    if (ReadWholeFile(move.target, &bytes, &error) != FILE_READ) return false;
+    const ListedFile *entry = FindListed(listed, move.relative);
+    if (entry != NULL && entry->hashed) return entry->size != bytes.size() || entry->hash != HashOf(bytes);
+    const char *name = strrchr(move.relative, '\\');
+    return !IsPackageCue(packageFolder, name ? name + 1 : move.relative, bytes);
+}
+
+// Takes the pilot's own cues out of the moves, naming them in the report.
+void LeavePilotsOwnCues(std::vector<FileMove> *moves, const std::vector<ListedFile> &listed,
+                        const char *packageFolder, FileSetReport *report) {
+    std::vector<FileMove> kept;
+    for (const FileMove &move : *moves) {
+        if (IsFile(move.target) && IsPilotsOwnCue(move, listed, packageFolder))
+            report->pilotsOwn.push_back(move.relative);
+        else
+            kept.push_back(move);
+    }
+    moves->swap(kept);
+}
+
+// The list of this install: what it puts in place, and what an earlier
+// install listed that is still there (an update never orphans a file) and is
+// not the pilot's own.
+bool ListText(const std::vector<FileMove> &moves, const char *simFolder, const std::string &languageLine,
+              const std::vector<std::string> &pilotsOwn, std::string *text, FileSetReport *report) {
+    for (const FileMove &move : moves) {
+        if (move.kind == KIND_CONFIG || lstrcmpiA(move.relative, kInstalledList) == 0) continue;
+        std::string bytes = languageLine;
+        DWORD error = 0;
+        if (move.source[0] != '\0' && ReadWholeFile(move.source, &bytes, &error) != FILE_READ) {
+            Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, error);
+            return false;
+        }
+        *text += ListLine(move.relative, bytes);
+    }
+    bool found = false;
+    for (const ListedFile &entry : ReadList(simFolder, &found)) {
+        char target[MAX_PATH];
+        if (!Listed(moves, entry.name) && !Named(pilotsOwn, entry.name) &&
+            lstrcmpiA(entry.name.c_str(), kInstalledList) != 0 &&
+            JoinPath(target, sizeof(target), simFolder, entry.name.c_str()) && IsFile(target))
+            *text += entry.line + "\r\n";
+    }
+    return true;
 }
 
 unsigned long long SizeOf(const char *path) {
@@ -240,6 +303,11 @@ unsigned long long SizeOf(const char *path) {
 
 }  // namespace
 
+const char kAddonDll[] = "DrovanaX.dll";
+const char *const kPrograms[] = {kAddonDll, "Kestrola.exe"};
+const int kProgramCount = sizeof(kPrograms) / sizeof(kPrograms[0]);
+const char kPackageSetup[] = "DrovanaSetup.exe";
+const char kPackageDllXml[] = "dll.xml";
 const char kKeptSetup[] = "DrovanaX\\DrovanaSetup.exe";
 const char kKeptSkeleton[] = "DrovanaX\\dll.xml";
 const char kInstalledList[] = "DrovanaX\\InstalledFiles.txt";
@@ -247,9 +315,9 @@ const char kInstalledList[] = "DrovanaX\\InstalledFiles.txt";
 unsigned long long InstalledSize(const char *simFolder) {
     bool found = false;
     unsigned long long total = 0;
-    for (const std::string &name : ReadList(simFolder, &found)) {
+    for (const ListedFile &entry : ReadList(simFolder, &found)) {
         char path[MAX_PATH];
-        if (JoinPath(path, sizeof(path), simFolder, name.c_str())) total += SizeOf(path);
+        if (JoinPath(path, sizeof(path), simFolder, entry.name.c_str())) total += SizeOf(path);
     }
     return total;
 }
@@ -257,21 +325,17 @@ unsigned long long InstalledSize(const char *simFolder) {
 bool IsInstalledIn(const char *simFolder) {
     char dll[MAX_PATH];
     char list[MAX_PATH];
-    return (JoinPath(dll, sizeof(dll), simFolder, kPrograms[0]) && IsFile(dll)) ||
+    return (JoinPath(dll, sizeof(dll), simFolder, kAddonDll) && IsFile(dll)) ||
            (JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list));
 }
 
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
-    std::vector<FileMove> moves;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, "", program, report)) return false;
-    }
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kConfig, report)) return false;
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", "dll.xml", report)) return false;
-    if (!AddMove(&moves, KIND_CONFIG, packageFolder, "", kPackageSetup, report)) return false;
-    for (const FileMove &move : moves) {
-        if (!IsFile(move.source)) {
-            Fail(report, FILES_PACKAGE_INCOMPLETE, move.source, ERROR_FILE_NOT_FOUND);
+    std::vector<const char *> names(kPrograms, kPrograms + kProgramCount);
+    names.insert(names.end(), {kConfig, kPackageDllXml, kPackageSetup});
+    for (const char *name : names) {
+        char path[MAX_PATH];
+        if (!JoinPath(path, sizeof(path), packageFolder, name) || !IsFile(path)) {
+            Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : name, ERROR_FILE_NOT_FOUND);
             return false;
         }
     }
@@ -287,7 +351,7 @@ bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
 
 FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
                            FileSetReport *report) {
-    memset(report, 0, sizeof(*report));
+    *report = FileSetReport();
     if (!PackageIsComplete(packageFolder, report)) return FILES_PACKAGE_INCOMPLETE;
     if (CueSetFiles(packageFolder, language).empty()) {
         char relative[MAX_PATH] = "";
@@ -296,20 +360,17 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return Fail(report, FILES_PACKAGE_INCOMPLETE, path[0] ? path : language, ERROR_FILE_NOT_FOUND);
     }
     std::vector<FileMove> moves;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (!AddMove(&moves, KIND_PROGRAM, packageFolder, simFolder, kPrograms[i], report)) return FILES_WRITE_FAILED;
     }
     if (!AddCueMoves(&moves, packageFolder, simFolder, language, report)) return FILES_WRITE_FAILED;
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSetup, report)) return FILES_WRITE_FAILED;
-    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, kPackageSetup);
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kKeptSkeleton, report)) return FILES_WRITE_FAILED;
-    JoinPath(moves.back().source, sizeof(moves.back().source), packageFolder, "dll.xml");
     // The list and the language (which the next run offers first) are
-    // written, not copied: their moves have no source.
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
-    moves.back().source[0] = '\0';
-    if (!AddMove(&moves, KIND_KEPT, packageFolder, simFolder, kInstalledLanguageFile, report)) return FILES_WRITE_FAILED;
-    moves.back().source[0] = '\0';
+    // written, not copied.
+    if (!AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageSetup, simFolder, kKeptSetup, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageDllXml, simFolder, kKeptSkeleton, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledList, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledLanguageFile, report))
+        return FILES_WRITE_FAILED;
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     char config[MAX_PATH];
     if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
@@ -318,6 +379,12 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
     } else if (!AddMove(&moves, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) {
         return FILES_WRITE_FAILED;
     }
+
+    bool listFound = false;
+    LeavePilotsOwnCues(&moves, ReadList(simFolder, &listFound), packageFolder, report);
+    const std::string languageLine = std::string(language) + "\r\n";
+    std::string list;
+    if (!ListText(moves, simFolder, languageLine, report->pilotsOwn, &list, report)) return FILES_PACKAGE_INCOMPLETE;
 
     FileSetResult result = CheckNotHeld(moves, report);
     if (result != FILES_DONE) return result;
@@ -331,13 +398,11 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         return result;
     }
 
-    const std::string list = ListText(moves, simFolder);
-    const std::string languageLine = std::string(language) + "\r\n";
     for (FileMove &move : moves) {
         if (move.source[0] == '\0') {
             DWORD error = 0;
             const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
-            if (!WriteText(move.staged, isLanguage ? languageLine : list, &error)) {
+            if (!WriteWholeFile(move.staged, isLanguage ? languageLine : list, &error)) {
                 result = FailWith(report, move.staged, error);
                 break;
             }
@@ -386,18 +451,23 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
     return FILES_DONE;
 }
 
-FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report) {
-    memset(report, 0, sizeof(*report));
+FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, bool keptCopyRunning,
+                          FileSetReport *report) {
+    *report = FileSetReport();
     std::vector<FileMove> all;
-    for (const char *program : kPrograms) {
-        if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, program, report)) return FILES_WRITE_FAILED;
+    for (int i = 0; i < kProgramCount; ++i) {
+        if (!AddMove(&all, KIND_PROGRAM, packageFolder, simFolder, kPrograms[i], report)) return FILES_WRITE_FAILED;
     }
     const size_t programs = all.size();
     bool listed = false;
-    for (const std::string &name : ReadList(simFolder, &listed)) {
-        if (Listed(all, name) || lstrcmpiA(name.c_str(), kInstalledList) == 0) continue;
-        const bool cue = _strnicmp(name.c_str(), kSoundsFolder, strlen(kSoundsFolder)) == 0;
-        if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name.c_str(), report))
+    const std::vector<ListedFile> entries = ReadList(simFolder, &listed);
+    for (const ListedFile &entry : entries) {
+        const char *name = entry.name.c_str();
+        if (Listed(all, entry.name) || lstrcmpiA(name, kInstalledList) == 0) continue;
+        // The kept copy waits for this run's result; it goes once it has ended.
+        if (keptCopyRunning && lstrcmpiA(name, kKeptSetup) == 0) continue;
+        const bool cue = _strnicmp(name, kSoundsFolder, strlen(kSoundsFolder)) == 0;
+        if (!AddMove(&all, cue ? KIND_CUE : KIND_KEPT, packageFolder, simFolder, name, report))
             return FILES_WRITE_FAILED;
     }
     if (listed) {
@@ -407,6 +477,7 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     }
     report->cuesUnknown = !listed && all.size() == programs;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
+    LeavePilotsOwnCues(&all, entries, packageFolder, report);
     std::vector<FileMove> moves;
     for (const FileMove &move : all) {
         if (IsFile(move.target)) moves.push_back(move);
@@ -436,4 +507,15 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     char config[MAX_PATH];
     report->configKept = JoinPath(config, sizeof(config), simFolder, kConfig) && IsFile(config);
     return FILES_DONE;
+}
+
+void RemoveKeptSetupLeftAlone(const char *simFolder) {
+    char list[MAX_PATH];
+    char kept[MAX_PATH];
+    if (!JoinPath(list, sizeof(list), simFolder, kInstalledList) || IsFile(list) ||
+        !JoinPath(kept, sizeof(kept), simFolder, kKeptSetup))
+        return;
+    DeleteFileA(kept);
+    RemoveFolderIfEmpty(simFolder, kSoundsFolder);
+    RemoveFolderIfEmpty(simFolder, kAddonFolder);
 }

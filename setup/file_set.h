@@ -18,6 +18,17 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+// The programs DrovanaX puts in the simulator folder, the first its DLL:
+// installed, packaged, removed and checked for being in use from this table.
+extern const char *const kPrograms[];
+extern const int kProgramCount;
+extern const char kAddonDll[];
+// Beside DrovanaSetup.exe in the package.
+extern const char kPackageSetup[];
+extern const char kPackageDllXml[];
 // Relative to the simulator folder.
 extern const char kKeptSetup[];
 extern const char kKeptSkeleton[];
@@ -38,6 +49,7 @@ struct FileSetReport {
     bool configRemoved;    // /purge
     bool soundsFolderKept; // DrovanaX\Sounds holds files of the pilot's own
     bool cuesUnknown;      // neither a list nor the package tells DrovanaX's cues from the pilot's
+    std::vector<std::string> pilotsOwn;  // cues left as they were: not what DrovanaSetup put there
     char failedPath[MAX_PATH];
     DWORD error;
 };
@@ -52,14 +64,23 @@ unsigned long long InstalledSize(const char *simFolder);
 bool IsInstalledIn(const char *simFolder);
 
 // language: the code of the package's cue set to install (languages.h); it
-// is kept beside the list, in DrovanaX\language.txt.
+// is kept beside the list, in DrovanaX\language.txt. A cue the pilot put in
+// place of one of ours stays, and the new set's cue of that name is not
+// installed (report->pilotsOwn names it).
 FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, const char *language,
                            FileSetReport *report);
 
 // Removes the files of the list the install kept; without one (an install by
-// hand, or by an older DrovanaSetup) the programs and the files of the names
-// any of the package's cue sets uses. The folders go when nothing else is left in
-// them. Drovana.cfg goes only with purge.
-FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, FileSetReport *report);
+// hand, or by an older DrovanaSetup) the programs and the cues that are byte
+// for byte one of the package's. The pilot's own cues stay. The folders go
+// when nothing else is left in them. Drovana.cfg goes only with purge. With
+// keptCopyRunning the kept DrovanaSetup.exe is left for
+// RemoveKeptSetupLeftAlone, once its process has ended.
+FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, bool keptCopyRunning,
+                          FileSetReport *report);
+
+// The kept DrovanaSetup.exe of a folder DrovanaX has been removed from (its
+// list is gone), and the folders that leaves empty.
+void RemoveKeptSetupLeftAlone(const char *simFolder);
 
 #endif

@@ -20,12 +20,18 @@ bool WithTrailingBackslash(const char *path, char *folder, size_t size) {
 
 }  // namespace
 
+// out may be folder or name itself (a folder growing in place): the parts
+// are measured first and moved, never formatted from the buffer being written.
 bool JoinPath(char *out, size_t size, const char *folder, const char *name) {
-    const int written = snprintf(out, size, "%s%s", folder, name);
-    if (written < 0 || static_cast<size_t>(written) >= size) {
-        if (size > 0) out[0] = '\0';
+    const size_t folderLength = strlen(folder);
+    const size_t nameLength = strlen(name);
+    if (size == 0) return false;
+    if (folderLength + nameLength >= size) {
+        out[0] = '\0';
         return false;
     }
+    memmove(out + folderLength, name, nameLength + 1);
+    if (out != folder) memmove(out, folder, folderLength);
     return true;
 }
 

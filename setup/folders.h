@@ -12,7 +12,8 @@ bool FindSimFolder(const char *given, char *folder, size_t size);
 // The folder of this program's file: where the files to install lie.
 bool FindPackageFolder(char *folder, size_t size);
 
-// folder + name into out; false (out empty) when it does not fit.
+// folder + name into out; false (out empty) when it does not fit. out may be
+// folder or name itself.
 bool JoinPath(char *out, size_t size, const char *folder, const char *name);
 
 // The path without its last component, with the trailing backslash.

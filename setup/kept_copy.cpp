@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "file_set.h"
+#include "files.h"
 #include "folders.h"
 #include "setup_exit.h"
 
@@ -10,9 +12,49 @@ namespace {
 
 const char kTemporaryPrefix[] = "DrovanaSetup-";
 
-bool IsFile(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The result's value and the event that says it is there, named after the
+// kept copy's process, which makes both before it starts the temporary copy.
+bool HandOverName(const char *what, DWORD keptProcess, char *name, size_t size) {
+    const int written = snprintf(name, size, "Local\\DrovanaSetup-%s-%lu", what, keptProcess);
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+struct HandOver {
+    HANDLE told;
+    HANDLE value;
+    LONG *result;
+};
+
+// Creates (kept copy) or opens (temporary copy) the pair; false when either fails.
+bool OpenHandOver(DWORD keptProcess, bool create, HandOver *handOver) {
+    char toldName[64];
+    char valueName[64];
+    handOver->told = NULL;
+    handOver->value = NULL;
+    handOver->result = NULL;
+    if (!HandOverName("told", keptProcess, toldName, sizeof(toldName)) ||
+        !HandOverName("result", keptProcess, valueName, sizeof(valueName)))
+        return false;
+    handOver->told = create ? CreateEventA(NULL, TRUE, FALSE, toldName)
+                            : OpenEventA(EVENT_MODIFY_STATE, FALSE, toldName);
+    handOver->value = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(LONG), valueName)
+                             : OpenFileMappingA(FILE_MAP_WRITE, FALSE, valueName);
+    if (handOver->value != NULL)
+        handOver->result = static_cast<LONG *>(MapViewOfFile(handOver->value, FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
+    return handOver->told != NULL && handOver->result != NULL;
+}
+
+void CloseHandOver(HandOver *handOver) {
+    if (handOver->result != NULL) UnmapViewOfFile(handOver->result);
+    if (handOver->value != NULL) CloseHandle(handOver->value);
+    if (handOver->told != NULL) CloseHandle(handOver->told);
+}
+
+void WaitForProcessEnd(DWORD processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == NULL) return;  // ended already
+    WaitForSingleObject(process, 60000);
+    CloseHandle(process);
 }
 
 // Earlier hand-overs' copies; one still running stays (its delete fails).
@@ -33,11 +75,17 @@ void RemoveEarlierCopies(const char *temporary) {
 
 bool RunsAsKeptCopy() {
     char folder[MAX_PATH];
+    char own[MAX_PATH];
+    char simFolder[MAX_PATH];
     char list[MAX_PATH];
     char dll[MAX_PATH];
-    return FindPackageFolder(folder, sizeof(folder)) &&
-           JoinPath(list, sizeof(list), folder, "InstalledFiles.txt") && IsFile(list) &&
-           JoinPath(dll, sizeof(dll), folder, "DrovanaX.dll") && !IsFile(dll);
+    if (!FindPackageFolder(folder, sizeof(folder))) return false;
+    // The kept copy's folder is DrovanaX\ in the simulator folder.
+    lstrcpynA(own, folder, sizeof(own));
+    own[strlen(own) - 1] = '\0';
+    return ParentFolder(own, simFolder, sizeof(simFolder)) &&
+           JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list) &&
+           JoinPath(dll, sizeof(dll), folder, kAddonDll) && !IsFile(dll);
 }
 
 int HandOverToTemporaryCopy(const char *arguments) {
@@ -56,19 +104,36 @@ int HandOverToTemporaryCopy(const char *arguments) {
     const int written = snprintf(line, sizeof(line), "\"%s\" /after=%lu %s", copy, GetCurrentProcessId(),
                                  arguments ? arguments : "");
     if (written <= 0 || static_cast<size_t>(written) >= sizeof(line)) return SETUP_BAD_COMMAND_LINE;
+    HandOver handOver;
+    if (!OpenHandOver(GetCurrentProcessId(), true, &handOver)) {
+        CloseHandOver(&handOver);
+        return SETUP_WRITE_FAILED;
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(copy, line, NULL, NULL, FALSE, 0, NULL, temporary, &startup, &process))
+    if (!CreateProcessA(copy, line, NULL, NULL, FALSE, 0, NULL, temporary, &startup, &process)) {
+        CloseHandOver(&handOver);
         return SETUP_WRITE_FAILED;
+    }
     CloseHandle(process.hThread);
+    // The copy may fail before it tells (or be killed): its end wakes us too.
+    HANDLE waits[] = {handOver.told, process.hProcess};
+    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    const int code = woken == WAIT_OBJECT_0 ? static_cast<int>(*handOver.result) : SETUP_WRITE_FAILED;
     CloseHandle(process.hProcess);
-    return SETUP_DONE;
+    CloseHandOver(&handOver);
+    return code;
 }
 
-void WaitForProcessEnd(DWORD processId) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == NULL) return;  // ended already
-    WaitForSingleObject(process, 60000);
-    CloseHandle(process);
+void FinishHandOver(DWORD keptProcess, int code, const char *simFolder) {
+    HandOver handOver;
+    if (OpenHandOver(keptProcess, false, &handOver)) {
+        *handOver.result = code;
+        SetEvent(handOver.told);
+    }
+    CloseHandOver(&handOver);
+    WaitForProcessEnd(keptProcess);
+    char folder[MAX_PATH];
+    if (FindSimFolder(simFolder, folder, sizeof(folder))) RemoveKeptSetupLeftAlone(folder);
 }

@@ -4,6 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
+#include "files.h"
 #include "folders.h"
 
 const char kInstalledLanguageFile[] = "DrovanaX\\language.txt";
@@ -14,21 +17,6 @@ const char kIndex[] = "DrovanaX\\Sounds\\languages.txt";
 const char kEnglish[] = "en";
 // Twelve languages take some 200 bytes; anything near this is not our list.
 const DWORD kIndexLimit = 16 * 1024;
-
-// At most size - 1 bytes of a file, terminated; false when it cannot be
-// opened or is larger.
-bool ReadSmallFile(const char *path, char *buffer, DWORD size) {
-    buffer[0] = '\0';
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD got = 0;
-    const DWORD length = GetFileSize(file, NULL);
-    const bool ok = length != INVALID_FILE_SIZE && length < size && ReadFile(file, buffer, length, &got, NULL) &&
-                    got == length;
-    CloseHandle(file);
-    buffer[ok ? got : 0] = '\0';
-    return ok;
-}
 
 bool IsCode(const char *text, size_t length) {
     if (length == 0 || length >= sizeof(CueLanguage().code)) return false;
@@ -65,9 +53,12 @@ void AddLine(const char *line, size_t length, CueLanguageList *list) {
 bool ReadCueLanguages(const char *packageFolder, CueLanguageList *list) {
     memset(list, 0, sizeof(*list));
     char path[MAX_PATH];
-    char text[kIndexLimit];
-    if (!JoinPath(path, sizeof(path), packageFolder, kIndex) || !ReadSmallFile(path, text, sizeof(text))) return false;
-    const char *p = text;
+    std::string text;
+    DWORD error = 0;
+    if (!JoinPath(path, sizeof(path), packageFolder, kIndex) ||
+        ReadWholeFile(path, &text, &error, kIndexLimit) != FILE_READ)
+        return false;
+    const char *p = text.c_str();
     if (strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
     while (*p) {
         const size_t length = strcspn(p, "\r\n");
@@ -125,13 +116,15 @@ bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const c
 
 bool ReadInstalledLanguage(const char *simFolder, char *code, size_t size) {
     char path[MAX_PATH];
-    char text[64];
+    std::string text;
+    DWORD error = 0;
     code[0] = '\0';
-    if (!JoinPath(path, sizeof(path), simFolder, kInstalledLanguageFile) || !ReadSmallFile(path, text, sizeof(text)))
+    if (!JoinPath(path, sizeof(path), simFolder, kInstalledLanguageFile) ||
+        ReadWholeFile(path, &text, &error, 64) != FILE_READ)
         return false;
-    const size_t length = strcspn(text, "\r\n \t");
-    if (!IsCode(text, length) || length >= size) return false;
-    memcpy(code, text, length);
+    const size_t length = strcspn(text.c_str(), "\r\n \t");
+    if (!IsCode(text.c_str(), length) || length >= size) return false;
+    memcpy(code, text.c_str(), length);
     code[length] = '\0';
     return true;
 }

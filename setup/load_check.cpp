@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "file_set.h"
 #include "folders.h"
 
 const char kSimConnectVersion[] = "10.0.60905.0";
@@ -44,7 +45,7 @@ LoadCheck CheckAddonLoads(const char *simFolder, DWORD *error) {
     char dll[MAX_PATH];
     wchar_t wideDll[MAX_PATH];
     wchar_t wideFolder[MAX_PATH];
-    if (!JoinPath(dll, sizeof(dll), simFolder, "DrovanaX.dll") ||
+    if (!JoinPath(dll, sizeof(dll), simFolder, kAddonDll) ||
         !MultiByteToWideChar(CP_ACP, 0, dll, -1, wideDll, MAX_PATH) ||
         !MultiByteToWideChar(CP_ACP, 0, simFolder, -1, wideFolder, MAX_PATH)) {
         *error = ERROR_FILENAME_EXCED_RANGE;

@@ -3,8 +3,10 @@
 // both (/uninstall). The window lets the pilot choose; /S does them all.
 #include <windows.h>
 
+#include <string>
+
 #include "command_line.h"
-#include "dialogs.h"
+#include "report_text.h"
 #include "editions.h"
 #include "editions_run.h"
 #include "folders.h"
@@ -20,12 +22,15 @@ struct WindowJob {
     char packageFolder[MAX_PATH];
 };
 
-int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int count, char *report, size_t size) {
+WindowJob job;
+
+int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int count, std::string *report,
+                 const volatile LONG *cancelled) {
     WindowJob *job = static_cast<WindowJob *>(context);
     SetupOptions options = job->options;
     options.uninstall = uninstall;
     options.purge = options.purge && uninstall;
-    return RunEditions(options, job->packageFolder, targets, count, report, size);
+    return RunEditions(options, job->packageFolder, targets, count, report, cancelled);
 }
 
 // The window's language row: the language given with /LANG=, else the one
@@ -42,18 +47,16 @@ int PreselectForEditions(const CueLanguageList &list, const SetupOptions &option
     return PreselectCueLanguage(list, NULL);
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    static WindowJob job;
-    char report[8192] = "";
+int RunProgram(LPSTR commandLine) {
+    std::string report;
     SetupOptions &options = job.options;
-    if (!ParseCommandLine(commandLine, &options, report, sizeof(report))) {
-        AppendText(report, sizeof(report), "\n\n%s", kUsage);
-        ShowProblem(options, report);
+    char error[1024] = "";
+    if (!ParseCommandLine(commandLine, &options, error, sizeof(error))) {
+        report = error;
+        AppendText(&report, "\n\n%s", kUsage);
+        ShowProblem(options, report.c_str());
         return SETUP_BAD_COMMAND_LINE;
     }
-    if (options.afterProcess != 0) WaitForProcessEnd(options.afterProcess);
     if (!options.filesOnly && RunsAsKeptCopy()) return HandOverToTemporaryCopy(commandLine);
     if (!FindPackageFolder(job.packageFolder, sizeof(job.packageFolder))) {
         ShowProblem(options, "This program's folder is unknown.");
@@ -64,12 +67,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     static CueLanguageList languages;
     const bool listed = ReadCueLanguages(job.packageFolder, &languages);
     if (options.language[0] && listed && FindCueLanguage(languages, options.language) < 0) {
-        AppendText(report, sizeof(report), "Unknown language \"/LANG=%s\": the voice cues come in",
+        AppendText(&report, "Unknown language \"/LANG=%s\": the voice cues come in",
                    options.language);
         for (int i = 0; i < languages.count; ++i)
-            AppendText(report, sizeof(report), "%s %s", i ? "," : "", languages.languages[i].code);
-        AppendText(report, sizeof(report), ".\n\n%s", kUsage);
-        ShowProblem(options, report);
+            AppendText(&report, "%s %s", i ? "," : "", languages.languages[i].code);
+        AppendText(&report, ".\n\n%s", kUsage);
+        ShowProblem(options, report.c_str());
         return SETUP_BAD_COMMAND_LINE;
     }
     if (options.filesOnly) return RunFilesOnly(options, job.packageFolder);
@@ -78,8 +81,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     int count = 0;
     if (options.simFolder[0]) {
         if (!EditionOfFolder(options.simFolder, &targets[0])) {
-            AppendText(report, sizeof(report), "%s is no folder.", options.simFolder);
-            ShowProblem(options, report);
+            AppendText(&report, "%s is no folder.", options.simFolder);
+            ShowProblem(options, report.c_str());
             return SETUP_NO_SIM_FOLDER;
         }
         count = 1;
@@ -102,7 +105,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         WriteOutput("DrovanaX is installed in no simulator edition found: nothing to remove.\n");
         return SETUP_DONE;
     }
-    const int code = RunEditions(options, job.packageFolder, targets, count, report, sizeof(report));
-    WriteOutput(report);
+    const int code = RunEditions(options, job.packageFolder, targets, count, &report);
+    WriteOutput(report.c_str());
+    return code;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const int code = RunProgram(commandLine);
+    if (job.options.afterProcess != 0) FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
     return code;
 }

@@ -15,13 +15,17 @@ const wchar_t kSetupWindowClass[] = L"DrovanaSetupWindow";
 
 namespace {
 
+// In pixels at 96 DPI; Px makes them the window's own.
 const int kWidth = 600;       // client area
 const int kMargin = 12;
 const int kRowHeight = 24;
 const int kButtonWidth = 96;
 const int kButtonHeight = 28;
 const int kResultsHeight = 170;
-const size_t kReportSize = 8192;
+// WM_DPICHANGED (Windows 8.1 on), which the headers give only to newer targets.
+const UINT kDpiChanged = 0x02E0;
+// Posted by the job's thread when it has finished; lParam is its JobRun.
+const UINT kJobDone = WM_APP + 1;
 
 struct WindowState {
     const SetupOptions *options;
@@ -32,6 +36,7 @@ struct WindowState {
     const LanguageChoice *languages;
     HWND languageList;
     HWND window;
+    UINT dpi;                  // of the monitor the window is on
     HFONT font;
     HWND header;
     HWND boxes[kMaxEditions];
@@ -42,7 +47,84 @@ struct WindowState {
     HWND cancel;
     bool ran;
     int code;
+    HANDLE worker;             // the job's thread while it runs
+    volatile LONG cancelled;   // Cancel pressed while it runs
 };
+
+// One job on its thread: what it was given and what it gave back.
+struct JobRun {
+    WindowState *state;
+    bool uninstall;
+    FoundEdition ticked[kMaxEditions];
+    int count;
+    std::string report;
+    int code;
+};
+
+DWORD WINAPI RunJobThread(void *parameter) {
+    JobRun *run = static_cast<JobRun *>(parameter);
+    WindowState *state = run->state;
+    run->code = state->job(state->context, run->uninstall, run->ticked, run->count, &run->report, &state->cancelled);
+    PostMessageW(state->window, kJobDone, 0, reinterpret_cast<LPARAM>(run));
+    return 0;
+}
+
+int Px(const WindowState *state, int pixelsAt96) { return MulDiv(pixelsAt96, static_cast<int>(state->dpi), 96); }
+
+// GetDpiForWindow where Windows has it (10, version 1607 on), else the
+// system's DPI, which is every monitor's before that.
+UINT DpiOf(HWND window) {
+    typedef UINT(WINAPI * DpiForWindow)(HWND);
+    const DpiForWindow forWindow =
+        reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"),
+                                                                                   "GetDpiForWindow")));
+    if (forWindow != NULL && forWindow(window) != 0) return forWindow(window);
+    HDC screen = GetDC(NULL);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(NULL, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The system's message font, which it gives at the system's DPI, at this DPI.
+HFONT MessageFont(UINT dpi) {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
+                                            static_cast<int>(DpiOf(NULL)));
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// Every control from the window's old DPI (state->dpi) to its new one.
+struct Rescale {
+    HFONT font;
+    int from;
+    int to;
+};
+
+BOOL CALLBACK RescaleChild(HWND child, LPARAM parameter) {
+    const Rescale &r = *reinterpret_cast<const Rescale *>(parameter);
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(NULL, GetParent(child), reinterpret_cast<POINT *>(&rect), 2);
+    MoveWindow(child, MulDiv(rect.left, r.to, r.from), MulDiv(rect.top, r.to, r.from),
+               MulDiv(rect.right - rect.left, r.to, r.from), MulDiv(rect.bottom - rect.top, r.to, r.from), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(r.font), FALSE);
+    return TRUE;
+}
+
+// The window moved to a monitor of another DPI: every control and the font
+// take the new scale, and the window the size Windows suggests.
+void ChangeDpi(WindowState *state, UINT dpi, const RECT *suggested) {
+    const Rescale rescale = {MessageFont(dpi), static_cast<int>(state->dpi), static_cast<int>(dpi)};
+    EnumChildWindows(state->window, RescaleChild, reinterpret_cast<LPARAM>(&rescale));
+    DeleteObject(state->font);
+    state->font = rescale.font;
+    state->dpi = dpi;
+    SetWindowPos(state->window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(state->window, NULL, TRUE);
+}
 
 std::wstring Wide(const char *text) {
     const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
@@ -69,7 +151,8 @@ std::wstring EditionLabel(const FoundEdition &target) {
 
 HWND Control(WindowState *state, const wchar_t *kind, const wchar_t *text, DWORD style, int id, int x, int y,
              int width, int height) {
-    HWND control = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, state->window,
+    HWND control = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, Px(state, x), Px(state, y),
+                                   Px(state, width), Px(state, height), state->window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(NULL), NULL);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     return control;
@@ -104,7 +187,8 @@ int AddEditionRows(WindowState *state, int y) {
     // Nothing found: the browse button, and the box its folder will fill.
     state->browse = Control(state, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, IDC_SETUP_BROWSE, kMargin, y,
                             kButtonWidth, kButtonHeight);
-    SetWindowPos(state->boxes[0], NULL, kMargin, y + kButtonHeight + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(state->boxes[0], NULL, Px(state, kMargin), Px(state, y + kButtonHeight + 4), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
     return y + kButtonHeight + kRowHeight + 12;
 }
 
@@ -151,7 +235,7 @@ void LayoutWindow(WindowState *state) {
     y = AddLanguageRow(state, y);
     y = AddResultsRow(state, y);
     y = AddButtonRow(state, y);
-    RECT frame = {0, 0, kWidth, y};
+    RECT frame = {0, 0, Px(state, kWidth), Px(state, y)};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(state->window, GWL_STYLE)), FALSE, 0);
     SetWindowPos(state->window, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER);
@@ -182,18 +266,23 @@ void Browse(WindowState *state) {
     ShowWindow(state->boxes[0], SW_SHOW);
 }
 
+// The job runs on a thread of its own, so the window keeps answering while
+// it runs and waits for the administrator's prompt; Cancel stays pressable
+// and is honoured if it comes before anything has changed.
 void RunJob(WindowState *state, bool uninstall) {
-    FoundEdition ticked[kMaxEditions];
-    int count = 0;
+    JobRun *run = new JobRun();
+    run->state = state;
+    run->uninstall = uninstall;
     for (int i = 0; i < state->count; ++i) {
-        if (SendMessageW(state->boxes[i], BM_GETCHECK, 0, 0) == BST_CHECKED) ticked[count++] = state->targets[i];
+        if (SendMessageW(state->boxes[i], BM_GETCHECK, 0, 0) == BST_CHECKED) run->ticked[run->count++] = state->targets[i];
     }
-    if (count == 0) {
+    if (run->count == 0) {
+        delete run;
         SetWindowTextW(state->results, state->count ? L"Tick at least one simulator." : L"Choose the simulator's "
                                                                                         L"folder first.");
         return;
     }
-    for (HWND control : {state->install, state->remove, state->cancel, state->browse}) {
+    for (HWND control : {state->install, state->remove, state->browse, state->languageList}) {
         if (control) EnableWindow(control, FALSE);
     }
     for (int i = 0; i < kMaxEditions; ++i) EnableWindow(state->boxes[i], FALSE);
@@ -203,21 +292,38 @@ void RunJob(WindowState *state, bool uninstall) {
         if (!uninstall && picked >= 0 && picked < list.count)
             lstrcpynA(state->languages->chosen, list.languages[picked].code,
                       static_cast<int>(state->languages->chosenSize));
-        EnableWindow(state->languageList, FALSE);
     }
     SetWindowTextW(state->results, uninstall ? L"Removing..." : L"Installing...");
-    UpdateWindow(state->window);
-    HCURSOR previous = SetCursor(LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    char *report = new char[kReportSize];
-    report[0] = '\0';
-    state->code = state->job(state->context, uninstall, ticked, count, report, kReportSize);
+    state->cancelled = 0;
+    state->worker = CreateThread(NULL, 0, RunJobThread, run, 0, NULL);
+    if (state->worker == NULL) {
+        run->code = SETUP_WRITE_FAILED;
+        run->report = "The job could not be started.";
+        PostMessageW(state->window, kJobDone, 0, reinterpret_cast<LPARAM>(run));
+    }
+}
+
+void FinishJob(WindowState *state, JobRun *run) {
+    if (state->worker != NULL) {
+        WaitForSingleObject(state->worker, INFINITE);
+        CloseHandle(state->worker);
+        state->worker = NULL;
+    }
+    state->code = run->code;
     state->ran = true;
-    SetCursor(previous);
-    SetWindowTextW(state->results, WithCrLf(Wide(report)).c_str());
-    delete[] report;
+    SetWindowTextW(state->results, WithCrLf(Wide(run->report.c_str())).c_str());
+    delete run;
     SetWindowTextW(state->cancel, L"Close");
     EnableWindow(state->cancel, TRUE);
     SetFocus(state->cancel);
+}
+
+// Cancel while the job runs: it stops before anything changes, or, past
+// that point, finishes and says what it did.
+void AskToCancel(WindowState *state) {
+    InterlockedExchange(&state->cancelled, 1);
+    EnableWindow(state->cancel, FALSE);
+    SetWindowTextW(state->results, L"Cancelling...");
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -227,6 +333,8 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         state = static_cast<WindowState *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         state->window = window;
+        state->dpi = DpiOf(window);
+        state->font = MessageFont(state->dpi);
         LayoutWindow(state);
         return 0;
     }
@@ -236,7 +344,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         case IDOK:  // Enter: the default button, or Close once the job has run
             if (state->ran)
                 DestroyWindow(window);
-            else
+            else if (state->worker == NULL)
                 RunJob(state, state->options->uninstall);
             return 0;
         case IDC_SETUP_INSTALL:
@@ -249,13 +357,25 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             Browse(state);
             return 0;
         case IDC_SETUP_CANCEL:
-            DestroyWindow(window);
+            if (state->worker != NULL)
+                AskToCancel(state);
+            else
+                DestroyWindow(window);
             return 0;
         }
         break;
+    case kDpiChanged:
+        if (state != NULL) ChangeDpi(state, LOWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        return 0;
+    case kJobDone:
+        if (state != NULL) FinishJob(state, reinterpret_cast<JobRun *>(lParam));
+        return 0;
     case WM_CLOSE:
-        // No closing while the job runs: its result would be lost.
-        if (state != NULL && !IsWindowEnabled(state->cancel)) return 0;
+        // The job's result must not be lost: closing while it runs cancels it.
+        if (state != NULL && state->worker != NULL) {
+            if (IsWindowEnabled(state->cancel)) AskToCancel(state);
+            return 0;
+        }
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
@@ -278,11 +398,6 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
     state->languages = languages;
     state->code = SETUP_CANCELLED;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    state->font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)
-                      ? CreateFontIndirectW(&metrics.lfMessageFont)
-                      : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const HINSTANCE instance = GetModuleHandleW(NULL);
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -307,7 +422,7 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
         }
         code = state->ran ? state->code : SETUP_CANCELLED;
     }
-    if (state->font != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(state->font);
+    if (state->font != NULL) DeleteObject(state->font);
     delete state;
     return code;
 }

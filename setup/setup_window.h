@@ -6,7 +6,9 @@
 #ifndef DROVANA_SETUP_SETUP_WINDOW_H
 #define DROVANA_SETUP_SETUP_WINDOW_H
 
-#include <stddef.h>
+#include <windows.h>
+
+#include <string>
 
 #include "command_line.h"
 #include "editions.h"
@@ -25,9 +27,10 @@ enum SetupWindowControl {
 
 extern const wchar_t kSetupWindowClass[];
 
-// Does the job for the ticked editions, as RunEditions does.
-typedef int (*SetupJob)(void *context, bool uninstall, const FoundEdition *targets, int count, char *report,
-                        size_t size);
+// Does the job for the ticked editions, as RunEditions does, on a thread of
+// its own; cancelled is set when the pilot presses Cancel meanwhile.
+typedef int (*SetupJob)(void *context, bool uninstall, const FoundEdition *targets, int count, std::string *report,
+                        const volatile LONG *cancelled);
 
 // The language row: the package's languages by their own names, one
 // preselected; an install writes the code picked into chosen before its job.

@@ -251,7 +251,27 @@ def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo
         code = -9
         output = (out or b"").decode("utf-8", "replace") + "\n(run killed after %d s)" % timeout
     records = read_trace(trace_path) if trace_path.exists() else []
+    if not trace_path.exists() and not echo:
+        output += "\n" + why_no_trace(code, output, trace_path)
     return RunResult(code=code, trace=records, folder=folder, output=output, trace_path=trace_path)
+
+
+def why_no_trace(code, output, trace_path):
+    """What a run that ended without its trace file tells about why; output
+    None: it went to the console, not here."""
+    said = output is None or output.strip()
+    if code == 1 and not said:
+        # What Wine gives every process of a prefix whose wineserver is ended
+        # (wineserver -k) while it runs or starts: exit code 1, not a word.
+        return ("run_scenario: no trace %s: the stand-in ended with exit code 1 before its first line and said "
+                "nothing, which is how Wine ends the processes of a prefix whose wineserver was ended under them "
+                "(wineserver -k of this prefix by another script or test)" % trace_path)
+    if code < 0:
+        return "run_scenario: no trace %s: the stand-in was killed by signal %d" % (trace_path, -code)
+    if code == 125:
+        return "run_scenario: no trace %s: tools/wine_run could not run it (see above)" % trace_path
+    return ("run_scenario: no trace %s: the stand-in ended with exit code %d before writing it%s"
+            % (trace_path, code, "; what it said is above" if said else ", and said nothing"))
 
 
 def main():
@@ -268,7 +288,10 @@ def main():
     args = parser.parse_args()
     result = run(args.build, Path(args.scenario), trace=args.trace, name=args.name, player=args.player, echo=True,
                  map_program=args.map)
-    print("trace: %s" % result.trace_path)
+    if result.trace_path.exists():
+        print("trace: %s" % result.trace_path)
+    else:
+        print(why_no_trace(result.code, None, result.trace_path), file=sys.stderr)
     if result.code == 2:
         print("a scenario `until` timed out", file=sys.stderr)
     return result.code

@@ -398,6 +398,17 @@ void CheckPlayerLeftBehind() {
     if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
 }
 
+// A run that ends without its trace says why on the console, which
+// run_scenario passes on: an exception before the trace is written (or
+// while it is) would otherwise end the process with nothing said at all.
+LONG WINAPI SayWhyOnCrash(EXCEPTION_POINTERS *exception) {
+    fprintf(stderr, "DrovanaSim: ended by exception 0x%08lx at %p\n",
+            static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+            exception->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 int Usage() {
     fprintf(stderr, "usage: DrovanaSim.exe --scenario FILE --trace FILE\n");
     return 1;
@@ -418,10 +429,11 @@ int main(int argc, char **argv) {
     }
     if (scenarioPath == nullptr || tracePath == nullptr || argc % 2 != 1) return Usage();
 
+    SetUnhandledExceptionFilter(SayWhyOnCrash);
     InitializeCriticalSection(&textLock);
     StartRunClock();
     if (!OpenTrace(tracePath)) {
-        fprintf(stderr, "DrovanaSim: cannot write the trace %s\n", tracePath);
+        fprintf(stderr, "DrovanaSim: cannot write the trace %s (error %lu)\n", tracePath, GetLastError());
         return 1;
     }
     char folder[MAX_PATH] = "";

@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <string.h>
 
+#include "acm_decoder.h"
 #include "wave_files.h"
 #include "wave_stream.h"
 
@@ -101,6 +102,35 @@ TEST_F(WaveStreamTest, NonPcmKeepsExactlyItsExtraBytes) {
     AppendU16(&body, 22);
     EXPECT_EQ(E_FAIL, Open(Riff("WAVE", Chunk("fmt ", body + extra.substr(0, 5)))))
         << "extra bytes running past the end of the file were accepted";
+}
+
+// A compressed format's cbSize and extra bytes are read only from inside its
+// own chunk: a 16-byte mu-law or A-law chunk has none, and what follows it is
+// the next chunk's header ("da" read as cbSize would be 24,932 bytes).
+TEST_F(WaveStreamTest, CompressedFormatReadsOnlyWithinItsChunk) {
+    const struct {
+        const char* what;
+        uint16_t tag;
+        Bytes beyondPcm;  // the fmt chunk's bytes after its 16 PCM bytes
+        WORD cbSize;
+    } cases[] = {
+        {"16-byte mu-law", WAVE_FORMAT_MULAW, Bytes(), 0},
+        {"16-byte A-law", WAVE_FORMAT_ALAW, Bytes(), 0},
+        {"17-byte mu-law, a lone byte", WAVE_FORMAT_MULAW, Bytes(1, '\0'), 0},
+        {"18-byte A-law claiming 40 extra bytes", WAVE_FORMAT_ALAW, Bytes("\x28\0", 2), 0},
+        {"20-byte mu-law claiming 9 of its 2", WAVE_FORMAT_MULAW, Bytes("\x09\0\x11\x22", 4), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes body = PcmFormatBody(c.tag, 1, 8000, 8);
+        ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", body + c.beyondPcm) + Chunk("data", SampleBytes(100)))));
+        EXPECT_EQ(c.cbSize, stream.Format()->cbSize);
+        EXPECT_EQ(100u, stream.DataSize());
+        // The platform's codec takes the format as read: 100 bytes to 16-bit.
+        CAcmDecoder decoder;
+        EXPECT_EQ(S_OK, decoder.Open(stream.Format(), stream.HeldDataSize()));
+        EXPECT_EQ(200u, decoder.PcmBytes());
+    }
 }
 
 TEST_F(WaveStreamTest, FindsDataInAnyOrderPastOtherChunks) {

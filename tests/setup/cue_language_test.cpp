@@ -2,6 +2,8 @@
 // give them, and the set a run installs into the simulator folder.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
+
 #include <string>
 
 #include "command_line.h"
@@ -29,8 +31,9 @@ TEST_F(CueLanguages, AnotherLanguageSwapsTheSetAndLeavesThePilotsFiles) {
     EXPECT_EQ("de\r\n", FileBytes(Sim("DrovanaX\\language.txt")));
     // The uninstall removes what the list names: the cues and the language, never the pilot's.
     const std::string list = FileBytes(Sim("DrovanaX\\InstalledFiles.txt"));
-    for (const char *listed : {"DrovanaX\\Sounds\\good_luck.wav\r\n", "DrovanaX\\Sounds\\set_parking_brake.wav\r\n",
-                               "DrovanaX\\language.txt\r\n"})
+    // Each with the size and hash of what was put there.
+    for (const char *listed : {"DrovanaX\\Sounds\\good_luck.wav\t15\t", "DrovanaX\\Sounds\\set_parking_brake.wav\t15\t",
+                               "DrovanaX\\language.txt\t4\t"})
         EXPECT_NE(std::string::npos, list.find(listed)) << listed << " is not in " << list;
     EXPECT_EQ(std::string::npos, list.find("my_cue")) << list;
 
@@ -39,6 +42,61 @@ TEST_F(CueLanguages, AnotherLanguageSwapsTheSetAndLeavesThePilotsFiles) {
               "DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n",
               SimListing());
 }
+
+// A cue the pilot replaced in place (a recording in their own voice) is
+// theirs: an update, another language and the uninstall leave it, name it,
+// and never list it. A list of an earlier version has no hashes: then only
+// bytes equal to a set of the package are DrovanaX's.
+struct OwnCueCase {
+    const char *what;
+    bool earlierList;      // the list is rewritten without sizes and hashes
+    bool uninstall;
+    const char *language;  // of the second run
+    const char *brake;     // set_parking_brake.wav after it
+};
+
+class PilotsOwnCue : public SetupFixture, public ::testing::WithParamInterface<OwnCueCase> {};
+
+TEST_P(PilotsOwnCue, StaysNamedAndUnlisted) {
+    const OwnCueCase &c = GetParam();
+    const std::string own = Sim("DrovanaX\\Sounds\\good_luck.wav");
+    ASSERT_EQ(SETUP_DONE, Run(false, false, "en")) << report;
+    WriteBytes(own, "RIFF my own voice");
+    if (c.earlierList) {
+        std::string list = FileBytes(Sim("DrovanaX\\InstalledFiles.txt"));
+        std::string names;
+        for (size_t start = 0, end; start < list.size(); start = end + 2) {
+            end = list.find("\r\n", start);
+            names += list.substr(start, list.find('\t', start) - start) + "\r\n";
+        }
+        WriteBytes(Sim("DrovanaX\\InstalledFiles.txt"), names);
+    }
+    ASSERT_EQ(SETUP_DONE, Run(c.uninstall, false, c.language)) << report;
+    EXPECT_EQ("RIFF my own voice", FileBytes(own));
+    EXPECT_EQ(c.brake, FileBytes(Sim("DrovanaX\\Sounds\\set_parking_brake.wav")));
+    EXPECT_NE(std::string::npos, report.find("DrovanaX\\Sounds\\good_luck.wav kept")) << report;
+    EXPECT_EQ(std::string::npos, FileBytes(Sim("DrovanaX\\InstalledFiles.txt")).find("good_luck")) << report;
+    if (c.uninstall) return;
+    ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_EQ("Drovana.cfg [Data]\r\nHead=90\r\n\nDrovanaX\\\nDrovanaX\\Sounds\\\n"
+              "DrovanaX\\Sounds\\good_luck.wav RIFF my own voice\n",
+              SimListing());
+}
+
+const OwnCueCase kOwnCueCases[] = {
+    {"update", false, false, "en", "RIFF brake"},
+    {"another language", false, false, "de", "RIFF Parkbremse"},
+    {"uninstall", false, true, "en", "(absent)"},
+    {"another language over an earlier list", true, false, "de", "RIFF Parkbremse"},
+    {"uninstall by an earlier list", true, true, "en", "(absent)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, PilotsOwnCue, ::testing::ValuesIn(kOwnCueCases),
+                         [](const ::testing::TestParamInfo<OwnCueCase> &info) {
+                             std::string name = info.param.what;
+                             for (char &ch : name) ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
 
 TEST_F(CueLanguages, APackageLackingASetOrItsListIsIncompleteAndChangesNothing) {
     struct Case {

@@ -14,6 +14,7 @@ inside the build tree's Wine prefix). In the x64 lane the package's three
 programs are replaced by the 64-bit builds of the tree under test, since
 32-bit code cannot run there.
 """
+import contextlib
 import hashlib
 import re
 import shutil
@@ -102,6 +103,20 @@ class SetupEndToEnd(unittest.TestCase):
                               stderr=subprocess.STDOUT, timeout=120)
         self.output = done.stdout.decode("utf-8", "replace")
         return done.returncode
+
+    @contextlib.contextmanager
+    def mapped(self, dll):
+        """A running simulator: hold_module.exe maps the DLL while the block runs."""
+        holder = subprocess.Popen([run_scenario.WINE_RUN, str(BUILD / "tests" / "hold_module.exe"),
+                                   run_scenario.windows_path(dll, self.env)], env=self.env,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            self.assertEqual(b"held", holder.stdout.readline().strip(), "hold_module.exe did not map the DLL")
+            yield
+        finally:
+            holder.kill()
+            holder.wait()
+            holder.stdout.close()
 
     def reg(self, *arguments, check=True):
         return subprocess.run([run_scenario.WINE_RUN, "reg", *arguments], env=self.env, stdin=subprocess.DEVNULL,
@@ -282,16 +297,8 @@ class SetupEndToEnd(unittest.TestCase):
         before = self.dll_xmls["Steam Edition"].read_bytes()
         # The Steam Edition runs: its simulator maps DrovanaX.dll.
         shutil.copy2(self.unpacked / "DrovanaX.dll", steam / "DrovanaX.dll")
-        holder = subprocess.Popen([run_scenario.WINE_RUN, str(BUILD / "tests" / "hold_module.exe"),
-                                   run_scenario.windows_path(steam / "DrovanaX.dll", self.env)], env=self.env,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        try:
-            self.assertEqual(b"held", holder.stdout.readline().strip(), "hold_module.exe did not map the DLL")
+        with self.mapped(steam / "DrovanaX.dll"):
             self.assertEqual(5, self.setup_exe(), self.output)
-        finally:
-            holder.kill()
-            holder.wait()
-            holder.stdout.close()
         self.assertIn("DrovanaX installed", self.result_of("boxed edition"), self.output)
         self.assertIn("exit code 5", self.result_of("Steam Edition"), self.output)
         self.assertIn("close the simulator first", self.result_of("Steam Edition"))
@@ -302,10 +309,18 @@ class SetupEndToEnd(unittest.TestCase):
 
         # Apps & features runs the copy kept in the folder; it hands over to a
         # temporary copy, so that the folder can go.
+        # A script sees the uninstall's own code through the hand-over: 5
+        # while the simulator maps DrovanaX.dll, and nothing removed.
         entry = self.entries()["DrovanaX (FSX)"]
         kept = boxed / "DrovanaX" / "DrovanaSetup.exe"
-        self.assertEqual(0, self.setup_exe("/uninstall", "/D=" + entry["InstallLocation"],
-                                           program=run_scenario.windows_path(kept, self.env)), self.output)
+        uninstall = ("/uninstall", "/D=" + entry["InstallLocation"])
+        with self.mapped(boxed / "DrovanaX.dll"):
+            self.assertEqual(5, self.setup_exe(*uninstall, program=run_scenario.windows_path(kept, self.env)),
+                             self.output)
+        self.assertTrue(kept.exists() and (boxed / "DrovanaX" / "InstalledFiles.txt").exists(),
+                        "a failed uninstall by the kept copy removed it or its list")
+        self.assertEqual(0, self.setup_exe(*uninstall, program=run_scenario.windows_path(kept, self.env)),
+                         self.output)
         for _ in range(60):
             if not (boxed / "DrovanaX").exists():
                 break

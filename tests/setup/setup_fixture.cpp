@@ -6,7 +6,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <shlwapi.h>
+
 #include "command_line.h"
+#include "editions_run.h"
 
 namespace {
 
@@ -130,13 +133,20 @@ int SetupFixture::Run(bool uninstall, bool purge, const char *language) {
     snprintf(options.language, sizeof(options.language), "%s", language);
     options.uninstall = uninstall;
     options.purge = purge;
-    SetupPlaces places = {};
-    snprintf(places.packageFolder, sizeof(places.packageFolder), "%s", work.File("package\\").c_str());
-    snprintf(places.simFolder, sizeof(places.simFolder), "%s", work.File("sim\\").c_str());
-    snprintf(places.dllXml, sizeof(places.dllXml), "%s", dllXml.c_str());
-    char text[2048];
-    const int code = RunSetup(options, places, text, sizeof(text));
-    report = text;
+    FoundEdition target = {};
+    target.edition = &kBoxedEdition;
+    snprintf(target.folder, sizeof(target.folder), "%s", work.File("sim\\").c_str());
+    snprintf(target.dllXml, sizeof(target.dllXml), "%s", dllXml.c_str());
+    // The Apps & features entry goes to a key of this run's own, not the prefix's.
+    const std::string scratch = "Software\\DrovanaSetupFixture-" + std::to_string(GetCurrentProcessId());
+    HKEY user = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                    &user, nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, user);
+    const int code = RunEditions(options, work.File("package\\").c_str(), &target, 1, &report);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(user);
+    SHDeleteKeyA(HKEY_CURRENT_USER, scratch.c_str());
     return code;
 }
 

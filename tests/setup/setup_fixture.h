@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "setup_run.h"
+#include "edition_steps.h"
 #include "temp_files.h"
 
 // The whole file, or "(absent)" when there is none.
@@ -27,8 +27,8 @@ class SetupFixture : public ::testing::Test {
 protected:
     SetupFixture();
 
-    // RunSetup as `DrovanaSetup.exe /S [/uninstall] [/purge] /LANG=language`
-    // would. The package has the sets en and de of two cues each.
+    // The run of `DrovanaSetup.exe /S [/uninstall] [/purge] /LANG=language
+    // /D=sim` (RunEditions), with the boxed edition's dll.xml here. The package has the sets en and de of two cues each.
     int Run(bool uninstall, bool purge = false, const char *language = "en");
 
     std::string Package(const char *name) const { return work.File("package\\" + std::string(name)); }

@@ -16,7 +16,9 @@
 #include "command_line.h"
 #include "dll_xml_edit.h"
 #include "editions.h"
+#include "elevation.h"
 #include "folders.h"
+#include "setup_exit.h"
 #include "temp_files.h"
 
 namespace {
@@ -80,6 +82,65 @@ TEST(SetupFolders, GivenFolderMadeFullWithATrailingBackslash) {
     SetCurrentDirectoryA(current);
     ASSERT_TRUE(found);
     EXPECT_EQ(sim.Path(), folder) << "a relative folder is not made absolute";
+}
+
+// The administrator's run ends with each folder's code; an end it did not
+// choose (a crash, a kill, a code from elsewhere) must fail every folder it
+// was given, never decode as a success for some.
+TEST(SetupAdministratorRun, OnlyAFinishedRunsCodeIsDecoded) {
+    const int given[] = {SETUP_DONE, SETUP_IN_USE, SETUP_NO_SIM_FOLDER};
+    const DWORD finished = PackAdministratorCodes(given, 3);
+    const int failed[] = {SETUP_WRITE_FAILED, SETUP_WRITE_FAILED, SETUP_WRITE_FAILED};
+    const struct {
+        const char *what;
+        DWORD exitCode;
+        const int *codes;
+    } cases[] = {
+        {"a finished run", finished, given},
+        {"an access violation", 0xC0000005, failed},
+        {"TerminateProcess with 0", 0, failed},
+        {"TerminateProcess with 1", 1, failed},
+        {"a debugger's kill", 0x40010004, failed},
+        {"the mark under another top bit", finished | 0x40000000, failed},
+    };
+    for (const auto &c : cases) {
+        int codes[3] = {-1, -1, -1};
+        UnpackAdministratorCodes(c.exitCode, 3, codes);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(c.codes[i], codes[i]) << c.what << ", folder " << i;
+    }
+    // A folder's code no run gives (15) is no success either.
+    int codes[2] = {-1, -1};
+    UnpackAdministratorCodes(finished | 0xF0, 2, codes);
+    EXPECT_EQ(SETUP_DONE, codes[0]);
+    EXPECT_EQ(SETUP_WRITE_FAILED, codes[1]);
+}
+
+// A folder grows in place (out is folder) and a name gets its folder in
+// place (out is name): both must read their parts before writing any.
+TEST(SetupFolders, JoinPathIntoItsOwnSource) {
+    struct Case {
+        const char *folder;
+        const char *name;
+        bool outIsName;
+        size_t size;
+        const char *joined;  // nullptr: does not fit, out left empty
+    } cases[] = {
+        {"C:\\FSX\\", "SDK\\", false, MAX_PATH, "C:\\FSX\\SDK\\"},
+        {"C:\\FSX\\", "DrovanaX.dll", true, MAX_PATH, "C:\\FSX\\DrovanaX.dll"},
+        {"", "DrovanaX.dll", true, MAX_PATH, "DrovanaX.dll"},
+        {"C:\\FSX\\", "", false, MAX_PATH, "C:\\FSX\\"},
+        {"C:\\FSX\\", "SDK", false, 11, "C:\\FSX\\SDK"},
+        {"C:\\FSX\\", "SDK\\", false, 11, nullptr},
+        {"C:\\FSX\\", "Kestrola.exe", true, 16, nullptr},
+    };
+    for (const Case &c : cases) {
+        char buffer[MAX_PATH];
+        snprintf(buffer, sizeof(buffer), "%s", c.outIsName ? c.name : c.folder);
+        const bool joined = c.outIsName ? JoinPath(buffer, c.size, c.folder, buffer)
+                                        : JoinPath(buffer, c.size, buffer, c.name);
+        EXPECT_EQ(c.joined != nullptr, joined) << c.folder << " + " << c.name;
+        EXPECT_STREQ(c.joined ? c.joined : "", buffer) << c.folder << " + " << c.name;
+    }
 }
 
 // The registry of each arrangement a pilot may have, laid out in keys of this

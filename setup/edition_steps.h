@@ -1,9 +1,9 @@
-// One install or removal from start to end, in the order that keeps
+// The steps of one edition's install or removal, in the order that keeps
 // everything whole: dll.xml is read and checked first (a file that would be
 // refused stops the run before any file changes), then the simulator
 // folder's files are swapped all or nothing, then dll.xml is replaced.
-#ifndef DROVANA_SETUP_SETUP_RUN_H
-#define DROVANA_SETUP_SETUP_RUN_H
+#ifndef DROVANA_SETUP_EDITION_STEPS_H
+#define DROVANA_SETUP_EDITION_STEPS_H
 
 #include <windows.h>
 
@@ -28,23 +28,16 @@ struct DllXmlPlan {
 };
 
 // The three steps of one edition's run, each a SetupExit code with what it
-// did (or why it stopped) appended to report. A run of several editions does
-// each step for all of them before the next, so one administrator's run
-// takes every folder that needs one.
+// did (or why it stopped) appended to report. RunEditions does each step for
+// all the editions before the next, so one administrator's run takes every
+// folder that needs one; that run does step 2 alone.
 //   1. the package is complete (install) and what becomes of dll.xml is known
-int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
-                 size_t size);
+int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report);
 //   2. the simulator folder's files, by this process
-int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size);
+int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::string *report);
 //   2'. ... or by the administrator's run, whose exit code this describes
-void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, char *report,
-                              size_t size);
+void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, std::string *report);
 //   3. dll.xml
-int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
-                 size_t size);
-
-// All three for one edition, as a silent run does; report holds what the
-// result says.
-int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize);
+int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, std::string *report);
 
 #endif

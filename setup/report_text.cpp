@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "report_text.h"
 
 #include <windows.h>
 
@@ -34,11 +34,18 @@ void ShowProblem(const SetupOptions &options, const char *text) {
     MessageBoxW(NULL, wide, L"DrovanaX Setup", MB_OK | MB_ICONERROR);
 }
 
-void AppendText(char *text, size_t size, const char *format, ...) {
-    const size_t used = strlen(text);
-    if (used + 1 >= size) return;
+void AppendText(std::string *text, const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(text + used, size - used, format, arguments);
+    va_list again;
+    va_copy(again, arguments);
+    const int length = vsnprintf(NULL, 0, format, arguments);
     va_end(arguments);
+    if (length > 0) {
+        const size_t used = text->size();
+        text->resize(used + static_cast<size_t>(length) + 1);
+        vsnprintf(&(*text)[used], static_cast<size_t>(length) + 1, format, again);
+        text->resize(used + static_cast<size_t>(length));
+    }
+    va_end(again);
 }

@@ -1,14 +1,15 @@
-#include "setup_run.h"
+#include "edition_steps.h"
 
 #include <stdio.h>
 
 #include <string>
 
-#include "dialogs.h"
+#include "report_text.h"
 #include "dll_xml_edit.h"
 #include "dll_xml_file.h"
 #include "elevation.h"
 #include "file_set.h"
+#include "files.h"
 #include "folders.h"
 #include "languages.h"
 #include "setup_exit.h"
@@ -19,7 +20,7 @@ namespace {
 bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
     char path[MAX_PATH];
     DWORD error = 0;
-    return JoinPath(path, sizeof(path), places.packageFolder, "dll.xml") &&
+    return JoinPath(path, sizeof(path), places.packageFolder, kPackageDllXml) &&
            ReadWholeFile(path, bytes, &error) == FILE_READ;
 }
 
@@ -41,27 +42,19 @@ bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
            ReadWholeFile(backup, &held, &error) == FILE_READ && held == bytes;
 }
 
-bool IsReadOnly(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
 // Pilots make dll.xml read-only to keep installers out of it. That is known
 // before anything changes; finding it out when the new text is put in place
 // would leave the files in (or out) without their entry.
-int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
-                   size_t size) {
+int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, std::string *report) {
     if (plan.action == KEEP_DLL_XML || !IsReadOnly(places.dllXml)) return SETUP_DONE;
-    AppendText(report, size,
-               "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
+    AppendText(report, "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
                "DrovanaSetup.exe again. Nothing was changed.",
                places.dllXml, options.uninstall ? "take DrovanaX out of" : "enter DrovanaX in");
     return SETUP_WRITE_FAILED;
 }
 
 // What becomes of dll.xml, decided before anything is written.
-int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
-               size_t size) {
+int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report) {
     plan->action = KEEP_DLL_XML;
     plan->edit = DLLXML_UNCHANGED;
     plan->fresh = false;
@@ -69,32 +62,31 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     DWORD error = 0;
     const FileRead read = ReadWholeFile(places.dllXml, &current, &error);
     if (read == FILE_UNREADABLE) {
-        AppendText(report, size, "%s could not be read (error %lu). Nothing was changed.", places.dllXml, error);
+        AppendText(report, "%s could not be read (error %lu). Nothing was changed.", places.dllXml, error);
         return SETUP_WRITE_FAILED;
     }
     if (read == FILE_ABSENT || current.empty()) {
         plan->fresh = true;
         if (options.uninstall) return SETUP_DONE;
         if (!ReadPackageDllXml(places, &plan->bytes)) {
-            AppendText(report, size, "dll.xml is missing beside DrovanaSetup.exe. Nothing was changed.");
+            AppendText(report, "dll.xml is missing beside DrovanaSetup.exe. Nothing was changed.");
             return SETUP_PACKAGE_INCOMPLETE;
         }
         plan->action = WRITE_DLL_XML;
         plan->edit = DLLXML_ADDED;
-        return RefuseReadOnly(options, places, *plan, report, size);
+        return RefuseReadOnly(options, places, *plan, report);
     }
 
     XmlProblem problem;
     const XmlCheckResult check = CheckXmlFile(places.dllXml, &problem);
     if (check == XML_NO_PARSER) {
-        AppendText(report, size, "%s could not be checked: %s. Nothing was changed.", places.dllXml, problem.reason);
+        AppendText(report, "%s could not be checked: %s. Nothing was changed.", places.dllXml, problem.reason);
         return SETUP_DLL_XML_REFUSED;
     }
     if (check != XML_WELL_FORMED) {
         char why[320];
         DescribeXmlProblem(problem, why, sizeof(why));
-        AppendText(report, size,
-                   "%s is not well-formed: %s.\n\nDrovanaSetup left it unchanged and changed nothing else. "
+        AppendText(report, "%s is not well-formed: %s.\n\nDrovanaSetup left it unchanged and changed nothing else. "
                    "The simulator loads no add-on from it until it is mended.",
                    places.dllXml, why);
         return SETUP_DLL_XML_REFUSED;
@@ -103,7 +95,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     plan->edit = options.uninstall ? RemoveDrovanaEntry(current, &plan->bytes, reason, sizeof(reason))
                                    : AddDrovanaEntry(current, &plan->bytes, reason, sizeof(reason));
     if (plan->edit == DLLXML_NOT_EDITABLE) {
-        AppendText(report, size, "DrovanaSetup does not edit %s: %s. Nothing was changed.", places.dllXml, reason);
+        AppendText(report, "DrovanaSetup does not edit %s: %s. Nothing was changed.", places.dllXml, reason);
         return SETUP_DLL_XML_REFUSED;
     }
     if (plan->edit == DLLXML_UNCHANGED) return SETUP_DONE;
@@ -117,81 +109,82 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
         RemoveDrovanaEntry(package, &skeleton, reason, sizeof(reason)) == DLLXML_REMOVED && skeleton == plan->bytes &&
         !BackupHolds(places, skeleton))
         plan->action = DELETE_DLL_XML;
-    return RefuseReadOnly(options, places, *plan, report, size);
+    return RefuseReadOnly(options, places, *plan, report);
 }
 
 }  // namespace
 
-void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, char *report,
-                              size_t size) {
+void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &places, int code, std::string *report) {
     if (code == SETUP_DONE)
-        AppendText(report, size, "Files %s by the administrator's run.\n", options.uninstall ? "removed" : "copied");
+        AppendText(report, "Files %s by the administrator's run.\n", options.uninstall ? "removed" : "copied");
     else if (code == SETUP_CANCELLED)
-        AppendText(report, size, "%s needs an administrator, and none was given. Nothing was changed.",
+        AppendText(report, "%s needs an administrator, and none was given. Nothing was changed.",
                    places.simFolder);
     else if (code == SETUP_IN_USE)
-        AppendText(report, size, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
+        AppendText(report, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
     else
-        AppendText(report, size, "The administrator's run could not write into %s (exit code %d). "
+        AppendText(report, "The administrator's run could not write into %s (exit code %d). "
                    "Nothing was changed.", places.simFolder, code);
 }
 
-int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, char *report, size_t size) {
+int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::string *report) {
     FileSetReport files;
     char language[sizeof(options.language)] = "";
     if (!options.uninstall && !ChooseCueLanguage(places.packageFolder, places.simFolder, options.language, language,
                                                  sizeof(language))) {
-        AppendText(report, size, "%sDrovanaX\\Sounds\\languages.txt %s: run DrovanaSetup.exe from the unpacked "
+        AppendText(report, "%sDrovanaX\\Sounds\\languages.txt %s: run DrovanaSetup.exe from the unpacked "
                    "DrovanaX package. Nothing was changed.", places.packageFolder,
                    options.language[0] ? "lists no such language" : "is missing");
         return SETUP_PACKAGE_INCOMPLETE;
     }
     const FileSetResult result = options.uninstall
-                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge, &files)
+                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge,
+                                                   options.afterProcess != 0, &files)
                                      : InstallFiles(places.packageFolder, places.simFolder, language, &files);
     switch (result) {
     case FILES_DONE:
         break;
     case FILES_IN_USE:
-        AppendText(report, size, "%s is in use: close the simulator first. Nothing was changed.", files.failedPath);
+        AppendText(report, "%s is in use: close the simulator first. Nothing was changed.", files.failedPath);
         return SETUP_IN_USE;
     case FILES_PACKAGE_INCOMPLETE:
-        AppendText(report, size, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+        AppendText(report, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
                    "Nothing was changed.", files.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     case FILES_WRITE_FAILED:
         if (IsReadOnly(files.failedPath))
-            AppendText(report, size, "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
+            AppendText(report, "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
                        "again. Nothing was changed.", files.failedPath);
         else
-            AppendText(report, size, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
+            AppendText(report, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
                        files.error);
         return SETUP_WRITE_FAILED;
     }
     if (options.uninstall) {
-        AppendText(report, size, "DrovanaX is removed from %s.\nFiles removed: %d program%s and %d voice cue%s.\n",
+        AppendText(report, "DrovanaX is removed from %s.\nFiles removed: %d program%s and %d voice cue%s.\n",
                    places.simFolder, files.programs, files.programs == 1 ? "" : "s", files.cues,
                    files.cues == 1 ? "" : "s");
-        if (files.configRemoved) AppendText(report, size, "Drovana.cfg removed.\n");
-        if (files.configKept) AppendText(report, size, "Drovana.cfg kept, with your settings and corrections.\n");
+        if (files.configRemoved) AppendText(report, "Drovana.cfg removed.\n");
+        if (files.configKept) AppendText(report, "Drovana.cfg kept, with your settings and corrections.\n");
         if (files.soundsFolderKept && files.cuesUnknown)
-            AppendText(report, size, "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
+            AppendText(report, "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
                        "DrovanaSetup.exe, so DrovanaSetup cannot tell DrovanaX's voice cues from your own.\n");
         else if (files.soundsFolderKept)
-            AppendText(report, size, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
+            AppendText(report, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
     } else {
-        AppendText(report, size,
-                   "DrovanaX is installed in %s.\nFiles copied: DrovanaX.dll, Kestrola.exe and %d voice cue%s "
-                   "(language %s) under DrovanaX\\Sounds.\n",
-                   places.simFolder, files.cues, files.cues == 1 ? "" : "s", language);
-        AppendText(report, size, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
+        AppendText(report, "DrovanaX is installed in %s.\nFiles copied: ", places.simFolder);
+        for (int i = 0; i < kProgramCount; ++i) AppendText(report, "%s%s", i ? ", " : "", kPrograms[i]);
+        AppendText(report, " and %d voice cue%s (language %s) under DrovanaX\\Sounds.\n", files.cues,
+                   files.cues == 1 ? "" : "s", language);
+        AppendText(report, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
                                                     : "Drovana.cfg: yours kept as it was.\n");
     }
+    for (const std::string &own : files.pilotsOwn)
+        AppendText(report, "%s kept: not the file DrovanaSetup put there, so taken for your own%s.\n", own.c_str(), options.uninstall ? "" : "; its cue not installed");
     return SETUP_DONE;
 }
 
-int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, char *report,
-                   size_t size) {
+int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, std::string *report) {
     DllXmlWrite outcome = {};
     bool ok = true;
     if (plan.action == WRITE_DLL_XML) ok = ReplaceDllXml(places.dllXml, plan.bytes, &outcome);
@@ -203,7 +196,7 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
         } else {
             snprintf(why, sizeof(why), "error %lu", outcome.error);
         }
-        AppendText(report, size, "\nBut %s could not be %s (%s); it is as it was. Run DrovanaSetup.exe again.",
+        AppendText(report, "\nBut %s could not be %s (%s); it is as it was. Run DrovanaSetup.exe again.",
                    places.dllXml, plan.action == DELETE_DLL_XML ? "removed" : "written", why);
         return SETUP_WRITE_FAILED;
     }
@@ -224,38 +217,19 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
         what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
         break;
     }
-    AppendText(report, size, "%s: %s\n", what, places.dllXml);
+    AppendText(report, "%s: %s\n", what, places.dllXml);
     char backup[MAX_PATH];
     if (outcome.backedUp && BackupPathFor(places.dllXml, backup, sizeof(backup)))
-        AppendText(report, size, "Backup of the previous dll.xml: %s\n", backup);
+        AppendText(report, "Backup of the previous dll.xml: %s\n", backup);
     return SETUP_DONE;
 }
 
-int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, char *report,
-                 size_t size) {
+int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report) {
     FileSetReport package;
     if (!options.uninstall && !PackageIsComplete(places.packageFolder, &package)) {
-        AppendText(report, size, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+        AppendText(report, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
                    "Nothing was changed.", package.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     }
-    return options.filesOnly ? SETUP_DONE : PlanDllXml(options, places, plan, report, size);
-}
-
-int RunSetup(const SetupOptions &options, const SetupPlaces &places, char *report, size_t reportSize) {
-    report[0] = '\0';
-    DllXmlPlan plan;
-    int code = PrepareSetup(options, places, &plan, report, reportSize);
-    if (code != SETUP_DONE) return code;
-    // The administrator's run never asks again: where an administrator is
-    // refused too (or Windows has no elevation to tell), it just fails.
-    if (!options.filesOnly && FolderNeedsAdministrator(places.simFolder)) {
-        bool started = false;
-        code = RunFilesAsAdministrator(options, places.simFolder, &started);
-        DescribeAdministratorRun(options, places, code, report, reportSize);
-    } else {
-        code = CopyFilesStep(options, places, report, reportSize);
-    }
-    if (code != SETUP_DONE || options.filesOnly) return code;
-    return FinishDllXml(options, places, plan, report, reportSize);
+    return options.filesOnly ? SETUP_DONE : PlanDllXml(options, places, plan, report);
 }

@@ -1,0 +1,60 @@
+#include "files.h"
+
+FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD limit) {
+    bytes->clear();
+    *error = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND) ? FILE_ABSENT : FILE_UNREADABLE;
+    }
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok;
+    while ((ok = ReadFile(file, chunk, sizeof(chunk), &got, NULL)) && got > 0) {
+        bytes->append(chunk, got);
+        if (limit != 0 && bytes->size() > limit) {
+            SetLastError(ERROR_FILE_TOO_LARGE);
+            ok = false;
+            break;
+        }
+    }
+    if (!ok) {
+        *error = GetLastError();
+        bytes->clear();
+    }
+    CloseHandle(file);
+    return ok ? FILE_READ : FILE_UNREADABLE;
+}
+
+bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const size_t left = bytes.size() - done;
+        DWORD written = 0;
+        ok = WriteFile(file, bytes.data() + done, left > 0x10000 ? 0x10000 : static_cast<DWORD>(left), &written,
+                       NULL) &&
+             written > 0;
+        done += written;
+    }
+    ok = ok && FlushFileBuffers(file);
+    *error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    return ok;
+}
+
+bool IsFile(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsReadOnly(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
