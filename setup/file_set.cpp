@@ -68,6 +68,35 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
     return AddMoveAs(moves, kind, packageFolder, relative, simFolder, relative, report);
 }
 
+// What the map program writes beside the installed files as the simulator
+// runs: no list names them, yet they are ours and go with the programs.
+const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt"};
+
+bool AddWrittenByPrograms(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
+                          FileSetReport *report) {
+    for (const char *pattern : kWrittenByPrograms) {
+        char relativePattern[MAX_PATH];
+        char fullPattern[MAX_PATH];
+        if (!JoinPath(relativePattern, sizeof(relativePattern), kAddonFolder, pattern) ||
+            !JoinPath(fullPattern, sizeof(fullPattern), simFolder, relativePattern))
+            continue;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(fullPattern, &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        bool added = true;
+        do {
+            char relative[MAX_PATH];
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+                !JoinPath(relative, sizeof(relative), kAddonFolder, found.cFileName))
+                continue;
+            added = AddMove(moves, KIND_KEPT, packageFolder, simFolder, relative, report);
+        } while (added && FindNextFileA(search, &found));
+        FindClose(search);
+        if (!added) return false;
+    }
+    return true;
+}
+
 // The set of the language code into DrovanaX\Sounds; with no code (an
 // uninstall without the list), every name a set of the package uses.
 bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder, const char *code,
@@ -304,7 +333,7 @@ unsigned long long SizeOf(const char *path) {
 }  // namespace
 
 const char kAddonDll[] = "DrovanaX.dll";
-const char *const kPrograms[] = {kAddonDll, "Kestrola.exe"};
+const char *const kPrograms[] = {kAddonDll, "Kestrola.exe", "DrovanaMap.exe"};
 const int kProgramCount = sizeof(kPrograms) / sizeof(kPrograms[0]);
 const char kPackageSetup[] = "DrovanaSetup.exe";
 const char kPackageDllXml[] = "dll.xml";
@@ -476,6 +505,7 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
         return FILES_WRITE_FAILED;
     }
     report->cuesUnknown = !listed && all.size() == programs;
+    if (!AddWrittenByPrograms(&all, packageFolder, simFolder, report)) return FILES_WRITE_FAILED;
     if (purge && !AddMove(&all, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) return FILES_WRITE_FAILED;
     LeavePilotsOwnCues(&all, entries, packageFolder, report);
     std::vector<FileMove> moves;

@@ -39,17 +39,20 @@ def install_text():
     return "\ufeff" + text.replace("@LANGUAGES@", rows).replace("\n", "\r\n")
 
 
+# The programs DrovanaSetup installs (with itself), as they leave the build.
+PROGRAMS = ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe", "DrovanaMap.exe")
+
+
 def build_package(build, output=None):
     version = project_version(build)
     output = output or os.path.join(os.path.dirname(build), f"DrovanaX-{version}.zip")
-    for name in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
+    for name in PROGRAMS:
         if not os.path.isfile(os.path.join(build, name)):
             raise SystemExit(f"{name} is missing from {build}: build first")
     sets = voice_cues.generate_all(os.path.join(build, "voice-cues"))
     with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as z:
-        z.write(os.path.join(build, "DrovanaSetup.exe"), "DrovanaSetup.exe")
-        z.write(os.path.join(build, "DrovanaX.dll"), "DrovanaX.dll")
-        z.write(os.path.join(build, "Kestrola.exe"), "Kestrola.exe")
+        for name in PROGRAMS:
+            z.write(os.path.join(build, name), name)
         z.writestr("Drovana.cfg", sample_config.render())
         # Every language's set in a folder of its own; DrovanaSetup copies the
         # chosen one into DrovanaX\Sounds under the names Drovana.cfg uses.

@@ -87,7 +87,7 @@ class PackageTest(unittest.TestCase):
 
     def test_contents(self):
         names = set(zipfile.ZipFile(self.zip_path).namelist())
-        for expected in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe", "Drovana.cfg", "dll.xml", "INSTALL.txt"):
+        for expected in package.PROGRAMS + ("Drovana.cfg", "dll.xml", "INSTALL.txt"):
             self.assertIn(expected, names)
         index = (self.unpacked / "DrovanaX" / "Sounds" / "languages.txt").read_bytes().decode("utf-8")
         listed = [line.split("\t") for line in index.split("\r\n") if line]
@@ -103,8 +103,9 @@ class PackageTest(unittest.TestCase):
     def test_programs_are_the_shipped_builds(self):
         self.assertEqual(digest(SHIPPED / "DrovanaX.dll"), digest(self.unpacked / "DrovanaX.dll"),
                          "the packaged DLL differs from the built one")
-        self.assertEqual(digest(SHIPPED / "Kestrola.exe"), digest(self.unpacked / "Kestrola.exe"))
-        self.assertEqual(digest(SHIPPED / "DrovanaSetup.exe"), digest(self.unpacked / "DrovanaSetup.exe"))
+        for program in package.PROGRAMS:
+            self.assertEqual(digest(SHIPPED / program), digest(self.unpacked / program),
+                             f"the packaged {program} differs from the built one")
 
     def test_manifest_names_the_simconnect_assembly(self):
         identities = embedded_manifest_identities(self.unpacked / "DrovanaX.dll")
@@ -143,7 +144,7 @@ class PackageTest(unittest.TestCase):
                 for cue in (self.unpacked / "DrovanaX" / "Sounds" / code).iterdir():
                     shutil.copy2(cue, folder / "DrovanaX" / "Sounds" / cue.name)
                 if SHIPPED != BUILD:
-                    for program in ("DrovanaX.dll", "Kestrola.exe"):
+                    for program in package.PROGRAMS[1:]:
                         shutil.copy2(BUILD / program, folder / program)
                 run_sound_on_auto_right(self, BUILD, folder, self.work)
 

@@ -88,6 +88,7 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     }
     EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
     EXPECT_EQ("the player, new", FileBytes(Sim("Kestrola.exe")));
+    EXPECT_EQ("the map, new", FileBytes(Sim("DrovanaMap.exe")));
     EXPECT_EQ("RIFF good luck", FileBytes(Sim("DrovanaX\\Sounds\\good_luck.wav")));
     EXPECT_EQ(hadFile ? kPilotConfig : "[Data]\r\nHead=90\r\n", FileBytes(Sim("Drovana.cfg")));
 
@@ -95,6 +96,9 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     EXPECT_EQ(installed, FileBytes(dllXml)) << "a second install changed dll.xml";
     EXPECT_NE(std::string::npos, report.find("already up to date")) << report;
 
+    // What the map program wrote as the simulator ran goes with it.
+    WriteBytes(Sim("DrovanaX\\DrovanaMap.log"), "read Scenery.CFG");
+    WriteBytes(Sim("DrovanaX\\DrovanaMap-KSEA.txt"), "KSEA: 3 parking spots");
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
     const std::string removed = FileBytes(dllXml);
     if (corpus.left == LEFT_AS_BEFORE) {

@@ -80,7 +80,7 @@ class SetupEndToEnd(unittest.TestCase):
         with zipfile.ZipFile(package.build_package(str(SHIPPED), str(self.work / "DrovanaX-test.zip"))) as z:
             z.extractall(self.unpacked)
         if SHIPPED != BUILD:
-            for program in ("DrovanaSetup.exe", "DrovanaX.dll", "Kestrola.exe"):
+            for program in package.PROGRAMS:
                 shutil.copy2(BUILD / program, self.unpacked / program)
         self.env = run_scenario.wine_env(BUILD)
         # Wine takes Windows' languages from the host's locale: English here.

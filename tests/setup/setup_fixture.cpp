@@ -117,6 +117,7 @@ SetupFixture::SetupFixture() {
     dllXml = work.File("AppData\\Microsoft\\FSX\\dll.xml");
     WriteBytes(Package("DrovanaX.dll"), "the add-on, new");
     WriteBytes(Package("Kestrola.exe"), "the player, new");
+    WriteBytes(Package("DrovanaMap.exe"), "the map, new");
     WriteBytes(Package("DrovanaSetup.exe"), "the setup, new");
     WriteBytes(Package("Drovana.cfg"), "[Data]\r\nHead=90\r\n");
     WriteBytes(Package("dll.xml"), SourceFile("package/dll.xml"));
