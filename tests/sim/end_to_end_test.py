@@ -97,7 +97,7 @@ class StartedAddOn(unittest.TestCase):
         marker = self.result.folder / "kestrola-started.txt"
         self.assertTrue(marker.exists(), "Kestrola.exe was not started")
         folder = self.result.of("run")[0]["folder"]
-        self.assertEqual(marker.read_text().strip(), folder + "Kestrola.exe")
+        self.assertEqual(marker.read_text().strip(), '"%sKestrola.exe"' % folder)
 
     def test_connection_closed_at_stop(self):
         self.assertEqual(len(self.result.calls("SimConnect_Close")), 1)
