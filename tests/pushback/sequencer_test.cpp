@@ -168,6 +168,13 @@ TEST_F(Sequencer, ACueHoldsTheChecklistButNeverTheAutomaticPushback) {
     PushbackState.sequenceStep = 9;  // the closing cue waits for the one playing
     Tick();
     EXPECT_EQ(9, PushbackState.sequenceStep);
+
+    // Nor does a cue hold a STOP that waits for the simulator's answer.
+    PushbackState.sequenceStep = 13;
+    PushbackState.stopRequested = 1;
+    SimReportsPushback(false);
+    Tick();
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep) << "the cue held the STOP's end";
     PushbackState.soundBusy = 0;
 }
 
