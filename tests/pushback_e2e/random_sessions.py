@@ -197,6 +197,9 @@ class Session:
         for t, _, lines, blackout in events:
             at = t + shift
             for line in lines:
+                # {t+S}: S seconds more than {t+} (a QUIT's stop that waits for
+                # the simulator's window waits that much longer).
+                line = re.sub(r"\{t\+([\d.]+)\}", lambda m: "%.2f" % (at + QUIT_IDLE_AT_S + float(m.group(1))), line)
                 body.append(line.replace("{t}", "%.2f" % at).replace("{t+}", "%.2f" % (at + QUIT_IDLE_AT_S)))
                 if "simconnect quit" in line:
                     self.quits.append(at)
@@ -221,8 +224,10 @@ class Session:
             if kind == "stop away":
                 lines, blackout = ["at {t} focus away %.1f" % away, "at {t} menu STOP !!"], away
             elif kind == "quit away":
-                lines = ["at {t} focus away %.1f" % away, "at {t} simconnect quit", "at {t+} resources after quit"]
-                blackout = max(away, QUIT_QUIET_S)
+                # The stop goes out when the simulator is back in front.
+                lines = ["at {t} focus away %.1f" % away, "at {t} simconnect quit",
+                         "at {t+%.1f} resources after quit" % away]
+                blackout = away + QUIT_QUIET_S
             elif kind == "other turn":
                 direction = rng.choice(["Left", "Right"])
                 other = {"Left": ("2", "Right"), "Right": ("1", "Left")}[direction]
