@@ -19,6 +19,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "sim"))
 from sim_test_support import build_dir, main  # noqa: E402
 from sound_stand_in import CUE_FOLDER, SoundRun, cue_path  # noqa: E402
 
+
 LONG_CUE = "long_announcement.wav"
 LONG_CUE_AUDIO_S = 330
 
