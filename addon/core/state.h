@@ -59,6 +59,11 @@ struct PushbackRecord {
     // The measurement is over, but its pushback could not be stopped yet (the
     // simulator was not in front): each tick tries again.
     int measurementStopPending;
+    // The correction is stored and the measurement follows the turn for its
+    // radius: the reference point has moved to where the heading first moved,
+    // and this was the heading there.
+    int measuringRadius;
+    double radiusStartHeading;
 
     // Checklist and sound.
     int engineCheckMode;
