@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "profile_command.h"
+
 struct ConfigEntry {
     std::string section, key, value;
 };
@@ -33,6 +35,7 @@ struct Scenario {
     bool setupPathGiven = false;
     bool setupPathNone = false;
     std::string setupPath;
+    TugBehaviour tug;  // `profile SPEED RATE DELAY`
     std::vector<ScenarioCommand> commands;
 };
 
