@@ -2,7 +2,7 @@
 """Runs one scenario in the stand-in simulator with the add-on loaded.
 
     python3 sim/run_scenario.py --build BUILD_DIR FILE [--trace FILE] [--name NAME]
-                                [--player real|probe|none]
+                                [--player real|probe|none] [--map real|none]
 
 Lays out a simulated installation folder inside the build tree,
 BUILD_DIR/simroot/NAME/ (the host program, DrovanaX.dll, the player, the
@@ -10,7 +10,13 @@ side-by-side folder Microsoft.FlightSimulator.SimConnect with the stand-in
 SimConnect.dll, SimObjects/Airplanes/<NAME>/<NAME>.air), runs DrovanaSim.exe
 there under Wine, in the tree's lane, and exits with its code (2: an `until` timed out). The host
 writes the registry value SetupPath (this folder, with a trailing backslash)
-into the prefix before it loads the add-on.
+and the scenery library's Scenery.CFG into the prefix before it loads the
+add-on. Each `scenery FOLDER [LAYER]` line names a host folder (absolute, or
+relative to the scenario file); its BGL files and text descriptions (made into
+BGL files by tools/bgl_writer.py) become an area of the folder,
+Scenery/AreaN/scenery/, and the line handed to the host names that area. A
+scenario without `scenery` lines gets the default airport
+(sim/scenery/default_airport.txt) alone.
 
 As a module: run(build, scenario_text_or_path, ...) returns a RunResult whose
 .trace is the list of trace records (dicts); see sim/TRACE.md.
@@ -31,6 +37,11 @@ SIM_DIR = Path(__file__).resolve().parent
 WINE_RUN = str(SIM_DIR.parent / "tools" / "wine_run")
 PROFILES = ("Liner", "Prop", "Heavy")
 ASSEMBLY = "Microsoft.FlightSimulator.SimConnect"
+DEFAULT_AIRPORT = SIM_DIR / "scenery" / "default_airport.txt"
+SCENERY_LINE = re.compile(r"^(\s*)scenery\s+(.+?)\s*$")
+
+sys.path.insert(0, str(SIM_DIR.parent / "tools"))
+import bgl_writer  # noqa: E402
 
 
 @dataclass
@@ -90,7 +101,57 @@ def aircraft_names(scenario_text):
     return names
 
 
-def lay_out(build, name, scenario_text, player):
+def split_scenery_line(rest):
+    """FOLDER [LAYER], as the host reads it: a last word that is a whole number is the layer."""
+    words = rest.rsplit(None, 1)
+    if len(words) == 2 and re.fullmatch(r"-?\d{1,6}", words[1]):
+        return words[0], words[1]
+    return rest, None
+
+
+def copy_area(source, area):
+    """The BGL files of a host folder, and its descriptions made into BGL files, into an area's
+    scenery folder (not recursive: the simulator reads no deeper either)."""
+    if not source.is_dir():
+        raise SystemExit("run_scenario: scenery folder %s does not exist" % source)
+    files = area / "scenery"
+    files.mkdir(parents=True)
+    for item in sorted(source.iterdir()):
+        if not item.is_file():
+            continue
+        if item.suffix.lower() == ".bgl":
+            shutil.copy2(item, files / item.name)
+        elif item.suffix.lower() == ".txt":
+            try:
+                bgl_writer.write_file(str(item), str(files / (item.stem + ".bgl")))
+            except Exception as error:  # the writer's own message says which line
+                raise SystemExit("run_scenario: %s: %s" % (item, error))
+
+
+def lay_out_scenery(folder, scenario_text, base):
+    """Copies each `scenery` line's files into the run's folder as an area and names that area
+    in the line the host reads; without such lines, the default airport alone."""
+    lines = scenario_text.splitlines()
+    areas = 0
+    for i, line in enumerate(lines):
+        m = SCENERY_LINE.match(line)
+        if not m:
+            continue
+        given, layer = split_scenery_line(m.group(2))
+        source = Path(given) if Path(given).is_absolute() else Path(base) / given
+        areas += 1
+        local = "Scenery\\Area%d" % areas
+        copy_area(source.resolve(), folder / "Scenery" / ("Area%d" % areas))
+        lines[i] = "%sscenery %s%s" % (m.group(1), local, " " + layer if layer else "")
+    if areas == 0:
+        area = folder / "Scenery" / "DefaultAirport" / "scenery"
+        area.mkdir(parents=True)
+        bgl_writer.write_file(str(DEFAULT_AIRPORT), str(area / "default_airport.bgl"))
+        lines.append("scenery Scenery\\DefaultAirport")
+    return "\n".join(lines) + "\n"
+
+
+def lay_out(build, name, scenario_text, player, map_program="real", base="."):
     build = Path(build).resolve()
     sim = build / "sim"
     for needed in ("DrovanaSim.exe", "SimConnect.dll", ASSEMBLY + ".manifest"):
@@ -117,12 +178,14 @@ def lay_out(build, name, scenario_text, player):
         shutil.copy2(build / "Kestrola.exe", folder)
     elif player == "probe":
         shutil.copy2(sim / "KestrolaProbe.exe", folder / "Kestrola.exe")
+    if map_program == "real" and (build / "DrovanaMap.exe").exists():
+        shutil.copy2(build / "DrovanaMap.exe", folder)
     for aircraft in aircraft_names(scenario_text):
         if "/" in aircraft or "\\" in aircraft or aircraft in (".", ".."):
             continue
         (folder / "SimObjects" / "Airplanes" / aircraft).mkdir(parents=True, exist_ok=True)
         (folder / "SimObjects" / "Airplanes" / aircraft / (aircraft + ".air")).write_bytes(b"")
-    (folder / "scenario.txt").write_text(scenario_text)
+    (folder / "scenario.txt").write_text(lay_out_scenery(folder, scenario_text, base))
     return folder
 
 
@@ -137,18 +200,21 @@ def read_trace(path):
 
 
 def _scenario_text(scenario, name):
+    """The text, the run's name and the folder its relative scenery folders start from."""
     if isinstance(scenario, Path) or (("\n" not in scenario) and Path(scenario).is_file()):
         path = Path(scenario)
-        return path.read_text(), name or path.stem
-    return scenario, name or "scenario"
+        return path.read_text(), name or path.stem, path.resolve().parent
+    return scenario, name or "scenario", Path.cwd()
 
 
-def start(build, scenario, trace=None, name=None, player="real", env=None, prepare=None, **popen):
+def start(build, scenario, trace=None, name=None, player="real", env=None, prepare=None, map_program="real",
+          **popen):
     """Starts a run without waiting for it: returns (process, folder, trace path).
-    prepare(folder), when given, adds to the laid-out folder before the host starts."""
-    text, name = _scenario_text(scenario, name)
+    prepare(folder), when given, adds to the laid-out folder before the host starts.
+    map_program: "real" puts the built DrovanaMap.exe in the folder, "none" leaves it out."""
+    text, name, base = _scenario_text(scenario, name)
     env = env or wine_env(build)
-    folder = lay_out(build, name, text, player)
+    folder = lay_out(build, name, text, player, map_program, base)
     if prepare is not None:
         prepare(folder)
     trace_path = Path(trace).resolve() if trace else folder / "trace.jsonl"
@@ -161,10 +227,11 @@ def start(build, scenario, trace=None, name=None, player="real", env=None, prepa
     return process, folder, trace_path
 
 
-def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None, prepare=None):
+def run(build, scenario, trace=None, name=None, player="real", timeout=900, echo=False, env=None, prepare=None,
+        map_program="real"):
     """Runs a scenario, given as text or as a file path; returns a RunResult."""
     popen = {} if echo else {"stdout": subprocess.PIPE, "stderr": subprocess.STDOUT}
-    process, folder, trace_path = start(build, scenario, trace, name, player, env, prepare, **popen)
+    process, folder, trace_path = start(build, scenario, trace, name, player, env, prepare, map_program, **popen)
     try:
         out, _ = process.communicate(timeout=timeout)
         code = process.returncode
@@ -187,8 +254,11 @@ def main():
     parser.add_argument("--player", choices=("real", "probe", "none"), default="real",
                         help="Kestrola.exe in the folder: the built player, a probe that only "
                              "records that it was started, or none")
+    parser.add_argument("--map", choices=("real", "none"), default="real",
+                        help="DrovanaMap.exe in the folder: the built map program, or none")
     args = parser.parse_args()
-    result = run(args.build, Path(args.scenario), trace=args.trace, name=args.name, player=args.player, echo=True)
+    result = run(args.build, Path(args.scenario), trace=args.trace, name=args.name, player=args.player, echo=True,
+                 map_program=args.map)
     print("trace: %s" % result.trace_path)
     if result.code == 2:
         print("a scenario `until` timed out", file=sys.stderr)

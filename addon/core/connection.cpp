@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "../dialog/settings_dialog.h"
+#include "../map/map_question.h"
 #include "../pushback/measurement.h"
 #include "../pushback/menu_commands.h"
 #include "../pushback/window_hook.h"
@@ -176,11 +177,13 @@ int __stdcall DLLStart(void) {
 
     ReadSetupPath();
     StartPlayer();
+    StartMapLink();
     SimConnect_CallDispatch(PushbackState.simConnect, SimConnectDispatch, NULL);
     return 0;
 }
 
 void __stdcall DLLStop(void) {
+    EndMapLink();
     if (PushbackState.simConnect == NULL) return;
     // Timers, the hook and the dialog outlive the connection: they find no
     // handle from now on instead of a closed one, and a second stop closes

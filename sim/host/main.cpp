@@ -20,6 +20,7 @@
 #include "faults.h"
 #include "ground_model.h"
 #include "scenario.h"
+#include "scenery_library.h"
 #include "sim_window.h"
 #include "trace.h"
 #include "user_keys.h"
@@ -451,6 +452,7 @@ int main(int argc, char **argv) {
     EnsureAircraftFile(scenario.aircraft);
     WriteConfig(scenario);
     WriteSetupPath(scenario);
+    WriteSceneryLibrary(scenario.scenery, installFolder);
 
     HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model);
     if (window == NULL) {

@@ -89,6 +89,7 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         s->setupPath = rest;
         return true;
     }
+    if (word == "scenery") return ParseSceneryLine(rest, &s->scenery, error);
     if (word == "at") {
         command.kind = ScenarioCommand::AT;
         if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }

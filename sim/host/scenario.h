@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "profile_command.h"
+#include "scenery_library.h"
 
 struct ConfigEntry {
     std::string section, key, value;
@@ -36,6 +37,7 @@ struct Scenario {
     bool setupPathNone = false;
     std::string setupPath;
     TugBehaviour tug;  // `profile SPEED RATE DELAY`
+    std::vector<SceneryArea> scenery;
     std::vector<ScenarioCommand> commands;
 };
 

@@ -1,0 +1,289 @@
+#include "airport_map.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+namespace {
+
+const double kMetresPerDegree = 1852.0 * 60.0;
+const double kPi = 3.14159265358979323846;
+
+double LonDifference(double lon2, double lon1) {
+    double d = lon2 - lon1;
+    while (d > 180.0) d -= 360.0;
+    while (d < -180.0) d += 360.0;
+    return d;
+}
+
+// A plane around the position, in metres east and north: enough for 300 m.
+struct Plane {
+    double lat, lon, eastScale;
+    Plane(double latitude, double longitude)
+        : lat(latitude), lon(longitude), eastScale(kMetresPerDegree * cos(latitude * kPi / 180.0)) {}
+    void Project(const BglPoint &p, double *east, double *north) const {
+        *east = LonDifference(RawLongitude(p.lonRaw), lon) * eastScale;
+        *north = (RawLatitude(p.latRaw) - lat) * kMetresPerDegree;
+    }
+};
+
+double SegmentMetres(double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay;
+    const double lengthSquared = dx * dx + dy * dy;
+    double t = lengthSquared > 0.0 ? -(ax * dx + ay * dy) / lengthSquared : 0.0;
+    t = t < 0.0 ? 0.0 : t > 1.0 ? 1.0 : t;
+    const double x = ax + t * dx, y = ay + t * dy;
+    return sqrt(x * x + y * y);
+}
+
+void Copy(char *to, size_t size, const char *from) { snprintf(to, size, "%s", from); }
+
+}  // namespace
+
+double NearbyMetres(double lat1, double lon1, double lat2, double lon2) {
+    const double north = (lat2 - lat1) * kMetresPerDegree;
+    const double east = LonDifference(lon2, lon1) * kMetresPerDegree * cos(lat1 * kPi / 180.0);
+    return sqrt(north * north + east * east);
+}
+
+void AirportMap::Store(Airport *kept, const BglAirport &airport, int layer, uint32_t file) {
+    kept->layer = layer;
+    kept->file = file;
+    kept->firstPoint = static_cast<uint32_t>(points_.size());
+    kept->pointCount = static_cast<uint32_t>(airport.points.size());
+    points_.insert(points_.end(), airport.points.begin(), airport.points.end());
+    kept->firstParking = static_cast<uint32_t>(parking_.size());
+    kept->parkingCount = static_cast<uint32_t>(airport.parking.size());
+    parking_.insert(parking_.end(), airport.parking.begin(), airport.parking.end());
+    kept->firstPath = static_cast<uint32_t>(paths_.size());
+    kept->pathCount = static_cast<uint32_t>(airport.paths.size());
+    paths_.insert(paths_.end(), airport.paths.begin(), airport.paths.end());
+    kept->firstName = static_cast<uint32_t>(names_.size());
+    kept->nameCount = static_cast<uint32_t>(airport.names.size());
+    names_.insert(names_.end(), airport.names.begin(), airport.names.end());
+
+    double south = 90, north = -90, west = 180, east = -180, reach = kMapReachMetres;
+    auto widen = [&](const BglPoint &p) {
+        const double lat = RawLatitude(p.latRaw), lon = RawLongitude(p.lonRaw);
+        south = std::min(south, lat), north = std::max(north, lat);
+        west = std::min(west, lon), east = std::max(east, lon);
+    };
+    for (const BglTaxiPoint &p : airport.points) widen(p.at);
+    for (const BglParking &p : airport.parking) {
+        widen(p.at);
+        reach = std::max(reach, static_cast<double>(p.radius));
+    }
+    kept->south = static_cast<float>(south), kept->north = static_cast<float>(north);
+    kept->west = static_cast<float>(west), kept->east = static_cast<float>(east);
+    kept->reach = static_cast<float>(reach + 1.0);  // the bounds are floats
+}
+
+void AirportMap::AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes) {
+    for (const BglSkip &skip : contents.skippedAirports) notes->Skipped(path, skip.icao, skip.why);
+    uint32_t file = UINT32_MAX;
+    for (const BglAirport &airport : contents.airports) {
+        char said[200];
+        const auto known = byIdent_.find(airport.icao);
+        if (airport.HasTaxiNetwork()) {
+            if (file == UINT32_MAX) {
+                file = static_cast<uint32_t>(files_.size());
+                files_.push_back(path);
+            }
+            snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
+                     static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
+                     static_cast<unsigned>(airport.paths.size()),
+                     known != byIdent_.end() ? ", replacing the network of " : "",
+                     known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
+            notes->Read(path, airport.icao, said);
+            if (known != byIdent_.end()) {
+                Store(&airports_[known->second], airport, layer, file);  // the old arrays go at Compact
+            } else {
+                Airport kept = {};
+                Copy(kept.icao, sizeof kept.icao, airport.icao);
+                Store(&kept, airport, layer, file);
+                byIdent_[airport.icao] = static_cast<uint32_t>(airports_.size());
+                airports_.push_back(kept);
+            }
+        } else if (airport.deletesTaxiways && known != byIdent_.end()) {
+            snprintf(said, sizeof said, "layer %d: deletes the taxiways of %s", layer,
+                     files_[airports_[known->second].file].c_str());
+            notes->Read(path, airport.icao, said);
+            airports_[known->second].icao[0] = '\0';  // gone at Compact
+            byIdent_.erase(known);
+        } else {
+            snprintf(said, sizeof said, "layer %d: no taxi network%s", layer,
+                     known != byIdent_.end() ? "; the lower layer's stays" : "");
+            notes->Read(path, airport.icao, said);
+        }
+    }
+}
+
+void AirportMap::Compact() {
+    std::vector<Airport> airports;
+    std::vector<BglTaxiPoint> points;
+    std::vector<BglParking> parking;
+    std::vector<BglPath> paths;
+    std::vector<BglTaxiName> names;
+    std::vector<std::string> files;
+    std::vector<uint32_t> fileIndex(files_.size(), UINT32_MAX);
+    byIdent_.clear();
+    for (Airport a : airports_) {
+        if (a.icao[0] == '\0') continue;
+        if (fileIndex[a.file] == UINT32_MAX) {
+            fileIndex[a.file] = static_cast<uint32_t>(files.size());
+            files.push_back(files_[a.file]);
+        }
+        a.file = fileIndex[a.file];
+        auto move = [](auto &from, auto &to, uint32_t *first, uint32_t count) {
+            const uint32_t at = static_cast<uint32_t>(to.size());
+            to.insert(to.end(), from.begin() + *first, from.begin() + *first + count);
+            *first = at;
+        };
+        move(points_, points, &a.firstPoint, a.pointCount);
+        move(parking_, parking, &a.firstParking, a.parkingCount);
+        move(paths_, paths, &a.firstPath, a.pathCount);
+        move(names_, names, &a.firstName, a.nameCount);
+        byIdent_[a.icao] = static_cast<uint32_t>(airports.size());
+        airports.push_back(a);
+    }
+    airports.shrink_to_fit(), points.shrink_to_fit(), parking.shrink_to_fit(), paths.shrink_to_fit();
+    names.shrink_to_fit();
+    airports_.swap(airports), points_.swap(points), parking_.swap(parking), paths_.swap(paths);
+    names_.swap(names), files_.swap(files);
+}
+
+size_t AirportMap::BytesHeld() const {
+    size_t bytes = airports_.capacity() * sizeof(Airport) + points_.capacity() * sizeof(BglTaxiPoint) +
+                   parking_.capacity() * sizeof(BglParking) + paths_.capacity() * sizeof(BglPath) +
+                   names_.capacity() * sizeof(BglTaxiName);
+    for (const std::string &file : files_) bytes += file.capacity() + sizeof file;
+    return bytes + byIdent_.size() * 64;  // a tree node and its key, near enough
+}
+
+void AirportMap::PathText(const Airport &airport, const BglPath &path, char *text, size_t size) const {
+    if (path.type == MAP_PATH_RUNWAY) {
+        static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B", "", "", "", "", "", "", "", "", ""};
+        snprintf(text, size, "%02u%s", path.name, kDesignators[path.designator & 0x0F]);
+    } else if (path.name < airport.nameCount) {
+        Copy(text, size, names_[airport.firstName + path.name].text);
+    } else {
+        text[0] = '\0';
+    }
+}
+
+uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *out,
+                            uint32_t maxPaths) const {
+    const uint32_t questionId = header->questionId;
+    memset(header, 0, sizeof *header);
+    header->questionId = questionId;
+    header->status = MAP_NO_AIRPORT;
+    header->size = sizeof *header;
+    if (!(latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0)) return 0;
+    const Plane plane(latitude, longitude);
+
+    // The airport whose stands or taxi lines lie nearest.
+    const Airport *best = nullptr;
+    double bestMetres = 0;
+    for (const Airport &a : airports_) {
+        const double lat = std::min<double>(std::max<double>(latitude, a.south), a.north);
+        const double lon = std::min<double>(std::max<double>(longitude, a.west), a.east);
+        if (NearbyMetres(latitude, longitude, lat, lon) > a.reach) continue;
+        double nearest = 1e300;
+        for (uint32_t i = 0; i < a.parkingCount; ++i) {
+            const BglParking &spot = parking_[a.firstParking + i];
+            double x, y;
+            plane.Project(spot.at, &x, &y);
+            nearest = std::min(nearest, sqrt(x * x + y * y) - spot.radius);
+        }
+        for (uint32_t i = 0; i < a.pathCount; ++i) {
+            const BglPath &path = paths_[a.firstPath + i];
+            double ax, ay, bx, by;
+            plane.Project(points_[a.firstPoint + path.start].at, &ax, &ay);
+            plane.Project(path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at
+                                                        : points_[a.firstPoint + path.end].at,
+                          &bx, &by);
+            nearest = std::min(nearest, SegmentMetres(ax, ay, bx, by));
+        }
+        if (nearest <= kMapReachMetres && (best == nullptr || nearest < bestMetres)) best = &a, bestMetres = nearest;
+    }
+    if (best == nullptr) return 0;
+
+    const Airport &a = *best;
+    header->status = MAP_AIRPORT;
+    header->layer = a.layer;
+    Copy(header->icao, sizeof header->icao, a.icao);
+    Copy(header->file, sizeof header->file, files_[a.file].c_str());
+    double spotMetres = 0;
+    for (uint32_t i = 0; i < a.parkingCount; ++i) {
+        const BglParking &spot = parking_[a.firstParking + i];
+        double x, y;
+        plane.Project(spot.at, &x, &y);
+        const double metres = sqrt(x * x + y * y);
+        if (metres > spot.radius || (header->hasParking && metres >= spotMetres)) continue;
+        spotMetres = metres;
+        header->hasParking = 1;
+        header->parkingNumber = ParkingNumber(spot.flags);
+        Copy(header->parkingName, sizeof header->parkingName, ParkingNameText(ParkingNameCode(spot.flags)));
+        header->parkingHeading = spot.heading;
+        header->parkingRadius = spot.radius;
+        header->pushbackSide = ParkingPushSide(spot.flags);
+        header->parkingLatitude = RawLatitude(spot.at.latRaw);
+        header->parkingLongitude = RawLongitude(spot.at.lonRaw);
+    }
+
+    // Every path within reach, the nearest kept when there are too many.
+    std::vector<std::pair<double, uint32_t>> near;
+    for (uint32_t i = 0; i < a.pathCount; ++i) {
+        const BglPath &path = paths_[a.firstPath + i];
+        double ax, ay, bx, by;
+        plane.Project(points_[a.firstPoint + path.start].at, &ax, &ay);
+        plane.Project(path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at
+                                                    : points_[a.firstPoint + path.end].at,
+                      &bx, &by);
+        const double metres = SegmentMetres(ax, ay, bx, by);
+        if (metres <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
+    }
+    std::stable_sort(near.begin(), near.end(),
+                     [](const std::pair<double, uint32_t> &x, const std::pair<double, uint32_t> &y) {
+                         return x.first < y.first;
+                     });
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxPaths));
+    for (uint32_t n = 0; n < count; ++n) {
+        const BglPath &path = paths_[a.firstPath + near[n].second];
+        MapPath &p = out[n];
+        memset(&p, 0, sizeof p);
+        p.type = path.type;
+        PathText(a, path, p.name, sizeof p.name);
+        p.width = path.width;
+        const BglPoint &start = points_[a.firstPoint + path.start].at;
+        const BglPoint &end =
+            path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at : points_[a.firstPoint + path.end].at;
+        p.startLatitude = RawLatitude(start.latRaw), p.startLongitude = RawLongitude(start.lonRaw);
+        p.endLatitude = RawLatitude(end.latRaw), p.endLongitude = RawLongitude(end.lonRaw);
+    }
+    header->pathCount = count;
+    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath));
+    return count;
+}
+
+bool AirportMap::Find(const char *icao, View *view) const {
+    const auto known = byIdent_.find(icao);
+    if (known == byIdent_.end()) return false;
+    const Airport &a = airports_[known->second];
+    view->icao = a.icao;
+    view->file = files_[a.file].c_str();
+    view->layer = a.layer;
+    view->points.assign(points_.begin() + a.firstPoint, points_.begin() + a.firstPoint + a.pointCount);
+    view->parking.assign(parking_.begin() + a.firstParking, parking_.begin() + a.firstParking + a.parkingCount);
+    view->paths.assign(paths_.begin() + a.firstPath, paths_.begin() + a.firstPath + a.pathCount);
+    view->names.assign(names_.begin() + a.firstName, names_.begin() + a.firstName + a.nameCount);
+    return true;
+}
+
+std::vector<std::string> AirportMap::Idents() const {
+    std::vector<std::string> idents;
+    for (const auto &entry : byIdent_) idents.push_back(entry.first);
+    return idents;
+}

@@ -1,0 +1,88 @@
+// Every airport of a scenery library that has a taxi network, as the layers
+// leave it, and the answer to a position. Files are added in load order (the
+// lowest layer first), so a later airport of the same ident replaces an
+// earlier one's network as the simulator's own loading does. Only airports
+// with a network are kept, and those in flat arrays of the file's own
+// encodings, so that a whole default library stays within a few megabytes.
+#ifndef DROVANA_SCENERY_AIRPORT_MAP_H
+#define DROVANA_SCENERY_AIRPORT_MAP_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bgl_reader.h"
+#include "map_protocol.h"
+
+// What the map has to say while it is built: skipped files and airports go
+// to the log; the pilot's report of one airport also takes what was read.
+class MapNotes {
+public:
+    virtual ~MapNotes() {}
+    // icao is empty for a whole file.
+    virtual void Skipped(const char *file, const char *icao, const char *why) = 0;
+    virtual void Read(const char *, const char *, const char *) {}
+    // The library as a whole: which Scenery.CFG, areas left out.
+    virtual void Library(const char *text) = 0;
+};
+
+class AirportMap {
+public:
+    // The airports of one file of an area of that layer, in load order.
+    void AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes);
+    // Drops the networks later layers replaced; call once all files are in.
+    void Compact();
+
+    size_t AirportCount() const { return airports_.size(); }
+    size_t BytesHeld() const;
+
+    // The answer to a position: status, airport, parking spot and up to
+    // maxPaths taxi paths (the nearest first). Returns the paths written.
+    uint32_t Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *paths,
+                    uint32_t maxPaths) const;
+
+    // One airport as kept, for the pilot's report and ./drovana map.
+    struct View {
+        const char *icao;
+        const char *file;
+        int layer;
+        std::vector<BglTaxiPoint> points;
+        std::vector<BglParking> parking;
+        std::vector<BglPath> paths;
+        std::vector<BglTaxiName> names;
+    };
+    bool Find(const char *icao, View *view) const;
+    std::vector<std::string> Idents() const;
+
+private:
+    struct Airport {
+        char icao[8];
+        int32_t layer;
+        uint32_t file;
+        uint32_t firstPoint, pointCount;
+        uint32_t firstParking, parkingCount;
+        uint32_t firstPath, pathCount;
+        uint32_t firstName, nameCount;
+        float south, north, west, east;  // degrees, the network's bounds
+        float reach;                     // metres around the bounds a position may lie
+    };
+    void Store(Airport *kept, const BglAirport &airport, int layer, uint32_t file);
+    void PathText(const Airport &airport, const BglPath &path, char *text, size_t size) const;
+
+    std::vector<Airport> airports_;
+    std::map<std::string, uint32_t> byIdent_;
+    std::vector<std::string> files_;
+    std::vector<BglTaxiPoint> points_;
+    std::vector<BglParking> parking_;
+    std::vector<BglPath> paths_;
+    std::vector<BglTaxiName> names_;
+};
+
+// Ground distance in metres between two nearby positions, measured as the
+// add-on measures it: one minute of arc is 1852 m.
+double NearbyMetres(double lat1, double lon1, double lat2, double lon2);
+
+#endif

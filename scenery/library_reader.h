@@ -1,0 +1,35 @@
+// Reads the scenery library of the simulator in a folder into an AirportMap:
+// its Scenery.CFG, the active areas lowest layer first, the BGL files of
+// each area's scenery folder.
+#ifndef DROVANA_SCENERY_LIBRARY_READER_H
+#define DROVANA_SCENERY_LIBRARY_READER_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "airport_map.h"
+
+// Files larger than this are not airport files worth a 32-bit address space.
+const size_t kMaxBglBytes = 64u << 20;
+const size_t kMaxSceneryCfgBytes = 4u << 20;
+
+// One BGL file from disk: only its header and section table when it holds no
+// airports. False when it cannot be read or is damaged (why says which).
+bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize);
+
+// The whole library of the simulator at simFolder (trailing backslash).
+// stop, when set, ends the reading between two files. False when no
+// Scenery.CFG could be read; the map then holds nothing.
+bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop);
+
+// The first of the candidate Scenery.CFG files that can be read, the log
+// saying which.
+bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, int count, AirportMap *map,
+                         MapNotes *notes, volatile LONG *stop);
+
+// The same from one Scenery.CFG text, for tests and for both editions.
+void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, AirportMap *map, MapNotes *notes,
+               volatile LONG *stop);
+
+#endif

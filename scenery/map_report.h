@@ -1,0 +1,37 @@
+// What DrovanaX reads of an airport, as text a pilot can send with a report
+// and as a plan a maintainer can look at.
+#ifndef DROVANA_SCENERY_MAP_REPORT_H
+#define DROVANA_SCENERY_MAP_REPORT_H
+
+#include <string>
+#include <vector>
+
+#include "airport_map.h"
+
+// Collects what the reading had to say, all of it or one airport's.
+class ReportNotes : public MapNotes {
+public:
+    explicit ReportNotes(const char *icao) : icao_(icao ? icao : "") {}
+    void Skipped(const char *file, const char *icao, const char *why) override;
+    void Read(const char *file, const char *icao, const char *text) override;
+    void Library(const char *text) override;
+    const std::vector<std::string> &Lines() const { return lines_; }
+
+private:
+    bool Wanted(const char *icao) const;
+    std::string icao_;
+    std::vector<std::string> lines_;
+};
+
+// Parking spots with number, heading and pushback side; taxi paths by type
+// and name.
+std::string AirportReport(const AirportMap::View &airport);
+
+// A plan of the taxi lines and stands, north up, in metres.
+std::string AirportPlanSvg(const AirportMap::View &airport);
+
+// "GATE_A", "NONE" ...: the ident as a file name may carry it; false when it
+// is empty or holds other characters.
+bool IdentForFileName(const char *given, char *ident, size_t size);
+
+#endif

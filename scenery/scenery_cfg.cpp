@@ -1,0 +1,174 @@
+#include "scenery_cfg.h"
+
+#include <shlobj.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "editions.h"
+
+namespace {
+
+std::string Trimmed(const char *begin, const char *end) {
+    while (begin < end && (*begin == ' ' || *begin == '\t')) ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r')) --end;
+    return std::string(begin, end);
+}
+
+bool SameText(const std::string &a, const char *b) { return lstrcmpiA(a.c_str(), b) == 0; }
+
+// "Area.012" -> 12; false for other sections.
+bool AreaNumber(const std::string &section, int *number) {
+    if (section.size() < 6 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, section.c_str(), 5, "Area.", 5) !=
+                                  CSTR_EQUAL)
+        return false;
+    const char *digits = section.c_str() + 5;
+    char *end = nullptr;
+    const long value = strtol(digits, &end, 10);
+    if (end == digits || *end != '\0' || value < 0 || value > 1000000) return false;
+    *number = static_cast<int>(value);
+    return true;
+}
+
+bool ParseInt(const std::string &text, int *value) {
+    char *end = nullptr;
+    const long parsed = strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || parsed < -1000000 || parsed > 1000000) return false;
+    *value = static_cast<int>(parsed);
+    return true;
+}
+
+bool IsAbsolute(const char *path) {
+    return (path[0] != '\0' && path[1] == ':') || path[0] == '\\' || path[0] == '/';
+}
+
+}  // namespace
+
+std::vector<SceneryArea> ParseSceneryCfg(const char *text, size_t length) {
+    std::vector<SceneryArea> areas;
+    bool inArea = false;
+    bool layerGiven = false;
+    const char *end = text + length;
+    for (const char *line = text; line < end;) {
+        const char *lineEnd = static_cast<const char *>(memchr(line, '\n', end - line));
+        if (lineEnd == nullptr) lineEnd = end;  // the last line need not end
+        const std::string content = Trimmed(line, lineEnd);
+        line = lineEnd < end ? lineEnd + 1 : end;
+        if (content.empty() || content[0] == ';') continue;
+        if (content[0] == '[') {
+            const size_t close = content.find(']');
+            int number = 0;
+            if (inArea && !layerGiven) areas.back().layer = areas.back().number;
+            inArea = close != std::string::npos && AreaNumber(content.substr(1, close - 1), &number);
+            layerGiven = false;
+            if (inArea) areas.push_back(SceneryArea{number, number, false, std::string(), std::string()});
+            continue;
+        }
+        if (!inArea) continue;
+        const size_t equals = content.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = Trimmed(content.c_str(), content.c_str() + equals);
+        const std::string value = Trimmed(content.c_str() + equals + 1, content.c_str() + content.size());
+        SceneryArea &area = areas.back();
+        if (SameText(key, "Title")) {
+            area.title = value;
+        } else if (SameText(key, "Local")) {
+            area.local = value;
+        } else if (SameText(key, "Active")) {
+            area.active = SameText(value, "TRUE") || value == "1";
+        } else if (SameText(key, "Layer")) {
+            layerGiven = ParseInt(value, &area.layer);
+        }
+    }
+    if (inArea && !layerGiven) areas.back().layer = areas.back().number;
+    return areas;
+}
+
+std::vector<SceneryArea> AreasInLoadOrder(const std::vector<SceneryArea> &areas) {
+    std::vector<SceneryArea> order;
+    for (const SceneryArea &area : areas)
+        if (area.active) order.push_back(area);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const SceneryArea &a, const SceneryArea &b) { return a.layer < b.layer; });
+    return order;
+}
+
+bool AreaFolder(const char *simFolder, const char *local, char *folder, size_t size) {
+    folder[0] = '\0';
+    if (local[0] == '\0') return false;
+    const size_t length = strlen(local);
+    const char *slash = local[length - 1] == '\\' || local[length - 1] == '/' ? "" : "\\";
+    const int written = IsAbsolute(local) ? snprintf(folder, size, "%s%s", local, slash)
+                                          : snprintf(folder, size, "%s%s%s", simFolder, local, slash);
+    if (written <= 0 || static_cast<size_t>(written) >= size) {
+        folder[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> AreaBglFiles(const char *areaFolder) {
+    std::vector<std::string> files;
+    char pattern[MAX_PATH];
+    const int written = snprintf(pattern, sizeof pattern, "%sscenery\\*.bgl", areaFolder);
+    if (written <= 0 || static_cast<size_t>(written) >= sizeof pattern) return files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        char path[MAX_PATH];
+        const int length = snprintf(path, sizeof path, "%sscenery\\%s", areaFolder, found.cFileName);
+        if (length > 0 && static_cast<size_t>(length) < sizeof path) files.push_back(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(files.begin(), files.end(),
+              [](const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+    return files;
+}
+
+int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]) {
+    char programData[MAX_PATH];
+    if (SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, programData) != S_OK) return 0;
+    // The editions table names each edition's folder for dll.xml; its
+    // Scenery.CFG keeps to the same folder under ProgramData.
+    std::string own = "FSX";
+    FoundEdition edition;
+    if (EditionOfFolder(simFolder, &edition)) {
+        const std::string dllXml = edition.dllXml;
+        const size_t last = dllXml.find_last_of('\\');
+        const size_t before = last == std::string::npos ? std::string::npos : dllXml.find_last_of('\\', last - 1);
+        if (before != std::string::npos) own = dllXml.substr(before + 1, last - before - 1);
+    }
+    const std::string other = SameText(own, "FSX") ? "FSX-SE" : "FSX";
+    std::string base = programData;
+    if (base.empty() || base[base.size() - 1] != '\\') base += '\\';
+    candidates[0] = base + "Microsoft\\" + own + "\\Scenery.CFG";
+    candidates[1] = base + "Microsoft\\" + other + "\\Scenery.CFG";
+    return 2;
+}
+
+bool ReadWholeFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes) {
+    bytes->clear();
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
+    if (ok) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        size_t done = 0;
+        while (ok && done < bytes->size()) {
+            DWORD got = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 20));
+            ok = ReadFile(file, bytes->data() + done, want, &got, NULL) && got > 0;
+            done += got;
+        }
+    }
+    CloseHandle(file);
+    if (!ok) bytes->clear();
+    return ok;
+}

@@ -1,0 +1,47 @@
+// The scenery library of one simulator: which Scenery.CFG describes it, the
+// areas that file lists, and the BGL files each active area holds.
+#ifndef DROVANA_SCENERY_SCENERY_CFG_H
+#define DROVANA_SCENERY_SCENERY_CFG_H
+
+#include <windows.h>
+
+#include <stddef.h>
+
+#include <string>
+#include <vector>
+
+struct SceneryArea {
+    int number;         // of its [Area.NNN] section: only a key, and hand edits repeat them
+    int layer;          // a higher layer loads later and wins
+    bool active;
+    std::string title;  // as written (often Windows-1252)
+    std::string local;  // as written: relative to the simulator's folder, or absolute
+};
+
+// Every [Area.NNN] section of a Scenery.CFG text in the order written, each
+// section its own area even when its number repeats. An area without Layer
+// takes its number; without Active it is inactive.
+std::vector<SceneryArea> ParseSceneryCfg(const char *text, size_t length);
+
+// The areas to read, active ones only, lowest layer first; areas of one layer
+// in the order written.
+std::vector<SceneryArea> AreasInLoadOrder(const std::vector<SceneryArea> &areas);
+
+// The area's folder as a full path with a trailing backslash: a relative
+// Local joined to simFolder (which ends in a backslash).
+bool AreaFolder(const char *simFolder, const char *local, char *folder, size_t size);
+
+// The BGL files directly in <areaFolder>scenery\ (no deeper), sorted by name
+// the way Windows compares them; empty when the folder is missing.
+std::vector<std::string> AreaBglFiles(const char *areaFolder);
+
+// The two places a Scenery.CFG of this simulator may be, the edition's own
+// first: <ProgramData>\Microsoft\<FSX or FSX-SE>\Scenery.CFG, the folder the
+// editions table gives the simulator at simFolder for its dll.xml.
+int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]);
+
+// The whole of a text file, up to maxBytes; false when it cannot be read or
+// is larger.
+bool ReadWholeFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes);
+
+#endif
