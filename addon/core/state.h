@@ -65,6 +65,17 @@ struct PushbackRecord {
     int measuringRadius;
     double radiusStartHeading;
 
+    // The taxiway push. While the map is asked, taxiwayQuestion holds the
+    // question's id; a planned run steers its push and turn on
+    // taxiwayTimer, finer than the sequencer's tick, towards the plan's push
+    // (metres, less the correction) and targetHeading.
+    int taxiwaySide;
+    unsigned int taxiwayQuestion;
+    int taxiwayRun;
+    double taxiwayPushMetres;
+    UINT_PTR taxiwayTimer;
+    int taxiwayShownValue;  // the last "Distance"/"Heading" number shown, so the fine timer shows each once
+
     // Checklist and sound.
     int engineCheckMode;
     int engineCount;

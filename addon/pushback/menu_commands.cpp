@@ -11,6 +11,8 @@
 #include "key_injection.h"
 #include "measurement.h"
 #include "sequencer.h"
+#include "taxiway_plan.h"
+#include "taxiway_run.h"
 
 namespace {
 
@@ -65,6 +67,12 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
         break;
     case MENU_AUTO_LEFT:
         if (mayStart) BeginRun(PUSH_LEFT, RUN_AUTO);
+        break;
+    case MENU_TAXIWAY_RIGHT:
+        if (mayStart) PickTaxiway(TAXIWAY_TAIL_RIGHT);
+        break;
+    case MENU_TAXIWAY_LEFT:
+        if (mayStart) PickTaxiway(TAXIWAY_TAIL_LEFT);
         break;
     case MENU_PUSHBACK:
         if (mayStart) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
