@@ -71,6 +71,7 @@ struct PushbackRecord {
     // (metres, less the correction) and targetHeading.
     int taxiwaySide;
     unsigned int taxiwayQuestion;
+    int taxiwayWaitTicks;  // ticks the question has waited for its answer
     int taxiwayRun;
     double taxiwayPushMetres;
     UINT_PTR taxiwayTimer;

@@ -2,6 +2,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "../core/config.h"
 #include "../core/screen_text.h"
@@ -58,7 +59,11 @@ void StartPlannedRun(const TaxiwayPlan &plan, double correction) {
 }
 
 void TakeAnswer() {
-    if (!TakeMapAnswer(PushbackState.taxiwayQuestion, &g_answer)) return;
+    if (!TakeMapAnswer(PushbackState.taxiwayQuestion, &g_answer)) {
+        if (++PushbackState.taxiwayWaitTicks < TAXIWAY_ANSWER_TICKS) return;
+        memset(&g_answer.header, 0, sizeof g_answer.header);
+        g_answer.header.status = MAP_NOT_READ_YET;
+    }
     PushbackState.taxiwayQuestion = 0;
     // The pilot started something else, or left the ground, while the map
     // answered: the pick is dropped as if it came now.
@@ -102,6 +107,7 @@ void PickTaxiway(int side) {
     KillTaxiwayTimer();
     PushbackState.taxiwayRun = 0;
     PushbackState.taxiwaySide = side;
+    PushbackState.taxiwayWaitTicks = 0;
     PushbackState.taxiwayQuestion =
         AskMap(HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude));
     PushbackState.taxiwayTimer = SetTimer(NULL, 0, TAXIWAY_PERIOD_MS, TaxiwayTimerProc);

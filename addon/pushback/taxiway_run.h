@@ -9,6 +9,10 @@
 // Fine enough that a push at 3 m/s and a turn at 3 deg/s end within a
 // fraction of a metre and of a degree of the plan.
 static const UINT TAXIWAY_PERIOD_MS = 50;
+// The map link answers every question within its own waits (a stuck map
+// program is given up and a new one started); past this, no worker is left
+// to answer (the add-on is being stopped) and the pick is refused as unread.
+static const int TAXIWAY_ANSWER_TICKS = 20000 / TAXIWAY_PERIOD_MS;
 
 // A menu pick, while no run and no measurement goes on; side is a TaxiwaySide.
 void PickTaxiway(int side);
