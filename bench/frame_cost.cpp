@@ -46,8 +46,10 @@ struct FrameMessages {
     std::vector<unsigned char> bytes[4];
 
     FrameMessages() {
-        const double values[4][5] = {{0.8, 0.04, 30.0, 1.5, 0}, {1.0, 0, 0, 0, 0}, {2.0, 1.0, 1.0, 0, 0}, {1.0, 0, 0, 0, 0}};
-        const int counts[4] = {4, 1, 5, 1};
+        // The position block ends with the simulator's pushback state (3: none):
+        // a block of four would be too short and skip the copy being measured.
+        const double values[4][5] = {{0.8, 0.04, 30.0, 1.5, 3.0}, {1.0, 0, 0, 0, 0}, {2.0, 1.0, 1.0, 0, 0}, {1.0, 0, 0, 0, 0}};
+        const int counts[4] = {5, 1, 5, 1};
         for (int i = 0; i < 4; ++i) {
             const DWORD size = SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET + counts[i] * sizeof(double);
             bytes[i].assign(size, 0);

@@ -9,7 +9,10 @@
 #include "../pushback/measurement.h"
 #include "../pushback/menu_commands.h"
 #include "../pushback/window_hook.h"
+#include "../sound/player_link.h"
+#include "../sound/sound_request.h"
 #include "aircraft_key.h"
+#include "child_program.h"
 #include "identifiers.h"
 #include "state.h"
 
@@ -54,6 +57,9 @@ const DataItem kDataItems[] = {
     {DEF_POSITION, "Plane Longitude", "radians"},
     {DEF_POSITION, "Plane Altitude", "feet"},
     {DEF_POSITION, "Plane Heading Degrees True", "radians"},
+    // With the position, so every decision to send Shift+P reads the
+    // simulator's own answer of the same frame, never the add-on's guess.
+    {DEF_POSITION, "PUSHBACK STATE", "enum"},
     {DEF_ON_GROUND, "Sim On Ground", "bool"},
     {DEF_ENGINES, "NUMBER OF ENGINES", "number"},
     {DEF_ENGINES, "ENG COMBUSTION:1", "bool"},
@@ -63,25 +69,29 @@ const DataItem kDataItems[] = {
     {DEF_BRAKE, "BRAKE PARKING POSITION", "position"},
 };
 
-bool FitsWithFileName(const char *folder, const char *fileName) {
-    return strlen(folder) + strlen(fileName) <= TEXT_SIZE - 1;
+// How long DLLStop waits for each worker thread to end; one still busy after
+// that (a player slow to take a file) holds the module until it is done.
+const DWORD kThreadEndWaitMs = 2000;
+
+// The quotes the player's path is written between.
+const size_t kQuotes = 2;
+
+bool FitsWithFileName(const char *folder, const char *fileName, size_t extra) {
+    return strlen(folder) + strlen(fileName) + extra <= TEXT_SIZE - 1;
 }
 
 void StartPlayer() {
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
+    PushbackState.playerProcessId = StartHiddenProgram(commandLine);
+}
 
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process;
-    memset(&process, 0, sizeof process);
-    if (CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+void CloseConnection() {
+    // Anything still running finds no handle from now on instead of a
+    // closed one, and a second stop closes nothing.
+    HANDLE closing = PushbackState.simConnect;
+    PushbackState.simConnect = NULL;
+    if (closing != NULL) SimConnect_Close(closing);
 }
 
 void StoreAircraftKey(const char *reportedPath) {
@@ -92,17 +102,6 @@ void StoreAircraftKey(const char *reportedPath) {
     PathParts parts;
     SplitPath(PushbackState.aircraftPath, &parts);
     lstrcpynA(PushbackState.aircraftKey, parts.baseName, sizeof PushbackState.aircraftKey);
-}
-
-void StartSettingDialog() {
-    if (PushbackState.dialogThread != NULL) return;
-    // Started suspended so the handle is stored before the thread can run:
-    // a dialog that ends at once empties dialogThread itself, and must not
-    // find it still empty and then see it filled with its dead handle.
-    HANDLE thread = CreateThread(NULL, 0, SettingDialogThread, PushbackState.simWindow, CREATE_SUSPENDED, NULL);
-    if (thread == NULL) return;
-    PushbackState.dialogThread = thread;
-    ResumeThread(thread);
 }
 
 // The registry's SetupPath, taken only when it ends inside the buffer.
@@ -145,8 +144,8 @@ const DWORD kProgramPathSize = 2 * TEXT_SIZE;
 // A folder that leaves no room for either file name counts as unreadable, so
 // no name is ever cut into another file's.
 void FormConfigPath() {
-    if (!FitsWithFileName(PushbackState.setupPath, kConfigFileName) ||
-        !FitsWithFileName(PushbackState.setupPath, kPlayerFileName))
+    if (!FitsWithFileName(PushbackState.setupPath, kConfigFileName, 0) ||
+        !FitsWithFileName(PushbackState.setupPath, kPlayerFileName, kQuotes))
         PushbackState.setupPath[0] = '\0';
     snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s%s", PushbackState.setupPath,
              kConfigFileName);
@@ -178,13 +177,16 @@ void ReadSetupPath() {
 }
 
 void FormPlayerCommandLine(char (&commandLine)[256]) {
-    snprintf(commandLine, sizeof commandLine, "%s%s", PushbackState.setupPath, kPlayerFileName);
+    // Quoted: unquoted, "C:\Program Files (x86)\..." would start a program
+    // named by the path's first part.
+    snprintf(commandLine, sizeof commandLine, "\"%s%s\"", PushbackState.setupPath, kPlayerFileName);
 }
 
 int __stdcall DLLStart(void) {
     HRESULT opened = SimConnect_Open(&PushbackState.simConnect, "DrovanaX", NULL, 0, NULL, 0);
     if (FAILED(opened)) return 0;
 
+    PushbackState.soundStopping = 0;
     ReadSetupPath();
     StartPlayer();
     StartMapLink();
@@ -192,15 +194,17 @@ int __stdcall DLLStart(void) {
     return 0;
 }
 
+// The simulator may unload the module as soon as this returns: nothing of it
+// may run afterwards, whatever was going on (a run, a measurement, a cue, the
+// dialog open) and even when the connection never opened.
 void __stdcall DLLStop(void) {
+    RemoveSimWindowHook();
+    EndRunsForUnload();
+    EndStartedPlayer();
     EndMapLink();
-    if (PushbackState.simConnect == NULL) return;
-    // Timers, the hook and the dialog outlive the connection: they find no
-    // handle from now on instead of a closed one, and a second stop closes
-    // nothing.
-    HANDLE closing = PushbackState.simConnect;
-    PushbackState.simConnect = NULL;
-    SimConnect_Close(closing);
+    EndSettingDialog(kThreadEndWaitMs);
+    EndSoundThread(kThreadEndWaitMs);
+    CloseConnection();
 }
 
 void OnOpen() {
@@ -229,7 +233,7 @@ void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply) {
         StoreAircraftKey(reply->szString);
         break;
     case REQ_DIALOG_MODE:
-        StartSettingDialog();
+        StartSettingDialog(PushbackState.simWindow);
         break;
     default:
         break;

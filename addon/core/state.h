@@ -30,6 +30,7 @@ struct PushbackRecord {
     WNDPROC simWindowProc;
     LONG_PTR simWindowHooked;
     HWND playerWindow;  // read by the sound thread
+    DWORD playerProcessId;  // the player DLLStart started, 0 when none
 
     // Pushback control.
     int pushMode;
@@ -45,10 +46,18 @@ struct PushbackRecord {
     double targetHeading;
     UINT_PTR sequenceTimer;
     UINT_PTR measureTimer;
-    // What the simulator's pushback does, as every Shift+P that reached the
-    // simulator's window procedure tells: 1 while it runs. Whoever sends a
-    // Shift+P asks it first, so that a toggle meant to stop never starts one.
-    int simPushbackRunning;
+    // The simulator's own pushback state (SimSnapshot.pushbackState) lags a
+    // Shift+P by the frame that handles it: position replies counted since
+    // the last one sent or seen tell when it can be read again.
+    unsigned positionReplies;
+    unsigned repliesAtOwnToggle;
+    int ownToggleSent;
+    // The tag every key the add-on sends carries; keys of an older tag
+    // belong to a run or measurement that has ended and are dropped.
+    unsigned keyGeneration;
+    // STOP was picked: the run ends once the simulator reports no pushback,
+    // however many ticks that takes (another program may keep the front).
+    int stopRequested;
     // The aircraft whose correction the running measurement finds: a
     // measurement across another aircraft's load is not stored.
     char measuredAircraft[TEXT_SIZE];
@@ -85,11 +94,14 @@ struct PushbackRecord {
     int brakeReminderTicks;
     int soundOn;
     volatile LONG soundBusy;  // set on the main thread, cleared by the sound thread
+    HANDLE soundThread;       // the main thread's to close, once the thread has ended
+    volatile LONG soundStopping;  // the module is being stopped: the sound thread ends early
     int engineDoneCued;       // the mode-2 completion cue was requested this run
     char soundSection[SOUND_SECTION_SIZE];
 
-    // Settings dialog.
-    volatile HANDLE dialogThread;  // emptied by the dialog thread as it ends
+    // Settings dialog. The handle is the main thread's: it is closed once the
+    // thread has ended, by the next "Setting" or by DLLStop.
+    HANDLE dialogThread;
     volatile LONG dialogClosed;
 };
 
@@ -100,6 +112,7 @@ struct SimSnapshotRecord {
     double longitude;  // radians
     double altitude;   // feet, kept only because the group is copied whole
     double heading;    // radians, true
+    double pushbackState;  // the simulator's: 0 straight, 1 left, 2 right, 3 none
     double onGround;
     double numberOfEngines;
     double combustion1;
@@ -113,7 +126,7 @@ extern PushbackRecord PushbackState;
 extern SimSnapshotRecord SimSnapshot;
 
 // Puts both records back to their load-time values: everything zero or empty,
-// the sequencer idle.
+// the sequencer idle, the simulator's pushback off until it says otherwise.
 void ResetAddonState();
 
 // Copies one periodic data reply into the snapshot, by its request id. A reply
@@ -123,5 +136,12 @@ void UpdateSnapshot(const SIMCONNECT_RECV_SIMOBJECT_DATA *data, DWORD messageSiz
 // How consumers read the snapshot's values.
 bool IsOnGround();
 bool IsParkingBrakeSet();
+// The simulator reports a pushback (straight or turning).
+bool SimPushbackRunning();
+// No Shift+P is still on its way to the snapshot: what it reports of the
+// pushback already includes the last one the add-on sent or saw pass.
+bool SimPushbackSettled();
+// Called as the add-on sends a Shift+P and as one reaches the simulator.
+void NotePushbackToggle();
 
 #endif

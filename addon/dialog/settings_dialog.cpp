@@ -4,6 +4,7 @@
 
 #include "../core/config.h"
 #include "../core/state.h"
+#include "../core/worker_thread.h"
 #include "resource.h"
 
 namespace {
@@ -144,15 +145,10 @@ void CloseDialog(HWND dialog) {
     PostMessageA(dialog, WM_NULL, 0, 0);
 }
 
-// The handle in dialogThread is this thread's own; nobody else closes it, so
-// every dialog would otherwise leave one handle behind.
 void EndDialogMode() {
     // The simulator may have stopped the add-on while the dialog was open.
     HANDLE connection = PushbackState.simConnect;
     if (connection != NULL) SimConnect_SetSystemState(connection, kDialogModeState, 0, 0.0f, NULL);
-    HANDLE self = PushbackState.dialogThread;
-    PushbackState.dialogThread = NULL;
-    if (self != NULL) CloseHandle(self);
 }
 
 }  // namespace
@@ -193,13 +189,13 @@ INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 DWORD WINAPI SettingDialogThread(LPVOID owner) {
-    PushbackState.dialogClosed = 0;
     HWND dialog = CreateDialogParamA(PushbackState.moduleInstance, MAKEINTRESOURCEA(IDD_SETTING),
                                      static_cast<HWND>(owner), SettingDialogProc, 0);
     // With no window nothing could ever close the loop; dialog mode is given
     // back at once so that a later "Setting" can try again.
     if (dialog == NULL) {
         EndDialogMode();
+        EndWorkerThread(0);
         return 0;
     }
     ShowWindow(dialog, SW_SHOW);
@@ -218,5 +214,27 @@ DWORD WINAPI SettingDialogThread(LPVOID owner) {
 
     if (IsWindow(dialog)) DestroyWindow(dialog);
     EndDialogMode();
+    EndWorkerThread(0);
     return 0;
+}
+
+void StartSettingDialog(HWND owner) {
+    ForgetEndedThread(&PushbackState.dialogThread);
+    if (PushbackState.dialogThread != NULL) return;  // one dialog at a time
+    // Cleared before the thread exists, so a stop that comes at once is
+    // never undone by the thread's start.
+    PushbackState.dialogClosed = 0;
+    PushbackState.dialogThread = StartWorkerThread(SettingDialogThread, owner, 0);
+}
+
+void EndSettingDialog(DWORD timeoutMs) {
+    HANDLE thread = PushbackState.dialogThread;
+    if (thread == NULL) return;
+    // Like OK or CANCEL: the loop ends once a message wakes it.
+    PushbackState.dialogClosed = 1;
+    PostThreadMessageA(GetThreadId(thread), WM_NULL, 0, 0);
+    if (WaitForWorkerThread(thread, timeoutMs)) {
+        CloseHandle(thread);
+        PushbackState.dialogThread = NULL;
+    }
 }

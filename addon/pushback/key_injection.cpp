@@ -17,6 +17,14 @@ const DWORD kReleaseFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
 static_assert(sizeof(INPUT) == 28, "the shipped module passes SendInput the 32-bit record size");
 #endif
 
+// The add-on's keys carry this mark and the generation they were sent in
+// through SendInput's extra info; the pilot's keys carry none.
+const ULONG_PTR kOwnKeyMark = 0x44580000u;
+const ULONG_PTR kGenerationMask = 0x0000FFFFu;
+const ULONG_PTR kMarkMask = ~kGenerationMask;
+
+ULONG_PTR OwnKeyTag() { return kOwnKeyMark | (PushbackState.keyGeneration & kGenerationMask); }
+
 void Focus() { SetForegroundWindow(PushbackState.simWindow); }
 
 // SendInput types into whatever window is in front. Where the system refuses
@@ -39,7 +47,7 @@ void Press(WORD key, INPUT &record) {
     record.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, 0) & 0xFFFF);
     record.ki.dwFlags = kPressFlags;
     record.ki.time = 0;
-    record.ki.dwExtraInfo = static_cast<ULONG_PTR>(GetMessageExtraInfo());
+    record.ki.dwExtraInfo = OwnKeyTag();
     SendOne(record);
 }
 
@@ -74,6 +82,7 @@ bool TogglePushback() {
     // simulator's keyboard handling is known to take as one Shift+P.
     Focus();
     PressAndRelease(VK_SHIFT);
+    NotePushbackToggle();
     return true;
 }
 
@@ -87,6 +96,7 @@ bool RestartPushback() {
     PressAndRelease('P');
     Focus();
     PressAndRelease(VK_SHIFT);
+    NotePushbackToggle();
     return true;
 }
 
@@ -103,12 +113,23 @@ bool StartTurn() {
     return true;
 }
 
+// Until the simulator has answered the last Shift+P, its report may be the
+// one from before it: a toggle then could undo that key.
 bool StartSimulatorPushback() {
-    if (PushbackState.simPushbackRunning) return true;
+    if (!SimPushbackSettled()) return false;
+    if (SimPushbackRunning()) return true;
     return TogglePushback();
 }
 
 bool StopSimulatorPushback() {
-    if (!PushbackState.simPushbackRunning) return true;
+    if (!SimPushbackSettled()) return false;
+    if (!SimPushbackRunning()) return true;
     return TogglePushback();
+}
+
+void RetireQueuedKeys() { PushbackState.keyGeneration = (PushbackState.keyGeneration + 1) & kGenerationMask; }
+
+bool IsRetiredOwnKey(LPARAM extraInfo) {
+    const ULONG_PTR tag = static_cast<ULONG_PTR>(extraInfo);
+    return (tag & kMarkMask) == kOwnKeyMark && tag != OwnKeyTag();
 }

@@ -23,9 +23,20 @@ bool RestartPushback();
 // Restarts the pushback, sets pushMode from turnKey and sends the turn key.
 bool StartTurn();
 
-// A Shift+P only when the simulator's pushback is off, or only when it runs:
-// true when the pushback is already as asked or the toggle was sent.
+// A Shift+P only when the simulator reports its pushback off, or only when it
+// reports one: true when the pushback is already as asked or the toggle was
+// sent; false when the keys could not be sent or the simulator has not yet
+// answered the last Shift+P (the caller tries again later).
 bool StartSimulatorPushback();
 bool StopSimulatorPushback();
+
+// The run or measurement that sent the keys still queued has ended: those
+// keys are dropped by the window hook when they arrive. Keys sent afterwards
+// (a STOP's own Shift+P) go through.
+void RetireQueuedKeys();
+
+// The message being handled is a key the add-on sent for a run or
+// measurement that has ended since (extraInfo: GetMessageExtraInfo()).
+bool IsRetiredOwnKey(LPARAM extraInfo);
 
 #endif

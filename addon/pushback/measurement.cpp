@@ -80,6 +80,9 @@ void StartMeasurement() {
 
 void AbortMeasurement() {
     if (PushbackState.measureTimer == 0) return;
+    // Its start and turn keys may still be queued (a STOP in the frame of
+    // the pick): they would start and turn a pushback that nothing follows.
+    RetireQueuedKeys();
     StopAndEnd();
 }
 
@@ -88,15 +91,15 @@ void NoteAircraftLoaded() {
 }
 
 void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
-    // A pushback stopped under the measurement (the aircraft left the ground)
-    // would hold it for ever and, with it, every pushback start; what it
-    // measured so far is no correction.
-    if (!PushbackState.simPushbackRunning) {
-        EndMeasurement();
-        return;
-    }
     if (PushbackState.measurementStopPending) {
         StopAndEnd();
+        return;
+    }
+    // A pushback the simulator ended under the measurement (the aircraft left
+    // the ground) would hold it for ever and, with it, every pushback start;
+    // what it measured so far is no correction.
+    if (SimPushbackSettled() && !SimPushbackRunning()) {
+        EndMeasurement();
         return;
     }
 

@@ -29,22 +29,36 @@ void Turn(int pushMode, WORD key) {
 }
 
 void Stop() {
+    // Keys of the run still queued (a pick in the same frame) would start or
+    // turn the pushback again after this.
+    RetireQueuedKeys();
     PushbackState.sequenceStep = 13;
     PushbackState.pushActive = 0;
     PushbackState.autoPhase = PHASE_PUSH_OUT;
-    if (PushbackState.runKind == RUN_MANUAL) {
+    PushbackState.stopRequested = 1;
+    // STOP only ever stops: before the start step, after the roll-out, while
+    // the closing cue plays, the simulator reports no pushback, and a toggle
+    // would start one that nobody steers.
+    if (StopSimulatorPushback() && PushbackState.runKind == RUN_MANUAL) {
         PushbackState.sequenceStep = SEQUENCE_IDLE;
         PushbackState.pushMode = PUSH_NONE;
+        PushbackState.stopRequested = 0;
         if (PushbackState.sequenceTimer != 0) {
             KillTimer(NULL, PushbackState.sequenceTimer);
             PushbackState.sequenceTimer = 0;
         }
+        return;
     }
-    // STOP only ever stops: before the start step, after the roll-out, while
-    // the closing cue plays, the simulator's pushback is off, and a toggle
-    // would start one that nobody steers.
-    StopSimulatorPushback();
+    // The run's last step tries again each tick until the simulator reports
+    // no pushback; a pushback found running has no run, so it gets one, and
+    // no other run starts meanwhile.
+    if (PushbackState.pushMode == PUSH_NONE) PushbackState.pushMode = PUSH_STRAIGHT;
+    if (PushbackState.sequenceTimer == 0)
+        PushbackState.sequenceTimer = SetTimer(NULL, 0, SEQUENCER_PERIOD_MS, SequencerTick);
 }
+
+// In an automatic run only the run's own turn key may reach the simulator.
+bool TurnAllowed(char key) { return PushbackState.runKind != RUN_AUTO || PushbackState.turnKey == key; }
 
 void RequestSettingDialog() {
     SimConnect_SetSystemState(PushbackState.simConnect, "DialogMode", 1, 0.0f, NULL);
@@ -78,17 +92,18 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
         if (mayStart) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
         break;
     case MENU_TURN_RIGHT:
-        if (!idle) Turn(PUSH_RIGHT, '2');
+        if (!idle && TurnAllowed('2')) Turn(PUSH_RIGHT, '2');
         break;
     case MENU_TURN_LEFT:
-        if (!idle) Turn(PUSH_LEFT, '1');
+        if (!idle && TurnAllowed('1')) Turn(PUSH_LEFT, '1');
         break;
     case MENU_STOP:
         // A measurement that never sees its heading move (its turn key was
-        // lost) would otherwise push on with every start refused.
+        // lost) would otherwise push on with every start refused. A pushback
+        // the add-on found running (loaded into one) is stopped all the same.
         if (PushbackState.measureTimer != 0)
             AbortMeasurement();
-        else if (!idle && PushbackState.pushActive != 0)
+        else if ((!idle && PushbackState.pushActive != 0) || (idle && SimPushbackRunning()))
             Stop();
         break;
     case MENU_CORRECT:
@@ -104,10 +119,30 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
 
 void OnSimulatorQuit() {
     if (PushbackState.measureTimer != 0) AbortMeasurement();
-    // Whatever step it is at, checklist and closing cue included: an
-    // automatic run ends at its next tick, once its pushback is stopped, a
-    // manual one at once. A pushback the pilot started alone is the pilot's.
+    // Whatever step it is at, checklist and closing cue included: a run ends
+    // once the simulator reports its pushback stopped, a manual one at once
+    // when the stop key goes out now. A pushback the pilot started alone is
+    // the pilot's.
     if (PushbackState.sequenceTimer != 0) Stop();
+}
+
+void EndRunsForUnload() {
+    // Only a pushback the add-on drives is stopped, once and without waiting:
+    // no tick will come to try again.
+    const bool driving = PushbackState.sequenceTimer != 0 || PushbackState.measureTimer != 0;
+    EndTaxiwayForUnload();
+    if (PushbackState.sequenceTimer != 0) KillTimer(NULL, PushbackState.sequenceTimer);
+    if (PushbackState.measureTimer != 0) KillTimer(NULL, PushbackState.measureTimer);
+    PushbackState.sequenceTimer = 0;
+    PushbackState.measureTimer = 0;
+    PushbackState.sequenceStep = SEQUENCE_IDLE;
+    PushbackState.runKind = RUN_MANUAL;
+    PushbackState.pushMode = PUSH_NONE;
+    PushbackState.pushActive = 0;
+    PushbackState.stopRequested = 0;
+    PushbackState.measurementStopPending = 0;
+    RetireQueuedKeys();
+    if (driving) StopSimulatorPushback();
 }
 
 void StartPushback() {
@@ -156,6 +191,7 @@ void StartPushback() {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.autoPhase = PHASE_PUSH_OUT;
     PushbackState.engineWaitTicks = 0;
+    PushbackState.stopRequested = 0;
 
     // The user's Shift+P can end a pushback while the last run's closing
     // steps still tick; that run gives way, so one timer drives the new one.

@@ -10,6 +10,10 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event);
 // pushback is stopped and its timer stops, as STOP would do it.
 void OnSimulatorQuit();
 
+// The module stops: timers killed, every run and measurement over, and the
+// pushback they drive stopped if its key can be sent now.
+void EndRunsForUnload();
+
 // Prepares a run after a command has set pushMode and runKind.
 void StartPushback();
 

@@ -32,18 +32,6 @@ const BrakePrompt *BrakePromptOf(int kind) {
     }
 }
 
-// Starts the sound thread directly; soundBusy is raised before it exists so
-// the sequencer never sees the gap.
-void StartCue(const char *section) {
-    lstrcpynA(PushbackState.soundSection, section, sizeof PushbackState.soundSection);
-    PushbackState.soundBusy = 1;
-    HANDLE thread = CreateThread(NULL, 0, SoundRequestThread, NULL, 0, NULL);
-    if (thread != NULL)
-        CloseHandle(thread);
-    else
-        PushbackState.soundBusy = 0;  // no thread will ever clear it
-}
-
 }  // namespace
 
 void ShowBrakePrompt(int kind) {
@@ -83,8 +71,7 @@ void RequestEngineSound() {
     static const char *const kSections[] = {"EngSound0", "EngSound1", "EngSound2", "EngSound3"};
     const int index = PushbackState.engineIndex;
     if (PushbackState.soundOn != 1 || index < 1 || index > 4) return;
-    lstrcpynA(PushbackState.soundSection, kSections[index - 1], sizeof PushbackState.soundSection);
-    StartSoundThread();
+    StartCue(kSections[index - 1]);
 }
 
 void EnginePrompt(int advance) {

@@ -15,9 +15,7 @@
 namespace {
 
 void Cue(const char *section) {
-    if (PushbackState.soundOn != 1) return;
-    lstrcpynA(PushbackState.soundSection, section, sizeof PushbackState.soundSection);
-    StartSoundThread();
+    if (PushbackState.soundOn == 1) StartCue(section);
 }
 
 void Advance() { PushbackState.sequenceStep += 1; }
@@ -97,10 +95,32 @@ void FinishRun() {
     PushbackState.sequenceTimer = 0;
     PushbackState.runKind = RUN_MANUAL;
     PushbackState.sequenceStep = SEQUENCE_IDLE;
+    PushbackState.stopRequested = 0;
+    RetireQueuedKeys();
     EndTaxiwayRun();
 }
 
+const char kWaitingForWindow[] = "STOP: waiting for the simulator's window";
+
+// True once the simulator reports no pushback; until then each call sends
+// the stop key when it can and says so on screen when it cannot.
+bool SimulatorPushbackStopped() {
+    if (!SimPushbackSettled()) return false;
+    if (!SimPushbackRunning()) return true;
+    if (!TogglePushback()) ShowFixedText(kWaitingForWindow);
+    return false;
+}
+
+// The simulator ended the run's pushback by itself (or the pilot did): the
+// run goes on to its closing steps instead of waiting for a distance or a
+// heading that no longer changes.
+void NoteSimulatorPushbackEnded() {
+    if (!SimPushbackSettled() || SimPushbackRunning()) return;
+    PushbackState.pushActive = 0;
+}
+
 void Pushback() {
+    NoteSimulatorPushbackEnded();
     if (PushbackState.pushActive != 1) {
         PushbackState.autoPhase = PHASE_PUSH_OUT;
         Advance();
@@ -113,11 +133,12 @@ void Pushback() {
 }
 
 void EndRun() {
-    if (PushbackState.runKind == RUN_AUTO) {
+    if (PushbackState.runKind == RUN_AUTO || PushbackState.stopRequested) {
         // A STOP or the roll-out has stopped the pushback, unless its keys
-        // could not be sent; the run does not end before it is stopped.
-        if (!StopSimulatorPushback()) return;
-    } else if (PushbackState.simPushbackRunning) {
+        // could not be sent; the run does not end before the simulator
+        // reports it stopped.
+        if (!SimulatorPushbackStopped()) return;
+    } else if (SimPushbackRunning()) {
         // The pilot started the pushback again with Shift+P during the closing
         // steps: it stays the pilot's own, as if no run had been (the hook set
         // pushMode and pushActive), and the pilot's next Shift+P or STOP ends
@@ -129,11 +150,18 @@ void EndRun() {
     FinishRun();
 }
 
+// An automatic run's pushback step steers: distance and heading are checked
+// on every tick whatever cue plays, or the aircraft would push and turn on
+// unwatched for as long as the cue lasts.
+bool SteeringStep() {
+    return PushbackState.sequenceStep == 8 && PushbackState.runKind == RUN_AUTO && PushbackState.pushActive == 1;
+}
+
 }  // namespace
 
 void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
-    // A cue holds the sequence until it has been heard.
-    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1) return;
+    // A cue holds the checklist steps until it has been heard.
+    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1 && !SteeringStep()) return;
     if (PushbackState.sequenceStep > 13 || PushbackState.sequenceStep < 0) return;
 
     switch (PushbackState.sequenceStep) {

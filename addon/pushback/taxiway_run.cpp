@@ -119,6 +119,11 @@ void EndTaxiwayRun() {
     if (PushbackState.taxiwayQuestion == 0) KillTaxiwayTimer();
 }
 
+void EndTaxiwayForUnload() {
+    PushbackState.taxiwayQuestion = 0;
+    EndTaxiwayRun();
+}
+
 void CALLBACK TaxiwayTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
     if (PushbackState.taxiwayQuestion != 0) {
         TakeAnswer();

@@ -20,6 +20,9 @@ void PickTaxiway(int side);
 // The sequencer ends a run: a taxiway run's timer goes with it.
 void EndTaxiwayRun();
 
+// DLLStop: a question waiting for its answer and a run's timer end now.
+void EndTaxiwayForUnload();
+
 // Thread-timer procedure; its arguments are not used.
 void CALLBACK TaxiwayTimerProc(HWND window, UINT message, UINT_PTR timer, DWORD time);
 

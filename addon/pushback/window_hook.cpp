@@ -28,7 +28,11 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // it when it runs, whatever the add-on's run is doing; the add-on's state
 // follows what the key does, never its own guess of it.
 void FollowUsersShiftP() {
-    if (PushbackState.simPushbackRunning) {
+    // Before the simulator has answered the last Shift+P (an auto-repeat, a
+    // toggle of the add-on's just ahead in the queue), the pushback is as
+    // that key left it, which the run's own state already follows.
+    const bool running = SimPushbackSettled() ? SimPushbackRunning() : PushbackState.pushMode != PUSH_NONE;
+    if (running) {
         PushbackState.pushMode = PUSH_NONE;
         PushbackState.pushActive = 0;
         ShowFixedText("PUSHBACK END");
@@ -59,17 +63,6 @@ bool OnShiftP() {
     }
 }
 
-// Every Shift+P that reaches the simulator toggles its pushback: the add-on's
-// own, whose Shift the hook no longer sees held, as well as the user's. The
-// simulator reads Shift as the message queue had it, and so does this.
-void NoteShiftPReachingSimulator() {
-    if ((GetKeyState(VK_SHIFT) & 0x8000) == 0) return;
-    if (PushbackState.simPushbackRunning)
-        PushbackState.simPushbackRunning = 0;
-    else if (IsOnGround())
-        PushbackState.simPushbackRunning = 1;
-}
-
 // Returns true when the turn key goes on to the simulator.
 bool OnTurnKey(char key) {
     const int mode = key == '1' ? PUSH_LEFT : PUSH_RIGHT;
@@ -77,6 +70,9 @@ bool OnTurnKey(char key) {
     case RUN_MEASURING:
         return false;
     case RUN_AUTO:
+        // The other key would turn the tail away from the target heading,
+        // round and round until it came by again.
+        if (key != PushbackState.turnKey) return false;
         // The early turn belongs to the straight push of step 8; before the
         // pushback exists it would make the run wait for a turn that never
         // comes, and afterwards there is nothing to turn.
@@ -86,7 +82,7 @@ bool OnTurnKey(char key) {
     default:
         // Before a manual run's start step there is no pushback to turn: a
         // restart there would start one and stop it again.
-        if (PushbackState.pushMode == PUSH_STRAIGHT && PushbackState.simPushbackRunning) {
+        if (PushbackState.pushMode == PUSH_STRAIGHT && SimPushbackRunning()) {
             // A turn starts from a straight restart; the key itself is sent
             // again after it and passes the branch below.
             PushbackState.turnKey = key;
@@ -97,6 +93,8 @@ bool OnTurnKey(char key) {
         return true;
     }
 }
+
+bool IsKeyMessage(UINT message) { return message == WM_KEYDOWN || message == WM_KEYUP; }
 
 }  // namespace
 
@@ -113,17 +111,33 @@ void InstallSimWindowHook() {
     PushbackState.playerWindow = FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
 }
 
+void RemoveSimWindowHook() {
+    HWND window = PushbackState.simWindow;
+    if (PushbackState.simWindowHooked == 0 || window == NULL || PushbackState.simWindowProc == NULL) return;
+    // Another add-on that subclassed the window after us holds our procedure
+    // as its next one: putting the simulator's back would cut that add-on
+    // off, so the window is left as it is.
+    const WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    if (IsWindow(window) && current == SimWindowHook)
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PushbackState.simWindowProc));
+    PushbackState.simWindowHooked = 0;
+}
+
 LRESULT CALLBACK SimWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
         EndPlayer();
         return PassOn(window, message, wParam, lParam);
     }
+    if (!IsKeyMessage(message)) return PassOn(window, message, wParam, lParam);
+    // Keys of a run or measurement that ended while they were queued (a STOP
+    // in the frame of the pick) would start or turn a pushback nobody follows.
+    if (IsRetiredOwnKey(GetMessageExtraInfo())) return 0;
     if (message != WM_KEYDOWN) return PassOn(window, message, wParam, lParam);
 
     switch (wParam) {
     case 'P':
         if (ShiftHeld() && !OnShiftP()) return 0;
-        NoteShiftPReachingSimulator();
+        if ((GetKeyState(VK_SHIFT) & 0x8000) != 0) NotePushbackToggle();
         return PassOn(window, message, wParam, lParam);
     case '1':
     case '2':

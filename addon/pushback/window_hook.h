@@ -6,6 +6,9 @@
 #include <windows.h>
 
 void InstallSimWindowHook();
+// Gives the simulator's window its own procedure back, if ours is still the
+// one it calls: the module may be unloaded after DLLStop.
+void RemoveSimWindowHook();
 LRESULT CALLBACK SimWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -1,5 +1,6 @@
 #include "player_link.h"
 
+#include "../core/child_program.h"
 #include "../core/state.h"
 
 namespace {
@@ -15,9 +16,19 @@ HWND CurrentPlayerWindow(HWND known) {
 }
 
 void EndPlayer() {
+    if (PushbackState.playerProcessId != 0) {
+        EndProgramWindow(PushbackState.playerProcessId, kPlayerClass, kPlayerTitle);
+        return;
+    }
     // The window was looked up when the connection opened, which may have been
     // before the player had one; it is looked up again rather than left
     // running. With no window a NULL target would post to this thread.
     HWND player = CurrentPlayerWindow(PushbackState.playerWindow);
     if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
+}
+
+void EndStartedPlayer() {
+    if (PushbackState.playerProcessId == 0) return;
+    EndProgramWindow(PushbackState.playerProcessId, kPlayerClass, kPlayerTitle);
+    PushbackState.playerProcessId = 0;
 }

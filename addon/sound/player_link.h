@@ -11,4 +11,8 @@ HWND CurrentPlayerWindow(HWND known);
 // Tells the player to end: called as the simulator's main window goes.
 void EndPlayer();
 
+// Tells the player DLLStart started to end; a player of another simulator,
+// or none started, is left alone.
+void EndStartedPlayer();
+
 #endif

@@ -5,6 +5,7 @@
 
 #include "../core/config.h"
 #include "../core/state.h"
+#include "../core/worker_thread.h"
 #include "player_link.h"
 
 SoundTimings SoundRequestTimings = {kPlayerBusyPollMs, kAfterFileMs, kPlayerGiveUpMs};
@@ -18,6 +19,19 @@ const char kMissingPath[] = "Error";
 const int kKeyTextSize = 5;
 
 const LRESULT kPlayerIdle = 1;
+
+// A wait the module's stop cuts short: DLLStop waits for this thread only a
+// little while. False when the thread is to end.
+const DWORD kStopLookMs = 50;
+bool PauseUnlessStopping(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (PushbackState.soundStopping == 0) {
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= ms) return true;
+        Sleep(ms - waited < kStopLookMs ? ms - waited : kStopLookMs);
+    }
+    return false;
+}
 
 bool PathExists(const char *path) {
     WIN32_FIND_DATAA found;
@@ -72,6 +86,7 @@ void PlayList() {
     DWORD waitingSince = 0;
     int n = 1;
     do {
+        if (PushbackState.soundStopping != 0) return;
         // The player may have ended or restarted since the last look.
         player = CurrentPlayerWindow(player);
         if (player == NULL) return;  // no player at all: the pushback goes on without sound
@@ -86,7 +101,7 @@ void PlayList() {
             } else if (now - waitingSince > timings.giveUpMs) {
                 return;  // no cue lasts this long: the player is stuck
             }
-            Sleep(timings.busyPollMs);
+            if (!PauseUnlessStopping(timings.busyPollMs)) return;
             continue;
         }
         waiting = false;
@@ -97,7 +112,7 @@ void PlayList() {
         ReadConfigText(section, key, kMissingPath, path, sizeof path);
         if (PathExists(path)) {
             if (!HandOver(player, path)) return;
-            Sleep(timings.afterFileMs);
+            if (!PauseUnlessStopping(timings.afterFileMs)) return;
         }
         ++n;
     } while (n <= lastKey);
@@ -106,19 +121,44 @@ void PlayList() {
 }  // namespace
 
 void StartSoundThread() {
-    PushbackState.soundBusy = 1;
-    HANDLE thread = CreateThread(NULL, 0, SoundRequestThread, NULL, 0, NULL);
+    // One cue at a time: a second thread would hand the player a second list
+    // over the first and leave soundBusy to whichever ends first.
+    if (InterlockedCompareExchange(&PushbackState.soundBusy, 1, 0) != 0) return;
+    ForgetEndedThread(&PushbackState.soundThread);
+    HANDLE thread = StartWorkerThread(SoundRequestThread, NULL, 0);
     // Without the thread nobody would clear the flag, and the sequencer would
     // wait for a sound that never comes.
     if (thread == NULL) {
         PushbackState.soundBusy = 0;
         return;
     }
-    CloseHandle(thread);
+    // The last thread cleared soundBusy just before it ended; its handle
+    // (not yet seen ended above) is closed here, so none piles up.
+    if (PushbackState.soundThread != NULL) {
+        WaitForSingleObject(PushbackState.soundThread, kStopLookMs);
+        CloseHandle(PushbackState.soundThread);
+    }
+    PushbackState.soundThread = thread;
+}
+
+void StartCue(const char *section) {
+    // The playing list's name stays as its thread read it.
+    if (PushbackState.soundBusy != 0) return;
+    lstrcpynA(PushbackState.soundSection, section, sizeof PushbackState.soundSection);
+    StartSoundThread();
 }
 
 DWORD WINAPI SoundRequestThread(LPVOID /*unused*/) {
     PlayList();
     PushbackState.soundBusy = 0;
+    EndWorkerThread(0);
     return 0;
+}
+
+void EndSoundThread(DWORD timeoutMs) {
+    PushbackState.soundStopping = 1;
+    if (PushbackState.soundThread != NULL && WaitForWorkerThread(PushbackState.soundThread, timeoutMs)) {
+        CloseHandle(PushbackState.soundThread);
+        PushbackState.soundThread = NULL;
+    }
 }

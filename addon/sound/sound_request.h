@@ -6,8 +6,17 @@
 #include <windows.h>
 
 // Sets soundBusy, then starts SoundRequestThread on the list named in
-// soundSection. Called on the main thread after soundSection has been filled.
+// soundSection. Called on the main thread after soundSection has been filled;
+// while a cue still plays it does nothing.
 void StartSoundThread();
+
+// Names the list and starts its thread, unless a cue still plays.
+void StartCue(const char *section);
+
+// The module stops: the running list ends at its next wait, and this waits
+// up to timeoutMs for its thread. A thread still in a hand-over after that
+// holds the module until it ends.
+void EndSoundThread(DWORD timeoutMs);
 
 // Plays the list named in soundSection and clears soundBusy on every way out.
 DWORD WINAPI SoundRequestThread(LPVOID unused);

@@ -169,6 +169,10 @@ void GroundModel::SetOnGround(bool onGround) {
     if (!onGround_ && mode_ != PUSHBACK_OFF) Stop("airborne");
 }
 
+void GroundModel::EndPushbackBySimulator() {
+    if (mode_ != PUSHBACK_OFF) Stop("simulator");
+}
+
 void GroundModel::SetEngine(int number, bool running) {
     if (number >= 1 && number <= 4) engines_[number - 1] = running;
 }

@@ -26,6 +26,9 @@ public:
     void Step(double seconds);
 
     void SetOnGround(bool onGround);
+    // The simulator ends its pushback by itself (the tug leaves, say), with
+    // no key pressed.
+    void EndPushbackBySimulator();
     void SetBrake(double position) { brake_ = position; }
     void SetEngine(int number, bool running);
     void SetHeading(double degrees);

@@ -4,7 +4,8 @@
 // visual frames at about 60 per second, plays a scenario and writes the trace.
 //   DrovanaSim.exe --scenario FILE --trace FILE
 // Exit codes: 0 done, 1 bad arguments or scenario, 2 an `until` timed out,
-// 3 the add-on or the stand-in SimConnect could not be loaded.
+// 3 the add-on or the stand-in SimConnect could not be loaded, 4 something of
+// the add-on ran after it was unloaded.
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -23,6 +24,7 @@
 #include "scenery_library.h"
 #include "sim_window.h"
 #include "trace.h"
+#include "unload_watch.h"
 #include "user_keys.h"
 
 namespace {
@@ -351,6 +353,10 @@ private:
             model_.SetEngine(static_cast<int>(a), b != 0.0);
             return true;
         }
+        if (argument == "pushback off") {
+            model_.EndPushbackBySimulator();
+            return true;
+        }
         if (w == "position" && n == 3) {
             model_.SetPosition(a, b);
             return true;
@@ -368,6 +374,7 @@ void PumpWindowMessages() {
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
         NoteThreadTimer(message);
+        if (!MayDispatchAfterUnload(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -396,6 +403,24 @@ void CheckPlayerLeftBehind() {
     record.Bool("window_after_exit", player != NULL);
     Emit(record);
     if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
+}
+
+// A simulator goes on after it unloads an add-on: two more seconds of
+// frames and messages show whether anything of the add-on still runs.
+const double kAfterUnloadSeconds = 2.0;
+
+void KeepRunningAfterUnload(GroundModel &model, StandInLink &link) {
+    const double until = RunSeconds() + kAfterUnloadSeconds;
+    double last = RunSeconds();
+    while (RunSeconds() < until) {
+        PumpWindowMessages();
+        MsgWaitForMultipleObjects(0, NULL, FALSE, static_cast<DWORD>(kFrameSeconds * 1000.0), QS_ALLINPUT);
+        const double now = RunSeconds();
+        model.Step(now - last < 0.1 ? now - last : 0.1);
+        last = now;
+        const StandInAircraft aircraft = model.Snapshot();
+        link.pump(&aircraft);
+    }
 }
 
 int Usage() {
@@ -563,11 +588,20 @@ int main(int argc, char **argv) {
         JsonLine record = Record("dllstop");
         Emit(record);
     }
+    bool nothingRanAfterUnload = true;
+    if (addon != NULL) {
+        UnloadAndWatch(addon);
+        KeepRunningAfterUnload(model, link);
+        CheckWindowAfterUnload(window);
+        nothingRanAfterUnload = ReportAfterUnload();
+        model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
+    }
     DestroyWindow(window);
     DrainMessages(0.2);
     CheckPlayerLeftBehind();
 
-    const int code = status == ScenarioRunner::TIMED_OUT ? 2 : 0;
+    int code = status == ScenarioRunner::TIMED_OUT ? 2 : 0;
+    if (code == 0 && !nothingRanAfterUnload) code = 4;
     JsonLine record = Record("exit");
     record.Int("code", code);
     Emit(record);

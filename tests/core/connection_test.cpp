@@ -9,6 +9,7 @@
 #include "core/identifiers.h"
 #include "core/state.h"
 #include "fake_simconnect.h"
+#include "sim_report.h"
 #include "pushback/measurement.h"
 #include "pushback/sequencer.h"
 #include "temp_files.h"
@@ -121,7 +122,7 @@ TEST_F(ConnectionTest, OpenAsDrovanaXAndRegisterDispatchOnce) {
     EXPECT_EQ(ProgramFolder() + "Drovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
-    EXPECT_EQ(ProgramFolder() + "Kestrola.exe", commandLine);
+    EXPECT_EQ("\"" + ProgramFolder() + "Kestrola.exe\"", commandLine);
     DLLStop();
     EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_Close").size());
 }
@@ -129,8 +130,9 @@ TEST_F(ConnectionTest, OpenAsDrovanaXAndRegisterDispatchOnce) {
 TEST_F(ConnectionTest, TheProgramsFolderComesFirstAndSetupPathOnlyWithoutIt) {
     SetupPathValue setup;
     setup.Set("C:\\FSX\\");
-    // 244 + "Kestrola.exe" is 256 characters: bare names, never SetupPath's folder.
-    const std::string tooLong = "C:\\" + std::string(240, 'f') + "\\fsx.exe";
+    // 242 + "Kestrola.exe" and its quotes is 256 characters: bare names, never
+    // SetupPath's folder.
+    const std::string tooLong = "C:\\" + std::string(238, 'f') + "\\fsx.exe";
     const struct {
         const char *program;
         std::string folder;
@@ -149,7 +151,7 @@ TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {
     EXPECT_STREQ("C:\\FSXDrovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
-    EXPECT_STREQ("C:\\FSXKestrola.exe", commandLine);
+    EXPECT_STREQ("\"C:\\FSXKestrola.exe\"", commandLine);
 }
 
 TEST_F(ConnectionTest, UnreadableSetupPathGivesBareNames) {
@@ -159,23 +161,24 @@ TEST_F(ConnectionTest, UnreadableSetupPathGivesBareNames) {
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
-    EXPECT_STREQ("Kestrola.exe", commandLine);
+    EXPECT_STREQ("\"Kestrola.exe\"", commandLine);
 }
 
 TEST_F(ConnectionTest, SetupPathTooLongForTheFileNamesGivesBareNames) {
     SetupPathValue setup;
-    // 244 + "Kestrola.exe" = 256 characters: one too many, though Drovana.cfg fits.
-    setup.Set("C:\\" + std::string(240, 'f') + "\\");
+    // 242 + "Kestrola.exe" and its two quotes = 256 characters: one too many,
+    // though Drovana.cfg fits.
+    setup.Set("C:\\" + std::string(238, 'f') + "\\");
     UseSimulatorFolder(NULL);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath) << "no truncated file name may be formed";
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
-    EXPECT_STREQ("Kestrola.exe", commandLine);
+    EXPECT_STREQ("\"Kestrola.exe\"", commandLine);
 
-    // 243 + 12 = 255 fits exactly.
-    setup.Set("C:\\" + std::string(239, 'f') + "\\");
+    // 241 + 12 + 2 = 255 fits exactly.
+    setup.Set("C:\\" + std::string(237, 'f') + "\\");
     UseSimulatorFolder(NULL);
-    EXPECT_EQ(243u, strlen(PushbackState.setupPath));
+    EXPECT_EQ(241u, strlen(PushbackState.setupPath));
     FormPlayerCommandLine(commandLine);
     EXPECT_EQ(255u, strlen(commandLine));
 }
@@ -223,6 +226,7 @@ TEST_F(OpenedConnectionTest, OpenBuildsMenuDefinitionsSubscriptionsAndRequests) 
         "1,\"Plane Longitude\",\"radians\",4,0,4.29497e+09",
         "1,\"Plane Altitude\",\"feet\",4,0,4.29497e+09",
         "1,\"Plane Heading Degrees True\",\"radians\",4,0,4.29497e+09",
+        "1,\"PUSHBACK STATE\",\"enum\",4,0,4.29497e+09",
         "2,\"Sim On Ground\",\"bool\",4,0,4.29497e+09",
         "3,\"NUMBER OF ENGINES\",\"number\",4,0,4.29497e+09",
         "3,\"ENG COMBUSTION:1\",\"bool\",4,0,4.29497e+09",
@@ -314,7 +318,7 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
     const size_t before = fake_simconnect::Calls().size();
     PushbackState.sequenceStep = 12;
     SequencerTick(NULL, WM_TIMER, 0, 0);
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     MeasureTimerProc(NULL, WM_TIMER, 0, 0);
     const std::vector<FakeCall> calls = fake_simconnect::Calls();
     EXPECT_EQ(before, calls.size()) << calls.back().function << " on the closed connection";

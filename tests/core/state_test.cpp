@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <math.h>
 
 #include <string.h>
 
@@ -49,20 +50,43 @@ TEST(StateAtLoad, SequencerIdleEverythingElseEmpty) {
     memset(&expected, 0, sizeof expected);
     expected.sequenceStep = 14;
     EXPECT_EQ(0, memcmp(&expected, &pushbackAtLoad, sizeof expected)) << "a field other than sequenceStep is set";
-    SimSnapshotRecord zero;
-    memset(&zero, 0, sizeof zero);
-    EXPECT_EQ(0, memcmp(&zero, &snapshotAtLoad, sizeof zero)) << "the snapshot is not all zero";
+    SimSnapshotRecord expectedSnapshot;
+    memset(&expectedSnapshot, 0, sizeof expectedSnapshot);
+    expectedSnapshot.pushbackState = 3.0;  // 0 would be a straight pushback
+    EXPECT_EQ(0, memcmp(&expectedSnapshot, &snapshotAtLoad, sizeof expectedSnapshot))
+        << "the snapshot must be all zero with no pushback (3)";
 }
 
-TEST_F(SnapshotTest, PositionReplyOverwritesAllFourFields) {
-    const double position[4] = {0.1, -0.2, 1234.0, 3.0};
-    DataReply reply(DEF_POSITION, position, 4);
+TEST_F(SnapshotTest, PositionReplyOverwritesAllFiveFields) {
+    const double position[5] = {0.1, -0.2, 1234.0, 3.0, 1.0};
+    DataReply reply(DEF_POSITION, position, 5);
     UpdateSnapshot(&reply.header, reply.size());
     EXPECT_EQ(0.1, SimSnapshot.latitude);
     EXPECT_EQ(-0.2, SimSnapshot.longitude);
     EXPECT_EQ(1234.0, SimSnapshot.altitude) << "altitude is part of the copied group";
     EXPECT_EQ(3.0, SimSnapshot.heading);
+    EXPECT_EQ(1.0, SimSnapshot.pushbackState);
     EXPECT_EQ(0.0, SimSnapshot.onGround) << "a position reply must not touch the next definition";
+
+    // The four-value block of a definition without the pushback state is short.
+    const double older[4] = {0.5, 0.5, 10.0, 1.0};
+    DataReply shortReply(DEF_POSITION, older, 4);
+    UpdateSnapshot(&shortReply.header, shortReply.size());
+    EXPECT_EQ(0.1, SimSnapshot.latitude) << "a reply without the pushback state must change nothing";
+}
+
+TEST_F(SnapshotTest, OnlyThePushbackValuesCountAsAPushback) {
+    // A STOP acts on this: a value no simulator sends must not read as a
+    // pushback, or the stop key would start one.
+    const struct {
+        double reported;
+        bool running;
+    } cases[] = {{0.0, true}, {1.0, true}, {2.0, true}, {3.0, false}, {4.0, false}, {-1.0, false}, {0.5, false},
+                 {NAN, false}};
+    for (const auto &c : cases) {
+        SimSnapshot.pushbackState = c.reported;
+        EXPECT_EQ(c.running, SimPushbackRunning()) << "PUSHBACK STATE " << c.reported;
+    }
 }
 
 TEST_F(SnapshotTest, EachRequestIdFillsItsOwnFields) {
@@ -89,8 +113,10 @@ TEST_F(SnapshotTest, UnknownRequestIdChangesNothing) {
         DataReply reply(id, values, 5);
         UpdateSnapshot(&reply.header, reply.size());
     }
-    SimSnapshotRecord zero = {};
-    EXPECT_EQ(0, memcmp(&zero, &SimSnapshot, sizeof zero)) << "a reply with a foreign request id changed the snapshot";
+    SimSnapshotRecord untouched = {};
+    untouched.pushbackState = 3.0;
+    EXPECT_EQ(0, memcmp(&untouched, &SimSnapshot, sizeof untouched))
+        << "a reply with a foreign request id changed the snapshot";
 }
 
 TEST_F(SnapshotTest, ReplyShorterThanItsBlockIsIgnored) {

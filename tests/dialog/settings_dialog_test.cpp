@@ -67,8 +67,8 @@ protected:
         DeleteFileA(PushbackState.configPath);
     }
 
-    // The dialog thread closes the handle it finds in dialogThread as it
-    // ends; the test waits on a handle of its own.
+    // DLLStop closes the handle in dialogThread; the test waits on a handle
+    // of its own.
     static HANDLE OwnHandleOf(HANDLE thread) {
         HANDLE copy = NULL;
         DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
@@ -78,11 +78,14 @@ protected:
     // Starts the dialog thread as the connection does, with the handle kept
     // in dialogThread, and waits for the dialog to show.
     HWND Open() {
-        thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
-        PushbackState.dialogThread = OwnHandleOf(thread_);
-        ResumeThread(thread_);
+        StartThread();
         dialog_ = WaitForDialog();
         return dialog_;
+    }
+    void StartThread() {
+        StartSettingDialog(NULL);
+        thread_ = OwnHandleOf(PushbackState.dialogThread);
+        threadId_ = GetThreadId(thread_);
     }
 
     HWND WaitForDialog() {
@@ -146,14 +149,18 @@ TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) 
     EXPECT_EQ(Stored("PLANE_CORRECT", "B737"), "<absent>") << "OK must never write the correction";
 }
 
-TEST_F(SettingDialogTest, ClosedAfterTheAddOnStoppedItUsesNoConnection) {
+TEST_F(SettingDialogTest, StopClosesAnOpenDialogBeforeTheConnection) {
+    // The simulator may unload the module once DLLStop returns: a dialog
+    // thread still running would run freed code.
     ASSERT_NE(Open(), (HWND)NULL);
     DLLStop();
-    Click(IDCANCEL);
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(1u, fake_simconnect::CallsOf("SimConnect_Close").size());
-    EXPECT_TRUE(fake_simconnect::CallsOf("SimConnect_SetSystemState").empty())
-        << "dialog mode was given back on the closed connection";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread_, 0)) << "the dialog thread outlived DLLStop";
+    EXPECT_TRUE(OpenDialogs().empty());
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "DLLStop left the thread's handle open";
+    const std::vector<FakeCall> calls = fake_simconnect::Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ("SimConnect_SetSystemState", calls[calls.size() - 2].function) << "dialog mode was not given back";
+    EXPECT_EQ("SimConnect_Close", calls.back().function);
 }
 
 TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
@@ -321,7 +328,6 @@ TEST_F(SettingDialogTest, DialogModeIsGivenBackOnlyAfterTheDialogHasClosed) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].args, kDialogModeOff);
     EXPECT_EQ(calls[0].threadId, threadId_) << "dialog mode must be given back by the dialog thread";
-    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "dialogThread still set after the dialog ended";
     DWORD exitCode = 1;
     GetExitCodeThread(thread_, &exitCode);
     EXPECT_EQ(exitCode, 0u);
@@ -349,8 +355,17 @@ TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
 
     Click(IDCANCEL);
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL);
     EXPECT_EQ(fake_simconnect::CallsOf("SimConnect_SetSystemState").size(), 1u);
+
+    // The ended thread's handle is closed by the next reply, which opens the
+    // dialog again.
+    CloseHandle(thread_);
+    SimConnectDispatch(&reply, sizeof reply, NULL);
+    thread_ = OwnHandleOf(PushbackState.dialogThread);
+    dialog_ = WaitForDialog();
+    ASSERT_NE(dialog_, (HWND)NULL) << "a later \"Setting\" opened no dialog";
+    Click(IDCANCEL);
+    ASSERT_TRUE(WaitForEnd());
 }
 
 TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnce) {
@@ -358,11 +373,8 @@ TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnc
     ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC)NULL);
     PushbackState.moduleInstance = withoutTemplate;
 
-    thread_ = CreateThread(NULL, 0, SettingDialogThread, NULL, CREATE_SUSPENDED, &threadId_);
-    PushbackState.dialogThread = OwnHandleOf(thread_);
-    ResumeThread(thread_);
+    StartThread();
     ASSERT_TRUE(WaitForEnd()) << "the thread waits for a dialog that does not exist";
-    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "a later \"Setting\" could never open the dialog";
     const std::vector<FakeCall> calls = fake_simconnect::CallsOf("SimConnect_SetSystemState");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].args, kDialogModeOff);

@@ -7,6 +7,7 @@
 
 #include "core/state.h"
 #include "fake_simconnect.h"
+#include "sim_report.h"
 #include "sim_window.h"
 #include "test_config.h"
 
@@ -40,7 +41,7 @@ protected:
         PushbackState.sequenceTimer = SetTimer(NULL, 0, 600000, NULL);
         // What the hook would have seen: the start step's Shift+P reached
         // the simulator, and nothing has stopped the pushback since.
-        PushbackState.simPushbackRunning = step == 8 ? 1 : 0;
+        SimReportsPushback(step == 8);
     }
     // The keys that reached the window once the expected count has arrived,
     // and a little longer so an extra one shows too.

@@ -50,7 +50,7 @@ TEST_F(Sequencer, DefaultRunStartsAtTheEighthTickAndEndsSixTicksAfterThePushback
 
     PushbackState.pushActive = 0;  // the user's Shift+P
     PushbackState.pushMode = PUSH_NONE;
-    PushbackState.simPushbackRunning = 0;
+    SimReportsPushback(false);
     for (int tick = 0; tick < 5; ++tick) Tick();
     EXPECT_EQ(13, PushbackState.sequenceStep);
     EXPECT_EQ("Good luck !", LastText());

@@ -52,6 +52,10 @@ TEST_F(Stop, AutomaticRunStopsThePushbackAndEndsThroughStep13) {
     EXPECT_EQ(13, PushbackState.sequenceStep);
     EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
     SequencerTick(NULL, WM_TIMER, 0, 0);
+    EXPECT_EQ(13, PushbackState.sequenceStep) << "the run ended before the simulator answered the stop key";
+    EXPECT_EQ("", KeysAfter(0)) << "a second toggle before the answer would start the pushback again";
+    SimReportsPushback(false);
+    SequencerTick(NULL, WM_TIMER, 0, 0);
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
@@ -68,7 +72,7 @@ TEST_F(Stop, AfterTheRollOutOnlyEndsTheRun) {
 TEST_F(Stop, EndsTheUsersOwnPushback) {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
@@ -76,11 +80,11 @@ TEST_F(Stop, EndsTheUsersOwnPushback) {
     EXPECT_EQ("", KeysAfter(0));
 }
 
-TEST_F(Stop, TurnCommandsSendTheirKeyEvenInAnAutomaticRun) {
-    BeginRun(RUN_AUTO, 8);
+TEST_F(Stop, OnlyTheRunsOwnTurnCommandActsInAnAutomaticRun) {
+    BeginRun(RUN_AUTO, 8);  // a left run: its turn key is 1
     Pick(MENU_TURN_RIGHT);
-    EXPECT_EQ(PUSH_RIGHT, PushbackState.pushMode);
-    EXPECT_EQ("+2 -2", KeysAfter(2));
+    EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "the other turn would take the tail the wrong way round";
+    EXPECT_EQ("", KeysAfter(0));
     Pick(MENU_TURN_LEFT);
     EXPECT_EQ(PUSH_LEFT, PushbackState.pushMode);
     EXPECT_EQ("+1 -1", KeysAfter(2));
@@ -122,7 +126,7 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     SimSnapshot.heading = RadiansFor(359.5);
     Pick(MENU_CORRECT);
     KeysAfter(7);
-    PushbackState.simPushbackRunning = 1;  // the hook saw the Shift+P arrive
+    SimReportsPushback(true);  // the hook saw the Shift+P arrive
     Sample(0.3, 0.00001);  // 0.8 degrees away across north
     EXPECT_EQ(RUN_MEASURING, PushbackState.runKind);
     EXPECT_NE(0u, PushbackState.measureTimer);
@@ -153,7 +157,7 @@ TEST_F(Measurement, StopBeforeFifteenDegreesKeepsTheCorrectionAlone) {
     SimSnapshot.heading = RadiansFor(10.0);
     Pick(MENU_CORRECT);
     KeysAfter(7);
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     Sample(12.0, 0.000001);
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
@@ -166,7 +170,7 @@ TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
     config_.Set("PLANE_CORRECT", "Liner", "3.000000");
     Pick(MENU_CORRECT);
     KeysAfter(7);
-    PushbackState.simPushbackRunning = 1;  // the hook saw the Shift+P arrive
+    SimReportsPushback(true);  // the hook saw the Shift+P arrive
     Pick(MENU_STOP);
     EXPECT_EQ(0u, PushbackState.measureTimer) << "STOP left the measurement running";
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
@@ -180,7 +184,7 @@ TEST_F(Measurement, AStopThatCannotBeSentNowIsSentAtALaterTick) {
     SimSnapshot.heading = RadiansFor(10.0);
     Pick(MENU_CORRECT);
     KeysAfter(7);
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     Sample(12.0, 0.000001);
     EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner")) << "the value is stored once, at once";
     PushbackState.simWindow = NULL;  // another program in front: no key can go
@@ -199,7 +203,7 @@ TEST_F(Measurement, AnAircraftLoadedUnderItStoresNothing) {
     SimSnapshot.heading = RadiansFor(10.0);
     Pick(MENU_CORRECT);
     KeysAfter(7);
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     NoteAircraftLoaded();  // the key is renewed only at the next SimStart
     Sample(12.0, 0.000001);
     EXPECT_EQ(0u, PushbackState.measureTimer);
@@ -219,14 +223,14 @@ TEST_F(Measurement, QuitEndsRunsAndMeasurements) {
         if (c.runKind < 0) {
             Pick(MENU_CORRECT);
             KeysAfter(7);
-            PushbackState.simPushbackRunning = 1;
+            SimReportsPushback(true);
         } else {
             BeginRun(c.runKind, c.step);
         }
         OnSimulatorQuit();
         const bool pushing = c.step == 8 || c.runKind < 0;
         EXPECT_EQ(pushing ? kToggleKeys : "", KeysAfter(pushing ? 5 : 0)) << c.what;
-        PushbackState.simPushbackRunning = 0;
+        SimReportsPushback(false);
         SequencerTick(NULL, WM_TIMER, 0, 0);
         EXPECT_EQ(0u, PushbackState.sequenceTimer) << c.what;
         EXPECT_EQ(0u, PushbackState.measureTimer) << c.what;
@@ -238,7 +242,7 @@ TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
     memset(PushbackState.aircraftKey, 'K', sizeof PushbackState.aircraftKey - 1);
     SimSnapshot.heading = RadiansFor(10.0);
     PushbackState.targetHeading = 10.0;
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     MeasureTimerProc(NULL, WM_TIMER, 0, 0);
     EXPECT_EQ(255u, LastText().size());
     EXPECT_EQ(256u, fake_simconnect::CallsOf("SimConnect_Text").back().size);

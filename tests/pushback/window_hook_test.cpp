@@ -3,6 +3,7 @@
 #include "core/state.h"
 #include "fake_simconnect.h"
 #include "pushback/window_hook.h"
+#include "sim_report.h"
 #include "sim_window.h"
 
 namespace {
@@ -93,7 +94,6 @@ TEST_F(WindowHook, OwnShiftPPassesUnchanged) {
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
     EXPECT_EQ(1, PushbackState.pushActive);
     EXPECT_TRUE(fake_simconnect::Texts().empty());
-    EXPECT_EQ(1, PushbackState.simPushbackRunning) << "the simulator takes it as Shift+P all the same";
 }
 
 TEST_F(WindowHook, UsersShiftPSaysWhatItDidToTheSimulatorsPushback) {
@@ -102,18 +102,17 @@ TEST_F(WindowHook, UsersShiftPSaysWhatItDidToTheSimulatorsPushback) {
     PushbackState.pushActive = 1;
     PushbackState.sequenceStep = 3;
     UserPresses('P', true);
-    EXPECT_EQ(1, PushbackState.simPushbackRunning);
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
     EXPECT_EQ(1, PushbackState.pushActive);
     UserPresses('P', false);
-    EXPECT_EQ(1, PushbackState.simPushbackRunning) << "P alone is no pushback command";
+    EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "P alone is no pushback command";
+    SimReportsPushback(true);  // the simulator answered the first Shift+P
     UserPresses('P', true);
-    EXPECT_EQ(0, PushbackState.simPushbackRunning);
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
 
+    SimReportsPushback(false);
     SimSnapshot.onGround = 0.0;  // the simulator starts nothing in the air
     UserPresses('P', true);
-    EXPECT_EQ(0, PushbackState.simPushbackRunning);
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
     EXPECT_EQ((std::vector<std::string>{"PUSHBACK", "PUSHBACK END"}), fake_simconnect::Texts());
 }
@@ -162,7 +161,7 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
     EXPECT_EQ("", DownsPassedOn());
     EXPECT_EQ(1, PushbackState.pushActive);
     PushbackState.sequenceStep = 8;
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     UserPresses('P', true);
     EXPECT_EQ("P", DownsPassedOn());
     EXPECT_EQ(0, PushbackState.pushActive);
@@ -172,6 +171,7 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
 TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
     PushbackState.runKind = RUN_AUTO;
     PushbackState.pushMode = PUSH_LEFT;
+    PushbackState.turnKey = '1';
     PushbackState.sequenceStep = 8;
     UserPresses('1', false);
     EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase);
@@ -185,7 +185,7 @@ TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
 TEST_F(WindowHook, ManualTurnFromStraightRestartsAndTurns) {
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
-    PushbackState.simPushbackRunning = 1;
+    SimReportsPushback(true);
     UserPresses('1', false);
     ASSERT_TRUE(PumpUntil([] { return DownsPassedOn().size() >= 3; }));
     PumpFor(100);

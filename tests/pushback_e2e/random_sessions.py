@@ -96,6 +96,25 @@ FAULTS = [("player", 3), ("cfgfile garbage", 1), ("cfgfile empty", 1), ("cfgfile
           ("simconnect exception", 2), ("simconnect data", 2), ("simstart", 1.5), ("aircraft alone", 1.5),
           ("pause", 2), ("simconnect quit", 1.5), ("focus away", 2)]
 REPLACING = ("cfgfile garbage", "cfgfile empty", "cfgfile delete")
+
+# Drawn from a stream of their own, so older seeds keep their pilot and faults:
+#  stop away / quit away  STOP or QUIT while another program is in front: the
+#      stop key goes out once the simulator is back; STOP says meanwhile that
+#      it waits for the simulator's window.
+#  other turn  the other turn key (the pilot's, or the menu's) during an
+#      automatic push-out: kept from the simulator, the run turns its own way.
+#  stop in pick frame  Correct Value and STOP in one frame, their keys still
+#      queued: the keys are dropped, no pushback starts.
+#  simulator ends  the simulator ends its pushback by itself: the run goes on
+#      to its closing steps and starts nothing again.
+#  EngFlag 2  (sessions with sound) engine cues during the push, whose
+#      8-second tones never hold the steering.
+#  abrupt end  the session ends at a random moment, whatever runs (so the
+#      add-on is stopped and unloaded mid-run).
+RUN_STATE_FAULTS = [("stop away", 2), ("quit away", 1), ("other turn", 2), ("stop in pick frame", 1.5),
+                    ("simulator ends", 2)]
+ENGINE_CUES_SHARE = 0.5  # of sessions with sound
+ABRUPT_END_SHARE = 0.2
 SOUND_SHARE = 0.3        # of sessions with faults: sound on, the real player
 QUIT_QUIET_S = 8.0       # the pilot and the faults leave the add-on alone this long after QUIT
 QUIT_IDLE_AT_S = 7.5     # by then no timer has fired for 1.6 s (a closing cue may hold a tick)
@@ -130,6 +149,8 @@ BROKEN_UNTIL = {
     "until idle timeout 10": "the final Auto Left was not ended by STOP",
     "until simstart": "the add-on never connected",
 }
+# What the stand-in's own exit codes mean.
+BROKEN_EXIT = {4: "something of the add-on ran after FreeLibrary"}
 
 CUE_FOLDER = "DrovanaX\\Sounds\\"
 SILENT_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
@@ -155,14 +176,20 @@ class Session:
         self.distances.add(distance)
         setup = ["aircraft " + aircraft, "config Data Distance %d" % distance, "config Data Head %d" % head]
         setup += ["config PLANE_CORRECT %s %s" % item for item in sorted(STORED.items())]
+        run_state_rng = random.Random(seed * 104723 + 7907)
         if self.sound:
             setup.append("config Data WavFlag 1")
+            if faults and run_state_rng.random() < ENGINE_CUES_SHARE:
+                setup.append("config Data EngFlag 2")
+                self.drawn.append("EngFlag 2")
         setup += ["until simstart timeout 20", "at 0.2 resources start"]
 
         pilot = self._pilot(rng, seconds)
         events = [(t, 0, lines, 0.0) for t, lines in pilot]
+        self.abrupt = faults and run_state_rng.random() < ABRUPT_END_SHARE
         if faults:
             events += [(t, 1, lines, blackout) for t, lines, blackout in self._faults(faults_rng, seconds, pilot)]
+            events += [(t, 2, lines, blackout) for t, lines, blackout in self._run_state_faults(run_state_rng, seconds)]
         # Merged in time; a fault that keeps the pilot away (another program in
         # front, a QUIT) moves everything after it on by that long.
         events.sort(key=lambda e: (e[0], e[1]))
@@ -176,7 +203,39 @@ class Session:
             shift += blackout
             end = max(end, at + blackout)
         stop = max(end, (pilot[-1][0] if pilot else 0.0) + shift) + 0.5
-        self.text = "\n".join(setup + body) + "\n" + ENDING.format(stop="%.2f" % stop)
+        if self.abrupt:
+            # Whatever runs then: DLLStop and the unload come in its midst.
+            ending = "end %.2f\n" % run_state_rng.uniform(0.5, stop)
+            self.drawn.append("abrupt end")
+        else:
+            ending = ENDING.format(stop="%.2f" % stop)
+        self.text = "\n".join(setup + body) + "\n" + ending
+
+    def _run_state_faults(self, rng, seconds):
+        kinds, weights = zip(*RUN_STATE_FAULTS)
+        out = []
+        t = rng.uniform(2.0, 10.0)
+        while t < seconds:
+            kind = rng.choices(kinds, weights)[0]
+            away = round(rng.uniform(2.0, 5.0), 1)
+            if kind == "stop away":
+                lines, blackout = ["at {t} focus away %.1f" % away, "at {t} menu STOP !!"], away
+            elif kind == "quit away":
+                lines = ["at {t} focus away %.1f" % away, "at {t} simconnect quit", "at {t+} resources after quit"]
+                blackout = max(away, QUIT_QUIET_S)
+            elif kind == "other turn":
+                direction = rng.choice(["Left", "Right"])
+                other = {"Left": ("2", "Right"), "Right": ("1", "Left")}[direction]
+                lines = ["at {t} menu Auto %s" % direction, "at {t} key %s" % other[0], "at {t} menu Turn %s" % other[1]]
+                blackout = 0.0
+            elif kind == "stop in pick frame":
+                lines, blackout = ["at {t} menu Correct Value", "at {t} menu STOP !!"], 0.0
+            else:
+                lines, blackout = ["at {t} set pushback off"], 0.0
+            out.append((t, lines, blackout))
+            self.drawn.append(kind)
+            t += blackout + rng.uniform(4.0, 12.0)
+        return out
 
     @staticmethod
     def _pilot(rng, seconds):
@@ -451,6 +510,7 @@ def check(result):
     if result.code != 0:
         failed = [u["command"] for u in result.of("until") if not u["met"]]
         meaning = [m for prefix, m in BROKEN_UNTIL.items() for c in failed if c.startswith(prefix)]
+        meaning = meaning or [BROKEN_EXIT[result.code]] if result.code in BROKEN_EXIT else meaning
         problems.append(meaning[0] if meaning else "the run ended with code %d: %s" % (result.code, failed))
     elif not result.of("exit"):
         problems.append("the host did not live to the end of the session")

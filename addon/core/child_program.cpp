@@ -1,0 +1,30 @@
+#include "child_program.h"
+
+#include <string.h>
+
+DWORD StartHiddenProgram(char *commandLine) {
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    memset(&process, 0, sizeof process);
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return process.dwProcessId;
+}
+
+void EndProgramWindow(DWORD processId, const char *windowClass, const char *title) {
+    // Another copy of the program (another simulator's) is not ours to end.
+    HWND window = NULL;
+    while ((window = FindWindowExA(NULL, window, windowClass, title)) != NULL) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (processId == 0 || owner == processId) {
+            PostMessageA(window, WM_DESTROY, 0, 0);
+            return;
+        }
+    }
+}
