@@ -23,6 +23,10 @@ const uint16_t kTaxiPaths = 0x001C;
 const uint16_t kTaxiNames = 0x001D;
 const uint16_t kParking = 0x003D;
 const uint16_t kDeleteAirport = 0x0033;
+// Taxi records of later simulators' airports: their entries are laid out
+// otherwise, so such an airport is not FSX's to read.
+const uint16_t kP3d4TaxiPaths = 0x0040;
+const uint16_t kP3d5TaxiPoints = 0x00AC, kP3d5Parking = 0x00AD, kP3d5TaxiPaths = 0x00AE;
 const uint16_t kDeleteTaxiwaysFlag = 0x80;
 
 const size_t kRecordHeaderSize = 6;
@@ -194,6 +198,11 @@ private:
             if (length < kRecordHeaderSize + 2) return Fail("delete record of %u bytes has no flags", Off(length));
             if (U16(sub + kRecordHeaderSize) & kDeleteTaxiwaysFlag) airport_->deletesTaxiways = true;
             return true;
+        case kP3d4TaxiPaths:
+        case kP3d5TaxiPoints:
+        case kP3d5Parking:
+        case kP3d5TaxiPaths:
+            return Fail("a Prepar3D v%d taxi record (0x%04X), not read by FSX", id == kP3d4TaxiPaths ? 4 : 5, id);
         default:
             return true;  // runways, starts, aprons ...: not the taxi network
         }

@@ -35,6 +35,20 @@ std::string PathName(const AirportMap::View &a, const BglPath &path) {
     return path.name < a.names.size() ? a.names[path.name].text : "";
 }
 
+// Names and paths come from third-party files: only plain ASCII goes into
+// the XML, markup characters as entities.
+std::string Escaped(const std::string &text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '"') out += "&quot;";
+        else out += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    return out;
+}
+
 const BglPoint &PathEnd(const AirportMap::View &a, const BglPath &path) {
     return path.type == MAP_PATH_PARKING ? a.parking[path.end].at : a.points[path.end].at;
 }
@@ -103,7 +117,7 @@ std::string AirportPlanSvg(const AirportMap::View &a) {
     std::string svg;
     Append(&svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"%.1f %.1f %.1f %.1f\">\n", minX, minY,
            maxX - minX, maxY - minY);
-    Append(&svg, "<title>%s taxi network (%s, layer %d)</title>\n", a.icao, a.file, a.layer);
+    Append(&svg, "<title>%s taxi network (%s, layer %d)</title>\n", a.icao, Escaped(a.file).c_str(), a.layer);
     static const char *const kColours[] = {"grey", "gold", "dimgrey", "royalblue", "goldenrod", "red", "green"};
     for (const BglPath &path : a.paths) {
         double x1, y1, x2, y2;
@@ -113,7 +127,7 @@ std::string AirportPlanSvg(const AirportMap::View &a) {
                "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"%.1f\" "
                "stroke-opacity=\"0.6\" stroke-linecap=\"round\"><title>%s %s</title></line>\n",
                x1, y1, x2, y2, kColours[path.type], std::max(1.0f, std::min(path.width, 100.0f)),
-               kPathTypes[path.type], PathName(a, path).c_str());
+               kPathTypes[path.type], Escaped(PathName(a, path)).c_str());
     }
     for (const BglParking &spot : a.parking) {
         double x, y;

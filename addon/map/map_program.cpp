@@ -20,9 +20,7 @@ void LetGo(MapProgram *program) {
 bool FormMapCommandLine(const char *folder, char *commandLine, size_t size) {
     if (size == 0) return false;
     commandLine[0] = '\0';
-    const size_t length = strlen(folder);
-    const char *closing = length > 0 && folder[length - 1] == '\\' ? "\\\"" : "\"";
-    const int written = snprintf(commandLine, size, "\"%s%s\" \"%s%s", folder, MAP_PROGRAM_NAME, folder, closing);
+    const int written = snprintf(commandLine, size, "\"%s%s\" \"%s\"", folder, MAP_PROGRAM_NAME, folder);
     if (written < 0 || static_cast<size_t>(written) >= size) {
         commandLine[0] = '\0';
         return false;

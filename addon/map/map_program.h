@@ -14,11 +14,11 @@ struct MapProgram {
     HWND window;       // its window once found
 };
 
-// `"<folder>DrovanaMap.exe" "<folder>"` into commandLine. A folder's trailing
-// backslash is doubled inside the closing quote, so the program's argument
-// parser takes the quote as the end of the argument and not as a quote
-// character. False (and an empty line) when it does not fit: a cut command
-// line would start another program or name another folder.
+// `"<folder>DrovanaMap.exe" "<folder>"` into commandLine, both quoted for
+// blanks in the folder. The map program reads quotes as grouping only, so the
+// folder's trailing backslash before the closing quote stays a backslash.
+// False (and an empty line) when it does not fit: a cut command line would
+// start another program or name another folder.
 bool FormMapCommandLine(const char *folder, char *commandLine, size_t size);
 
 // Starts the program from the simulator's folder, hidden. False when the

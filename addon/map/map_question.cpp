@@ -1,11 +1,15 @@
 #include "map_question.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "../core/state.h"
 #include "map_program.h"
 
 MapLinkTimings MapLinkTiming = kMapLinkTimings;
+
+// An answer is copied as one block of header.size bytes.
+static_assert(offsetof(MapAnswer, paths) == sizeof(MapAnswerHeader), "the paths follow the header");
 
 namespace {
 
@@ -14,6 +18,9 @@ const char kWorkerClass[] = "DrovanaMapAsk";
 const UINT kQuestionWaiting = WM_APP + 1;
 // How often a question that waits for a starting program's window looks again.
 const DWORD kWindowPollMs = 50;
+// A map program that dies as it starts (a damaged install) is started again
+// at most this often, however often the add-on asks.
+const DWORD kRestartIntervalMs = 2000;
 
 // What the main thread and the worker share. The lock is held only to copy a
 // question in or an answer out, never across a call to another process, so
@@ -53,6 +60,7 @@ struct WorkerState {
     MapProgram program;
     uint32_t inFlightId;  // sent, answer not in yet
     DWORD sentAt;
+    DWORD lastStartAt;
     char folder[TEXT_SIZE];
 };
 
@@ -184,7 +192,9 @@ DWORD Step(WorkerState *state) {
     if (!PeekQuestion(&question)) return INFINITE;
     if (!MapProgramRunning(&state->program)) {
         EndMapProgram(&state->program, 0);
-        if (!StartMapProgram(state->folder, &state->program)) {
+        const bool tooSoon = GetTickCount() - state->lastStartAt < kRestartIntervalMs;
+        if (!tooSoon) state->lastStartAt = GetTickCount();
+        if (tooSoon || !StartMapProgram(state->folder, &state->program)) {
             DropQuestion(question.questionId);
             PublishNotReadYet(question.questionId);
             return INFINITE;
@@ -219,38 +229,36 @@ HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
     return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, module, state);
 }
 
+// Answers questions until the stop event is set.
+void ServeQuestions(HANDLE stopEvent, WorkerState *state) {
+    DWORD wait = 0;
+    for (;;) {
+        HANDLE handles[2] = {stopEvent, state->program.process};
+        // While a question is in flight, the program's end is news.
+        const DWORD count = state->inFlightId != 0 && state->program.process != NULL ? 2 : 1;
+        const DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
+        PumpMessages();
+        wait = Step(state);
+    }
+}
+
 void RunWorker(const WorkerStart *start) {
     WorkerState state;
     memset(&state, 0, sizeof state);
     lstrcpynA(state.folder, start->folder, sizeof state.folder);
     // Started at once: the library takes a while to read, and the first
     // question should not wait for that.
+    state.lastStartAt = GetTickCount();
     StartMapProgram(state.folder, &state.program);
     state.window = CreateWorkerWindow(start->module, &state);
-    MapQuestion question;
     EnterCriticalSection(&MapLink.lock);
     MapLink.workerWindow = state.window;
     MapLink.workerStarting = false;
     LeaveCriticalSection(&MapLink.lock);
-    // Without a window no answer can come: what was asked meanwhile, and
-    // everything asked later, gets "not read yet" at once.
-    if (state.window == NULL && PeekQuestion(&question)) {
-        DropQuestion(question.questionId);
-        PublishNotReadYet(question.questionId);
-    }
+
     if (state.window != NULL) {
-
-        DWORD wait = 0;
-        for (;;) {
-            HANDLE handles[2] = {start->stopEvent, state.program.process};
-            // While a question is in flight, the program's end is news.
-            const DWORD count = state.inFlightId != 0 && state.program.process != NULL ? 2 : 1;
-            const DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
-            if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) break;
-            PumpMessages();
-            wait = Step(&state);
-        }
-
+        ServeQuestions(start->stopEvent, &state);
         EnterCriticalSection(&MapLink.lock);
         if (MapLink.workerWindow == state.window) MapLink.workerWindow = NULL;
         LeaveCriticalSection(&MapLink.lock);
@@ -258,6 +266,14 @@ void RunWorker(const WorkerStart *start) {
         // A class left registered would outlive the module's code if the
         // simulator unloads it.
         UnregisterClassA(kWorkerClass, start->module);
+    } else {
+        // No answer can come: what was asked meanwhile gets "not read yet"
+        // now, and AskMap answers everything later so itself.
+        MapQuestion question;
+        if (PeekQuestion(&question)) {
+            DropQuestion(question.questionId);
+            PublishNotReadYet(question.questionId);
+        }
     }
     EndMapProgram(&state.program, MapLinkTiming.closeMs);
 }

@@ -1,0 +1,107 @@
+"""The stand-in's scenery end to end: `scenery` lines become areas of the run's
+folder and of the prefix's Scenery.CFG, which the map program the add-on
+starts reads; a run without them gets the default airport alone."""
+
+import configparser
+import os
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "sim"))
+from sim_test_support import SOURCE, main, run  # noqa: E402
+
+sys.path.insert(0, str(SOURCE / "tools"))
+import bgl_writer  # noqa: E402
+
+SMALL_AIRPORT = """airport KBFI 47.53 -122.30
+point P1 0 0
+point P2 100 0
+path taxi P1 P2 A 20
+"""
+
+
+def scenery_cfg():
+    path = Path(os.environ["WINEPREFIX"]) / "drive_c" / "ProgramData" / "Microsoft" / "FSX" / "Scenery.CFG"
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.optionxform = str
+    parser.read_string(path.read_text(encoding="latin-1"))
+    return {s: dict(parser[s]) for s in parser.sections() if s.startswith("Area.")}
+
+
+def map_programs_of(folder):
+    """Running processes whose command line names the run's DrovanaMap.exe."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            line = Path("/proc", pid, "cmdline").read_bytes().replace(b"\0", b" ").decode("latin-1")
+        except OSError:
+            continue
+        if "DrovanaMap.exe" in line and folder.name in line:
+            found.append(line)
+    return found
+
+
+class SceneryLines(unittest.TestCase):
+    """Two areas: a description relative to the scenario file with layer 5,
+    a BGL file by its absolute folder with the next layer."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.temp = tempfile.TemporaryDirectory()
+        base = Path(cls.temp.name)
+        (base / "one").mkdir()
+        (base / "one" / "field.txt").write_text(SMALL_AIRPORT)
+        (base / "two").mkdir()
+        cls.bgl = bgl_writer.write(SMALL_AIRPORT.replace("KBFI", "KPAE"))
+        (base / "two" / "Other.BGL").write_bytes(cls.bgl)
+        (base / "two" / "notes.doc").write_bytes(b"not scenery")
+        scenario = base / "scenery_lines.txt"
+        scenario.write_text("scenery one 5\nscenery %s\nuntil simstart timeout 30\nend 1\n" % (base / "two"))
+        cls.result = run(scenario, "map_scenery_lines", player="none")
+        cls.areas = scenery_cfg()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.temp.cleanup()
+
+    def test_files_become_areas_of_the_run_folder(self):
+        self.assertEqual(self.result.code, 0, self.result.output)
+        folder = self.result.folder
+        self.assertEqual((folder / "Scenery/Area1/scenery/field.bgl").read_bytes(), bgl_writer.write(SMALL_AIRPORT))
+        self.assertEqual((folder / "Scenery/Area2/scenery/Other.BGL").read_bytes(), self.bgl)
+        self.assertFalse((folder / "Scenery/Area2/scenery/notes.doc").exists(), "only BGL files are scenery")
+        self.assertEqual([(a["local"], a["layer"], a["exists"]) for a in self.result.of("scenery_area")],
+                         [("Scenery\\Area1", 5, True), ("Scenery\\Area2", 6, True)])
+
+    def test_scenery_cfg_lists_them_active_before_the_addon_loads(self):
+        self.assertEqual({k: (v["Local"], v["Layer"], v["Active"]) for k, v in self.areas.items()},
+                         {"Area.001": ("Scenery\\Area1", "5", "TRUE"), "Area.002": ("Scenery\\Area2", "6", "TRUE")})
+        events = [r["ev"] for r in self.result.trace]
+        self.assertLess(events.index("scenery"), events.index("dllstart"))
+
+    def test_map_program_read_that_library_and_ended_with_the_run(self):
+        log = (self.result.folder / "DrovanaX" / "DrovanaMap.log").read_text(encoding="latin-1")
+        self.assertIn("ProgramData\\Microsoft\\FSX\\Scenery.CFG", log)
+        deadline = time.time() + 10
+        while map_programs_of(self.result.folder) and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertEqual(map_programs_of(self.result.folder), [], "DrovanaMap.exe outlived DLLStop")
+
+
+class DefaultAirport(unittest.TestCase):
+    def test_a_run_without_scenery_lines_gets_the_default_airport_alone(self):
+        result = run("until simstart timeout 30\nend 0.5\n", "map_default_airport", player="none", map_program="none")
+        self.assertEqual(result.code, 0, result.output)
+        self.assertEqual(list(scenery_cfg().values()),
+                         [{"Title": "Stand-in area 1", "Local": "Scenery\\DefaultAirport", "Layer": "1",
+                           "Active": "TRUE", "Required": "FALSE"}])
+        written = result.folder / "Scenery/DefaultAirport/scenery/default_airport.bgl"
+        self.assertEqual(written.read_bytes(),
+                         bgl_writer.write((SOURCE / "sim/scenery/default_airport.txt").read_text()))
+
+
+if __name__ == "__main__":
+    main()
