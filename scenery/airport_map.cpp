@@ -48,18 +48,36 @@ double NearbyMetres(double lat1, double lon1, double lat2, double lon2) {
     return sqrt(north * north + east * east);
 }
 
+AirportMap::Path AirportMap::Packed(const BglPath &path) {
+    const float decimetres = path.width * 10.0f + 0.5f;
+    Path packed = {path.start, path.end, static_cast<uint8_t>((path.type & 0x0F) | (path.designator << 4)), path.name,
+                   static_cast<uint16_t>(decimetres <= 0.0f ? 0 : decimetres >= 65535.0f ? 65535 : decimetres)};
+    return packed;
+}
+
+BglPath AirportMap::Unpacked(const Path &path) {
+    BglPath unpacked = {path.start, path.end, static_cast<uint8_t>(path.type & 0x0F), path.name,
+                        static_cast<uint8_t>(path.type >> 4), path.decimetres / 10.0f};
+    return unpacked;
+}
+
+const BglPoint &AirportMap::PathEnd(const Airport &a, const Path &path) const {
+    return (path.type & 0x0F) == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at
+                                                  : points_[a.firstPoint + path.end];
+}
+
 void AirportMap::Store(Airport *kept, const BglAirport &airport, int layer, uint32_t file) {
     kept->layer = layer;
     kept->file = file;
     kept->firstPoint = static_cast<uint32_t>(points_.size());
     kept->pointCount = static_cast<uint32_t>(airport.points.size());
-    points_.insert(points_.end(), airport.points.begin(), airport.points.end());
+    for (const BglTaxiPoint &p : airport.points) points_.push_back(p.at);
     kept->firstParking = static_cast<uint32_t>(parking_.size());
     kept->parkingCount = static_cast<uint32_t>(airport.parking.size());
     parking_.insert(parking_.end(), airport.parking.begin(), airport.parking.end());
     kept->firstPath = static_cast<uint32_t>(paths_.size());
     kept->pathCount = static_cast<uint32_t>(airport.paths.size());
-    paths_.insert(paths_.end(), airport.paths.begin(), airport.paths.end());
+    for (const BglPath &p : airport.paths) paths_.push_back(Packed(p));
     kept->firstName = static_cast<uint32_t>(names_.size());
     kept->nameCount = static_cast<uint32_t>(airport.names.size());
     names_.insert(names_.end(), airport.names.begin(), airport.names.end());
@@ -82,6 +100,11 @@ void AirportMap::Store(Airport *kept, const BglAirport &airport, int layer, uint
 
 void AirportMap::AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes) {
     for (const BglSkip &skip : contents.skippedAirports) notes->Skipped(path, skip.icao, skip.why);
+    if (compacted_) {  // added to after Compact
+        for (uint32_t i = 0; i < airports_.size(); ++i) byIdent_[airports_[i].icao] = i;
+        std::vector<uint32_t>().swap(sorted_);
+        compacted_ = false;
+    }
     uint32_t file = UINT32_MAX;
     for (const BglAirport &airport : contents.airports) {
         char said[200];
@@ -122,9 +145,9 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
 
 void AirportMap::Compact() {
     std::vector<Airport> airports;
-    std::vector<BglTaxiPoint> points;
+    std::vector<BglPoint> points;
     std::vector<BglParking> parking;
-    std::vector<BglPath> paths;
+    std::vector<Path> paths;
     std::vector<BglTaxiName> names;
     std::vector<std::string> files;
     std::vector<uint32_t> fileIndex(files_.size(), UINT32_MAX);
@@ -145,9 +168,14 @@ void AirportMap::Compact() {
         move(parking_, parking, &a.firstParking, a.parkingCount);
         move(paths_, paths, &a.firstPath, a.pathCount);
         move(names_, names, &a.firstName, a.nameCount);
-        byIdent_[a.icao] = static_cast<uint32_t>(airports.size());
         airports.push_back(a);
     }
+    std::map<std::string, uint32_t>().swap(byIdent_);
+    sorted_.resize(airports.size());
+    for (uint32_t i = 0; i < sorted_.size(); ++i) sorted_[i] = i;
+    std::sort(sorted_.begin(), sorted_.end(),
+              [&](uint32_t x, uint32_t y) { return strcmp(airports[x].icao, airports[y].icao) < 0; });
+    compacted_ = true;
     airports.shrink_to_fit(), points.shrink_to_fit(), parking.shrink_to_fit(), paths.shrink_to_fit();
     names.shrink_to_fit();
     airports_.swap(airports), points_.swap(points), parking_.swap(parking), paths_.swap(paths);
@@ -155,17 +183,16 @@ void AirportMap::Compact() {
 }
 
 size_t AirportMap::BytesHeld() const {
-    size_t bytes = airports_.capacity() * sizeof(Airport) + points_.capacity() * sizeof(BglTaxiPoint) +
-                   parking_.capacity() * sizeof(BglParking) + paths_.capacity() * sizeof(BglPath) +
-                   names_.capacity() * sizeof(BglTaxiName);
+    size_t bytes = airports_.capacity() * sizeof(Airport) + points_.capacity() * sizeof(BglPoint) +
+                   parking_.capacity() * sizeof(BglParking) + paths_.capacity() * sizeof(Path) +
+                   names_.capacity() * sizeof(BglTaxiName) + sorted_.capacity() * sizeof(uint32_t);
     for (const std::string &file : files_) bytes += file.capacity() + sizeof file;
     return bytes + byIdent_.size() * 64;  // a tree node and its key, near enough
 }
 
-void AirportMap::PathText(const Airport &airport, const BglPath &path, char *text, size_t size) const {
-    if (path.type == MAP_PATH_RUNWAY) {
-        static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B", "", "", "", "", "", "", "", "", ""};
-        snprintf(text, size, "%02u%s", path.name, kDesignators[path.designator & 0x0F]);
+void AirportMap::PathText(const Airport &airport, const Path &path, char *text, size_t size) const {
+    if ((path.type & 0x0F) == MAP_PATH_RUNWAY) {
+        RunwayName(path.name, path.type >> 4, text, size);
     } else if (path.name < airport.nameCount) {
         Copy(text, size, names_[airport.firstName + path.name].text);
     } else {
@@ -188,6 +215,7 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     double bestMetres = 0;
     for (const Airport &a : airports_) {
         const double lat = std::min<double>(std::max<double>(latitude, a.south), a.north);
+        if (fabs(lat - latitude) * kMetresPerDegree > a.reach) continue;  // most airports, without trigonometry
         const double lon = std::min<double>(std::max<double>(longitude, a.west), a.east);
         if (NearbyMetres(latitude, longitude, lat, lon) > a.reach) continue;
         double nearest = 1e300;
@@ -198,12 +226,10 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
             nearest = std::min(nearest, sqrt(x * x + y * y) - spot.radius);
         }
         for (uint32_t i = 0; i < a.pathCount; ++i) {
-            const BglPath &path = paths_[a.firstPath + i];
+            const Path &path = paths_[a.firstPath + i];
             double ax, ay, bx, by;
-            plane.Project(points_[a.firstPoint + path.start].at, &ax, &ay);
-            plane.Project(path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at
-                                                        : points_[a.firstPoint + path.end].at,
-                          &bx, &by);
+            plane.Project(points_[a.firstPoint + path.start], &ax, &ay);
+            plane.Project(PathEnd(a, path), &bx, &by);
             nearest = std::min(nearest, SegmentMetres(ax, ay, bx, by));
         }
         if (nearest <= kMapReachMetres && (best == nullptr || nearest < bestMetres)) best = &a, bestMetres = nearest;
@@ -236,12 +262,10 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     // Every path within reach, the nearest kept when there are too many.
     std::vector<std::pair<double, uint32_t>> near;
     for (uint32_t i = 0; i < a.pathCount; ++i) {
-        const BglPath &path = paths_[a.firstPath + i];
+        const Path &path = paths_[a.firstPath + i];
         double ax, ay, bx, by;
-        plane.Project(points_[a.firstPoint + path.start].at, &ax, &ay);
-        plane.Project(path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at
-                                                    : points_[a.firstPoint + path.end].at,
-                      &bx, &by);
+        plane.Project(points_[a.firstPoint + path.start], &ax, &ay);
+        plane.Project(PathEnd(a, path), &bx, &by);
         const double metres = SegmentMetres(ax, ay, bx, by);
         if (metres <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
     }
@@ -251,15 +275,14 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
                      });
     const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxPaths));
     for (uint32_t n = 0; n < count; ++n) {
-        const BglPath &path = paths_[a.firstPath + near[n].second];
+        const Path &path = paths_[a.firstPath + near[n].second];
         MapPath &p = out[n];
         memset(&p, 0, sizeof p);
-        p.type = path.type;
+        p.type = path.type & 0x0F;
         PathText(a, path, p.name, sizeof p.name);
-        p.width = path.width;
-        const BglPoint &start = points_[a.firstPoint + path.start].at;
-        const BglPoint &end =
-            path.type == MAP_PATH_PARKING ? parking_[a.firstParking + path.end].at : points_[a.firstPoint + path.end].at;
+        p.width = path.decimetres / 10.0f;
+        const BglPoint &start = points_[a.firstPoint + path.start];
+        const BglPoint &end = PathEnd(a, path);
         p.startLatitude = RawLatitude(start.latRaw), p.startLongitude = RawLongitude(start.lonRaw);
         p.endLatitude = RawLatitude(end.latRaw), p.endLongitude = RawLongitude(end.lonRaw);
     }
@@ -268,22 +291,35 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     return count;
 }
 
+const AirportMap::Airport *AirportMap::Lookup(const char *icao) const {
+    if (!compacted_) {
+        const auto known = byIdent_.find(icao);
+        return known == byIdent_.end() ? nullptr : &airports_[known->second];
+    }
+    const auto at = std::lower_bound(sorted_.begin(), sorted_.end(), icao,
+                                     [&](uint32_t i, const char *key) { return strcmp(airports_[i].icao, key) < 0; });
+    return at != sorted_.end() && strcmp(airports_[*at].icao, icao) == 0 ? &airports_[*at] : nullptr;
+}
+
 bool AirportMap::Find(const char *icao, View *view) const {
-    const auto known = byIdent_.find(icao);
-    if (known == byIdent_.end()) return false;
-    const Airport &a = airports_[known->second];
+    const Airport *found = Lookup(icao);
+    if (found == nullptr) return false;
+    const Airport &a = *found;
     view->icao = a.icao;
     view->file = files_[a.file].c_str();
     view->layer = a.layer;
     view->points.assign(points_.begin() + a.firstPoint, points_.begin() + a.firstPoint + a.pointCount);
     view->parking.assign(parking_.begin() + a.firstParking, parking_.begin() + a.firstParking + a.parkingCount);
-    view->paths.assign(paths_.begin() + a.firstPath, paths_.begin() + a.firstPath + a.pathCount);
+    view->paths.clear();
+    for (uint32_t i = 0; i < a.pathCount; ++i) view->paths.push_back(Unpacked(paths_[a.firstPath + i]));
     view->names.assign(names_.begin() + a.firstName, names_.begin() + a.firstName + a.nameCount);
     return true;
 }
 
 std::vector<std::string> AirportMap::Idents() const {
     std::vector<std::string> idents;
-    for (const auto &entry : byIdent_) idents.push_back(entry.first);
+    for (const Airport &a : airports_)
+        if (a.icao[0] != '\0') idents.push_back(a.icao);
+    std::sort(idents.begin(), idents.end());
     return idents;
 }

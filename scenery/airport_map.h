@@ -33,7 +33,8 @@ class AirportMap {
 public:
     // The airports of one file of an area of that layer, in load order.
     void AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes);
-    // Drops the networks later layers replaced; call once all files are in.
+    // Drops the networks later layers replaced and the lookup used while
+    // adding; call once all files are in.
     void Compact();
 
     size_t AirportCount() const { return airports_.size(); }
@@ -49,7 +50,7 @@ public:
         const char *icao;
         const char *file;
         int layer;
-        std::vector<BglTaxiPoint> points;
+        std::vector<BglPoint> points;
         std::vector<BglParking> parking;
         std::vector<BglPath> paths;
         std::vector<BglTaxiName> names;
@@ -58,6 +59,16 @@ public:
     std::vector<std::string> Idents() const;
 
 private:
+    // A taxi path in 8 bytes: a large airport has thousands.
+    struct Path {
+        uint16_t start, end;
+        uint8_t type;         // low 4 bits MapPathType, high 4 bits the runway designator
+        uint8_t name;
+        uint16_t decimetres;  // width
+    };
+    static Path Packed(const BglPath &path);
+    static BglPath Unpacked(const Path &path);
+
     struct Airport {
         char icao[8];
         int32_t layer;
@@ -70,14 +81,18 @@ private:
         float reach;                     // metres around the bounds a position may lie
     };
     void Store(Airport *kept, const BglAirport &airport, int layer, uint32_t file);
-    void PathText(const Airport &airport, const BglPath &path, char *text, size_t size) const;
+    void PathText(const Airport &airport, const Path &path, char *text, size_t size) const;
+    const BglPoint &PathEnd(const Airport &airport, const Path &path) const;
+    const Airport *Lookup(const char *icao) const;
 
     std::vector<Airport> airports_;
-    std::map<std::string, uint32_t> byIdent_;
+    std::map<std::string, uint32_t> byIdent_;  // while files are added
+    std::vector<uint32_t> sorted_;             // after Compact: airports by ident
+    bool compacted_ = false;
     std::vector<std::string> files_;
-    std::vector<BglTaxiPoint> points_;
+    std::vector<BglPoint> points_;
     std::vector<BglParking> parking_;
-    std::vector<BglPath> paths_;
+    std::vector<Path> paths_;
     std::vector<BglTaxiName> names_;
 };
 

@@ -302,6 +302,16 @@ const char *ParkingNameText(uint32_t nameCode) {
     return "UNKNOWN";
 }
 
+void RunwayName(uint8_t number, uint8_t designator, char *text, size_t size) {
+    static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B"};
+    static const char *const kCompass[] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+    if (number >= 37 && number <= 44) {
+        snprintf(text, size, "%s", kCompass[number - 37]);
+        return;
+    }
+    snprintf(text, size, "%02u%s", number, designator < 7 ? kDesignators[designator] : "");
+}
+
 size_t BglSectionTableEnd(const uint8_t *data, size_t size) {
     if (size < kHeaderSize || U32(data) != kHeaderMagic || U32(data + 4) != kHeaderSize) return 0;
     const uint32_t sections = U32(data + 0x14);

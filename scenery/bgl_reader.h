@@ -49,6 +49,10 @@ struct BglPath {
     float width;         // metres
 };
 
+// "09", "27L", or for the compass runways of seaplane bases (numbers 37 to
+// 44) "N" to "NW".
+void RunwayName(uint8_t number, uint8_t designator, char *text, size_t size);
+
 struct BglTaxiName {
     char text[9];  // NUL-terminated
 };

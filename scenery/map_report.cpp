@@ -28,8 +28,7 @@ void Append(std::string *text, const char *format, ...) {
 std::string PathName(const AirportMap::View &a, const BglPath &path) {
     char text[16];
     if (path.type == MAP_PATH_RUNWAY) {
-        static const char *const kDesignators[] = {"", "L", "R", "C", "W", "A", "B", "", "", "", "", "", "", "", "", ""};
-        snprintf(text, sizeof text, "%02u%s", path.name, kDesignators[path.designator & 0x0F]);
+        RunwayName(path.name, path.designator, text, sizeof text);
         return text;
     }
     return path.name < a.names.size() ? a.names[path.name].text : "";
@@ -50,7 +49,7 @@ std::string Escaped(const std::string &text) {
 }
 
 const BglPoint &PathEnd(const AirportMap::View &a, const BglPath &path) {
-    return path.type == MAP_PATH_PARKING ? a.parking[path.end].at : a.points[path.end].at;
+    return path.type == MAP_PATH_PARKING ? a.parking[path.end].at : a.points[path.end];
 }
 
 }  // namespace
@@ -98,7 +97,7 @@ std::string AirportReport(const AirportMap::View &a) {
 
 std::string AirportPlanSvg(const AirportMap::View &a) {
     // Metres east and north of the first point of the network.
-    const BglPoint origin = !a.points.empty() ? a.points[0].at : a.parking[0].at;
+    const BglPoint origin = !a.points.empty() ? a.points[0] : a.parking[0].at;
     const double lat0 = RawLatitude(origin.latRaw), lon0 = RawLongitude(origin.lonRaw);
     const double eastScale = 1852.0 * 60.0 * cos(lat0 * 3.14159265358979323846 / 180.0);
     auto project = [&](const BglPoint &p, double *x, double *y) {
@@ -112,7 +111,7 @@ std::string AirportPlanSvg(const AirportMap::View &a) {
         minX = std::min(minX, x - margin), maxX = std::max(maxX, x + margin);
         minY = std::min(minY, y - margin), maxY = std::max(maxY, y + margin);
     };
-    for (const BglTaxiPoint &p : a.points) widen(p.at, 20);
+    for (const BglPoint &p : a.points) widen(p, 20);
     for (const BglParking &p : a.parking) widen(p.at, p.radius + 20);
     std::string svg;
     Append(&svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"%.1f %.1f %.1f %.1f\">\n", minX, minY,
@@ -121,7 +120,7 @@ std::string AirportPlanSvg(const AirportMap::View &a) {
     static const char *const kColours[] = {"grey", "gold", "dimgrey", "royalblue", "goldenrod", "red", "green"};
     for (const BglPath &path : a.paths) {
         double x1, y1, x2, y2;
-        project(a.points[path.start].at, &x1, &y1);
+        project(a.points[path.start], &x1, &y1);
         project(PathEnd(a, path), &x2, &y2);
         Append(&svg,
                "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"%.1f\" "

@@ -30,8 +30,8 @@ std::string AirportReport(const AirportMap::View &airport);
 // A plan of the taxi lines and stands, north up, in metres.
 std::string AirportPlanSvg(const AirportMap::View &airport);
 
-// "GATE_A", "NONE" ...: the ident as a file name may carry it; false when it
-// is empty or holds other characters.
+// An airport ident from a command line, upper-cased, safe in a file name;
+// false when it is empty, too long, or holds other than letters and digits.
 bool IdentForFileName(const char *given, char *ident, size_t size);
 
 #endif

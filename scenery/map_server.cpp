@@ -57,8 +57,6 @@ AirportMap *MapServer::Published() const {
                                                                        nullptr));
 }
 
-bool MapServer::Ready() const { return Published() != nullptr; }
-
 DWORD WINAPI MapServer::ReadingThread(void *self) {
     MapServer *server = static_cast<MapServer *>(self);
     AirportMap *map = server->read_(server->readContext_, &server->stop_);
@@ -108,8 +106,10 @@ void MapServer::AnswerWaiting() {
         data.cbData = static_cast<DWORD>(answer_.size());
         data.lpData = answer_.data();
         DWORD_PTR result = 0;
+        // Not blocking: questions of other askers are taken meanwhile (they
+        // only join the queue, which this loop has already moved past).
         SendMessageTimeoutA(reply, WM_COPYDATA, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(&data),
-                            SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerSendMs, &result);
+                            SMTO_ABORTIFHUNG | SMTO_NORMAL, kAnswerSendMs, &result);
     }
 }
 

@@ -31,7 +31,6 @@ public:
     // Asks the reading thread to end and waits for it, at most waitMs; false
     // when it still runs.
     bool StopReading(DWORD waitMs);
-    bool Ready() const;
 
     // The answer a question gets now: its bytes, header and paths.
     void AnswerFor(const MapQuestion &question, std::vector<uint8_t> *answer) const;

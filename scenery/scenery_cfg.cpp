@@ -41,6 +41,13 @@ bool ParseInt(const std::string &text, int *value) {
     return true;
 }
 
+// FindFirstFile matches "*.bgl" against 8.3 names too, so "KSEA.bgl_" (a
+// file a pilot renamed to turn it off) comes back as KSEA~1.BGL.
+bool EndsWithBgl(const char *name) {
+    const size_t length = strlen(name);
+    return length > 4 && lstrcmpiA(name + length - 4, ".bgl") == 0;
+}
+
 bool IsAbsolute(const char *path) {
     return (path[0] != '\0' && path[1] == ':') || path[0] == '\\' || path[0] == '/';
 }
@@ -52,6 +59,8 @@ std::vector<SceneryArea> ParseSceneryCfg(const char *text, size_t length) {
     bool inArea = false;
     bool layerGiven = false;
     const char *end = text + length;
+    // Some editors save it as UTF-8 with a byte order mark.
+    if (length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) text += 3;
     for (const char *line = text; line < end;) {
         const char *lineEnd = static_cast<const char *>(memchr(line, '\n', end - line));
         if (lineEnd == nullptr) lineEnd = end;  // the last line need not end
@@ -119,7 +128,7 @@ std::vector<std::string> AreaBglFiles(const char *areaFolder) {
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return files;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !EndsWithBgl(found.cFileName)) continue;
         char path[MAX_PATH];
         const int length = snprintf(path, sizeof path, "%sscenery\\%s", areaFolder, found.cFileName);
         if (length > 0 && static_cast<size_t>(length) < sizeof path) files.push_back(path);

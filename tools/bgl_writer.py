@@ -88,7 +88,10 @@ def icao_code(ident):
 
 
 def qmid_cell(lat, lon, level=9):
-    """The QMID of the cell that holds the position: u and v interleaved under a level bit."""
+    """The QMID of the cell that holds the position: u and v interleaved under a level bit.
+
+    Only a file's cover is given by these cells; the map program finds airports by
+    their records, so no FSX-compiled file has been needed to confirm the encoding."""
     u = raw_longitude(lon) >> (30 - level)
     v = raw_latitude(lat) >> (30 - level)
     cell = 0
@@ -306,7 +309,8 @@ def write(text):
 def write_file(text_or_path, out_path):
     """Writes a description (given as text, or as the path of a text file) to out_path."""
     text = text_or_path
-    if '\n' not in text_or_path and os.path.isfile(text_or_path):
+    if '\n' not in text_or_path and (os.path.isfile(text_or_path) or text_or_path.endswith('.txt')):
+        # A one-line text naming a file is that file; a missing one says so.
         with open(text_or_path, encoding='utf-8') as f:
             text = f.read()
     data = write(text)

@@ -29,6 +29,7 @@ const CfgText kCfgTexts[] = {
      "Local = Scenery\\World\r\nLayer = 1\r\nActive = TRUE\r\nRequired=TRUE\r\n\r\n[Area.002]\r\nTitle=Addon\r\n"
      "Local=D:\\Addons\\KSEA\r\nLayer=120\r\nActive=FALSE\r\n",
      {"1|1|on|Default Terrain|Scenery\\World", "2|120|off|Addon|D:\\Addons\\KSEA"}},
+    {"a UTF-8 byte order mark", "\xEF\xBB\xBF[Area.001]\nLocal=A\nActive=TRUE\n", {"1|1|on||A"}},
     {"no final newline", "[Area.007]\nTitle=Last\nLocal=Addon Scenery\nLayer=7\nActive=TRUE",
      {"7|7|on|Last|Addon Scenery"}},
     {"Windows-1252 title", "[Area.003]\nTitle=A\xe9roport de Gen\xe8ve\nLocal=Scenery\\LSGG\nLayer=3\nActive=TRUE\n",
@@ -251,8 +252,10 @@ TEST(SceneryLibrary, BrokenAndForeignFilesAreOneLogLineEach) {
     BglBytes cut = TestAirport("sample");
     cut.resize(cut.size() / 2);
     ASSERT_TRUE(WriteBytes(sim.File("A\\scenery\\cut.bgl"), cut));
-    // Not read: deeper folders are not the area's.
+    // Not read: deeper folders are not the area's, and a file renamed to
+    // turn it off is not a BGL file.
     ASSERT_TRUE(CopyFileA(TestAirportPath("sample").c_str(), sim.File("A\\scenery\\deeper\\s.bgl").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(TestAirportPath("sample").c_str(), sim.File("A\\scenery\\off.bgl_").c_str(), FALSE));
     const std::string cfg = "[Area.001]\nLocal=A\nLayer=1\nActive=TRUE\n";
     AirportMap map;
     Notes notes;
