@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "SimConnect.h"
 #include "../sim/simconnect/standin.h"
 #include "core/state.h"
+#include "pushback/taxiway_plan.h"
 #include "pushback/taxiway_run.h"
 
 namespace {
@@ -166,6 +168,43 @@ void MeasureTaxiwayTick(LARGE_INTEGER frequency, double clock, int ticks) {
     ResetAddonState();
 }
 
+// The plan runs once, on the frame that takes the map's answer: over the most
+// paths an answer holds, 1024 taxilanes, most of which reach the aircraft's
+// turn (parallel lines behind it, each cut into joined pieces), and runway
+// paths to check each plan against.
+void MeasureTaxiwayPlan(LARGE_INTEGER frequency) {
+    static MapPath paths[kMapMaxPaths];
+    MapAnswerHeader header;
+    memset(&header, 0, sizeof header);
+    header.status = MAP_AIRPORT;
+    header.pathCount = kMapMaxPaths;
+    const double lat = 47.0, lon = 8.0, perEast = 1852.0 * 60.0 * cos(lat * 3.14159265358979 / 180.0);
+    for (uint32_t i = 0; i < kMapMaxPaths; ++i) {
+        MapPath &p = paths[i];
+        memset(&p, 0, sizeof p);
+        const bool runway = i % 16 == 15;
+        p.type = runway ? MAP_PATH_RUNWAY : MAP_PATH_TAXI;
+        p.width = runway ? 45.0f : 20.0f;
+        const double north = runway ? 280.0 : -40.0 - static_cast<double>(i % 64) * 4.0;
+        const double west = -250.0 + static_cast<double>(i / 64) * 31.25;
+        p.startLatitude = p.endLatitude = lat + north / (1852.0 * 60.0);
+        p.startLongitude = lon + west / perEast;
+        p.endLongitude = lon + (west + 31.25) / perEast;
+    }
+    const TaxiwayAircraft aircraft = {lat, lon, 0.0, 34.4, 6.7, TAXIWAY_TAIL_LEFT};
+    Timing timing;
+    TaxiwayPlan plan;
+    for (int i = 0; i < 20; ++i) {
+        LARGE_INTEGER from, to;
+        QueryPerformanceCounter(&from);
+        PlanTaxiwayPush(header, paths, aircraft, &plan);
+        QueryPerformanceCounter(&to);
+        timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
+    }
+    printf("  taxiway plan over %u paths: %.2f ms (slowest of 20: %.2f ms), outcome %d, once per pick\n",
+           kMapMaxPaths, timing.Percentile(0.5) / 1.0e6, timing.Percentile(1.0) / 1.0e6, plan.outcome);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -254,6 +293,7 @@ int main(int argc, char **argv) {
     printf("  share of a 16.7 ms frame: %.5f %%  goal under 1000 ns: %s\n", added / 16.7e6 * 100.0,
            added < 1000.0 ? "met" : "MISSED");
     MeasureTaxiwayTick(frequency, clock, frames);
+    MeasureTaxiwayPlan(frequency);
     DestroyWindow(window);
     return 0;
 }

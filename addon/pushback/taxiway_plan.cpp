@@ -112,6 +112,12 @@ public:
         frame_.eastPerDegree = kMetresPerDegree * cos(aircraft.latitude * kPi / 180.0);
         sign_ = aircraft.side == TAXIWAY_TAIL_LEFT ? 1.0 : -1.0;
         pushBearing_ = aircraft.heading + 180.0;
+        // Every path is looked at again for each candidate's roll-out and
+        // runway check: its ends are turned into metres once.
+        for (uint32_t i = 0; i < count_; ++i) {
+            local_[i][0] = frame_.ToLocal(paths_[i].startLatitude, paths_[i].startLongitude);
+            local_[i][1] = frame_.ToLocal(paths_[i].endLatitude, paths_[i].endLongitude);
+        }
     }
 
     // The shortest valid push over the paths of one type; false with the most
@@ -122,7 +128,8 @@ public:
             if (paths_[i].type != type) continue;
             for (int reverse = 0; reverse < 2; ++reverse) {
                 Candidate candidate;
-                const int outcome = Try(paths_[i], reverse != 0, &candidate);
+                const int outcome = Try(i, reverse != 0, found ? best->push : HUGE_VAL, &candidate);
+                if (outcome == kNotShorter) continue;
                 if (outcome == TAXIWAY_PLANNED) {
                     if (!found || candidate.push < best->push) {
                         *best = candidate;
@@ -140,16 +147,15 @@ public:
     const LocalFrame &Frame() const { return frame_; }
 
 private:
-    // TAXIWAY_PLANNED, a failure's outcome, or TAXIWAY_NO_LINE when the line is
-    // not reached at all.
-    int Try(const MapPath &path, bool reverse, Candidate *out) const {
-        Vec q0 = frame_.ToLocal(path.startLatitude, path.startLongitude);
-        Vec q1 = frame_.ToLocal(path.endLatitude, path.endLongitude);
-        if (reverse) {
-            const Vec t = q0;
-            q0 = q1;
-            q1 = t;
-        }
+    // A plan no shorter than the best one so far: it cannot win, and its
+    // runway check is not worth its time.
+    static const int kNotShorter = -1;
+
+    // TAXIWAY_PLANNED, a failure's outcome, TAXIWAY_NO_LINE when the line is
+    // not reached at all, or kNotShorter.
+    int Try(uint32_t index, bool reverse, double shortest, Candidate *out) const {
+        const Vec q0 = local_[index][reverse ? 1 : 0];
+        const Vec q1 = local_[index][reverse ? 0 : 1];
         const double segmentLength = Length(Sub(q1, q0));
         if (!(segmentLength > kOnSegmentMetres)) return TAXIWAY_NO_LINE;  // NaN too
 
@@ -176,7 +182,8 @@ private:
         const Vec end = Sub(centre, Scale(nEnd, radius));
         const double along = Dot(Sub(end, q0), d);
         if (!(along >= -kOnSegmentMetres && along <= segmentLength + kOnSegmentMetres)) return TAXIWAY_NO_LINE;
-        const double room = segmentLength - along + Continuation(q1, endBearing);
+        double room = segmentLength - along;
+        if (!(room >= TAXIWAY_ROLL_OUT_METRES)) room += Continuation(q1, endBearing, TAXIWAY_ROLL_OUT_METRES - room);
         if (!(room >= TAXIWAY_ROLL_OUT_METRES)) return TAXIWAY_NO_LINE;
 
         // A turn that would have to begin before the turn key can act: the
@@ -185,6 +192,7 @@ private:
         // A loop of more than half a circle: the line is there, but not for
         // a pushback.
         if (turn > 180.0) return TAXIWAY_TURN_TOO_BIG;
+        if (!(push < shortest)) return kNotShorter;
         if (CrossesRunway(turnStart, centre, turn, end, d)) return TAXIWAY_CROSSES_RUNWAY;
 
         out->push = push;
@@ -196,22 +204,20 @@ private:
     }
 
     // Metres the line goes on straight past its end at `from`, over joined
-    // segments of a line type.
-    double Continuation(Vec from, double bearing) const {
+    // segments of a line type, counted until `needed` is reached.
+    double Continuation(Vec from, double bearing, double needed) const {
         double metres = 0.0;
-        for (int joins = 0; joins < kMostJoins; ++joins) {
+        for (int joins = 0; joins < kMostJoins && metres < needed; ++joins) {
             bool joined = false;
             for (uint32_t i = 0; i < count_ && !joined; ++i) {
-                if (!IsLineType(paths_[i].type)) continue;
-                const Vec a = frame_.ToLocal(paths_[i].startLatitude, paths_[i].startLongitude);
-                const Vec b = frame_.ToLocal(paths_[i].endLatitude, paths_[i].endLongitude);
                 for (int reverse = 0; reverse < 2 && !joined; ++reverse) {
-                    const Vec near = reverse ? b : a;
-                    const Vec far = reverse ? a : b;
+                    const Vec near = local_[i][reverse];
+                    const Vec gap = Sub(near, from);
+                    if (!(Dot(gap, gap) <= kJoinMetres * kJoinMetres) || !IsLineType(paths_[i].type)) continue;
+                    const Vec far = local_[i][1 - reverse];
                     const double length = Length(Sub(far, near));
-                    if (!(Length(Sub(near, from)) <= kJoinMetres) || !(length > kJoinMetres)) continue;
                     const double bend = fabs(Normalised(BearingOf(Sub(far, near)) - bearing + 180.0) - 180.0);
-                    if (!(bend <= kJoinDegrees)) continue;
+                    if (!(length > kJoinMetres) || !(bend <= kJoinDegrees)) continue;
                     metres += length;
                     from = far;
                     joined = true;
@@ -235,8 +241,8 @@ private:
 
         for (uint32_t i = 0; i < count_; ++i) {
             if (paths_[i].type != MAP_PATH_RUNWAY) continue;
-            const Vec a = frame_.ToLocal(paths_[i].startLatitude, paths_[i].startLongitude);
-            const Vec b = frame_.ToLocal(paths_[i].endLatitude, paths_[i].endLongitude);
+            const Vec a = local_[i][0];
+            const Vec b = local_[i][1];
             const double halfWidth = paths_[i].width > 0.0f ? paths_[i].width * 0.5 : 0.0;
             for (int k = 0; k + 1 < count; ++k)
                 if (SegmentDistance(points[k], points[k + 1], a, b) <= halfWidth) return true;
@@ -250,6 +256,7 @@ private:
     LocalFrame frame_;
     double sign_;
     double pushBearing_;
+    Vec local_[kMapMaxPaths][2];  // each path's start and end, metres east and north of the aircraft
 };
 
 // The map's name cut to what the plan holds; what is no printable character
