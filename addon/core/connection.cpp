@@ -263,8 +263,10 @@ void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, vo
         // The key is renewed only at the next SimStart; until then a
         // measurement must not take the new aircraft for the old one.
         if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT) &&
-            static_cast<SIMCONNECT_RECV_EVENT *>(message)->uEventID == EVENT_AIRCRAFT_LOADED)
+            static_cast<SIMCONNECT_RECV_EVENT *>(message)->uEventID == EVENT_AIRCRAFT_LOADED) {
             NoteAircraftLoaded();
+            TakeSimulatorStateAsFound();
+        }
         break;
     case SIMCONNECT_RECV_ID_QUIT:
         // The simulator is going away: a run or measurement left to itself

@@ -75,6 +75,7 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
     switch (event->uEventID) {
     case EVENT_SIM_START:
         SimConnect_RequestSystemState(PushbackState.simConnect, REQ_AIRCRAFT_LOADED, "AircraftLoaded");
+        TakeSimulatorStateAsFound();
         break;
     case MENU_AUTO_RIGHT:
         if (mayStart) BeginRun(PUSH_RIGHT, RUN_AUTO);
@@ -124,6 +125,16 @@ void OnSimulatorQuit() {
     // when the stop key goes out now. A pushback the pilot started alone is
     // the pilot's.
     if (PushbackState.sequenceTimer != 0) Stop();
+}
+
+void TakeSimulatorStateAsFound() {
+    // A run or measurement follows the simulator's state itself.
+    if (PushbackState.sequenceTimer != 0 || PushbackState.measureTimer != 0 || !SimPushbackSettled()) return;
+    // A pushback of the pilot's from before (or none) in a new flight: what
+    // the simulator reports now, so the next Shift+P, STOP or pick acts on it.
+    const bool running = SimPushbackRunning();
+    PushbackState.pushMode = running ? PUSH_STRAIGHT : PUSH_NONE;
+    PushbackState.pushActive = running ? 1 : 0;
 }
 
 void EndRunsForUnload() {

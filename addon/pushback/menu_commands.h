@@ -10,6 +10,10 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event);
 // pushback is stopped and its timer stops, as STOP would do it.
 void OnSimulatorQuit();
 
+// A new flight or aircraft: with no run or measurement going, the pilot's
+// pushback is the one the simulator reports now, if any.
+void TakeSimulatorStateAsFound();
+
 // The module stops: timers killed, every run and measurement over, and the
 // pushback they drive stopped if its key can be sent now.
 void EndRunsForUnload();

@@ -150,10 +150,12 @@ void EndRun() {
     FinishRun();
 }
 
-// An automatic run's pushback step steers: distance and heading are checked
-// on every tick whatever cue plays, or the aircraft would push and turn on
-// unwatched for as long as the cue lasts.
-bool SteeringStep() {
+// Ticks no cue holds: an automatic run's pushback step steers (distance and
+// heading are checked on every tick whatever cue plays, or the aircraft would
+// push and turn on unwatched for as long as the cue lasts), and a STOP keeps
+// trying to stop the pushback.
+bool CueMayNotHold() {
+    if (PushbackState.stopRequested) return true;
     return PushbackState.sequenceStep == 8 && PushbackState.runKind == RUN_AUTO && PushbackState.pushActive == 1;
 }
 
@@ -161,7 +163,7 @@ bool SteeringStep() {
 
 void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
     // A cue holds the checklist steps until it has been heard.
-    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1 && !SteeringStep()) return;
+    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1 && !CueMayNotHold()) return;
     if (PushbackState.sequenceStep > 13 || PushbackState.sequenceStep < 0) return;
 
     switch (PushbackState.sequenceStep) {

@@ -324,6 +324,29 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
     EXPECT_EQ(before, calls.size()) << calls.back().function << " on the closed connection";
 }
 
+TEST_F(OpenedConnectionTest, StopLeavesNoHookAndNoTimerBehind) {
+    // The simulator may unload the module right after DLLStop: its window
+    // procedure and its timers would then call freed code.
+    HWND simulator = CreateWindowExA(0, "STATIC", "simulator", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ASSERT_NE((HWND)NULL, simulator);
+    const LONG_PTR own = GetWindowLongPtrA(simulator, GWLP_WNDPROC);
+    PushbackState.simWindow = simulator;
+    DeliverHeader(SIMCONNECT_RECV_ID_OPEN);
+    ASSERT_NE(own, GetWindowLongPtrA(simulator, GWLP_WNDPROC)) << "the hook was not installed";
+    const UINT_PTR sequence = SetTimer(NULL, 0, 60000, SequencerTick);
+    const UINT_PTR measure = SetTimer(NULL, 0, 60000, MeasureTimerProc);
+    PushbackState.sequenceTimer = sequence;
+    PushbackState.measureTimer = measure;
+    PushbackState.sequenceStep = 8;
+
+    DLLStop();
+    EXPECT_EQ(own, GetWindowLongPtrA(simulator, GWLP_WNDPROC)) << "the simulator's window still calls the hook";
+    EXPECT_FALSE(KillTimer(NULL, sequence)) << "the sequencer's timer outlived DLLStop";
+    EXPECT_FALSE(KillTimer(NULL, measure)) << "the measurement's timer outlived DLLStop";
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
+    DestroyWindow(simulator);
+}
+
 TEST_F(OpenedConnectionTest, ShortOrUnknownMessagesAreDropped) {
     SIMCONNECT_RECV_SYSTEM_STATE reply;
     memset(&reply, 0, sizeof reply);

@@ -47,6 +47,26 @@ protected:
     TestConfig config_;
 };
 
+TEST_F(MenuCommands, ANewFlightTakesThePushbackTheSimulatorReports) {
+    // The pilot's own pushback of the last flight: the add-on followed it.
+    const struct {
+        double reported;
+        int pushMode;
+    } cases[] = {{3.0, PUSH_NONE}, {0.0, PUSH_STRAIGHT}};
+    for (const auto &c : cases) {
+        PushbackState.pushMode = PUSH_STRAIGHT;
+        PushbackState.pushActive = 1;
+        SimSnapshot.pushbackState = c.reported;
+        Pick(EVENT_SIM_START);
+        EXPECT_EQ(c.pushMode, PushbackState.pushMode) << "PUSHBACK STATE " << c.reported;
+    }
+    // With none, the pilot's next pick starts a run instead of being refused.
+    SimSnapshot.pushbackState = 3.0;
+    Pick(EVENT_SIM_START);
+    Pick(MENU_AUTO_LEFT);
+    EXPECT_NE(0u, PushbackState.sequenceTimer) << "Auto Left was refused after the new flight";
+}
+
 TEST_F(MenuCommands, AutoLeftAddsTheTurnAngleAndWrapsOnlyPast360) {
     EXPECT_DOUBLE_EQ(80.0, TargetAfter(MENU_AUTO_LEFT, 350.0));
     EXPECT_EQ('1', PushbackState.turnKey);

@@ -133,13 +133,49 @@ TEST_F(Sequencer, RollOutStopsOnlyBeyondFiveMetres) {
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
 }
 
-TEST_F(Sequencer, PushbackEndedByTheUserLeavesStepEight) {
+TEST_F(Sequencer, PushbackEndedByTheUserOrTheSimulatorLeavesStepEight) {
+    const struct {
+        const char *how;
+        void (*end)();
+        int step;
+    } cases[] = {
+        {"the user's Shift+P", [] { PushbackState.pushActive = 0; }, 9},
+        {"the simulator by itself", [] { SimReportsPushback(false); }, 9},
+        // Its report may be from before the add-on's own last Shift+P.
+        {"a report before the last toggle was answered", [] { SimReportsPushback(false); NotePushbackToggle(); }, 8},
+    };
+    for (const auto &c : cases) {
+        AutomaticAt(PHASE_TURNING, 0.2, 10.0);
+        PushbackState.targetHeading = 100.0;
+        c.end();
+        Tick();
+        EXPECT_EQ(c.step, PushbackState.sequenceStep) << c.how;
+        EXPECT_EQ("", KeysAfter(0)) << c.how << ": a pushback was started again";
+        KillTimer(NULL, PushbackState.sequenceTimer);
+    }
+}
+
+TEST_F(Sequencer, ACueHoldsTheChecklistButNeverTheAutomaticPushback) {
+    // Heading at the target: a tick that runs ends the turn.
     AutomaticAt(PHASE_TURNING, 0.2, 10.0);
-    PushbackState.pushActive = 0;
+    PushbackState.targetHeading = 10.0;
+    PushbackState.soundOn = 1;
+    PushbackState.soundBusy = 1;
+    Tick();
+    EXPECT_EQ(PHASE_ROLL_OUT, PushbackState.autoPhase) << "the cue held the turn past its target";
+    EXPECT_EQ(kRestartKeys, KeysAfter(7));
+
+    PushbackState.sequenceStep = 9;  // the closing cue waits for the one playing
     Tick();
     EXPECT_EQ(9, PushbackState.sequenceStep);
-    EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
-    EXPECT_TRUE(fake_simconnect::Texts().empty());
+
+    // Nor does a cue hold a STOP that waits for the simulator's answer.
+    PushbackState.sequenceStep = 13;
+    PushbackState.stopRequested = 1;
+    SimReportsPushback(false);
+    Tick();
+    EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep) << "the cue held the STOP's end";
+    PushbackState.soundBusy = 0;
 }
 
 TEST_F(Sequencer, APushbackThePilotEndedBeforeTheStartStepIsNotStartedAgain) {

@@ -2,6 +2,7 @@
 
 #include "core/state.h"
 #include "fake_simconnect.h"
+#include "pushback/key_injection.h"
 #include "pushback/window_hook.h"
 #include "sim_report.h"
 #include "sim_window.h"
@@ -208,6 +209,32 @@ TEST_F(WindowHook, ManualTurnKeysWhileTurning) {
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
     EXPECT_EQ("21", DownsPassedOn());
     EXPECT_TRUE(fake_simconnect::Texts().empty());
+}
+
+TEST_F(WindowHook, KeysOfAnEndedRunAreDroppedAndLaterOnesPass) {
+    // A pick's Shift+P still queued when STOP ends what it belonged to, then
+    // STOP's own Shift+P, then the pilot's 1.
+    ASSERT_TRUE(TogglePushback());
+    RetireQueuedKeys();
+    ASSERT_TRUE(TogglePushback());
+    ASSERT_TRUE(PumpUntil([] { return TestSimWindow::Received().size() >= 5; }));
+    PumpFor(100);
+    EXPECT_EQ("+S +P -P +S -S", TestSimWindow::Keys()) << "only the key sent after the end may reach the simulator";
+    TestSimWindow::Received().clear();
+    UserPresses('1', false);
+    EXPECT_EQ("1", DownsPassedOn()) << "the pilot's keys carry no tag and always pass";
+}
+
+TEST_F(WindowHook, RemovedOnlyWhileItIsTheWindowsProcedure) {
+    RemoveSimWindowHook();
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(PushbackState.simWindowProc), GetWindowLongPtrA(window_.handle(), GWLP_WNDPROC));
+    // Another add-on subclassed after us keeps its procedure.
+    InstallSimWindowHook();
+    const LONG_PTR other = reinterpret_cast<LONG_PTR>(DefWindowProcA);
+    SetWindowLongPtrA(window_.handle(), GWLP_WNDPROC, other);
+    RemoveSimWindowHook();
+    EXPECT_EQ(other, GetWindowLongPtrA(window_.handle(), GWLP_WNDPROC));
+    SetWindowLongPtrA(window_.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PushbackState.simWindowProc));
 }
 
 TEST_F(WindowHook, DestroyTellsThePlayerToEnd) {

@@ -180,7 +180,7 @@ class AnotherSimulatorsSetupPath(unittest.TestCase):
         pushed = distance_m(pushes[0], next(p for p in pushes if p["change"] == "turn_left"))
         self.assertTrue(8 < pushed < 8 + ONE_TICK_M, "pushed %.1f m, not 8: another folder's Distance" % pushed)
         marker = self.result.folder / "kestrola-started.txt"
-        self.assertEqual(marker.read_text().strip(), self.result.of("run")[0]["folder"] + "Kestrola.exe")
+        self.assertEqual(marker.read_text().strip(), '"%sKestrola.exe"' % self.result.of("run")[0]["folder"])
 
 
 if __name__ == "__main__":

@@ -486,6 +486,34 @@ def unsteered_pushes(result, drawn):
     return []
 
 
+# An automatic run's turn is as wide as Head, which is the session's or, in a
+# damaged file, the default 90; 3 degrees more is a turn that ran past its
+# target (the other turn key's, or one a cue left unwatched).
+DEFAULT_HEAD = 90
+TURN_SLACK_DEG = 3.0
+
+
+def runaway_turns(result):
+    """Turns of an automatic run (the add-on shows their heading each tick)
+    that went round further than any target."""
+    problems = []
+    turning_from, rotated, last, watched = None, 0.0, None, False
+    texts = [(r["t"], r["text"]) for r in result.of("text")]
+    for r in result.trace:
+        if r.get("ev") == "pushback" and r["change"] == "turning":
+            turning_from, rotated, last = r["t"], 0.0, r["heading_deg"]
+        elif r.get("ev") == "state" and turning_from is not None:
+            step = abs(r["heading_deg"] - last) % 360.0
+            rotated += min(step, 360.0 - step)
+            last = r["heading_deg"]
+        elif r.get("ev") == "pushback" and r["change"] == "stopped" and turning_from is not None:
+            watched = any(turning_from <= t <= r["t"] and text.startswith("Heading = ") for t, text in texts)
+            if watched and rotated > DEFAULT_HEAD + TURN_SLACK_DEG:
+                problems.append("a turn from %.1f s went round %.0f degrees, past any target" % (turning_from, rotated))
+            turning_from = None
+    return problems
+
+
 def timers_after_quit(result):
     problems = []
     for r in result.of("resources", label="after quit"):
@@ -518,6 +546,7 @@ def check(result):
         problems.append("STOP picked at %.2f s started the simulator's pushback" % t)
     problems += broken_corrections(result, drawn)
     problems += unsteered_pushes(result, drawn)
+    problems += runaway_turns(result)
     problems += timers_after_quit(result)
     problems += resource_growth(result)
     return problems

@@ -16,7 +16,7 @@ from e2e_support import build_dir, main
 
 # seed: seconds of its random part
 PILOT_ONLY = {1: 15, 2: 15, 10: 30}
-WITH_FAULTS = [4, 55, 64, 271, 351, 2767]
+WITH_FAULTS = [4, 31, 55, 64, 271, 351, 2767]
 
 # The two faults whose moment matters, at that moment: Kestrola killed while
 # the first cue of an automatic run plays, then QUIT during the next run.
@@ -112,7 +112,8 @@ class RandomSessions(unittest.TestCase):
                  "cfgfile unwritable", "cfgfile longline", "cfgfile nobracket", "config Data Distance -40",
                  "config Data Distance 99999999999", "config PLANE_CORRECT Liner nan",
                  "config PLANE_CORRECT Liner -1e308", "simconnect exception", "simconnect data", "simstart",
-                 "aircraft", "pause", "simconnect quit", "focus away"}
+                 "aircraft", "pause", "simconnect quit", "focus away", "stop away", "quit away", "other turn",
+                 "stop in pick frame", "simulator ends", "EngFlag", "abrupt end"}
         self.assertEqual(every - drawn, set())
 
     def test_a_run_goes_on_without_its_killed_player_and_quit_ends_the_next(self):
@@ -143,6 +144,10 @@ class RandomSessions(unittest.TestCase):
         # Shift+P twice during a manual run's checklist; the start step then
         # started a pushback that STOP no longer stopped.
         self.assertSessionHolds(351)
+
+    def test_seed_31_engine_cues_during_the_push_and_an_abrupt_end(self):
+        # EngFlag=2 with sound, ended (and the add-on unloaded) mid-session.
+        self.assertSessionHolds(31)
 
     def test_seed_2767_player_killed_file_replaced_and_unwritable(self):
         self.assertSessionHolds(2767)

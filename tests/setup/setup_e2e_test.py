@@ -266,7 +266,7 @@ class SetupEndToEnd(unittest.TestCase):
         pushed = e2e_support.distance_m(pushes[0], next(p for p in pushes if p["change"] == "turn_left"))
         one_tick = e2e_support.LINER_PUSH_SPEED * e2e_support.TICK_S + 0.4
         self.assertTrue(7 < pushed < 7 + one_tick, "pushed %.1f m, not the Steam folder's 10 m less 3" % pushed)
-        self.assertEqual(steam_windows + "Kestrola.exe", (steam / "kestrola-started.txt").read_text().strip())
+        self.assertEqual('"' + steam_windows + 'Kestrola.exe"', (steam / "kestrola-started.txt").read_text().strip())
         self.assertEqual(BOXED_CFG, (boxed / "Drovana.cfg").read_bytes(), "the boxed edition's Drovana.cfg changed")
 
         self.assertEqual(0, self.setup_exe("/uninstall"), self.output)

@@ -12,7 +12,7 @@ MENU = [
 ]
 DATA = [
     (1, "Plane Latitude", "radians"), (1, "Plane Longitude", "radians"), (1, "Plane Altitude", "feet"),
-    (1, "Plane Heading Degrees True", "radians"), (2, "Sim On Ground", "bool"),
+    (1, "Plane Heading Degrees True", "radians"), (1, "PUSHBACK STATE", "enum"), (2, "Sim On Ground", "bool"),
     (3, "NUMBER OF ENGINES", "number"), (3, "ENG COMBUSTION:1", "bool"), (3, "ENG COMBUSTION:2", "bool"),
     (3, "ENG COMBUSTION:3", "bool"), (3, "ENG COMBUSTION:4", "bool"), (4, "BRAKE PARKING POSITION", "position"),
 ]
@@ -49,7 +49,7 @@ class StartedAddOn(unittest.TestCase):
         self.assertTrue(all(i["parent"] == 10 and i["data"] == 0 and i["result"] == 0 for i in items),
                         "every item goes under event 10 with data 0")
 
-    def test_eleven_float64_data_items_in_registration_order(self):
+    def test_twelve_float64_data_items_in_registration_order(self):
         defs = self.result.calls("SimConnect_AddToDataDefinition")
         self.assertEqual([(d["definition"], d["variable"], d["units"]) for d in defs], DATA)
         for d in defs:
@@ -66,7 +66,7 @@ class StartedAddOn(unittest.TestCase):
         self.assertEqual(got, [(n, n, 0, 2, 0, 0, 0, 0) for n in (1, 2, 3, 4)])
         # The snapshot then receives the gate's values.
         first = {d["request"]: d["values"] for d in self.result.of("data")}
-        self.assertEqual(len(first[1]), 4)
+        self.assertEqual(first[1][4], 3, "the gate's pushback state is none (3)")
         self.assertEqual(first[2], [1])
 
     def test_setup_is_built_after_open_is_delivered(self):
@@ -97,7 +97,7 @@ class StartedAddOn(unittest.TestCase):
         marker = self.result.folder / "kestrola-started.txt"
         self.assertTrue(marker.exists(), "Kestrola.exe was not started")
         folder = self.result.of("run")[0]["folder"]
-        self.assertEqual(marker.read_text().strip(), folder + "Kestrola.exe")
+        self.assertEqual(marker.read_text().strip(), '"%sKestrola.exe"' % folder)
 
     def test_connection_closed_at_stop(self):
         self.assertEqual(len(self.result.calls("SimConnect_Close")), 1)

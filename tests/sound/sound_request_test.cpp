@@ -169,6 +169,34 @@ TEST_F(SoundRequestTest, TwoFilesGoOutThreeSecondsApartAndTheKeyPastTheCountIsTr
                "the query after a busy answer");
 }
 
+TEST_F(SoundRequestTest, OneCueAtATimeAndTheStopEndsItsWaitAtOnce) {
+    // The product's 3 s after a file and a player that stays busy: the list
+    // waits, and a second cue asked for meanwhile starts no second thread.
+    const PlayerScript busyForAMinute = {0, 60, false};
+    FakePlayer player(busyForAMinute);
+    PushbackState.playerWindow = player.Window();
+    SetCount("1");
+    SetKey(1, MakeWave("long.wav"));
+    Start();
+    for (int i = 0; i < 500 && player.Files().empty(); ++i) Sleep(10);
+    ASSERT_FALSE(player.Files().empty()) << "the list's file never reached the player";
+    const HANDLE first = PushbackState.soundThread;
+    StartCue("Sound1");
+    EXPECT_EQ(first, PushbackState.soundThread) << "a second sound thread was started over the playing cue";
+    EXPECT_STREQ(kSection, PushbackState.soundSection) << "the playing list's name was overwritten";
+
+    // DLLStop waits a bounded time: the list must end well within it.
+    HANDLE own = NULL;
+    DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    const double before = NowMs();
+    EndSoundThread(2000);
+    EXPECT_LT(NowMs() - before, 1500.0) << "the sound thread kept waiting for its player after the stop";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(own, 0)) << "the sound thread outlived the stop";
+    EXPECT_EQ(NULL, PushbackState.soundThread);
+    CloseHandle(own);
+    PushbackState.soundStopping = 0;
+}
+
 TEST_F(SoundRequestTest, AKeyJustPastTheCountIsPlayedWhenPresent) {
     Timings(10, 10);
     FakePlayer player(kAlwaysIdle);
