@@ -151,7 +151,7 @@ def lay_out_scenery(folder, scenario_text, base):
     return "\n".join(lines) + "\n"
 
 
-def lay_out(build, name, scenario_text, player, map_program="real", base="."):
+def lay_out(build, name, scenario_text, player):
     build = Path(build).resolve()
     sim = build / "sim"
     for needed in ("DrovanaSim.exe", "SimConnect.dll", ASSEMBLY + ".manifest"):
@@ -178,15 +178,23 @@ def lay_out(build, name, scenario_text, player, map_program="real", base="."):
         shutil.copy2(build / "Kestrola.exe", folder)
     elif player == "probe":
         shutil.copy2(sim / "KestrolaProbe.exe", folder / "Kestrola.exe")
-    if map_program == "real" and (build / "DrovanaMap.exe").exists():
-        shutil.copy2(build / "DrovanaMap.exe", folder)
     for aircraft in aircraft_names(scenario_text):
         if "/" in aircraft or "\\" in aircraft or aircraft in (".", ".."):
             continue
         (folder / "SimObjects" / "Airplanes" / aircraft).mkdir(parents=True, exist_ok=True)
         (folder / "SimObjects" / "Airplanes" / aircraft / (aircraft + ".air")).write_bytes(b"")
-    (folder / "scenario.txt").write_text(lay_out_scenery(folder, scenario_text, base))
+    (folder / "scenario.txt").write_text(scenario_text)
     return folder
+
+
+def lay_out_map(build, folder, scenario_text, base, map_program):
+    """What a run adds to the simulator's folder for the airport map: the map program
+    (map_program "real": the built one, if there is one) and the scenery areas, named in the
+    scenario the host reads."""
+    build = Path(build).resolve()
+    if map_program == "real" and (build / "DrovanaMap.exe").exists():
+        shutil.copy2(build / "DrovanaMap.exe", folder)
+    (folder / "scenario.txt").write_text(lay_out_scenery(folder, scenario_text, base))
 
 
 def read_trace(path):
@@ -214,7 +222,8 @@ def start(build, scenario, trace=None, name=None, player="real", env=None, prepa
     map_program: "real" puts the built DrovanaMap.exe in the folder, "none" leaves it out."""
     text, name, base = _scenario_text(scenario, name)
     env = env or wine_env(build)
-    folder = lay_out(build, name, text, player, map_program, base)
+    folder = lay_out(build, name, text, player)
+    lay_out_map(build, folder, text, base, map_program)
     if prepare is not None:
         prepare(folder)
     trace_path = Path(trace).resolve() if trace else folder / "trace.jsonl"
