@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""./drovana demo: an automatic left pushback in the stand-in simulator.
+"""./drovana demo: an automatic left pushback in the stand-in simulator
+(--taxiway: a taxiway push, see demo_taxiway.py).
 
 Runs sim/scenarios/demo.txt with the real DrovanaX.dll and shows, as the
 trace of that run grows, what the add-on did: its connection, its menu, its
@@ -24,6 +25,7 @@ SIM = Path(__file__).resolve().parent
 ROOT = SIM.parent
 sys.path.insert(0, str(SIM))
 
+import demo_taxiway  # noqa: E402
 import run_scenario  # noqa: E402
 
 RED, DIM, BOLD, RESET = "\x1b[31m", "\x1b[2m", "\x1b[1m", "\x1b[0m"
@@ -249,13 +251,42 @@ class Track:
         return "\n".join(out)
 
 
+def taxiway_demo(args):
+    out = Path(args.out)
+    out.mkdir(parents=True, exist_ok=True)
+    print(BOLD + "DrovanaX in the stand-in simulator: scenarios/demo_taxiway.txt" + RESET)
+    print("The Liner measures its turn, then pushes tail left onto the taxilane behind gate A1: about three minutes.")
+    process, folder, trace_path = run_scenario.start(args.build, SIM / "scenarios" / "demo_taxiway.txt", name="demo",
+                                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    records = follow(process, trace_path, LiveReport())
+    shutil.copy2(trace_path, out / "trace.jsonl")
+    print()
+    airport = demo_taxiway.Airport((SIM / "scenery" / "default_airport.txt").read_text())
+    lines, picture = demo_taxiway.report(records, airport, folder)
+    print(BOLD + "Summary" + RESET)
+    for line in lines:
+        print("  " + line)
+    (out / "summary.txt").write_text("\n".join(lines) + "\n")
+    if picture is None or process.returncode != 0:
+        print("The taxiway push did not end with \"Good luck !\"; trace: %s" % (out / "trace.jsonl"))
+        return 1
+    (out / "pushback.svg").write_text(picture)
+    print("Ground track: %s" % (out / "pushback.svg"))
+    print("Trace: %s" % (out / "trace.jsonl"))
+    return 0 if demo_taxiway.within_accuracy(records, airport) else 1
+
+
 def main():
     parser = argparse.ArgumentParser(description="A pushback in the stand-in simulator.")
     parser.add_argument("--build", required=True)
     parser.add_argument("--core", action="store_true", help="the add-on's start only, no pushback")
     parser.add_argument("--sound", action="store_true", help="accepted for ./drovana demo --sound, which runs tools/sound_demo.py instead")
+    parser.add_argument("--taxiway", action="store_true",
+                        help="Correct Value, then Taxiway Left from gate A1 onto the taxilane behind it")
     parser.add_argument("--out", default=str(ROOT / "build" / "demo"), help="where the picture and summary go")
     args = parser.parse_args()
+    if args.taxiway:
+        return taxiway_demo(args)
 
     scenario = SIM / "scenarios" / ("core.txt" if args.core else "demo.txt")
     out = Path(args.out)

@@ -4,8 +4,8 @@
 # with no display, and ALSA configurations for playing into a capture file or
 # into nothing.
 # Usage: tools/wine_prefix.sh BUILD_DIR [COUNT]
-# COUNT prefixes in all (default 6: the suite's): prefix, prefix-b, prefix-c, ...
-# up to 8 (prefix-h), for runs that go side by side.
+# COUNT prefixes in all (default 10: the suite's): prefix, prefix-b, prefix-c, ...
+# up to 10 (prefix-j), for runs that go side by side.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/lane.sh"
@@ -32,8 +32,8 @@ fi
 
 # The other test prefixes: copies, taken while no wineserver holds the first
 # one's registry in memory.
-count=${2:-6}
-letters=(b c d e f g h)
+count=${2:-10}
+letters=(b c d e f g h i j)
 others=()
 for letter in "${letters[@]:0:$((count > 1 ? count - 1 : 0))}"; do
   other="$wine_dir/prefix-$letter"

@@ -9,6 +9,7 @@
 
 const char kSectionData[] = "Data";
 const char kSectionPlaneCorrect[] = "PLANE_CORRECT";
+const char kSectionPlaneRadius[] = "PLANE_RADIUS";
 const char kSectionParking[] = "Parking";
 
 const char kKeyHead[] = "Head";
@@ -36,6 +37,11 @@ const ConfigNumber kNumberSound = {kKeyNumberSound, 0, 99, 0};
 // Measured corrections are a few metres; one that long is no aircraft's roll
 // before its turn but a damaged entry.
 const double kCorrectionLimit = 100.0;
+
+// A tug turns no aircraft tighter than a few metres, and a radius of hundreds
+// of metres is a measurement that never really turned.
+const double kRadiusMinimum = 3.0;
+const double kRadiusMaximum = 200.0;
 
 namespace {
 
@@ -146,6 +152,22 @@ bool WriteCorrection(const char *aircraftKey, double metres) {
     char text[TEXT_SIZE];
     snprintf(text, sizeof text, "%f", metres);
     WriteConfigText(kSectionPlaneCorrect, aircraftKey, text);
+    return true;
+}
+
+double ReadTurnRadius(const char *aircraftKey) {
+    char text[TEXT_SIZE];
+    double metres = 0.0;
+    if (!ReadUncutEntry(kSectionPlaneRadius, aircraftKey, text) || !ParseDecimal(text, &metres)) return 0.0;
+    return metres >= kRadiusMinimum && metres <= kRadiusMaximum ? metres : 0.0;
+}
+
+bool WriteTurnRadius(const char *aircraftKey, double metres) {
+    // NaN fails the range test too.
+    if (!(metres >= kRadiusMinimum && metres <= kRadiusMaximum)) return false;
+    char text[TEXT_SIZE];
+    snprintf(text, sizeof text, "%f", metres);
+    WriteConfigText(kSectionPlaneRadius, aircraftKey, text);
     return true;
 }
 

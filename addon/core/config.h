@@ -9,6 +9,7 @@
 
 extern const char kSectionData[];          // "Data"
 extern const char kSectionPlaneCorrect[];  // "PLANE_CORRECT"
+extern const char kSectionPlaneRadius[];   // "PLANE_RADIUS"
 extern const char kSectionParking[];       // "Parking"
 
 extern const char kKeyHead[];
@@ -73,6 +74,15 @@ void WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on)
 double ReadCorrection(const char *aircraftKey);
 // Stores only a finite correction within kCorrectionLimit; false otherwise.
 bool WriteCorrection(const char *aircraftKey, double metres);
+
+// The aircraft's turn radius in metres under [PLANE_RADIUS], within
+// kRadiusMinimum..kRadiusMaximum; anything else (missing, no number, out of
+// range) reads as 0, "not measured".
+extern const double kRadiusMinimum;
+extern const double kRadiusMaximum;
+double ReadTurnRadius(const char *aircraftKey);
+// Stores ("%f") only a radius within the range; false otherwise.
+bool WriteTurnRadius(const char *aircraftKey, double metres);
 
 // Whole metres to take off the straight push: the correction rounded half up.
 int RoundedCorrection(double metres);

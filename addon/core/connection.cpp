@@ -30,10 +30,20 @@ struct MenuEntry {
 const char kSeparator[] = "---------";
 
 const MenuEntry kMenu[] = {
-    {"Setting", MENU_SETTING},       {kSeparator, MENU_SEPARATOR}, {"Auto Right", MENU_AUTO_RIGHT},
-    {"Auto Left", MENU_AUTO_LEFT},   {kSeparator, MENU_SEPARATOR}, {"Pushback", MENU_PUSHBACK},
-    {"Turn Right", MENU_TURN_RIGHT}, {"Turn Left", MENU_TURN_LEFT}, {kSeparator, MENU_SEPARATOR},
-    {"STOP !!", MENU_STOP},          {kSeparator, MENU_SEPARATOR}, {"Correct Value", MENU_CORRECT},
+    {"Setting", MENU_SETTING},
+    {kSeparator, MENU_SEPARATOR},
+    {"Auto Right", MENU_AUTO_RIGHT},
+    {"Auto Left", MENU_AUTO_LEFT},
+    {"Taxiway Right", MENU_TAXIWAY_RIGHT},
+    {"Taxiway Left", MENU_TAXIWAY_LEFT},
+    {kSeparator, MENU_SEPARATOR},
+    {"Pushback", MENU_PUSHBACK},
+    {"Turn Right", MENU_TURN_RIGHT},
+    {"Turn Left", MENU_TURN_LEFT},
+    {kSeparator, MENU_SEPARATOR},
+    {"STOP !!", MENU_STOP},
+    {kSeparator, MENU_SEPARATOR},
+    {"Correct Value", MENU_CORRECT},
 };
 
 struct DataItem {

@@ -14,7 +14,9 @@ enum MenuEventId {
     MENU_TURN_LEFT = 105,
     MENU_STOP = 106,
     MENU_CORRECT = 107,
-    MENU_SETTING = 108
+    MENU_SETTING = 108,
+    MENU_TAXIWAY_RIGHT = 109,
+    MENU_TAXIWAY_LEFT = 110
 };
 
 enum ClientEventId {

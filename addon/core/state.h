@@ -68,6 +68,23 @@ struct PushbackRecord {
     // The measurement is over, but its pushback could not be stopped yet (the
     // simulator was not in front): each tick tries again.
     int measurementStopPending;
+    // The correction is stored and the measurement follows the turn for its
+    // radius: the reference point has moved to where the heading first moved,
+    // and this was the heading there.
+    int measuringRadius;
+    double radiusStartHeading;
+
+    // The taxiway push. While the map is asked, taxiwayQuestion holds the
+    // question's id; a planned run steers its push and turn on
+    // taxiwayTimer, finer than the sequencer's tick, towards the plan's push
+    // (metres, less the correction) and targetHeading.
+    int taxiwaySide;
+    unsigned int taxiwayQuestion;
+    int taxiwayWaitTicks;  // ticks the question has waited for its answer
+    int taxiwayRun;
+    double taxiwayPushMetres;
+    UINT_PTR taxiwayTimer;
+    int taxiwayShownValue;  // the last "Distance"/"Heading" number shown, so the fine timer shows each once
 
     // Checklist and sound.
     int engineCheckMode;

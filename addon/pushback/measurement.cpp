@@ -1,5 +1,6 @@
 #include "measurement.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -16,6 +17,7 @@ void EndMeasurement() {
     PushbackState.measureTimer = 0;
     PushbackState.runKind = RUN_MANUAL;
     PushbackState.measurementStopPending = 0;
+    PushbackState.measuringRadius = 0;
 }
 
 // The measurement has nothing more to find; it ends once its pushback is
@@ -26,6 +28,24 @@ void StopAndEnd() {
         EndMeasurement();
     else
         PushbackState.measurementStopPending = 1;
+}
+
+bool MeasuresTheSameAircraft() {
+    return !PushbackState.measurementDisturbed &&
+           strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0;
+}
+
+// From where the heading first moved, the turn is an arc: its chord and the
+// heading turned since give the radius whatever the sampling's phase.
+void FollowTurnForRadius(double heading) {
+    if (HeadingDifference(PushbackState.targetHeading, heading) < MEASURE_RADIUS_DEGREES) return;
+    const double turned = HeadingDifference(PushbackState.radiusStartHeading, heading) * acos(-1.0) / 180.0;
+    const double chord = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
+    // Out of range (a jump of the position, a turn that stalled) stores
+    // nothing: the old radius stays.
+    if (MeasuresTheSameAircraft() && turned > 0.0)
+        WriteTurnRadius(PushbackState.aircraftKey, chord / (2.0 * sin(turned / 2.0)));
+    StopAndEnd();
 }
 
 }  // namespace
@@ -84,6 +104,10 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     }
 
     const double heading = HeadingDegrees(SimSnapshot.heading);
+    if (PushbackState.measuringRadius) {
+        FollowTurnForRadius(heading);
+        return;
+    }
     const double distance = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
 
     ShowFormattedMessage("Request mesurement ! Your aircraft is %s Distance = %f", PushbackState.aircraftKey,
@@ -98,9 +122,14 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
 
     // Another aircraft loaded meanwhile: the distance belongs to neither. A
     // distance beyond the correction's range (a position jump, a turn key
-    // lost for a long roll) is not stored either: the old value stays.
-    if (!PushbackState.measurementDisturbed &&
-        strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0)
-        WriteCorrection(PushbackState.aircraftKey, distance);
-    StopAndEnd();
+    // lost for a long roll) is not stored either: the old value stays, and
+    // no radius is looked for after it.
+    if (!MeasuresTheSameAircraft() || !WriteCorrection(PushbackState.aircraftKey, distance)) {
+        StopAndEnd();
+        return;
+    }
+    PushbackState.measuringRadius = 1;
+    PushbackState.radiusStartHeading = heading;
+    PushbackState.refLatitude = SimSnapshot.latitude;
+    PushbackState.refLongitude = SimSnapshot.longitude;
 }

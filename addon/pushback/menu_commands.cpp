@@ -11,6 +11,8 @@
 #include "key_injection.h"
 #include "measurement.h"
 #include "sequencer.h"
+#include "taxiway_plan.h"
+#include "taxiway_run.h"
 
 namespace {
 
@@ -81,6 +83,12 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
     case MENU_AUTO_LEFT:
         if (mayStart) BeginRun(PUSH_LEFT, RUN_AUTO);
         break;
+    case MENU_TAXIWAY_RIGHT:
+        if (mayStart) PickTaxiway(TAXIWAY_TAIL_RIGHT);
+        break;
+    case MENU_TAXIWAY_LEFT:
+        if (mayStart) PickTaxiway(TAXIWAY_TAIL_LEFT);
+        break;
     case MENU_PUSHBACK:
         if (mayStart) BeginRun(PUSH_STRAIGHT, RUN_MANUAL);
         break;
@@ -133,6 +141,7 @@ void EndRunsForUnload() {
     // Only a pushback the add-on drives is stopped, once and without waiting:
     // no tick will come to try again.
     const bool driving = PushbackState.sequenceTimer != 0 || PushbackState.measureTimer != 0;
+    EndTaxiwayForUnload();
     if (PushbackState.sequenceTimer != 0) KillTimer(NULL, PushbackState.sequenceTimer);
     if (PushbackState.measureTimer != 0) KillTimer(NULL, PushbackState.measureTimer);
     PushbackState.sequenceTimer = 0;

@@ -10,6 +10,7 @@
 #include "ground_distance.h"
 #include "key_injection.h"
 #include "prompts.h"
+#include "taxiway_run.h"
 
 namespace {
 
@@ -19,8 +20,36 @@ void Cue(const char *section) {
 
 void Advance() { PushbackState.sequenceStep += 1; }
 
+// The taxiway run's progress numbers come many times a second: each is shown
+// once, as the one-second tick shows it.
+void ShowProgress(const char *label, int value) {
+    if (PushbackState.taxiwayRun) {
+        if (value == PushbackState.taxiwayShownValue) return;
+        PushbackState.taxiwayShownValue = value;
+    }
+    ShowFormattedMessage("%s = %d", label, value);
+}
+
+bool PushedFarEnough(double distance) {
+    if (PushbackState.taxiwayRun) return distance > PushbackState.taxiwayPushMetres;
+    return distance > static_cast<double>(PushbackState.pushDistance);
+}
+
+// The Auto items take a turn within 1 degree of its end as ended. The taxiway
+// run samples often enough to end it within a fraction of a degree, and a
+// sample past the end (the signed remainder below zero) ends it too.
+bool TurnHasEnded(double heading) {
+    if (!PushbackState.taxiwayRun) return HeadingDifference(heading, PushbackState.targetHeading) < TURN_END_DEGREES;
+    const double sign = PushbackState.turnKey == '1' ? 1.0 : -1.0;
+    const double overshoot = 20.0;
+    const double remaining = fmod(sign * (PushbackState.targetHeading - heading) + overshoot + 720.0, 360.0) - overshoot;
+    return remaining < TAXIWAY_TURN_END_DEGREES;
+}
+
+}  // namespace
+
 // Step 8 of an automatic run: push out, turn to the target heading, roll out.
-void AutomaticPushback() {
+void SteerAutomaticPushback() {
     const double latitude = SimSnapshot.latitude;
     const double longitude = SimSnapshot.longitude;
     const double heading = HeadingDegrees(SimSnapshot.heading);
@@ -28,15 +57,15 @@ void AutomaticPushback() {
     switch (PushbackState.autoPhase) {
     case PHASE_PUSH_OUT: {
         const double distance = GroundDistance(latitude, longitude);
-        ShowFormattedMessage("Distance = %d", static_cast<int>(distance));
+        ShowProgress("Distance", static_cast<int>(distance));
         // The turn phase begins when the turn key comes back through the
         // window hook; until then every tick past the distance asks again.
-        if (distance > static_cast<double>(PushbackState.pushDistance)) StartTurn();
+        if (PushedFarEnough(distance)) StartTurn();
         break;
     }
     case PHASE_TURNING:
-        ShowFormattedMessage("Heading = %d", static_cast<int>(floor(heading + 0.5)));
-        if (HeadingDifference(heading, PushbackState.targetHeading) < TURN_END_DEGREES) {
+        ShowProgress("Heading", static_cast<int>(floor(heading + 0.5)));
+        if (TurnHasEnded(heading)) {
             PushbackState.autoPhase = PHASE_ROLL_OUT;
             PushbackState.refLatitude = latitude;
             PushbackState.refLongitude = longitude;
@@ -45,7 +74,7 @@ void AutomaticPushback() {
         break;
     case PHASE_ROLL_OUT: {
         const double distance = GroundDistance(latitude, longitude);
-        ShowFormattedMessage("Distance = %d", static_cast<int>(distance));
+        ShowProgress("Distance", static_cast<int>(distance));
         // The run's own pushback must not roll on unsteered: if the stop
         // cannot be sent now, the next tick tries again.
         if (distance > ROLL_OUT_METRES && StopSimulatorPushback()) {
@@ -59,6 +88,8 @@ void AutomaticPushback() {
     }
 }
 
+namespace {
+
 void FinishRun() {
     KillTimer(NULL, PushbackState.sequenceTimer);
     PushbackState.sequenceTimer = 0;
@@ -66,6 +97,7 @@ void FinishRun() {
     PushbackState.sequenceStep = SEQUENCE_IDLE;
     PushbackState.stopRequested = 0;
     RetireQueuedKeys();
+    EndTaxiwayRun();
 }
 
 const char kWaitingForWindow[] = "STOP: waiting for the simulator's window";
@@ -96,7 +128,8 @@ void Pushback() {
     }
     if (PushbackState.engineCheckMode == 2) EnginePrompt(0);
     if (PushbackState.runKind != RUN_AUTO) return;  // the user steers and ends it
-    AutomaticPushback();
+    if (PushbackState.taxiwayRun) return;           // steered on its own finer timer
+    SteerAutomaticPushback();
 }
 
 void EndRun() {

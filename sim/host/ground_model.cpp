@@ -3,6 +3,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "profile_command.h"
 #include "trace.h"
 
 namespace {
@@ -63,6 +64,7 @@ void GroundModel::LoadAircraft(const char *name) {
     const AircraftProfile *profile = FindProfile(name);
     // An aircraft without a profile of its own is pushed like the default.
     profile_ = profile != nullptr ? *profile : DefaultProfile();
+    ApplyTugBehaviour(&profile_);
     aircraftName_ = name;
     for (int i = 0; i < 4; ++i) engines_[i] = false;
 }

@@ -484,6 +484,7 @@ int main(int argc, char **argv) {
     }
 
     GroundModel model;
+    UseTugBehaviour(scenario.tug);
     model.LoadAircraft(scenario.aircraft.c_str());
     EnsureAircraftFile(scenario.aircraft);
     WriteConfig(scenario);

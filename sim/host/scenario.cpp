@@ -59,6 +59,7 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         s->aircraft = rest;
         return true;
     }
+    if (word == "profile") return ParseProfileCommand(rest, &s->tug, error);
     if (word == "config") {
         ConfigEntry entry;
         entry.section = TakeWord(rest);

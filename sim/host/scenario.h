@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "profile_command.h"
 #include "scenery_library.h"
 
 struct ConfigEntry {
@@ -35,6 +36,7 @@ struct Scenario {
     bool setupPathGiven = false;
     bool setupPathNone = false;
     std::string setupPath;
+    TugBehaviour tug;  // `profile SPEED RATE DELAY`
     std::vector<SceneryArea> scenery;
     std::vector<ScenarioCommand> commands;
 };

@@ -49,6 +49,26 @@ TEST_F(ConfigTest, WritesCreateTheFileAndReadBack) {
     EXPECT_EQ("2.500000", Text(kSectionPlaneCorrect, "Liner", "")) << "a new measurement replaces the old one";
 }
 
+// The radius is taken only within 3 to 200 m; anything else is "not measured".
+TEST_F(ConfigTest, TurnRadiusReadsOnlyWithinItsRange) {
+    const struct {
+        const char *stored;
+        double read;
+    } cases[] = {{"34.377468", 34.377468}, {"3", 3.0},    {"200.0", 200.0}, {"2.999", 0.0}, {"200.01", 0.0},
+                 {"-30", 0.0},             {"nan", 0.0},  {"30m", 0.0},     {"", 0.0}};
+    for (const auto &c : cases) {
+        WriteConfigText(kSectionPlaneRadius, "Liner", c.stored);
+        EXPECT_EQ(c.read, ReadTurnRadius("Liner")) << "stored \"" << c.stored << "\"";
+    }
+    EXPECT_TRUE(WriteTurnRadius("Liner", 34.5));
+    EXPECT_EQ("34.500000", Text(kSectionPlaneRadius, "Liner", "")) << "radii are written with %f";
+    for (double wrong : {2.9, 200.5, -5.0, __builtin_nan("")}) {
+        EXPECT_FALSE(WriteTurnRadius("Liner", wrong)) << wrong;
+        EXPECT_EQ("34.500000", Text(kSectionPlaneRadius, "Liner", "")) << wrong << " replaced the stored radius";
+    }
+    EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", "")) << "the radius has a section of its own";
+}
+
 TEST_F(ConfigTest, SwitchIsOnOnlyForExactlyOne) {
     WriteConfigText(kSectionData, kKeyWavFlag, "2");
     EXPECT_FALSE(ReadConfigSwitch(kSectionData, kWavFlag)) << "2 typed by hand means off";

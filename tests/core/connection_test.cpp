@@ -218,7 +218,7 @@ TEST_F(OpenedConnectionTest, OpenBuildsMenuDefinitionsSubscriptionsAndRequests) 
     EXPECT_EQ(std::vector<std::string>{"\"Drovana...\",10,0"}, ArgsOf("SimConnect_MenuAddItem"));
     const std::vector<std::string> menu = {
         "10,\"Setting\",108,0",    "10,\"---------\",102,0", "10,\"Auto Right\",100,0", "10,\"Auto Left\",101,0",
-        "10,\"---------\",102,0",  "10,\"Pushback\",103,0",  "10,\"Turn Right\",104,0", "10,\"Turn Left\",105,0",
+        "10,\"Taxiway Right\",109,0", "10,\"Taxiway Left\",110,0", "10,\"---------\",102,0",  "10,\"Pushback\",103,0",  "10,\"Turn Right\",104,0", "10,\"Turn Left\",105,0",
         "10,\"---------\",102,0",  "10,\"STOP !!\",106,0",   "10,\"---------\",102,0",  "10,\"Correct Value\",107,0"};
     EXPECT_EQ(menu, ArgsOf("SimConnect_MenuAddSubItem"));
     const std::vector<std::string> definitions = {

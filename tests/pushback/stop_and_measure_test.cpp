@@ -1,4 +1,6 @@
+#include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "core/identifiers.h"
 #include "pushback/measurement.h"
@@ -130,14 +132,38 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     EXPECT_NE(0u, PushbackState.measureTimer);
     // 1.1 degrees off: exactly 1.0 would hang on the last bit of the two
     // conversions, which x87 and SSE arithmetic round differently.
-    Sample(358.4, 0.0000015);
-    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
-    EXPECT_EQ(0u, PushbackState.measureTimer);
     char expected[64];
     snprintf(expected, sizeof expected, "%f", GroundDistance(0.0000015, 0.0));
-    EXPECT_EQ(expected, config_.Get("PLANE_CORRECT", "Liner"));
+    Sample(358.4, 0.0000015);
+    EXPECT_EQ(expected, config_.Get("PLANE_CORRECT", "Liner")) << "the correction is stored at once";
     EXPECT_EQ(std::string("Request mesurement ! Your aircraft is Liner Distance = ") + expected, LastText());
+    EXPECT_NE(0u, PushbackState.measureTimer) << "the turn goes on for the radius";
+    EXPECT_EQ("", KeysAfter(0));
+
+    // From 358.4 to 344.0 the arc of a 34 m turn has a chord of 2 x 34 x
+    // sin(7.2 deg); one radian of latitude is 6366707 m on the 1852 m-minute sphere.
+    const double chord = 2.0 * 34.0 * sin(7.2 * acos(-1.0) / 180.0);
+    Sample(344.6, 0.0000015 + chord / 6366707.0);
+    EXPECT_NE(0u, PushbackState.measureTimer) << "14.9 degrees is not yet 15";
+    Sample(344.0, 0.0000015 + chord / 6366707.0);
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
+    EXPECT_NEAR(34.0, atof(config_.Get("PLANE_RADIUS", "Liner").c_str()), 0.01);
+    EXPECT_EQ(expected, config_.Get("PLANE_CORRECT", "Liner")) << "the radius left the correction alone";
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
+}
+
+TEST_F(Measurement, StopBeforeFifteenDegreesKeepsTheCorrectionAlone) {
+    SimSnapshot.heading = RadiansFor(10.0);
+    Pick(MENU_CORRECT);
+    KeysAfter(7);
+    SimReportsPushback(true);
+    Sample(12.0, 0.000001);
+    Pick(MENU_STOP);
+    EXPECT_EQ(kToggleKeys, KeysAfter(5));
+    EXPECT_EQ(0u, PushbackState.measureTimer);
+    EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner"));
+    EXPECT_EQ("<missing>", config_.Get("PLANE_RADIUS", "Liner"));
 }
 
 TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
@@ -159,12 +185,14 @@ TEST_F(Measurement, AStopThatCannotBeSentNowIsSentAtALaterTick) {
     Pick(MENU_CORRECT);
     KeysAfter(7);
     SimReportsPushback(true);
-    PushbackState.simWindow = NULL;  // another program in front: no key can go
     Sample(12.0, 0.000001);
-    EXPECT_NE(0u, PushbackState.measureTimer) << "the measurement ended with its aircraft still turning";
     EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner")) << "the value is stored once, at once";
+    PushbackState.simWindow = NULL;  // another program in front: no key can go
+    Sample(26.0, 0.000003);
+    EXPECT_NE(0u, PushbackState.measureTimer) << "the measurement ended with its aircraft still turning";
+    EXPECT_NE("", config_.Get("PLANE_RADIUS", "Liner")) << "the radius is stored once, at once";
     PushbackState.simWindow = window_.handle();
-    Sample(14.0, 0.000002);
+    Sample(28.0, 0.000004);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
     EXPECT_EQ(0u, PushbackState.measureTimer);
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);

@@ -7,7 +7,7 @@ from sim_test_support import main, run
 
 MENU = [
     ("Setting", 108), ("---------", 102), ("Auto Right", 100), ("Auto Left", 101),
-    ("---------", 102), ("Pushback", 103), ("Turn Right", 104), ("Turn Left", 105),
+    ("Taxiway Right", 109), ("Taxiway Left", 110), ("---------", 102), ("Pushback", 103), ("Turn Right", 104), ("Turn Left", 105),
     ("---------", 102), ("STOP !!", 106), ("---------", 102), ("Correct Value", 107),
 ]
 DATA = [

@@ -161,5 +161,33 @@ class SetCommandsReachTheAddOn(unittest.TestCase):
         self.assertEqual(data[1][2], 433)
 
 
+class ProfileCommand(unittest.TestCase):
+    """`profile 2.5 3 1.2` pushes every aircraft of the run, a Heavy too, at
+    2.5 m/s, turns it at 3 deg/s and rolls 1.2 m before the heading moves."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = run("addon none\naircraft Heavy\nprofile 2.5 3 1.2\n"
+                         "at 0.3 key Shift+P\n"
+                         "at 1.0 key 1\n"
+                         "end 4\n", "gm_profile", player="none")
+
+    def test_speed_rate_and_delay_are_the_commands(self):
+        self.assertEqual(self.result.code, 0, self.result.output)
+        self.assertTrue(all(s["speed_mps"] in (0, 2.5) for s in self.result.states()))
+        turning = self.result.of("pushback", change="turning")[0]
+        self.assertGreaterEqual(turning["since_turn_key_m"], 1.2 - 1e-9)
+        self.assertLess(turning["since_turn_key_m"], 1.2 + 0.25, "overshot by more than a frame's roll")
+        later = [s for s in self.result.states() if s["t"] > turning["t"] + 1.0][0]
+        rate = angle_diff(later["heading_deg"], turning["heading_deg"]) / (later["t"] - turning["t"])
+        self.assertAlmostEqual(rate, 3.0, delta=0.15)
+
+    def test_values_out_of_range_are_a_bad_line(self):
+        for line in ("profile 0.1 1 1", "profile 1 3.5 1", "profile 1 1 31", "profile 1 1", "profile 1 x 1"):
+            result = run("aircraft Liner\n%s\nend 1\n" % line, "gm_profile_bad", player="none")
+            self.assertEqual(result.code, 1, line)
+            self.assertIn("line 2", result.of("run")[0]["error"], line)
+
+
 if __name__ == "__main__":
     main()

@@ -1,0 +1,140 @@
+#include "taxiway_run.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "../core/config.h"
+#include "../core/screen_text.h"
+#include "../core/state.h"
+#include "../map/map_question.h"
+#include "ground_distance.h"
+#include "measurement.h"
+#include "menu_commands.h"
+#include "sequencer.h"
+#include "taxiway_plan.h"
+
+namespace {
+
+// The map's answer holds up to 1024 paths (57 KB): kept here rather than on
+// the simulator's stack inside a timer callback.
+MapAnswer g_answer;
+
+void KillTaxiwayTimer() {
+    if (PushbackState.taxiwayTimer != 0) KillTimer(NULL, PushbackState.taxiwayTimer);
+    PushbackState.taxiwayTimer = 0;
+}
+
+void ShowCorrectValueFirst() {
+    ShowFormattedMessage("Taxiway: run \"Correct Value\" first for %s", PushbackState.aircraftKey);
+}
+
+double NormalisedDegrees(double degrees) {
+    const double d = fmod(degrees, 360.0);
+    return d < 0.0 ? d + 360.0 : d;
+}
+
+// "Correct Value" stores the roll up to its first sample a degree into the
+// turn, so the correction holds that degree of arc too: the turn key goes
+// that much later for a turn that must begin where the plan has it.
+double TurnKeyLead(double correction, double radius) {
+    const double lead = correction - radius * MEASURE_TURN_DEGREES * acos(-1.0) / 180.0;
+    return lead > 0.0 ? lead : 0.0;
+}
+
+// Everything else of the run is an Auto item's: checklist, cues, keys, STOP.
+void StartPlannedRun(const TaxiwayPlan &plan, double correction) {
+    PushbackState.pushMode = PushbackState.taxiwaySide == TAXIWAY_TAIL_LEFT ? PUSH_LEFT : PUSH_RIGHT;
+    PushbackState.runKind = RUN_AUTO;
+    StartPushback();
+    if (PushbackState.pushMode == PUSH_NONE || PushbackState.sequenceTimer == 0) {
+        KillTaxiwayTimer();
+        return;
+    }
+    PushbackState.targetHeading = plan.targetHeading;
+    PushbackState.taxiwayPushMetres = plan.pushMetres - correction;
+    PushbackState.pushDistance = static_cast<int>(floor(PushbackState.taxiwayPushMetres));
+    PushbackState.taxiwayShownValue = -1;
+    PushbackState.taxiwayRun = 1;
+}
+
+void TakeAnswer() {
+    if (!TakeMapAnswer(PushbackState.taxiwayQuestion, &g_answer)) {
+        if (++PushbackState.taxiwayWaitTicks < TAXIWAY_ANSWER_TICKS) return;
+        memset(&g_answer.header, 0, sizeof g_answer.header);
+        g_answer.header.status = MAP_NOT_READ_YET;
+    }
+    PushbackState.taxiwayQuestion = 0;
+    // The pilot started something else, or left the ground, while the map
+    // answered: the pick is dropped as if it came now.
+    if (PushbackState.pushMode != PUSH_NONE || PushbackState.measureTimer != 0 || !IsOnGround()) {
+        KillTaxiwayTimer();
+        return;
+    }
+    const double radius = ReadTurnRadius(PushbackState.aircraftKey);
+    if (radius == 0.0) {
+        KillTaxiwayTimer();
+        ShowCorrectValueFirst();
+        return;
+    }
+    const double correction = TurnKeyLead(ReadCorrection(PushbackState.aircraftKey), radius);
+    const TaxiwayAircraft aircraft = {HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude),
+                                      NormalisedDegrees(HeadingDegrees(SimSnapshot.heading)), radius, correction,
+                                      PushbackState.taxiwaySide};
+    TaxiwayPlan plan;
+    PlanTaxiwayPush(g_answer.header, g_answer.paths, aircraft, &plan);
+    char text[256];
+    FormatTaxiwayText(plan, PushbackState.taxiwaySide, text);
+    ShowMessage(text);
+    if (plan.outcome == TAXIWAY_PLANNED)
+        StartPlannedRun(plan, correction);
+    else
+        KillTaxiwayTimer();
+}
+
+}  // namespace
+
+void PickTaxiway(int side) {
+    if (PushbackState.taxiwayQuestion != 0) return;  // the last pick is still being planned
+    if (!IsOnGround()) {
+        ShowFormattedMessage("Check On Ground ! Your aircarft is %s", PushbackState.aircraftKey);
+        return;
+    }
+    if (ReadTurnRadius(PushbackState.aircraftKey) == 0.0) {
+        ShowCorrectValueFirst();
+        return;
+    }
+    KillTaxiwayTimer();
+    PushbackState.taxiwayRun = 0;
+    PushbackState.taxiwaySide = side;
+    PushbackState.taxiwayWaitTicks = 0;
+    PushbackState.taxiwayQuestion =
+        AskMap(HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude));
+    PushbackState.taxiwayTimer = SetTimer(NULL, 0, TAXIWAY_PERIOD_MS, TaxiwayTimerProc);
+    if (PushbackState.taxiwayTimer == 0) PushbackState.taxiwayQuestion = 0;
+}
+
+void EndTaxiwayRun() {
+    PushbackState.taxiwayRun = 0;
+    if (PushbackState.taxiwayQuestion == 0) KillTaxiwayTimer();
+}
+
+void EndTaxiwayForUnload() {
+    PushbackState.taxiwayQuestion = 0;
+    EndTaxiwayRun();
+}
+
+void CALLBACK TaxiwayTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
+    if (PushbackState.taxiwayQuestion != 0) {
+        TakeAnswer();
+        return;
+    }
+    if (!PushbackState.taxiwayRun || PushbackState.sequenceTimer == 0) {
+        EndTaxiwayRun();
+        return;
+    }
+    // As on the sequencer's tick: a cue holds the run until it has been heard.
+    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1) return;
+    if (PushbackState.sequenceStep == 8 && PushbackState.pushActive == 1 && PushbackState.runKind == RUN_AUTO)
+        SteerAutomaticPushback();
+}

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+#include <math.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "pushback/taxiway_plan.h"
+
+namespace {
+
+const double kPi = acos(-1.0);
+const double kLatitude = 47.0;
+const double kLongitude = 8.0;
+const double kRadius = 30.0;
+const double kCorrection = 5.0;
+
+// A path given in metres east and north of the aircraft, as the map would
+// answer it in degrees.
+struct Line {
+    uint32_t type;
+    const char *name;
+    double x0, y0, x1, y1;
+    float width;
+};
+
+const uint32_t TAXI = MAP_PATH_TAXI;
+const uint32_t RUNWAY = MAP_PATH_RUNWAY;
+const uint32_t PATH = MAP_PATH_PATH;
+
+double Lat(double north) { return kLatitude + north / (1852.0 * 60.0); }
+double Lon(double east) { return kLongitude + east / (1852.0 * 60.0 * cos(kLatitude * kPi / 180.0)); }
+
+struct Answer {
+    MapAnswerHeader header;
+    std::vector<MapPath> paths;
+};
+
+Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH) {
+    Answer answer;
+    memset(&answer.header, 0, sizeof answer.header);
+    answer.header.status = MAP_AIRPORT;
+    answer.header.hasParking = 1;
+    answer.header.pushbackSide = side;
+    for (const Line &line : lines) {
+        MapPath path;
+        memset(&path, 0, sizeof path);
+        path.type = line.type;
+        strncpy(path.name, line.name, sizeof path.name - 1);
+        path.width = line.width;
+        path.startLatitude = Lat(line.y0);
+        path.startLongitude = Lon(line.x0);
+        path.endLatitude = Lat(line.y1);
+        path.endLongitude = Lon(line.x1);
+        answer.paths.push_back(path);
+    }
+    answer.header.pathCount = static_cast<uint32_t>(answer.paths.size());
+    return answer;
+}
+
+TaxiwayPlan Plan(const Answer &answer, int side, double heading = 0.0, double radius = kRadius) {
+    const TaxiwayAircraft aircraft = {kLatitude, kLongitude, heading, radius, kCorrection, side};
+    TaxiwayPlan plan;
+    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(), aircraft, &plan);
+    return plan;
+}
+
+// Drives the plan as the tug would, in centimetre steps: straight back, then
+// the turn at the radius until the heading has turned. Returns the end east
+// and north of the start, and the final heading.
+void Drive(const TaxiwayPlan &plan, int side, double heading, double radius, double *east, double *north,
+           double *endHeading) {
+    const double step = 0.01;
+    double x = 0.0, y = 0.0, h = heading;
+    for (double s = 0.0; s + step <= plan.pushMetres; s += step) {
+        x += step * sin((h + 180.0) * kPi / 180.0);
+        y += step * cos((h + 180.0) * kPi / 180.0);
+    }
+    const double sign = side == TAXIWAY_TAIL_LEFT ? 1.0 : -1.0;
+    const double turnStep = step / radius * 180.0 / kPi;
+    for (double turned = 0.0; turned + turnStep <= plan.turnDegrees; turned += turnStep) {
+        h += sign * turnStep;
+        x += step * sin((h + 180.0) * kPi / 180.0);
+        y += step * cos((h + 180.0) * kPi / 180.0);
+    }
+    *east = x;
+    *north = y;
+    *endHeading = fmod(h + 720.0, 360.0);
+}
+
+double DistanceToLine(double x, double y, const Line &line) {
+    const double dx = line.x1 - line.x0, dy = line.y1 - line.y0;
+    return fabs((x - line.x0) * dy - (y - line.y0) * dx) / sqrt(dx * dx + dy * dy);
+}
+
+const char *Side(int side) { return side == TAXIWAY_TAIL_LEFT ? "tail left" : "tail right"; }
+
+// Geometries that give a plan: the push and turn worked out by hand, and the
+// end, driven independently of the planner, on the chosen line facing along it.
+TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
+    const Line square = {TAXI, "A", -150, -40, 150, -40, 20};
+    const Line squareFar = {TAXI, "B", -150, -70, 150, -70, 20};
+    const Line sixty = {TAXI, "C", -100 * sin(kPi / 3), -100 - 100 * cos(kPi / 3), 100 * sin(kPi / 3),
+                        -100 + 100 * cos(kPi / 3), 20};
+    const Line tooClose = {TAXI, "N", -150, -20, 150, -20, 20};
+    const Line pathType = {PATH, "P", -150, -40, 150, -40, 20};
+    const Line alongEast = {TAXI, "E", -40, -150, -40, 150, 20};
+    struct Case {
+        const char *what;
+        std::vector<Line> lines;
+        int side;
+        double heading;
+        size_t chosen;  // index into lines
+        double push, turn, target;
+    } cases[] = {
+        // A line L behind, square: the turn begins at L - R.
+        {"square, left", {square}, TAXIWAY_TAIL_LEFT, 0.0, 0, 10.0, 90.0, 90.0},
+        {"square, right", {square}, TAXIWAY_TAIL_RIGHT, 0.0, 0, 10.0, 90.0, 270.0},
+        {"square, facing east", {alongEast}, TAXIWAY_TAIL_LEFT, 90.0, 0, 10.0, 90.0, 180.0},
+        {"square across north", {square}, TAXIWAY_TAIL_RIGHT, 359.9999, 0, 10.0, 90.0, 270.0},
+        // At 60 degrees the tail-left turn is 60 degrees and ends R/2 west
+        // of the push; the other one is 120 degrees and ends 1.5 R east.
+        {"sixty, left", {sixty}, TAXIWAY_TAIL_LEFT, 0.0, 0, 100 + 15 / tan(kPi / 3) - 30 * sin(kPi / 3), 60.0, 60.0},
+        {"sixty, right", {sixty}, TAXIWAY_TAIL_RIGHT, 0.0, 0, 100 - 45 / tan(kPi / 3) - 30 * sin(kPi / 3), 120.0,
+         240.0},
+        {"the nearer of two", {squareFar, square}, TAXIWAY_TAIL_LEFT, 0.0, 1, 10.0, 90.0, 90.0},
+        {"too close, the next one", {tooClose, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
+        {"taxi before path", {pathType, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
+        {"path where no taxi line", {pathType}, TAXIWAY_TAIL_LEFT, 0.0, 0, 10.0, 90.0, 90.0},
+    };
+    for (const Case &c : cases) {
+        const TaxiwayPlan plan = Plan(AirportWith(c.lines), c.side, c.heading);
+        ASSERT_EQ(TAXIWAY_PLANNED, plan.outcome) << c.what;
+        const Line &line = c.lines[c.chosen];
+        EXPECT_STREQ(line.name, plan.name) << c.what << ": the line chosen";
+        if (c.push >= 0) {
+            EXPECT_NEAR(c.push, plan.pushMetres, 1e-3) << c.what;
+        }
+        EXPECT_NEAR(c.turn, plan.turnDegrees, 1e-3) << c.what;
+        EXPECT_NEAR(c.target, plan.targetHeading, 1e-6) << c.what << ": the line's direction at full precision";
+        double east, north, heading;
+        Drive(plan, c.side, c.heading, kRadius, &east, &north, &heading);
+        EXPECT_LT(DistanceToLine(east, north, line), 0.05) << c.what << " (" << Side(c.side) << ") ends off the line";
+        EXPECT_LT(fabs(heading - plan.targetHeading), 0.05) << c.what << ": end heading " << heading;
+    }
+}
+
+TEST(TaxiwayPlan, RefusesWithTheReason) {
+    const Line square = {TAXI, "A", -150, -40, 150, -40, 20};
+    struct Case {
+        const char *what;
+        Answer answer;
+        int side;
+        int outcome;
+    } cases[] = {
+        {"line ahead only", AirportWith({{TAXI, "A", -150, 40, 150, 40, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
+        {"no paths", AirportWith({}), TAXIWAY_TAIL_RIGHT, TAXIWAY_NO_LINE},
+        {"runway, closed, vehicle, parking paths are no line",
+         AirportWith({{RUNWAY, "09", -150, -40, 150, -40, 0},
+                      {MAP_PATH_CLOSED, "A", -150, -40, 150, -40, 20},
+                      {MAP_PATH_VEHICLE, "", -150, -40, 150, -40, 20},
+                      {MAP_PATH_PARKING, "", -150, -40, 150, -40, 20}}),
+         TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
+        // With R = 30 a line 20 m behind needs the turn to begin before the stand.
+        {"too close", AirportWith({{TAXI, "N", -150, -20, 150, -20, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_TOO_CLOSE},
+        // Push 2 m, less than the 5 m correction.
+        {"closer than the correction", AirportWith({{TAXI, "N", -150, -32, 150, -32, 20}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_TOO_CLOSE},
+        {"runway between", AirportWith({square, {RUNWAY, "09", -300, -25, 300, -25, 45}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_CROSSES_RUNWAY},
+        // West of the end 4 m only: the 90-degree turn has no roll-out; the
+        // line eastwards is reached by turning 270 degrees.
+        {"only a turn past 180", AirportWith({{TAXI, "A", -34, -40, 150, -40, 20}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_TURN_TOO_BIG},
+        {"stand allows left only", AirportWith({square}, MAP_PUSH_LEFT), TAXIWAY_TAIL_RIGHT,
+         TAXIWAY_STAND_OTHER_SIDE},
+        {"stand allows right only", AirportWith({square}, MAP_PUSH_RIGHT), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_STAND_OTHER_SIDE},
+        {"NaN coordinates", AirportWith({{TAXI, "A", NAN, -40, 150, NAN, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
+    };
+    for (const Case &c : cases) {
+        const TaxiwayPlan plan = Plan(c.answer, c.side);
+        EXPECT_EQ(c.outcome, plan.outcome) << c.what << " (" << Side(c.side) << ")";
+    }
+
+    Answer notRead = AirportWith({square});
+    notRead.header.status = MAP_NOT_READ_YET;
+    EXPECT_EQ(TAXIWAY_MAP_NOT_READ, Plan(notRead, TAXIWAY_TAIL_LEFT).outcome);
+    Answer hostile = AirportWith({square});
+    hostile.header.status = 77;
+    EXPECT_EQ(TAXIWAY_MAP_NOT_READ, Plan(hostile, TAXIWAY_TAIL_LEFT).outcome) << "an unknown status plans nothing";
+    Answer none = AirportWith({square});
+    none.header.status = MAP_NO_AIRPORT;
+    EXPECT_EQ(TAXIWAY_NO_AIRPORT, Plan(none, TAXIWAY_TAIL_LEFT).outcome);
+}
+
+TEST(TaxiwayPlan, StandSideNoneOrBothOrOutsideTheCircleAcceptsEither) {
+    const Line square = {TAXI, "A", -150, -40, 150, -40, 20};
+    for (uint32_t side : {uint32_t(MAP_PUSH_NONE), uint32_t(MAP_PUSH_BOTH), 9u}) {
+        EXPECT_EQ(TAXIWAY_PLANNED, Plan(AirportWith({square}, side), TAXIWAY_TAIL_LEFT).outcome) << side;
+        EXPECT_EQ(TAXIWAY_PLANNED, Plan(AirportWith({square}, side), TAXIWAY_TAIL_RIGHT).outcome) << side;
+    }
+    Answer away = AirportWith({square}, MAP_PUSH_LEFT);
+    away.header.hasParking = 0;
+    EXPECT_EQ(TAXIWAY_PLANNED, Plan(away, TAXIWAY_TAIL_RIGHT).outcome) << "no stand holds the aircraft";
+}
+
+// The roll-out needs 5 m of line past the end: a line cut 3 m past it is no
+// target, unless a straight segment goes on from there; a bend does not.
+TEST(TaxiwayPlan, RollOutStaysOnTheLine) {
+    const Line cut = {TAXI, "A", 150, -40, -33, -40, 20};
+    const Line onward = {TAXI, "A", -33, -40, -90, -40.5, 20};
+    const Line bend = {TAXI, "A", -33, -40, -60, -80, 20};
+    EXPECT_NE(TAXIWAY_PLANNED, Plan(AirportWith({cut}), TAXIWAY_TAIL_LEFT).outcome);
+    EXPECT_EQ(TAXIWAY_PLANNED, Plan(AirportWith({cut, onward}), TAXIWAY_TAIL_LEFT).outcome);
+    const TaxiwayPlan bent = Plan(AirportWith({cut, bend}), TAXIWAY_TAIL_LEFT);
+    if (bent.outcome == TAXIWAY_PLANNED) {
+        EXPECT_GT(fabs(bent.targetHeading - 90.0), 1.0) << "the bent line's end was taken as the target";
+    }
+}
+
+TEST(TaxiwayPlan, TextHasItsFixedForm) {
+    char text[256];
+    TaxiwayPlan plan = Plan(AirportWith({{TAXI, "A12", -150, -40.6, 150, -40.6, 20}}), TAXIWAY_TAIL_LEFT);
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_LEFT, text);
+    EXPECT_STREQ("Taxiway A12: push 11 m, turn 90 deg", text) << "push 10.6 m rounds to 11";
+
+    plan = Plan(AirportWith({{TAXI, "\x01\x7f", -150, -40, 150, -40, 20}}), TAXIWAY_TAIL_LEFT);
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_LEFT, text);
+    EXPECT_STREQ("Taxiway ??: push 10 m, turn 90 deg", text) << "unprintable names never reach the screen";
+    plan = Plan(AirportWith({{TAXI, "", -150, -40, 150, -40, 20}}), TAXIWAY_TAIL_LEFT);
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_LEFT, text);
+    EXPECT_STREQ("Taxiway -: push 10 m, turn 90 deg", text);
+
+    plan = Plan(AirportWith({{TAXI, "A", -150, -40, 150, -40, 20}}, MAP_PUSH_LEFT), TAXIWAY_TAIL_RIGHT);
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_RIGHT, text);
+    EXPECT_STREQ("Taxiway: this stand allows pushback to the left only", text);
+}
+
+}  // namespace

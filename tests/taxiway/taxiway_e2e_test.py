@@ -1,0 +1,250 @@
+"""The taxiway push end to end in the stand-in, over one table of airport
+geometries (tests/taxiway/geometries, writer descriptions) and tug profiles.
+
+A planned case first runs "Correct Value" (which must store both the
+correction and the radius), puts the aircraft back on its stand, picks
+Taxiway Left or Right, and checks the plan's text and where the run ends: within
+2 m of the chosen line's centre-line and within 2 degrees of its direction.
+Each case prints the end error it got. A refused case checks the refusal's text
+and that nothing moved.
+
+  taxiway_e2e_test.py --build DIR --case NAME   one case (CTest runs the core four)
+  taxiway_e2e_test.py --build DIR --all         the whole table, side by side in the
+                                                prefixes DROVANA_TAXIWAY_PREFIXES names
+"""
+
+import argparse
+import configparser
+import math
+import os
+import re
+import sys
+import threading
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(SOURCE / "sim"))
+
+import run_scenario  # noqa: E402
+
+GEOMETRIES = Path(__file__).resolve().parent / "geometries"
+# Every geometry's reference is the stand-in's start position.
+REF_LAT, REF_LON = 47.4433, -122.3025
+METRES_PER_DEGREE = 1852.0 * 60.0
+END_METRES = 2.0
+END_DEGREES = 2.0
+
+# Tug behaviours: the stand-in's profiles (sim/PROFILES.md) and test-defined ones.
+PROFILES = {"Liner": (0.9, 1.5, 6.0), "Prop": (0.7, 1.6, 2.5), "Heavy": (0.6, 1.0, 11.0)}
+
+
+class Case:
+    def __init__(self, name, geometry, aircraft, side, line=None, turn=None, refused=None, profile=None,
+                 first=None, core=False):
+        self.name, self.geometry, self.aircraft, self.side = name, geometry, aircraft, side
+        self.line, self.turn, self.refused, self.profile = line, turn, refused, profile
+        self.first = first  # (side, refusal) picked before the case's own pick
+        self.core = core
+
+    @property
+    def behaviour(self):
+        return self.profile or PROFILES[self.aircraft]
+
+    @property
+    def radius(self):
+        speed, rate, _ = self.behaviour
+        return speed / math.radians(rate)
+
+
+CASES = [
+    # The core four, in ./drovana test: the Liner, and a fast aircraft the
+    # test defines, which keeps the suite's time down.
+    Case("square_liner_left", "square", "Liner", "Left", line="T", turn=90, core=True),
+    Case("sixty_fast_left", "sixty", "Fast", "Left", line="S", turn=60, profile=(2.5, 3.0, 2.0), core=True),
+    Case("too_close_custom_left", "too_close", "Fast", "Left", line="F", turn=90, profile=(2.5, 3.0, 2.0),
+         core=True),
+    Case("one_side_fast", "one_side", "Fast", "Left", line="T", turn=90, profile=(2.5, 3.0, 2.0), core=True,
+         first=("Right", "Taxiway: this stand allows pushback to the left only")),
+    # The rest of the table.
+    Case("sixty_prop_right", "sixty", "Prop", "Right", line="S", turn=120),
+    Case("one_side_heavy", "one_side", "Heavy", "Left", line="T", turn=90,
+         first=("Right", "Taxiway: this stand allows pushback to the left only")),
+    Case("square_liner_right", "square", "Liner", "Right", line="T", turn=90),
+    Case("square_prop_left", "square", "Prop", "Left", line="T", turn=90),
+    Case("square_heavy_right", "square", "Heavy", "Right", line="T", turn=90),
+    Case("square_custom_right", "square", "Nimble", "Right", line="T", turn=90, profile=(1.2, 2.5, 4.0)),
+    Case("sixty_liner_left", "sixty", "Liner", "Left", line="S", turn=60),
+    Case("sixty_heavy_right", "sixty", "Heavy", "Right", line="S", turn=120),
+    Case("bend_liner_left", "bend", "Liner", "Left", line="F", turn=90),
+    Case("two_lines_liner_right", "two_lines", "Liner", "Right", line="N", turn=90),
+    Case("two_lines_fast_left", "two_lines", "Fast", "Left", line="N", turn=90, profile=(2.5, 3.0, 2.0)),
+    Case("one_side_liner_right", "one_side", "Liner", "Right",
+         refused="Taxiway: this stand allows pushback to the left only"),
+    Case("nothing_behind", "nothing", "Liner", "Left",
+         refused="Taxiway: no taxi line behind on the left within 300 m"),
+    Case("too_close_wide_left", "too_close", "Wide", "Left", profile=(1.0, 0.3, 5.0),
+         refused="Taxiway: the taxi line behind on the left is too close for this aircraft's turn"),
+    Case("runway_between", "runway_between", "Liner", "Left",
+         refused="Taxiway: the push to the left would cross a runway"),
+    Case("no_radius", "square", "Liner", "Right", refused='Taxiway: run "Correct Value" first for Liner'),
+]
+
+
+def local_metres(lat, lon):
+    """East and north of the reference, as the BGL writer places points."""
+    return ((lon - REF_LON) * METRES_PER_DEGREE * math.cos(math.radians(REF_LAT)),
+            (lat - REF_LAT) * METRES_PER_DEGREE)
+
+
+def line_segments(geometry, line):
+    """The taxi or path segments named `line` in the geometry's description."""
+    points, segments = {}, []
+    for raw in (GEOMETRIES / geometry / "airport.txt").read_text().splitlines():
+        words = raw.split("#")[0].split()
+        if words[:1] == ["point"]:
+            points[words[1]] = (float(words[2]), float(words[3]))
+        elif words[:1] == ["path"] and words[1] in ("taxi", "path") and words[4] == line:
+            segments.append((points[words[2]], points[words[3]]))
+    return segments
+
+
+def end_error(segments, east, north, heading):
+    """Metres off the nearest segment's centre-line and degrees off its direction (either way)."""
+    best = None
+    for (x0, y0), (x1, y1) in segments:
+        dx, dy = x1 - x0, y1 - y0
+        length = math.hypot(dx, dy)
+        t = max(0.0, min(1.0, ((east - x0) * dx + (north - y0) * dy) / length ** 2))
+        off = math.hypot(east - (x0 + t * dx), north - (y0 + t * dy))
+        bearing = math.degrees(math.atan2(dx, dy))
+        angle = abs((heading - bearing + 90.0) % 180.0 - 90.0)
+        if best is None or off < best[0]:
+            best = (off, angle)
+    return best
+
+
+def scenario(case):
+    lines = ["aircraft %s" % case.aircraft, "scenery %s" % (GEOMETRIES / case.geometry)]
+    if case.profile:
+        lines.append("profile %g %g %g" % case.profile)
+    measure = case.refused is None
+    if not measure and case.name != "no_radius":
+        # Refusals need a stored radius but no accuracy: the measurement's values, given.
+        lines += ["config PLANE_RADIUS %s %f" % (case.aircraft, case.radius),
+                  "config PLANE_CORRECT %s %f" % (case.aircraft, case.behaviour[2] + 0.5)]
+    lines += ["until simstart timeout 30", "at 0.1 set heading 0"]
+    if measure:
+        lines += ["at 0.5 menu Correct Value", "until pushback left timeout 30", "until pushback off timeout 150",
+                  "at 0.3 set position %s %s" % (REF_LAT, REF_LON), "at 0.3 set heading 0"]
+    else:
+        lines.append("at 4 set heading 0")  # the map program has read the library by then
+    if case.first:
+        lines += ["at 1 menu Taxiway %s" % case.first[0], 'until text "Taxiway:" timeout 30']
+    lines.append("at 1 menu Taxiway %s" % case.side)
+    if measure:
+        lines.append('until text "Good luck !" or "Taxiway:" timeout 500')
+    else:
+        lines.append('until text "Taxiway:" timeout 30')
+    lines.append("end 2")
+    return "\n".join(lines) + "\n"
+
+
+def check(case, result):
+    """The case's failures (empty when it held) and the line it reports."""
+    failures = []
+    if result.code != 0:
+        return ["the run ended with code %s:\n%s" % (result.code, result.output[-2000:])], "did not finish"
+    texts = [t for t in result.texts() if t.startswith("Taxiway")]
+    if case.first and case.first[1] not in texts:
+        failures.append("no %r after Taxiway %s; texts: %s" % (case.first[1], case.first[0], texts))
+    if case.refused is not None:
+        if texts[-1:] != [case.refused]:
+            failures.append("expected %r, got %s" % (case.refused, texts))
+        if result.of("pushback", change="started"):
+            failures.append("a refused pick moved the aircraft")
+        return failures, "refused: %s" % (texts[-1] if texts else "nothing")
+
+    config = configparser.ConfigParser(strict=False)
+    config.optionxform = str
+    config.read(result.folder / "Drovana.cfg")
+    stored = config.get("PLANE_RADIUS", case.aircraft, fallback=None)
+    if stored is None or not config.has_option("PLANE_CORRECT", case.aircraft):
+        failures.append("Correct Value did not store both values: %s" % dict(config.items()))
+    elif abs(float(stored) - case.radius) > 0.03 * case.radius:
+        failures.append("stored radius %s for a turn of %.2f m" % (stored, case.radius))
+
+    plans = [re.fullmatch(r"Taxiway (\S+): push (\d+) m, turn (\d+) deg", t) for t in texts]
+    plans = [m for m in plans if m]
+    if not plans or plans[-1].group(1) != case.line or abs(int(plans[-1].group(3)) - case.turn) > 1:
+        failures.append("expected a plan onto %s turning %d deg, texts: %s" % (case.line, case.turn, texts))
+        return failures, "no plan"
+    if result.texts()[-1] != "Good luck !":
+        failures.append("the run did not end with Good luck !: %s" % result.texts()[-5:])
+    final = result.states()[-1]
+    east, north = local_metres(final["lat_deg"], final["lon_deg"])
+    off, angle = end_error(line_segments(case.geometry, case.line), east, north, final["heading_deg"])
+    report = "%s; end %.2f m off the centre-line, %.2f deg off its direction" % (plans[-1].group(0), off, angle)
+    if off > END_METRES or angle > END_DEGREES:
+        failures.append("ended %.2f m and %.2f deg off line %s" % (off, angle, case.line))
+    return failures, report
+
+
+def run_case(case, env=None):
+    result = run_scenario.run(build_dir(), scenario(case), name="taxiway_" + case.name, player="none",
+                              timeout=900, env=env)
+    return check(case, result)
+
+
+def build_dir():
+    return Path(ARGS.build).resolve()
+
+
+def run_all(names):
+    env = run_scenario.wine_env(build_dir())
+    prefixes = os.environ.get("DROVANA_TAXIWAY_PREFIXES", env["WINEPREFIX"]).split()
+    work = [c for c in CASES if c.name in names] if names else list(CASES)
+    outcomes, lock = {}, threading.Lock()
+
+    def worker(prefix):
+        mine = dict(env, WINEPREFIX=prefix)
+        while True:
+            with lock:
+                if not work:
+                    return
+                case = work.pop(0)
+            outcome = run_case(case, mine)
+            with lock:
+                outcomes[case.name] = outcome
+                print("%-24s %s %s" % (case.name, "FAIL" if outcome[0] else "ok  ", outcome[1]), flush=True)
+
+    threads = [threading.Thread(target=worker, args=(p,)) for p in prefixes]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    failed = {name: f for name, (f, _) in outcomes.items() if f}
+    for name, failures in failed.items():
+        print("\n%s:\n  %s" % (name, "\n  ".join(failures)))
+    print("\n%d cases, %d failed" % (len(outcomes), len(failed)))
+    return 1 if failed else 0
+
+
+def main():
+    if ARGS.all or ARGS.cases:
+        return run_all(ARGS.cases)
+    case = next(c for c in CASES if c.name == ARGS.case)
+    failures, report = run_case(case)
+    print("%s: %s" % (case.name, report))
+    for failure in failures:
+        print("FAIL: " + failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--case", choices=[c.name for c in CASES])
+    parser.add_argument("--all", action="store_true")
+    parser.add_argument("cases", nargs="*", help="names of cases to run side by side (default with --all: every case)")
+    ARGS = parser.parse_args()
+    sys.exit(main())
