@@ -106,6 +106,7 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
         compacted_ = false;
     }
     uint32_t file = UINT32_MAX;
+    const bool told = notes->TakesRead();
     for (const BglAirport &airport : contents.airports) {
         char said[200];
         const auto known = byIdent_.find(airport.icao);
@@ -114,12 +115,14 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
                 file = static_cast<uint32_t>(files_.size());
                 files_.push_back(path);
             }
-            snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
-                     static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
-                     static_cast<unsigned>(airport.paths.size()),
-                     known != byIdent_.end() ? ", replacing the network of " : "",
-                     known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
-            notes->Read(path, airport.icao, said);
+            if (told) {
+                snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
+                         static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
+                         static_cast<unsigned>(airport.paths.size()),
+                         known != byIdent_.end() ? ", replacing the network of " : "",
+                         known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
+                notes->Read(path, airport.icao, said);
+            }
             if (known != byIdent_.end()) {
                 Store(&airports_[known->second], airport, layer, file);  // the old arrays go at Compact
             } else {
@@ -135,7 +138,7 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
             notes->Read(path, airport.icao, said);
             airports_[known->second].icao[0] = '\0';  // gone at Compact
             byIdent_.erase(known);
-        } else {
+        } else if (told) {
             snprintf(said, sizeof said, "layer %d: no taxi network%s", layer,
                      known != byIdent_.end() ? "; the lower layer's stays" : "");
             notes->Read(path, airport.icao, said);
