@@ -16,8 +16,9 @@
 
 const char kMapIndexName[] = "DrovanaMap.idx";
 
-// Larger than any library's index: 10,000 files of 260-character paths.
-const size_t kMapIndexMaxBytes = 4u << 20;
+// Larger than any library's index: 60,000 files of 260-character paths (a
+// default install has about 2,500 files, 110 bytes an entry).
+const size_t kMapIndexMaxBytes = 16u << 20;
 
 class MapIndex {
 public:
