@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 
@@ -82,19 +83,22 @@ void AirportMap::Store(Airport *kept, const BglAirport &airport, int layer, uint
     kept->nameCount = static_cast<uint32_t>(airport.names.size());
     names_.insert(names_.end(), airport.names.begin(), airport.names.end());
 
-    double south = 90, north = -90, west = 180, east = -180, reach = kMapReachMetres;
+    // Bounds in the file's own units, turned into degrees once: a library
+    // has a million points, and this is most of what adding a file costs.
+    // The raw latitude grows southwards, the raw longitude eastwards.
+    uint32_t lonLow = UINT32_MAX, lonHigh = 0, latLow = UINT32_MAX, latHigh = 0;
+    double reach = kMapReachMetres;
     auto widen = [&](const BglPoint &p) {
-        const double lat = RawLatitude(p.latRaw), lon = RawLongitude(p.lonRaw);
-        south = std::min(south, lat), north = std::max(north, lat);
-        west = std::min(west, lon), east = std::max(east, lon);
+        lonLow = std::min(lonLow, p.lonRaw), lonHigh = std::max(lonHigh, p.lonRaw);
+        latLow = std::min(latLow, p.latRaw), latHigh = std::max(latHigh, p.latRaw);
     };
     for (const BglTaxiPoint &p : airport.points) widen(p.at);
     for (const BglParking &p : airport.parking) {
         widen(p.at);
         reach = std::max(reach, static_cast<double>(p.radius));
     }
-    kept->south = static_cast<float>(south), kept->north = static_cast<float>(north);
-    kept->west = static_cast<float>(west), kept->east = static_cast<float>(east);
+    kept->south = static_cast<float>(RawLatitude(latHigh)), kept->north = static_cast<float>(RawLatitude(latLow));
+    kept->west = static_cast<float>(RawLongitude(lonLow)), kept->east = static_cast<float>(RawLongitude(lonHigh));
     kept->reach = static_cast<float>(reach + 1.0);  // the bounds are floats
 }
 
@@ -106,6 +110,7 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
         compacted_ = false;
     }
     uint32_t file = UINT32_MAX;
+    const bool told = notes->TakesRead();
     for (const BglAirport &airport : contents.airports) {
         char said[200];
         const auto known = byIdent_.find(airport.icao);
@@ -114,12 +119,14 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
                 file = static_cast<uint32_t>(files_.size());
                 files_.push_back(path);
             }
-            snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
-                     static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
-                     static_cast<unsigned>(airport.paths.size()),
-                     known != byIdent_.end() ? ", replacing the network of " : "",
-                     known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
-            notes->Read(path, airport.icao, said);
+            if (told) {
+                snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
+                         static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
+                         static_cast<unsigned>(airport.paths.size()),
+                         known != byIdent_.end() ? ", replacing the network of " : "",
+                         known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
+                notes->Read(path, airport.icao, said);
+            }
             if (known != byIdent_.end()) {
                 Store(&airports_[known->second], airport, layer, file);  // the old arrays go at Compact
             } else {
@@ -135,7 +142,7 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
             notes->Read(path, airport.icao, said);
             airports_[known->second].icao[0] = '\0';  // gone at Compact
             byIdent_.erase(known);
-        } else {
+        } else if (told) {
             snprintf(said, sizeof said, "layer %d: no taxi network%s", layer,
                      known != byIdent_.end() ? "; the lower layer's stays" : "");
             notes->Read(path, airport.icao, said);
@@ -143,43 +150,54 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
     }
 }
 
+// Moves each kept range down over the dropped ones within the same arrays:
+// a second copy of a whole library's networks would double the program's peak.
 void AirportMap::Compact() {
+    std::map<std::string, uint32_t>().swap(byIdent_);
     std::vector<Airport> airports;
-    std::vector<BglPoint> points;
-    std::vector<BglParking> parking;
-    std::vector<Path> paths;
-    std::vector<BglTaxiName> names;
+    airports.reserve(airports_.size());
+    for (const Airport &a : airports_)
+        if (a.icao[0] != '\0') airports.push_back(a);
+    // Each airport's ranges were appended together, so storage order is the
+    // order of their starts; a replaced airport's new ranges lie further on.
+    std::sort(airports.begin(), airports.end(), [](const Airport &x, const Airport &y) {
+        if (x.firstPoint != y.firstPoint) return x.firstPoint < y.firstPoint;
+        if (x.firstParking != y.firstParking) return x.firstParking < y.firstParking;
+        if (x.firstPath != y.firstPath) return x.firstPath < y.firstPath;
+        return x.firstName < y.firstName;
+    });
+    uint32_t points = 0, parking = 0, paths = 0, names = 0;
+    auto moveDown = [](auto &array, uint32_t *first, uint32_t count, uint32_t *to) {
+        std::copy(array.begin() + *first, array.begin() + *first + count, array.begin() + *to);
+        *first = *to;
+        *to += count;
+    };
     std::vector<std::string> files;
     std::vector<uint32_t> fileIndex(files_.size(), UINT32_MAX);
-    byIdent_.clear();
-    for (Airport a : airports_) {
-        if (a.icao[0] == '\0') continue;
+    for (Airport &a : airports) {
+        moveDown(points_, &a.firstPoint, a.pointCount, &points);
+        moveDown(parking_, &a.firstParking, a.parkingCount, &parking);
+        moveDown(paths_, &a.firstPath, a.pathCount, &paths);
+        moveDown(names_, &a.firstName, a.nameCount, &names);
         if (fileIndex[a.file] == UINT32_MAX) {
             fileIndex[a.file] = static_cast<uint32_t>(files.size());
             files.push_back(files_[a.file]);
         }
         a.file = fileIndex[a.file];
-        auto move = [](auto &from, auto &to, uint32_t *first, uint32_t count) {
-            const uint32_t at = static_cast<uint32_t>(to.size());
-            to.insert(to.end(), from.begin() + *first, from.begin() + *first + count);
-            *first = at;
-        };
-        move(points_, points, &a.firstPoint, a.pointCount);
-        move(parking_, parking, &a.firstParking, a.parkingCount);
-        move(paths_, paths, &a.firstPath, a.pathCount);
-        move(names_, names, &a.firstName, a.nameCount);
-        airports.push_back(a);
     }
-    std::map<std::string, uint32_t>().swap(byIdent_);
-    sorted_.resize(airports.size());
+    // One array at a time into one of its own size (shrink_to_fit, built
+    // without exceptions, may keep the capacity).
+    auto fit = [](auto &array, uint32_t count) {
+        std::remove_reference_t<decltype(array)>(array.begin(), array.begin() + count).swap(array);
+    };
+    fit(points_, points), fit(parking_, parking), fit(paths_, paths), fit(names_, names);
+    airports_.swap(airports);
+    files_.swap(files);
+    sorted_.resize(airports_.size());
     for (uint32_t i = 0; i < sorted_.size(); ++i) sorted_[i] = i;
     std::sort(sorted_.begin(), sorted_.end(),
-              [&](uint32_t x, uint32_t y) { return strcmp(airports[x].icao, airports[y].icao) < 0; });
+              [&](uint32_t x, uint32_t y) { return strcmp(airports_[x].icao, airports_[y].icao) < 0; });
     compacted_ = true;
-    airports.shrink_to_fit(), points.shrink_to_fit(), parking.shrink_to_fit(), paths.shrink_to_fit();
-    names.shrink_to_fit();
-    airports_.swap(airports), points_.swap(points), parking_.swap(parking), paths_.swap(paths);
-    names_.swap(names), files_.swap(files);
 }
 
 size_t AirportMap::BytesHeld() const {

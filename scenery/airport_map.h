@@ -25,6 +25,8 @@ public:
     // icao is empty for a whole file.
     virtual void Skipped(const char *file, const char *icao, const char *why) = 0;
     virtual void Read(const char *, const char *, const char *) {}
+    // Whether Read is wanted: a whole library gives 24,000 lines nobody reads.
+    virtual bool TakesRead() const { return false; }
     // The library as a whole: which Scenery.CFG, areas left out.
     virtual void Library(const char *text) = 0;
 };

@@ -3,44 +3,65 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
+#include "map_index.h"
+#include "map_log.h"
 #include "scenery_cfg.h"
 
 namespace {
 
-bool ReadFileStart(HANDLE file, size_t count, std::vector<uint8_t> *bytes) {
+// Reads bytes [have, count) of the open file into *bytes.
+bool ReadOn(HANDLE file, size_t count, std::vector<uint8_t> *bytes) {
+    size_t done = bytes->size();
     bytes->resize(count);
-    size_t done = 0;
     while (done < count) {
         DWORD got = 0;
-        if (!ReadFile(file, bytes->data() + done, static_cast<DWORD>(count - done), &got, NULL) || got == 0) break;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 20));
+        if (!ReadFile(file, bytes->data() + done, want, &got, NULL) || got == 0) break;
         done += got;
     }
     bytes->resize(done);
     return done == count;
 }
 
+// The index lives beside the log, in a DrovanaX folder the installer (or the
+// map program's log) made; a library read without one keeps no index.
+bool IndexPath(const char *simFolder, char *path, size_t size) {
+    char folder[MAX_PATH];
+    if (!DrovanaFile(simFolder, "", folder, sizeof folder)) return false;
+    const DWORD attributes = GetFileAttributesA(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return DrovanaFile(simFolder, kMapIndexName, path, size);
+}
+
 }  // namespace
 
-bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize) {
+bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize, bool *holdsAirports) {
+    if (holdsAirports != nullptr) *holdsAirports = false;
     contents->airports.clear();
     contents->skippedAirports.clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         snprintf(why, whySize, "cannot be opened (error %lu)", GetLastError());
         return false;
     }
     // Most files of a library are terrain and objects: their section table
-    // says so, and the rest of them is never read.
+    // says so, and the rest of them is never read. The file is opened once
+    // and its start read in one go, as a library's opens are what a start
+    // costs.
     LARGE_INTEGER fileSize = {};
-    GetFileSizeEx(file, &fileSize);
-    std::vector<uint8_t> start;
-    const size_t headerSize = 0x38;
-    size_t tableEnd = 0;
-    if (ReadFileStart(file, headerSize, &start)) tableEnd = BglSectionTableEnd(start.data(), start.size());
-    const bool tableFits = tableEnd > 0 && static_cast<unsigned long long>(tableEnd) <=
-                                               static_cast<unsigned long long>(fileSize.QuadPart);
-    const bool tableRead = tableFits && tableEnd <= kMaxBglBytes &&
-                           SetFilePointer(file, 0, NULL, FILE_BEGIN) == 0 && ReadFileStart(file, tableEnd, &start);
+    if (!GetFileSizeEx(file, &fileSize) || fileSize.QuadPart < 0) fileSize.QuadPart = 0;
+    const unsigned long long size = static_cast<unsigned long long>(fileSize.QuadPart);
+    const size_t kFirstRead = 4096;
+    std::vector<uint8_t> bytes;
+    ReadOn(file, static_cast<size_t>(std::min<unsigned long long>(size, kFirstRead)), &bytes);
+    const size_t tableEnd = BglSectionTableEnd(bytes.data(), bytes.size());
+    const bool tableRead = tableEnd > 0 && tableEnd <= size && tableEnd <= kMaxBglBytes &&
+                           (tableEnd <= bytes.size() || ReadOn(file, tableEnd, &bytes));
+    const bool airports = tableRead && BglHasAirports(bytes.data(), tableEnd);
+    const bool wholeRead = airports && size <= kMaxBglBytes && ReadOn(file, static_cast<size_t>(size), &bytes);
     CloseHandle(file);
     if (tableEnd == 0) {
         snprintf(why, whySize, "no BGL header");
@@ -51,17 +72,18 @@ bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t 
                  static_cast<unsigned long long>(fileSize.QuadPart));
         return false;
     }
-    if (!BglHasAirports(start.data(), start.size())) return true;
-    std::vector<uint8_t> whole;
-    if (!ReadWholeFile(path, kMaxBglBytes, &whole)) {
+    if (!airports) return true;
+    if (holdsAirports != nullptr) *holdsAirports = true;
+    if (!wholeRead) {
         snprintf(why, whySize, "cannot be read, or larger than %u MB", static_cast<unsigned>(kMaxBglBytes >> 20));
         return false;
     }
-    return ReadBglAirports(whole.data(), whole.size(), contents, why, whySize);
+    return ReadBglAirports(bytes.data(), bytes.size(), contents, why, whySize);
 }
 
 void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, AirportMap *map, MapNotes *notes,
-               volatile LONG *stop) {
+               volatile LONG *stop, const MapIndex *known, MapIndex *seen) {
+    if (seen == nullptr) known = nullptr;
     char line[MAX_PATH + 200];
     const std::vector<SceneryArea> areas = ParseSceneryCfg(cfgText, cfgLength);
     for (size_t i = 0; i < areas.size(); ++i) {
@@ -92,15 +114,23 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
             notes->Library(line);
             continue;
         }
-        for (const std::string &path : AreaBglFiles(folder)) {
+        for (const BglFileEntry &file : AreaBglFiles(folder)) {
             if (stop != nullptr && *stop) return;
-            BglFileContents contents;
-            char why[kBglWhySize];
-            if (!ReadBglFile(path.c_str(), &contents, why, sizeof why)) {
-                notes->Skipped(path.c_str(), "", why);
+            bool holdsAirports = true;
+            if (known != nullptr && known->Known(file.path, file.size, file.writeTime, &holdsAirports) &&
+                !holdsAirports) {
+                seen->Add(file.path, file.size, file.writeTime, false);
                 continue;
             }
-            map->AddFile(path.c_str(), area.layer, contents, notes);
+            BglFileContents contents;
+            char why[kBglWhySize];
+            if (!ReadBglFile(file.path.c_str(), &contents, why, sizeof why, &holdsAirports)) {
+                // Not indexed: a damaged file is looked at, and logged, at every start.
+                notes->Skipped(file.path.c_str(), "", why);
+                continue;
+            }
+            if (seen != nullptr) seen->Add(file.path, file.size, file.writeTime, holdsAirports);
+            map->AddFile(file.path.c_str(), area.layer, contents, notes);
         }
     }
 }
@@ -124,8 +154,23 @@ bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, i
         snprintf(line, sizeof line, "read %s%s", candidates[i].c_str(),
                  i > 0 ? " (the edition's own is missing)" : "");
         notes->Library(line);
-        ReadAreas(simFolder, reinterpret_cast<const char *>(text.data()), text.size(), map, notes, stop);
+        char indexPath[MAX_PATH];
+        MapIndex known, seen;
+        const bool indexed = IndexPath(simFolder, indexPath, sizeof indexPath);
+        if (indexed) {
+            char why[120];
+            if (!known.Load(indexPath, why, sizeof why)) {
+                snprintf(line, sizeof line, "map index %s not used (%s): every file is opened", indexPath, why);
+                notes->Library(line);
+            }
+        }
+        ReadAreas(simFolder, reinterpret_cast<const char *>(text.data()), text.size(), map, notes, stop,
+                  indexed ? &known : nullptr, indexed ? &seen : nullptr);
         map->Compact();
+        if (indexed && !(stop != nullptr && *stop) && seen.Bytes() != known.Bytes() && !seen.Save(indexPath)) {
+            snprintf(line, sizeof line, "map index %s could not be written", indexPath);
+            notes->Library(line);
+        }
         return true;
     }
     notes->Library("no Scenery.CFG read: the map knows no airport");

@@ -9,16 +9,22 @@
 #include <string>
 
 #include "airport_map.h"
+#include "map_index.h"
 
 // Files larger than this are not airport files worth a 32-bit address space.
 const size_t kMaxBglBytes = 64u << 20;
 const size_t kMaxSceneryCfgBytes = 4u << 20;
 
 // One BGL file from disk: only its header and section table when it holds no
-// airports. False when it cannot be read or is damaged (why says which).
-bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize);
+// airports (*holdsAirports, when given, says whether it does). False when it
+// cannot be read or is damaged (why says which).
+bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize,
+                 bool *holdsAirports = nullptr);
 
-// The whole library of the simulator at simFolder (trailing backslash).
+// The whole library of the simulator at simFolder (trailing backslash), with
+// the index in its DrovanaX folder when that folder is there: files the index
+// knows unchanged and without airports are not opened, and the index is
+// written anew when the library differs from it.
 // stop, when set, ends the reading between two files. False when no
 // Scenery.CFG could be read; the map then holds nothing.
 bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop);
@@ -28,8 +34,10 @@ bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes,
 bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, int count, AirportMap *map,
                          MapNotes *notes, volatile LONG *stop);
 
-// The same from one Scenery.CFG text, for tests and for both editions.
+// The same from one Scenery.CFG text, for tests and for both editions. With
+// seen, every file read whole is listed in it; with known too, files known
+// unchanged and without airports are skipped (and listed in seen as known).
 void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, AirportMap *map, MapNotes *notes,
-               volatile LONG *stop);
+               volatile LONG *stop, const MapIndex *known = nullptr, MapIndex *seen = nullptr);
 
 #endif

@@ -14,6 +14,7 @@ public:
     explicit ReportNotes(const char *icao) : icao_(icao ? icao : "") {}
     void Skipped(const char *file, const char *icao, const char *why) override;
     void Read(const char *file, const char *icao, const char *text) override;
+    bool TakesRead() const override { return true; }
     void Library(const char *text) override;
     const std::vector<std::string> &Lines() const { return lines_; }
 

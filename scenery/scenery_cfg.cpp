@@ -119,8 +119,8 @@ bool AreaFolder(const char *simFolder, const char *local, char *folder, size_t s
     return true;
 }
 
-std::vector<std::string> AreaBglFiles(const char *areaFolder) {
-    std::vector<std::string> files;
+std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder) {
+    std::vector<BglFileEntry> files;
     char pattern[MAX_PATH];
     const int written = snprintf(pattern, sizeof pattern, "%sscenery\\*.bgl", areaFolder);
     if (written <= 0 || static_cast<size_t>(written) >= sizeof pattern) return files;
@@ -131,11 +131,17 @@ std::vector<std::string> AreaBglFiles(const char *areaFolder) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !EndsWithBgl(found.cFileName)) continue;
         char path[MAX_PATH];
         const int length = snprintf(path, sizeof path, "%sscenery\\%s", areaFolder, found.cFileName);
-        if (length > 0 && static_cast<size_t>(length) < sizeof path) files.push_back(path);
+        if (length <= 0 || static_cast<size_t>(length) >= sizeof path) continue;
+        BglFileEntry entry;
+        entry.path = path;
+        entry.size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+        entry.writeTime = static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 |
+                          found.ftLastWriteTime.dwLowDateTime;
+        files.push_back(entry);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     std::sort(files.begin(), files.end(),
-              [](const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+              [](const BglFileEntry &a, const BglFileEntry &b) { return lstrcmpiA(a.path.c_str(), b.path.c_str()) < 0; });
     return files;
 }
 

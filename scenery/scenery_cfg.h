@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -31,9 +32,17 @@ std::vector<SceneryArea> AreasInLoadOrder(const std::vector<SceneryArea> &areas)
 // Local joined to simFolder (which ends in a backslash).
 bool AreaFolder(const char *simFolder, const char *local, char *folder, size_t size);
 
+// A BGL file as its folder's listing gives it: the size and write time come
+// free with the name, and tell a changed file without opening it.
+struct BglFileEntry {
+    std::string path;
+    uint64_t size;
+    uint64_t writeTime;  // FILETIME
+};
+
 // The BGL files directly in <areaFolder>scenery\ (no deeper), sorted by name
 // the way Windows compares them; empty when the folder is missing.
-std::vector<std::string> AreaBglFiles(const char *areaFolder);
+std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder);
 
 // The two places a Scenery.CFG of this simulator may be, the edition's own
 // first: <ProgramData>\Microsoft\<FSX or FSX-SE>\Scenery.CFG, the folder the

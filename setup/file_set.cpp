@@ -70,7 +70,8 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
 
 // What the map program writes beside the installed files as the simulator
 // runs: no list names them, yet they are ours and go with the programs.
-const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt"};
+const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt", "DrovanaMap.idx",
+                                          "DrovanaMap.idx.new"};
 
 bool AddWrittenByPrograms(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
                           FileSetReport *report) {

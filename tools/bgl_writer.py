@@ -20,6 +20,7 @@ beside the test.  One command a line, '#' starts a comment, numbers decimal:
 
 Use:  python3 tools/bgl_writer.py DESCRIPTION.txt OUT.bgl
       import bgl_writer; data = bgl_writer.write(text)
+      bgl_writer.write_airports([Airport, ...])   many airports built in code
 """
 import math
 import os
@@ -254,24 +255,24 @@ def airport_record(a):
         body = b''.join(n.encode('latin-1').ljust(8, b'\0')[:8] for n in a.names)
         subs += subrecord(RECORD_TAXI_NAMES, len(a.names), body)
     if a.points:
-        body = b''
+        body = []
         for _, east, north, hold in a.points:
             lat, lon = a.position(east, north)
-            body += struct.pack('<BBHII', 2 if hold else 1, 1, 0, raw_longitude(lon), raw_latitude(lat))
-        subs += subrecord(RECORD_TAXI_POINTS, len(a.points), body)
+            body.append(struct.pack('<BBHII', 2 if hold else 1, 1, 0, raw_longitude(lon), raw_latitude(lat)))
+        subs += subrecord(RECORD_TAXI_POINTS, len(a.points), b''.join(body))
     if a.parking:
-        body = b''
+        body = []
         for _, flags, east, north, heading, radius in a.parking:
             lat, lon = a.position(east, north)
-            body += struct.pack('<Iff4fII', flags, radius, heading % 360.0, 0.0, 0.0, 0.0, 0.0,
-                                raw_longitude(lon), raw_latitude(lat))
-        subs += subrecord(RECORD_PARKING, len(a.parking), body)
+            body.append(struct.pack('<Iff4fII', flags, radius, heading % 360.0, 0.0, 0.0, 0.0, 0.0,
+                                    raw_longitude(lon), raw_latitude(lat)))
+        subs += subrecord(RECORD_PARKING, len(a.parking), b''.join(body))
     if a.paths:
-        body = b''
+        body = []
         for ptype, start, end, name, designator, width in a.paths:
-            body += struct.pack('<HHBBBBfII', start, (end & 0xFFF) | (designator << 12),
-                                ptype | 0x20 | 0x40, name, 0, 0, width, 0, 0)
-        subs += subrecord(RECORD_TAXI_PATHS, len(a.paths), body)
+            body.append(struct.pack('<HHBBBBfII', start, (end & 0xFFF) | (designator << 12),
+                                    ptype | 0x20 | 0x40, name, 0, 0, width, 0, 0))
+        subs += subrecord(RECORD_TAXI_PATHS, len(a.paths), b''.join(body))
     if a.delete_flags is not None:
         # Flags, then no individual runway, start or frequency deletions.
         subs += struct.pack('<HIHBBBB', RECORD_DELETE, 12, a.delete_flags, 0, 0, 0, 0)
@@ -287,7 +288,12 @@ def airport_record(a):
 
 def write(text):
     """The BGL file's bytes for a description."""
-    airports = parse(text)
+    return write_airports(parse(text))
+
+
+def write_airports(airports):
+    """The BGL file's bytes for Airport objects built directly: a generator of
+    thousands of airports skips the text and its name lookups."""
     records = [airport_record(a) for a in airports]
     sections_at = HEADER_SIZE
     subsections_at = sections_at + SECTION_ENTRY_SIZE

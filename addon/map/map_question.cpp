@@ -339,7 +339,11 @@ void StartMapLink() {
     EnterCriticalSection(&MapLink.lock);
     MapLink.workerStarting = true;
     LeaveCriticalSection(&MapLink.lock);
-    HANDLE thread = CreateThread(NULL, 0, MapWorker, start, 0, NULL);
+    // The simulator's own default stack would be reserved otherwise (a
+    // megabyte or more of a 32-bit address space pilots already fill); the
+    // worker's deepest call is a window procedure taking one answer.
+    const SIZE_T kWorkerStack = 256u << 10;
+    HANDLE thread = CreateThread(NULL, kWorkerStack, MapWorker, start, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
     if (thread == NULL) {
         EnterCriticalSection(&MapLink.lock);
         MapLink.workerStarting = false;

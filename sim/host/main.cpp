@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/process_memory.h"
 #include "../simconnect/standin.h"
 #include "faults.h"
 #include "ground_model.h"
@@ -182,6 +183,14 @@ int WindowsOfThisProcess() {
     return count;
 }
 
+// The process's address space, so a run can hold the add-on's growth to a
+// bound: FSX is a 32-bit process pilots already fill.
+void AddMemory(JsonLine *record) {
+    const ProcessMemory memory = MemoryOfThisProcess();
+    record->Int("virtual_bytes", static_cast<long long>(memory.virtualBytes));
+    record->Int("private_bytes", static_cast<long long>(memory.privateBytes));
+}
+
 // What a long run must not pile up: handles, window-system objects, threads.
 void TraceResources(const std::string &label) {
     JsonLine record = Record("resources");
@@ -193,6 +202,7 @@ void TraceResources(const std::string &label) {
     record.Int("user_objects", GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
     record.Int("gdi_objects", GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
     record.Int("threads", ThreadsOfThisProcess()).Int("thread_timers", threadTimers);
+    AddMemory(&record);
     Emit(record);
 }
 

@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 
 #include <math.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -16,6 +17,7 @@
 #include "core/state.h"
 #include "map/map_program.h"
 #include "map/map_question.h"
+#include "../../sim/common/process_memory.h"
 #include "temp_files.h"
 
 namespace {
@@ -174,6 +176,28 @@ TEST_F(MapLinkTest, AnswersEachKindOfPosition) {
         for (uint32_t i = 0; i < answer.header.pathCount; ++i)
             EXPECT_NE(static_cast<uint32_t>(MAP_PATH_RUNWAY), answer.paths[i].type) << c.where;
     }
+}
+
+// The add-on lives in the simulator's 32-bit process: with the map in use it
+// adds under 4 MB of private memory and of address space (its worker's stack
+// reservation counted), measured as the stand-in's resources record measures.
+TEST_F(MapLinkTest, AddsUnderFourMegabytesAcrossTenQuestions) {
+    const uint64_t kBound = 4u << 20;
+    const ProcessMemory before = MemoryOfThisProcess();
+    StartMapLink();
+    ASSERT_EQ(MAP_AIRPORT, AskWhenRead(kGateLatitude, kGateLongitude));
+    for (int i = 0; i < 10; ++i) {
+        double latitude, longitude;
+        Offset(-10.0 * i, 4.0 * i, &latitude, &longitude);  // along the way to the taxilane
+        ASSERT_EQ(MAP_AIRPORT, AskAndWait(latitude, longitude)) << "question " << i;
+        EXPECT_GT(answer.header.pathCount, 0u) << "question " << i;
+    }
+    const ProcessMemory after = MemoryOfThisProcess();
+    const long long grewPrivate = static_cast<long long>(after.privateBytes - before.privateBytes);
+    const long long grewVirtual = static_cast<long long>(after.virtualBytes - before.virtualBytes);
+    EXPECT_LT(grewPrivate, static_cast<long long>(kBound)) << "private bytes grew by " << grewPrivate;
+    EXPECT_LT(grewVirtual, static_cast<long long>(kBound)) << "address space grew by " << grewVirtual;
+    printf("map link: private bytes %+lld, address space %+lld across ten questions\n", grewPrivate, grewVirtual);
 }
 
 // A map program that stops answering, or is killed while it is asked, gives

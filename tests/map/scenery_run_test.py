@@ -59,7 +59,8 @@ class SceneryLines(unittest.TestCase):
         (base / "two" / "Other.BGL").write_bytes(cls.bgl)
         (base / "two" / "notes.doc").write_bytes(b"not scenery")
         scenario = base / "scenery_lines.txt"
-        scenario.write_text("scenery one 5\nscenery %s\nuntil simstart timeout 30\nend 1\n" % (base / "two"))
+        scenario.write_text("scenery one 5\nscenery %s\nuntil simstart timeout 30\nat 0.5 resources mapped\nend 1\n"
+                            % (base / "two"))
         cls.result = run(scenario, "map_scenery_lines", player="none")
         cls.areas = scenery_cfg()
 
@@ -81,6 +82,15 @@ class SceneryLines(unittest.TestCase):
                          {"Area.001": ("Scenery\\Area1", "5", "TRUE"), "Area.002": ("Scenery\\Area2", "6", "TRUE")})
         events = [r["ev"] for r in self.result.trace]
         self.assertLess(events.index("scenery"), events.index("dllstart"))
+
+    def test_resources_record_the_address_space_the_addon_shares(self):
+        # The add-on, its map worker and the stand-in in one 32-bit process:
+        # some megabytes committed, all of it within what is reserved.
+        mapped = [r for r in self.result.of("resources") if r.get("label") == "mapped"]
+        self.assertEqual(len(mapped), 1, self.result.output)
+        self.assertGreater(mapped[0]["private_bytes"], 1 << 20)
+        self.assertGreaterEqual(mapped[0]["virtual_bytes"], mapped[0]["private_bytes"])
+        self.assertLess(mapped[0]["virtual_bytes"], 4 << 30)
 
     def test_map_program_read_that_library_and_ended_with_the_run(self):
         log = (self.result.folder / "DrovanaX" / "DrovanaMap.log").read_text(encoding="latin-1")

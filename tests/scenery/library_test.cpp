@@ -1,6 +1,9 @@
 // The library of a simulator folder: Scenery.CFG as pilots' machines have it,
 // areas and their folders, layers, and which edition's file is read.
 #include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
 #include <math.h>
 #include <shlwapi.h>
 #include <stdio.h>
@@ -327,6 +330,56 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     EXPECT_EQ(2u, map.Answer(47.5, -122.3, &header, paths, 2));
     EXPECT_EQ(2u, header.pathCount);
     EXPECT_EQ(static_cast<uint32_t>(MAP_PATH_PARKING), paths[0].type) << "the gate's own lead-in is nearest";
+}
+
+// Compact moves each kept network down over the replaced and deleted ones in
+// the same arrays: every airport keeps exactly the network it had, whether
+// it lay before, between or after what was dropped.
+TEST(AirportMap, CompactKeepsEveryNetworkAsItWas) {
+    struct Quiet : MapNotes {
+        void Skipped(const char *, const char *, const char *) override {}
+        void Library(const char *) override {}
+    } quiet;
+    auto same = [](const AirportMap::View &a, const AirportMap::View &b) {
+        return a.points.size() == b.points.size() && a.parking.size() == b.parking.size() &&
+               a.paths.size() == b.paths.size() && a.names.size() == b.names.size() &&
+               memcmp(a.points.data(), b.points.data(), a.points.size() * sizeof(BglPoint)) == 0 &&
+               memcmp(a.parking.data(), b.parking.data(), a.parking.size() * sizeof(BglParking)) == 0 &&
+               std::equal(a.paths.begin(), a.paths.end(), b.paths.begin(), [](const BglPath &x, const BglPath &y) {
+                   return x.start == y.start && x.end == y.end && x.type == y.type && x.width == y.width;
+               });
+    };
+    // KLAY first, KTST after it, then KLAY replaced (its first network
+    // dropped from between), then deleted (its second dropped from the end).
+    const char *const files[] = {"lower", "sample", "higher", "delete"};
+    AirportMap map;
+    for (const char *file : files) {
+        BglFileContents contents;
+        const BglBytes bytes = TestAirport(file);
+        char why[kBglWhySize];
+        ASSERT_TRUE(ReadBglAirports(bytes.data(), bytes.size(), &contents, why, sizeof why)) << file << ": " << why;
+        map.AddFile(file, 1, contents, &quiet);
+        std::vector<std::pair<std::string, AirportMap::View>> before;
+        std::vector<std::string> fileOf;  // the view's own pointers are the map's
+        for (const std::string &ident : map.Idents()) {
+            AirportMap::View view;
+            ASSERT_TRUE(map.Find(ident.c_str(), &view));
+            before.push_back(std::make_pair(ident, view));
+            fileOf.push_back(view.file);
+        }
+        map.Compact();
+        EXPECT_EQ(before.size(), map.AirportCount()) << "after " << file;
+        for (size_t i = 0; i < before.size(); ++i) {
+            const auto &kept = before[i];
+            AirportMap::View view;
+            ASSERT_TRUE(map.Find(kept.first.c_str(), &view)) << kept.first << " lost after " << file;
+            EXPECT_TRUE(same(kept.second, view)) << kept.first << "'s network changed by Compact after " << file;
+            EXPECT_EQ(fileOf[i], view.file) << kept.first << " after " << file;
+        }
+    }
+    AirportMap::View view;
+    EXPECT_FALSE(map.Find("KLAY", &view)) << "the delete record's airport";
+    EXPECT_TRUE(map.Find("KTST", &view));
 }
 
 }  // namespace

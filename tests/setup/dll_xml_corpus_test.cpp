@@ -99,6 +99,7 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     // What the map program wrote as the simulator ran goes with it.
     WriteBytes(Sim("DrovanaX\\DrovanaMap.log"), "read Scenery.CFG");
     WriteBytes(Sim("DrovanaX\\DrovanaMap-KSEA.txt"), "KSEA: 3 parking spots");
+    WriteBytes(Sim("DrovanaX\\DrovanaMap.idx"), "DMIX");
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
     const std::string removed = FileBytes(dllXml);
     if (corpus.left == LEFT_AS_BEFORE) {

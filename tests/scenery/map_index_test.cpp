@@ -1,0 +1,166 @@
+// The index of what the last start learnt of each file: it may only ever save
+// work. A damaged or foreign one is dropped whole; a file whose size or time
+// changed is read again.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include "library_reader.h"
+#include "map_index.h"
+#include "map_log.h"
+#include "scenery_files.h"
+#include "temp_files.h"
+
+namespace {
+
+// The checksum the index carries, so that a variant below is wrong in one
+// way only.
+void Sign(BglBytes *bytes) {
+    uint32_t hash = 2166136261u;
+    for (size_t i = 24; i < bytes->size(); ++i) hash = (hash ^ (*bytes)[i]) * 16777619u;
+    WriteU32(bytes, 16, static_cast<uint32_t>(bytes->size() - 24));
+    WriteU32(bytes, 20, hash);
+}
+
+BglBytes ValidIndex() {
+    MapIndex index;
+    index.Add("C:\\FSX\\Scenery\\World\\scenery\\APX01.bgl", 120000, 0x01D0000012345678ull, true);
+    index.Add("C:\\FSX\\Scenery\\World\\scenery\\OBJ01.bgl", 4096, 0x01D0000012345679ull, false);
+    index.Add("D:\\Addons\\KSEA\\scenery\\AF2_KSEA.bgl", 5000, 7, true);
+    return index.Bytes();
+}
+
+TEST(MapIndex, KeepsEachFileWithItsSizeAndTime) {
+    const BglBytes bytes = ValidIndex();
+    MapIndex index;
+    char why[120] = "";
+    ASSERT_TRUE(index.Parse(bytes.data(), bytes.size(), why, sizeof why)) << why;
+    EXPECT_EQ(3u, index.Count());
+    bool airports = false;
+    EXPECT_TRUE(index.Known("C:\\FSX\\Scenery\\World\\scenery\\OBJ01.bgl", 4096, 0x01D0000012345679ull, &airports));
+    EXPECT_FALSE(airports);
+    EXPECT_TRUE(index.Known("D:\\Addons\\KSEA\\scenery\\AF2_KSEA.bgl", 5000, 7, &airports));
+    EXPECT_TRUE(airports);
+    EXPECT_FALSE(index.Known("C:\\FSX\\Scenery\\World\\scenery\\OBJ01.bgl", 4097, 0x01D0000012345679ull, &airports))
+        << "a file of another size is a changed file";
+    EXPECT_FALSE(index.Known("C:\\FSX\\Scenery\\World\\scenery\\OBJ01.bgl", 4096, 0x01D000001234567Aull, &airports))
+        << "a file of another write time is a changed file";
+    EXPECT_FALSE(index.Known("C:\\FSX\\Scenery\\World\\scenery\\OBJ02.bgl", 4096, 0x01D0000012345679ull, &airports));
+}
+
+TEST(MapIndex, DamagedOrForeignIndexIsDroppedWhole) {
+    // The first entry's path length is at 24, its path at 26; the file count at 12.
+    struct Damage {
+        const char *name;
+        void (*apply)(BglBytes *);
+    };
+    const Damage damages[] = {
+        {"empty", [](BglBytes *b) { b->clear(); }},
+        {"the header alone", [](BglBytes *b) { b->resize(24); }},
+        {"cut by one byte", [](BglBytes *b) { b->pop_back(); }},
+        {"cut by one byte and signed again", [](BglBytes *b) { b->pop_back(), Sign(b); }},
+        {"a byte after its end", [](BglBytes *b) { b->push_back(0); }},
+        {"a byte after its end, signed again", [](BglBytes *b) { b->push_back(0), Sign(b); }},
+        {"another program's file", [](BglBytes *b) { (*b)[0] = 'R'; }},
+        {"another version", [](BglBytes *b) { WriteU32(b, 8, 2); }},
+        {"a flipped bit in a path", [](BglBytes *b) { (*b)[30] ^= 0x04; }},
+        {"a flipped bit in a size", [](BglBytes *b) { (*b)[70] ^= 0x01; }},
+        {"one file more than it holds", [](BglBytes *b) { WriteU32(b, 12, 4); }},
+        {"a huge file count", [](BglBytes *b) { WriteU32(b, 12, 0xFFFFFFFFu), Sign(b); }},
+        {"one file fewer than it holds", [](BglBytes *b) { WriteU32(b, 12, 2), Sign(b); }},
+        {"a path of no bytes", [](BglBytes *b) { WriteU16(b, 24, 0), Sign(b); }},
+        {"a path past its end", [](BglBytes *b) { WriteU16(b, 24, 0xFFFF), Sign(b); }},
+        {"a path with a NUL in it", [](BglBytes *b) { (*b)[30] = 0, Sign(b); }},
+        {"the same path twice",
+         [](BglBytes *b) {
+             MapIndex twice;
+             twice.Add("C:\\A.bgl", 1, 1, false);
+             twice.Add("C:\\B.bgl", 1, 1, false);
+             *b = twice.Bytes();
+             (*b)[26 + 3] = 'B';  // the first entry now names the second's file
+             Sign(b);
+         }},
+        {"random bytes", [](BglBytes *b) { for (size_t i = 0; i < b->size(); ++i) (*b)[i] = static_cast<uint8_t>(i * 151 + 7); }},
+    };
+    for (const Damage &damage : damages) {
+        BglBytes bytes = ValidIndex();
+        damage.apply(&bytes);
+        MapIndex index;
+        index.Add("C:\\stale.bgl", 1, 1, false);  // what a reused index held before
+        char why[120] = "";
+        EXPECT_FALSE(index.Parse(bytes.data(), bytes.size(), why, sizeof why)) << damage.name;
+        EXPECT_EQ(0u, index.Count()) << damage.name << ": part of a damaged index kept";
+        EXPECT_NE('\0', why[0]) << damage.name << ": dropped without a reason";
+    }
+}
+
+// What the reading said, to look into.
+struct Notes : MapNotes {
+    std::string all;
+    void Skipped(const char *file, const char *, const char *why) override {
+        all += std::string("skipped ") + file + ": " + why + "\n";
+    }
+    void Library(const char *text) override { all += std::string(text) + "\n"; }
+};
+
+// One start of the map program over the folder: the taxiway it finds at
+// KLAY's gate (the test airports name one), "" when none.
+std::string StartAtKlay(const TempFolder &sim, Notes *notes) {
+    const std::string cfg = sim.File("Scenery.CFG");
+    AirportMap map;
+    ReadFirstSceneryCfg(sim.Path().c_str(), &cfg, 1, &map, notes, nullptr);
+    MapAnswerHeader header = {};
+    MapPath paths[8];
+    const uint32_t count = map.Answer(40.0, -75.0, &header, paths, 8);
+    for (uint32_t i = 0; i < count; ++i)
+        if (paths[i].name[0] != '\0') return paths[i].name;
+    return "";
+}
+
+TEST(MapIndex, StartsSkipUnchangedFilesAndNoticeChangedOnes) {
+    TempFolder sim;
+    ASSERT_TRUE(CreateDirectoryA(sim.File("DrovanaX").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(sim.File("Area").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(sim.File("Area\\scenery").c_str(), nullptr));
+    BglBytes cfg;
+    const std::string cfgText = "[Area.001]\r\nLocal=Area\r\nLayer=1\r\nActive=TRUE\r\n";
+    cfg.assign(cfgText.begin(), cfgText.end());
+    ASSERT_TRUE(WriteBytes(sim.File("Scenery.CFG"), cfg));
+    const std::string airports = sim.File("Area\\scenery\\airports.bgl");
+    const std::string terrain = sim.File("Area\\scenery\\terrain.bgl");
+    ASSERT_TRUE(WriteBytes(airports, TestAirport("lower")));
+    BglBytes noAirports = TestAirport("lower");
+    WriteU32(&noAirports, 0x38, 0x65);  // its one section is terrain now
+    ASSERT_TRUE(WriteBytes(terrain, noAirports));
+    const std::string indexPath = sim.File("DrovanaX\\") + kMapIndexName;
+
+    Notes first;
+    EXPECT_EQ("LOW", StartAtKlay(sim, &first)) << first.all;
+    EXPECT_NE(std::string::npos, first.all.find("not used")) << "a start without an index says so\n" << first.all;
+    MapIndex written;
+    char why[120] = "";
+    ASSERT_TRUE(written.Load(indexPath.c_str(), why, sizeof why)) << "the first start writes the index: " << why;
+    EXPECT_EQ(2u, written.Count());
+
+    // Held open without sharing: a start that opened it would say it could not.
+    HANDLE locked = CreateFileA(terrain.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    Notes second;
+    EXPECT_EQ("LOW", StartAtKlay(sim, &second));
+    EXPECT_EQ(std::string::npos, second.all.find("terrain.bgl")) << "an unchanged file without airports was opened\n"
+                                                                 << second.all;
+    CloseHandle(locked);
+
+    // A scenery tool rewrites the airport file: a new size and time.
+    ASSERT_TRUE(WriteBytes(airports, TestAirport("higher")));
+    Notes third;
+    EXPECT_EQ("HIGH", StartAtKlay(sim, &third)) << "the changed file was not read again\n" << third.all;
+
+    const char *damaged = "DXMAPIDX but not an index";
+    ASSERT_TRUE(WriteBytes(indexPath, BglBytes(damaged, damaged + strlen(damaged))));
+    Notes fourth;
+    EXPECT_EQ("HIGH", StartAtKlay(sim, &fourth));
+    EXPECT_NE(std::string::npos, fourth.all.find("not used")) << fourth.all;
+    EXPECT_TRUE(written.Load(indexPath.c_str(), why, sizeof why)) << "a damaged index is written anew: " << why;
+}
+
+}  // namespace
