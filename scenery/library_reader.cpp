@@ -8,6 +8,7 @@
 #include "map_index.h"
 #include "map_log.h"
 #include "scenery_cfg.h"
+#include "whole_file.h"
 
 namespace {
 

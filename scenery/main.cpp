@@ -16,6 +16,7 @@
 #include "map_log.h"
 #include "map_report.h"
 #include "map_server.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -58,13 +59,7 @@ void Print(const std::string &text) {
 }
 
 bool WriteText(const char *path, const std::string &text) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size();
-    CloseHandle(file);
-    return ok;
+    return WriteWholeFile(path, text.data(), text.size());
 }
 
 std::string WithBackslash(const std::string &folder) {

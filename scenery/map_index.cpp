@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "scenery_cfg.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -115,12 +116,7 @@ bool MapIndex::Save(const char *path) const {
     const int length = snprintf(temporary, sizeof temporary, "%s.new", path);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary) return false;
     const std::vector<uint8_t> bytes = Bytes();
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
+    const bool ok = WriteWholeFile(temporary, bytes.data(), bytes.size());
     if (ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) return true;
     DeleteFileA(temporary);
     return false;

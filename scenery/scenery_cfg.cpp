@@ -166,24 +166,3 @@ int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]) {
     return 2;
 }
 
-bool ReadWholeFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes) {
-    bytes->clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
-    if (ok) {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
-        size_t done = 0;
-        while (ok && done < bytes->size()) {
-            DWORD got = 0;
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 20));
-            ok = ReadFile(file, bytes->data() + done, want, &got, NULL) && got > 0;
-            done += got;
-        }
-    }
-    CloseHandle(file);
-    if (!ok) bytes->clear();
-    return ok;
-}

@@ -49,8 +49,5 @@ std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder);
 // editions table gives the simulator at simFolder for its dll.xml.
 int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]);
 
-// The whole of a text file, up to maxBytes; false when it cannot be read or
-// is larger.
-bool ReadWholeFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes);
 
 #endif

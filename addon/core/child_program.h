@@ -6,11 +6,15 @@
 #include <windows.h>
 
 // Starts the command line hidden and returns its process id, 0 when it could
-// not be started. Its handles are closed at once: the add-on never waits for it.
-DWORD StartHiddenProgram(char *commandLine);
+// not be started. With keepProcess NULL its handles are closed at once (the
+// add-on never waits for it); otherwise the process handle is handed over.
+DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess = NULL);
 
-// Tells the program's window to end (WM_DESTROY): the window of that class and
-// title owned by processId, or with processId 0 the first one found.
+// The window of that class and title owned by processId, or with processId 0
+// the first one found; NULL when there is none.
+HWND FindProgramWindow(DWORD processId, const char *windowClass, const char *title);
+
+// Tells the program's window to end (WM_DESTROY), found as FindProgramWindow finds it.
 void EndProgramWindow(DWORD processId, const char *windowClass, const char *title);
 
 #endif

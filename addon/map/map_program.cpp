@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "../../scenery/map_protocol.h"
+#include "../core/child_program.h"
 
 namespace {
 
@@ -33,18 +34,8 @@ bool StartMapProgram(const char *folder, MapProgram *program) {
     if (folder[0] == '\0') return false;
     char commandLine[kCommandLineSize];
     if (!FormMapCommandLine(folder, commandLine, sizeof commandLine)) return false;
-
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION started;
-    memset(&started, 0, sizeof started);
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &started)) return false;
-    CloseHandle(started.hThread);
-    program->process = started.hProcess;
-    program->processId = started.dwProcessId;
+    program->processId = StartHiddenProgram(commandLine, &program->process);
+    if (program->processId == 0) return false;
     program->startedAt = GetTickCount();
     return true;
 }
@@ -58,13 +49,8 @@ HWND FindMapProgramWindow(MapProgram *program) {
     program->window = NULL;
     if (!MapProgramRunning(program)) return NULL;
     // Several map programs may run at once (two simulators, or one left by a
-    // crashed one): FindWindowEx walks them by class and title.
-    HWND window = NULL;
-    while ((window = FindWindowExA(NULL, window, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE)) != NULL) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == program->processId) break;
-    }
+    // crashed one): only the one this worker started is asked.
+    HWND window = FindProgramWindow(program->processId, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE);
     program->window = window;
     return window;
 }
