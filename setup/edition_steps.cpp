@@ -17,21 +17,11 @@
 
 namespace {
 
-bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
-    char path[MAX_PATH];
-    DWORD error = 0;
-    return JoinPath(path, sizeof(path), places.packageFolder, kPackageDllXml) &&
-           ReadWholeFile(path, bytes, &error) == FILE_READ;
-}
-
 // The skeleton an install wrote is the one kept in the simulator folder (the
 // uninstall may run without the package); an older install kept none.
 bool ReadSkeletonDllXml(const SetupPlaces &places, std::string *bytes) {
-    char path[MAX_PATH];
-    DWORD error = 0;
-    return (JoinPath(path, sizeof(path), places.simFolder, kKeptSkeleton) &&
-            ReadWholeFile(path, bytes, &error) == FILE_READ) ||
-           ReadPackageDllXml(places, bytes);
+    return ReadFileIn(places.simFolder, kKeptSkeleton, bytes) ||
+           ReadFileIn(places.packageFolder, kPackageDllXml, bytes);
 }
 
 bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
@@ -68,7 +58,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (read == FILE_ABSENT || current.empty()) {
         plan->fresh = true;
         if (options.uninstall) return SETUP_DONE;
-        if (!ReadPackageDllXml(places, &plan->bytes)) {
+        if (!ReadFileIn(places.packageFolder, kPackageDllXml, &plan->bytes)) {
             AppendText(report, "dll.xml is missing beside DrovanaSetup.exe. Nothing was changed.");
             return SETUP_PACKAGE_INCOMPLETE;
         }
