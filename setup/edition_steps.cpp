@@ -7,10 +7,8 @@
 #include "report_text.h"
 #include "dll_xml_edit.h"
 #include "dll_xml_file.h"
-#include "elevation.h"
 #include "file_set.h"
 #include "files.h"
-#include "folders.h"
 #include "languages.h"
 #include "setup_exit.h"
 #include "xml_check.h"
@@ -45,9 +43,7 @@ int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const
 
 // What becomes of dll.xml, decided before anything is written.
 int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report) {
-    plan->action = KEEP_DLL_XML;
-    plan->edit = DLLXML_UNCHANGED;
-    plan->fresh = false;
+    *plan = DllXmlPlan{KEEP_DLL_XML, DLLXML_UNCHANGED, false, std::string()};
     std::string current;
     DWORD error = 0;
     const FileRead read = ReadWholeFile(places.dllXml, &current, &error);

@@ -1,7 +1,6 @@
 #include "file_set.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>

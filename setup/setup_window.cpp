@@ -4,9 +4,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <stdio.h>
-#include <string.h>
-
 #include <string>
 
 #include "report_text.h"
