@@ -228,6 +228,14 @@ std::string FieldElement(const Field &field) {
     return std::string("<") + field.tag + ">" + field.value + "</" + field.tag + ">";
 }
 
+// DrovanaX's block, its fields at inner, each line ended with eol; with no
+// eol, in one piece.
+std::string NewBlock(const std::string &indent, const std::string &inner, const std::string &eol) {
+    std::string block = indent + "<" + kBlockName + ">" + eol;
+    for (const Field &field : kFields) block += inner + FieldElement(field) + eol;
+    return block + indent + "</" + kBlockName + ">" + eol;
+}
+
 // A block alone on its lines goes with those lines; one that shares a line
 // with other markup goes alone.
 Edit Removal(const std::string &text, const Element &block) {
@@ -243,13 +251,8 @@ Edit Removal(const std::string &text, const Element &block) {
 Edit Insertion(const std::string &text, const std::vector<Element> &elements) {
     const Element &root = elements[0];
     const size_t lineStart = LineStart(text, root.contentEnd);
-    std::string block;
-    if (!BlankBetween(text, lineStart, root.contentEnd)) {
-        block = std::string("<") + kBlockName + ">";
-        for (const Field &field : kFields) block += FieldElement(field);
-        block += std::string("</") + kBlockName + ">";
-        return Edit{root.contentEnd, root.contentEnd, block};
-    }
+    if (!BlankBetween(text, lineStart, root.contentEnd))
+        return Edit{root.contentEnd, root.contentEnd, NewBlock("", "", "")};
     const std::string eol = LineEnding(text);
     std::string indent;
     std::string inner;
@@ -261,10 +264,7 @@ Edit Insertion(const std::string &text, const std::vector<Element> &elements) {
     if (model < 0 && !ChildIndent(text, elements, 0, &indent))
         indent = Deeper(text.substr(lineStart, root.contentEnd - lineStart));
     if (model < 0 || !ChildIndent(text, elements, model, &inner)) inner = Deeper(indent);
-    block = indent + "<" + kBlockName + ">" + eol;
-    for (const Field &field : kFields) block += inner + FieldElement(field) + eol;
-    block += indent + "</" + kBlockName + ">" + eol;
-    return Edit{lineStart, lineStart, block};
+    return Edit{lineStart, lineStart, NewBlock(indent, inner, eol)};
 }
 
 // Each field's element set to its value in place; missing ones added before
