@@ -186,23 +186,14 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
                    places.dllXml, plan.action == DELETE_DLL_XML ? "removed" : "written", why);
         return SETUP_WRITE_FAILED;
     }
-    const char *what = "";
-    switch (plan.edit) {
-    case DLLXML_ADDED:
+    // Unchanged unless the edit says otherwise.
+    const char *what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
+    if (plan.edit == DLLXML_ADDED)
         what = plan.fresh ? "dll.xml written with the DrovanaX entry" : "dll.xml entry added";
-        break;
-    case DLLXML_UPDATED:
-        what = "dll.xml entry updated";
-        break;
-    case DLLXML_REMOVED:
+    if (plan.edit == DLLXML_UPDATED) what = "dll.xml entry updated";
+    if (plan.edit == DLLXML_REMOVED)
         what = plan.action == DELETE_DLL_XML ? "dll.xml removed (it held only the DrovanaX entry)"
                                              : "dll.xml entry removed";
-        break;
-    case DLLXML_UNCHANGED:
-    case DLLXML_NOT_EDITABLE:
-        what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
-        break;
-    }
     AppendText(report, "%s: %s\n", what, places.dllXml);
     char backup[MAX_PATH];
     if (outcome.backedUp && BackupPathFor(places.dllXml, backup, sizeof(backup)))
