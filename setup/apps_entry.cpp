@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "file_set.h"
 
 const char kDrovanaVersion[] = "1.0.0.1";
@@ -46,22 +48,18 @@ bool EntryKeyOf(const char *simFolder, char *key, size_t size) {
 
 bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedBytes) {
     char keyName[160];
-    char kept[MAX_PATH];
-    char uninstall[2 * MAX_PATH + 64];
-    char quiet[2 * MAX_PATH + 64];
-    const int a = snprintf(kept, sizeof(kept), "%s%s", target.folder, kKeptSetup);
-    const int b = snprintf(uninstall, sizeof(uninstall), "\"%s\" /uninstall /D=%s", kept, target.folder);
-    const int c = snprintf(quiet, sizeof(quiet), "\"%s\" /S /uninstall /D=%s", kept, target.folder);
-    if (!EntryKeyOf(target.folder, keyName, sizeof(keyName)) || a <= 0 || static_cast<size_t>(a) >= sizeof(kept) ||
-        b <= 0 || static_cast<size_t>(b) >= sizeof(uninstall) || c <= 0 || static_cast<size_t>(c) >= sizeof(quiet))
-        return false;
+    const std::string kept = std::string(target.folder) + kKeptSetup;
+    const std::string uninstall = "\"" + kept + "\" /uninstall /D=" + target.folder;
+    const std::string quiet = "\"" + kept + "\" /S /uninstall /D=" + target.folder;
+    if (!EntryKeyOf(target.folder, keyName, sizeof(keyName))) return false;
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
         return false;
     const bool ok = SetText(key, "DisplayName", target.edition->entryName) &&
                     SetText(key, "DisplayVersion", kDrovanaVersion) && SetText(key, "Publisher", "DrovanaX") &&
-                    SetText(key, "InstallLocation", target.folder) && SetText(key, "DisplayIcon", kept) &&
-                    SetText(key, "UninstallString", uninstall) && SetText(key, "QuietUninstallString", quiet) &&
+                    SetText(key, "InstallLocation", target.folder) && SetText(key, "DisplayIcon", kept.c_str()) &&
+                    SetText(key, "UninstallString", uninstall.c_str()) &&
+                    SetText(key, "QuietUninstallString", quiet.c_str()) &&
                     SetNumber(key, "EstimatedSize", static_cast<DWORD>((installedBytes + 1023) / 1024)) &&
                     SetNumber(key, "NoModify", 1) && SetNumber(key, "NoRepair", 1);
     RegCloseKey(key);

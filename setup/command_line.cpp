@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -26,15 +28,13 @@ bool TakeFolder(const char *start, char *folder, size_t size) {
 // Each folder of the list fits a path; only the administrator's run
 // (/filesonly, which comes before /D=) is handed more than one.
 bool FolderListFits(const char *list, bool several) {
-    if (!several && strchr(list, '|') != NULL) return false;
-    int count = 0;
-    for (const char *start = list;; ++count) {
-        const char *bar = strchr(start, '|');
-        const size_t length = bar ? static_cast<size_t>(bar - start) : strlen(start);
-        if (length == 0 || length >= MAX_PATH - 1 || count >= kMaxFolders) return false;
-        if (bar == NULL) return true;
-        start = bar + 1;
+    const int count = 1 + static_cast<int>(std::count(list, list + strlen(list), '|'));
+    if (count > (several ? kMaxFolders : 1)) return false;
+    char folder[MAX_PATH - 1];
+    for (int i = 0; i < count; ++i) {
+        if (!FolderOfList(list, i, folder, sizeof(folder))) return false;
     }
+    return true;
 }
 
 bool TakeProcessId(const char *digits, size_t length, DWORD *id) {

@@ -4,8 +4,6 @@
 
 #include <stdio.h>
 
-#include <algorithm>
-
 #include "files.h"
 #include "folders.h"
 #include "languages.h"
@@ -14,25 +12,28 @@ const char kSoundsFolder[] = "DrovanaX\\Sounds\\";
 
 namespace {
 
-void AddWaveFiles(const char *folder, std::vector<std::string> *names) {
-    char pattern[MAX_PATH];
-    if (!JoinPath(pattern, sizeof(pattern), folder, "*.wav")) return;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::string name = found.cFileName;
-        const bool known = std::any_of(names->begin(), names->end(), [&name](const std::string &other) {
-            return _stricmp(other.c_str(), name.c_str()) == 0;
-        });
-        if (!known) names->push_back(name);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+// The WAVE files of a package folder, each name once.
+void AddWaveFiles(const char *packageFolder, const char *relative, std::vector<std::string> *names) {
+    char folder[MAX_PATH];
+    if (!JoinPath(folder, sizeof(folder), packageFolder, relative)) return;
+    for (const std::string &name : FileNamesIn(folder, "*.wav")) {
+        if (!HasName(*names, name)) names->push_back(name);
+    }
 }
 
-bool PackagePath(const char *packageFolder, const char *relative, char *path, size_t size) {
-    return JoinPath(path, size, packageFolder, relative);
+// Every set's folder of the package, then its DrovanaX\Sounds itself (a
+// package of the time before languages holds its cues there).
+std::vector<std::string> CueFolders(const char *packageFolder) {
+    std::vector<std::string> folders;
+    CueLanguageList list;
+    if (ReadCueLanguages(packageFolder, &list)) {
+        for (int i = 0; i < list.count; ++i) {
+            char relative[MAX_PATH];
+            if (CueSetFolder(list.languages[i].code, relative, sizeof(relative))) folders.push_back(relative);
+        }
+    }
+    folders.push_back(kSoundsFolder);
+    return folders;
 }
 
 }  // namespace
@@ -45,46 +46,22 @@ bool CueSetFolder(const char *code, char *relative, size_t size) {
 std::vector<std::string> CueSetFiles(const char *packageFolder, const char *code) {
     std::vector<std::string> names;
     char relative[MAX_PATH];
-    char folder[MAX_PATH];
-    if (CueSetFolder(code, relative, sizeof(relative)) && PackagePath(packageFolder, relative, folder, sizeof(folder)))
-        AddWaveFiles(folder, &names);
+    if (CueSetFolder(code, relative, sizeof(relative))) AddWaveFiles(packageFolder, relative, &names);
     return names;
 }
 
 std::vector<std::string> AllCueFiles(const char *packageFolder) {
     std::vector<std::string> names;
-    CueLanguageList list;
-    if (ReadCueLanguages(packageFolder, &list)) {
-        for (int i = 0; i < list.count; ++i) {
-            char relative[MAX_PATH];
-            char folder[MAX_PATH];
-            if (CueSetFolder(list.languages[i].code, relative, sizeof(relative)) &&
-                PackagePath(packageFolder, relative, folder, sizeof(folder)))
-                AddWaveFiles(folder, &names);
-        }
-    }
-    char sounds[MAX_PATH];
-    if (PackagePath(packageFolder, kSoundsFolder, sounds, sizeof(sounds))) AddWaveFiles(sounds, &names);
+    for (const std::string &folder : CueFolders(packageFolder)) AddWaveFiles(packageFolder, folder.c_str(), &names);
     return names;
 }
 
 bool IsPackageCue(const char *packageFolder, const char *name, const std::string &bytes) {
-    std::vector<std::string> folders(1, kSoundsFolder);
-    CueLanguageList list;
-    if (ReadCueLanguages(packageFolder, &list)) {
-        for (int i = 0; i < list.count; ++i) {
-            char relative[MAX_PATH];
-            if (CueSetFolder(list.languages[i].code, relative, sizeof(relative))) folders.push_back(relative);
-        }
-    }
-    for (const std::string &folder : folders) {
+    for (const std::string &folder : CueFolders(packageFolder)) {
         char relative[MAX_PATH];
-        char path[MAX_PATH];
         std::string held;
-        DWORD error = 0;
         if (JoinPath(relative, sizeof(relative), folder.c_str(), name) &&
-            PackagePath(packageFolder, relative, path, sizeof(path)) &&
-            ReadWholeFile(path, &held, &error) == FILE_READ && held == bytes)
+            ReadFileIn(packageFolder, relative, &held) && held == bytes)
             return true;
     }
     return false;
@@ -108,10 +85,7 @@ bool PackageHasCueSets(const char *packageFolder, char *missing, size_t size) {
             return false;
         }
         for (const std::string &name : names) {
-            const bool there = std::any_of(held.begin(), held.end(), [&name](const std::string &other) {
-                return _stricmp(other.c_str(), name.c_str()) == 0;
-            });
-            if (!there) {
+            if (!HasName(held, name)) {
                 snprintf(missing, size, "%s%s", relative, name.c_str());
                 return false;
             }

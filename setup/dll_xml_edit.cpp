@@ -52,42 +52,33 @@ bool StartsWith(const std::string &text, size_t at, const char *prefix) {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The '>' that ends the markup starting at lt, past quoted attribute values.
+// The '>' that ends the markup starting at lt, past quoted attribute values
+// and, in a declaration (<!DOCTYPE ...>), past an internal subset in brackets.
 size_t TagEnd(const std::string &text, size_t lt) {
-    char quote = 0;
-    for (size_t i = lt + 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i;
-        }
-    }
-    return std::string::npos;
-}
-
-// <!DOCTYPE ...> with an internal subset in brackets.
-size_t DeclarationEnd(const std::string &text, size_t lt) {
+    const bool declaration = StartsWith(text, lt, "<!");
     int depth = 0;
     char quote = 0;
-    for (size_t i = lt + 2; i < text.size(); ++i) {
+    for (size_t i = lt + (declaration ? 2 : 1); i < text.size(); ++i) {
         const char c = text[i];
         if (quote) {
             if (c == quote) quote = 0;
         } else if (c == '"' || c == '\'') {
             quote = c;
-        } else if (c == '[') {
-            ++depth;
-        } else if (c == ']') {
-            --depth;
+        } else if (declaration && (c == '[' || c == ']')) {
+            depth += c == '[' ? 1 : -1;
         } else if (c == '>' && depth <= 0) {
             return i;
         }
     }
     return std::string::npos;
 }
+
+// Markup whose content is no element: a block in a comment is no block.
+struct Opaque {
+    const char *open;
+    const char *close;
+};
+const Opaque kOpaque[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
 
 std::string NameAt(const std::string &text, size_t at) {
     size_t end = at;
@@ -96,26 +87,23 @@ std::string NameAt(const std::string &text, size_t at) {
 }
 
 // The elements of the document in order, with their spans. Comments, CDATA,
-// processing instructions and declarations are stepped over, so a block in a
-// comment is no block.
+// processing instructions and declarations are stepped over.
 bool Outline(const std::string &text, std::vector<Element> *elements, char *reason, size_t reasonSize) {
     std::vector<int> open;
     size_t pos = 0;
     for (;;) {
         const size_t lt = text.find('<', pos);
         if (lt == std::string::npos) break;
+        const Opaque *opaque = NULL;
+        for (const Opaque &kind : kOpaque) {
+            if (opaque == NULL && StartsWith(text, lt, kind.open)) opaque = &kind;
+        }
         size_t end;
-        if (StartsWith(text, lt, "<!--")) {
-            end = text.find("-->", lt + 4);
-            pos = end == std::string::npos ? end : end + 3;
-        } else if (StartsWith(text, lt, "<![CDATA[")) {
-            end = text.find("]]>", lt + 9);
-            pos = end == std::string::npos ? end : end + 3;
-        } else if (StartsWith(text, lt, "<?")) {
-            end = text.find("?>", lt + 2);
-            pos = end == std::string::npos ? end : end + 2;
+        if (opaque != NULL) {
+            end = text.find(opaque->close, lt + strlen(opaque->open));
+            pos = end == std::string::npos ? end : end + strlen(opaque->close);
         } else if (StartsWith(text, lt, "<!")) {
-            end = DeclarationEnd(text, lt);
+            end = TagEnd(text, lt);
             pos = end == std::string::npos ? end : end + 1;
         } else if (StartsWith(text, lt, "</")) {
             end = text.find('>', lt);
@@ -240,6 +228,14 @@ std::string FieldElement(const Field &field) {
     return std::string("<") + field.tag + ">" + field.value + "</" + field.tag + ">";
 }
 
+// DrovanaX's block, its fields at inner, each line ended with eol; with no
+// eol, in one piece.
+std::string NewBlock(const std::string &indent, const std::string &inner, const std::string &eol) {
+    std::string block = indent + "<" + kBlockName + ">" + eol;
+    for (const Field &field : kFields) block += inner + FieldElement(field) + eol;
+    return block + indent + "</" + kBlockName + ">" + eol;
+}
+
 // A block alone on its lines goes with those lines; one that shares a line
 // with other markup goes alone.
 Edit Removal(const std::string &text, const Element &block) {
@@ -255,13 +251,8 @@ Edit Removal(const std::string &text, const Element &block) {
 Edit Insertion(const std::string &text, const std::vector<Element> &elements) {
     const Element &root = elements[0];
     const size_t lineStart = LineStart(text, root.contentEnd);
-    std::string block;
-    if (!BlankBetween(text, lineStart, root.contentEnd)) {
-        block = std::string("<") + kBlockName + ">";
-        for (const Field &field : kFields) block += FieldElement(field);
-        block += std::string("</") + kBlockName + ">";
-        return Edit{root.contentEnd, root.contentEnd, block};
-    }
+    if (!BlankBetween(text, lineStart, root.contentEnd))
+        return Edit{root.contentEnd, root.contentEnd, NewBlock("", "", "")};
     const std::string eol = LineEnding(text);
     std::string indent;
     std::string inner;
@@ -273,10 +264,7 @@ Edit Insertion(const std::string &text, const std::vector<Element> &elements) {
     if (model < 0 && !ChildIndent(text, elements, 0, &indent))
         indent = Deeper(text.substr(lineStart, root.contentEnd - lineStart));
     if (model < 0 || !ChildIndent(text, elements, model, &inner)) inner = Deeper(indent);
-    block = indent + "<" + kBlockName + ">" + eol;
-    for (const Field &field : kFields) block += inner + FieldElement(field) + eol;
-    block += indent + "</" + kBlockName + ">" + eol;
-    return Edit{lineStart, lineStart, block};
+    return Edit{lineStart, lineStart, NewBlock(indent, inner, eol)};
 }
 
 // Each field's element set to its value in place; missing ones added before
@@ -288,12 +276,10 @@ void UpdateBlock(const std::string &text, const std::vector<Element> &elements, 
     const Element &element = elements[block];
     const size_t lineStart = LineStart(text, element.contentEnd);
     const bool ownLine = lineStart > element.contentStart && BlankBetween(text, lineStart, element.contentEnd);
+    std::string indent;
     std::string inner;
-    if (!ChildIndent(text, elements, block, &inner)) {
-        std::string indent;
-        IndentOf(text, element, &indent);
-        inner = Deeper(indent);
-    }
+    IndentOf(text, element, &indent);
+    if (!ChildIndent(text, elements, block, &inner)) inner = Deeper(indent);
     for (const Field &field : kFields) {
         const std::string wanted = FieldElement(field);
         const int child = ChildNamed(elements, block, field.tag);
@@ -320,8 +306,11 @@ std::string Apply(const std::string &text, std::vector<Edit> edits) {
 }
 
 // The outline of a text this can edit: single-byte or UTF-8 text whose root
-// is SimBase.Document.
-bool EditableOutline(const std::string &text, std::vector<Element> *elements, char *reason, size_t reasonSize) {
+// is SimBase.Document. Until an edit is made, edited holds the text as it is.
+bool EditableOutline(const std::string &text, std::string *edited, std::vector<Element> *elements, char *reason,
+                     size_t reasonSize) {
+    reason[0] = '\0';
+    *edited = text;
     const size_t probe = text.size() < 4 ? text.size() : 4;
     if (StartsWith(text, 0, "\xFF\xFE") || StartsWith(text, 0, "\xFE\xFF") ||
         memchr(text.data(), '\0', probe) != NULL) {
@@ -339,10 +328,8 @@ bool EditableOutline(const std::string &text, std::vector<Element> *elements, ch
 }  // namespace
 
 DllXmlEdit AddDrovanaEntry(const std::string &text, std::string *edited, char *reason, size_t reasonSize) {
-    reason[0] = '\0';
-    *edited = text;
     std::vector<Element> elements;
-    if (!EditableOutline(text, &elements, reason, reasonSize)) return DLLXML_NOT_EDITABLE;
+    if (!EditableOutline(text, edited, &elements, reason, reasonSize)) return DLLXML_NOT_EDITABLE;
     const std::vector<int> blocks = DrovanaBlocks(text, elements);
     std::vector<Edit> edits;
     if (blocks.empty()) {
@@ -362,10 +349,8 @@ DllXmlEdit AddDrovanaEntry(const std::string &text, std::string *edited, char *r
 }
 
 DllXmlEdit RemoveDrovanaEntry(const std::string &text, std::string *edited, char *reason, size_t reasonSize) {
-    reason[0] = '\0';
-    *edited = text;
     std::vector<Element> elements;
-    if (!EditableOutline(text, &elements, reason, reasonSize)) return DLLXML_NOT_EDITABLE;
+    if (!EditableOutline(text, edited, &elements, reason, reasonSize)) return DLLXML_NOT_EDITABLE;
     std::vector<Edit> edits;
     for (int block : DrovanaBlocks(text, elements)) edits.push_back(Removal(text, elements[block]));
     if (edits.empty()) return DLLXML_UNCHANGED;

@@ -7,31 +7,19 @@
 #include "report_text.h"
 #include "dll_xml_edit.h"
 #include "dll_xml_file.h"
-#include "elevation.h"
 #include "file_set.h"
 #include "files.h"
-#include "folders.h"
 #include "languages.h"
 #include "setup_exit.h"
 #include "xml_check.h"
 
 namespace {
 
-bool ReadPackageDllXml(const SetupPlaces &places, std::string *bytes) {
-    char path[MAX_PATH];
-    DWORD error = 0;
-    return JoinPath(path, sizeof(path), places.packageFolder, kPackageDllXml) &&
-           ReadWholeFile(path, bytes, &error) == FILE_READ;
-}
-
 // The skeleton an install wrote is the one kept in the simulator folder (the
 // uninstall may run without the package); an older install kept none.
 bool ReadSkeletonDllXml(const SetupPlaces &places, std::string *bytes) {
-    char path[MAX_PATH];
-    DWORD error = 0;
-    return (JoinPath(path, sizeof(path), places.simFolder, kKeptSkeleton) &&
-            ReadWholeFile(path, bytes, &error) == FILE_READ) ||
-           ReadPackageDllXml(places, bytes);
+    return ReadFileIn(places.simFolder, kKeptSkeleton, bytes) ||
+           ReadFileIn(places.packageFolder, kPackageDllXml, bytes);
 }
 
 bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
@@ -55,9 +43,7 @@ int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const
 
 // What becomes of dll.xml, decided before anything is written.
 int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report) {
-    plan->action = KEEP_DLL_XML;
-    plan->edit = DLLXML_UNCHANGED;
-    plan->fresh = false;
+    *plan = DllXmlPlan{KEEP_DLL_XML, DLLXML_UNCHANGED, false, std::string()};
     std::string current;
     DWORD error = 0;
     const FileRead read = ReadWholeFile(places.dllXml, &current, &error);
@@ -68,7 +54,7 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (read == FILE_ABSENT || current.empty()) {
         plan->fresh = true;
         if (options.uninstall) return SETUP_DONE;
-        if (!ReadPackageDllXml(places, &plan->bytes)) {
+        if (!ReadFileIn(places.packageFolder, kPackageDllXml, &plan->bytes)) {
             AppendText(report, "dll.xml is missing beside DrovanaSetup.exe. Nothing was changed.");
             return SETUP_PACKAGE_INCOMPLETE;
         }
@@ -200,23 +186,14 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
                    places.dllXml, plan.action == DELETE_DLL_XML ? "removed" : "written", why);
         return SETUP_WRITE_FAILED;
     }
-    const char *what = "";
-    switch (plan.edit) {
-    case DLLXML_ADDED:
+    // Unchanged unless the edit says otherwise.
+    const char *what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
+    if (plan.edit == DLLXML_ADDED)
         what = plan.fresh ? "dll.xml written with the DrovanaX entry" : "dll.xml entry added";
-        break;
-    case DLLXML_UPDATED:
-        what = "dll.xml entry updated";
-        break;
-    case DLLXML_REMOVED:
+    if (plan.edit == DLLXML_UPDATED) what = "dll.xml entry updated";
+    if (plan.edit == DLLXML_REMOVED)
         what = plan.action == DELETE_DLL_XML ? "dll.xml removed (it held only the DrovanaX entry)"
                                              : "dll.xml entry removed";
-        break;
-    case DLLXML_UNCHANGED:
-    case DLLXML_NOT_EDITABLE:
-        what = options.uninstall ? "dll.xml holds no DrovanaX entry" : "dll.xml entry already up to date";
-        break;
-    }
     AppendText(report, "%s: %s\n", what, places.dllXml);
     char backup[MAX_PATH];
     if (outcome.backedUp && BackupPathFor(places.dllXml, backup, sizeof(backup)))

@@ -1,9 +1,6 @@
 #include "editions_run.h"
 
-#include <string.h>
-
 #include <string>
-
 #include <vector>
 
 #include "apps_entry.h"

@@ -1,7 +1,6 @@
 #include "file_set.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -75,25 +74,15 @@ const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt", 
 
 bool AddWrittenByPrograms(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
                           FileSetReport *report) {
+    char folder[MAX_PATH];
+    if (!JoinPath(folder, sizeof(folder), simFolder, kAddonFolder)) return true;
     for (const char *pattern : kWrittenByPrograms) {
-        char relativePattern[MAX_PATH];
-        char fullPattern[MAX_PATH];
-        if (!JoinPath(relativePattern, sizeof(relativePattern), kAddonFolder, pattern) ||
-            !JoinPath(fullPattern, sizeof(fullPattern), simFolder, relativePattern))
-            continue;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(fullPattern, &found);
-        if (search == INVALID_HANDLE_VALUE) continue;
-        bool added = true;
-        do {
+        for (const std::string &name : FileNamesIn(folder, pattern)) {
             char relative[MAX_PATH];
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-                !JoinPath(relative, sizeof(relative), kAddonFolder, found.cFileName))
-                continue;
-            added = AddMove(moves, KIND_KEPT, packageFolder, simFolder, relative, report);
-        } while (added && FindNextFileA(search, &found));
-        FindClose(search);
-        if (!added) return false;
+            if (JoinPath(relative, sizeof(relative), kAddonFolder, name.c_str()) &&
+                !AddMove(moves, KIND_KEPT, packageFolder, simFolder, relative, report))
+                return false;
+        }
     }
     return true;
 }
@@ -140,6 +129,22 @@ FileSetResult CheckNotHeld(const std::vector<FileMove> &moves, FileSetReport *re
     return FILES_DONE;
 }
 
+// Every target that is there goes aside under its old name and, when
+// placing, its staged copy takes its place; the first failure stops it.
+FileSetResult SwapMoves(std::vector<FileMove> *moves, bool placing, FileSetReport *report) {
+    for (FileMove &move : *moves) {
+        if (IsFile(move.target)) {
+            if (!MoveFileExA(move.target, move.old, MOVEFILE_REPLACE_EXISTING))
+                return FailWith(report, move.target, GetLastError());
+            move.hadOld = true;
+        }
+        if (placing && !MoveFileExA(move.staged, move.target, MOVEFILE_WRITE_THROUGH))
+            return FailWith(report, move.target, GetLastError());
+        move.placed = placing;
+    }
+    return FILES_DONE;
+}
+
 void PutBack(std::vector<FileMove> *moves) {
     for (size_t i = moves->size(); i-- > 0;) {
         FileMove &move = (*moves)[i];
@@ -151,10 +156,14 @@ void PutBack(std::vector<FileMove> *moves) {
     }
 }
 
-void CountDone(const std::vector<FileMove> &moves, FileSetReport *report) {
+// The step has succeeded: what it kept aside goes, and the report counts
+// what it did.
+void FinishMoves(const std::vector<FileMove> &moves, bool removing, FileSetReport *report) {
     for (const FileMove &move : moves) {
+        if (move.hadOld) DeleteFileA(move.old);
         if (move.kind == KIND_PROGRAM) ++report->programs;
         if (move.kind == KIND_CUE) ++report->cues;
+        if (move.kind == KIND_CONFIG) (removing ? report->configRemoved : report->configCopied) = true;
     }
 }
 
@@ -223,10 +232,8 @@ std::string ListLine(const char *relative, const std::string &bytes) {
 // skipped.
 std::vector<ListedFile> ReadList(const char *simFolder, bool *found) {
     std::vector<ListedFile> entries;
-    char path[MAX_PATH];
     std::string text;
-    DWORD error = 0;
-    *found = JoinPath(path, sizeof(path), simFolder, kInstalledList) && ReadWholeFile(path, &text, &error) == FILE_READ;
+    *found = ReadFileIn(simFolder, kInstalledList, &text);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -260,13 +267,6 @@ const ListedFile *FindListed(const std::vector<ListedFile> &entries, const char 
 bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
     for (const FileMove &move : moves) {
         if (lstrcmpiA(move.relative, name.c_str()) == 0) return true;
-    }
-    return false;
-}
-
-bool Named(const std::vector<std::string> &names, const std::string &name) {
-    for (const std::string &other : names) {
-        if (lstrcmpiA(other.c_str(), name.c_str()) == 0) return true;
     }
     return false;
 }
@@ -316,10 +316,8 @@ bool ListText(const std::vector<FileMove> &moves, const char *simFolder, const s
     }
     bool found = false;
     for (const ListedFile &entry : ReadList(simFolder, &found)) {
-        char target[MAX_PATH];
-        if (!Listed(moves, entry.name) && !Named(pilotsOwn, entry.name) &&
-            lstrcmpiA(entry.name.c_str(), kInstalledList) != 0 &&
-            JoinPath(target, sizeof(target), simFolder, entry.name.c_str()) && IsFile(target))
+        if (!Listed(moves, entry.name) && !HasName(pilotsOwn, entry.name) &&
+            lstrcmpiA(entry.name.c_str(), kInstalledList) != 0 && IsFileIn(simFolder, entry.name.c_str()))
             *text += entry.line + "\r\n";
     }
     return true;
@@ -353,10 +351,7 @@ unsigned long long InstalledSize(const char *simFolder) {
 }
 
 bool IsInstalledIn(const char *simFolder) {
-    char dll[MAX_PATH];
-    char list[MAX_PATH];
-    return (JoinPath(dll, sizeof(dll), simFolder, kAddonDll) && IsFile(dll)) ||
-           (JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list));
+    return IsFileIn(simFolder, kAddonDll) || IsFileIn(simFolder, kInstalledList);
 }
 
 bool PackageIsComplete(const char *packageFolder, FileSetReport *report) {
@@ -402,9 +397,7 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
         !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledLanguageFile, report))
         return FILES_WRITE_FAILED;
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
-    char config[MAX_PATH];
-    if (!JoinPath(config, sizeof(config), simFolder, kConfig)) return Fail(report, FILES_WRITE_FAILED, kConfig, ERROR_FILENAME_EXCED_RANGE);
-    if (IsFile(config)) {
+    if (IsFileIn(simFolder, kConfig)) {
         report->configKept = true;
     } else if (!AddMove(&moves, KIND_CONFIG, packageFolder, simFolder, kConfig, report)) {
         return FILES_WRITE_FAILED;
@@ -429,18 +422,12 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
     }
 
     for (FileMove &move : moves) {
-        if (move.source[0] == '\0') {
-            DWORD error = 0;
-            const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
-            if (!WriteWholeFile(move.staged, isLanguage ? languageLine : list, &error)) {
-                result = FailWith(report, move.staged, error);
-                break;
-            }
-            move.staging = true;
-            continue;
-        }
-        if (!CopyFileA(move.source, move.staged, FALSE)) {
-            result = FailWith(report, move.staged, GetLastError());
+        const bool written = move.source[0] == '\0';
+        const bool isLanguage = lstrcmpiA(move.relative, kInstalledLanguageFile) == 0;
+        DWORD error = 0;
+        if (written ? !WriteWholeFile(move.staged, isLanguage ? languageLine : list, &error)
+                    : !CopyFileA(move.source, move.staged, FALSE)) {
+            result = FailWith(report, move.staged, written ? error : GetLastError());
             break;
         }
         move.staging = true;
@@ -452,32 +439,14 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
             break;
         }
     }
-    for (size_t i = 0; result == FILES_DONE && i < moves.size(); ++i) {
-        FileMove &move = moves[i];
-        if (IsFile(move.target)) {
-            if (!MoveFileExA(move.target, move.old, MOVEFILE_REPLACE_EXISTING)) {
-                result = FailWith(report, move.target, GetLastError());
-                break;
-            }
-            move.hadOld = true;
-        }
-        if (!MoveFileExA(move.staged, move.target, MOVEFILE_WRITE_THROUGH)) {
-            result = FailWith(report, move.target, GetLastError());
-            break;
-        }
-        move.placed = true;
-    }
+    if (result == FILES_DONE) result = SwapMoves(&moves, true, report);
     if (result != FILES_DONE) {
         PutBack(&moves);
         if (madeSoundsFolder) RemoveFolderIfEmpty(simFolder, kSoundsFolder);
         if (madeAddonFolder) RemoveFolderIfEmpty(simFolder, kAddonFolder);
         return result;
     }
-    for (const FileMove &move : moves) {
-        if (move.hadOld) DeleteFileA(move.old);
-        if (move.kind == KIND_CONFIG) report->configCopied = true;
-    }
-    CountDone(moves, report);
+    FinishMoves(moves, false, report);
     return FILES_DONE;
 }
 
@@ -516,36 +485,22 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
 
     FileSetResult result = CheckNotHeld(moves, report);
     if (result != FILES_DONE) return result;
-    for (FileMove &move : moves) {
-        if (!MoveFileExA(move.target, move.old, MOVEFILE_REPLACE_EXISTING)) {
-            result = FailWith(report, move.target, GetLastError());
-            break;
-        }
-        move.hadOld = true;
-    }
+    result = SwapMoves(&moves, false, report);
     if (result != FILES_DONE) {
         PutBack(&moves);
         return result;
     }
-    for (const FileMove &move : moves) {
-        DeleteFileA(move.old);
-        if (move.kind == KIND_CONFIG) report->configRemoved = true;
-    }
-    CountDone(moves, report);
+    FinishMoves(moves, true, report);
     RemoveFolderIfEmpty(simFolder, kSoundsFolder);
     RemoveFolderIfEmpty(simFolder, kAddonFolder);
     report->soundsFolderKept = FolderExists(simFolder, kSoundsFolder);
-    char config[MAX_PATH];
-    report->configKept = JoinPath(config, sizeof(config), simFolder, kConfig) && IsFile(config);
+    report->configKept = IsFileIn(simFolder, kConfig);
     return FILES_DONE;
 }
 
 void RemoveKeptSetupLeftAlone(const char *simFolder) {
-    char list[MAX_PATH];
     char kept[MAX_PATH];
-    if (!JoinPath(list, sizeof(list), simFolder, kInstalledList) || IsFile(list) ||
-        !JoinPath(kept, sizeof(kept), simFolder, kKeptSetup))
-        return;
+    if (IsFileIn(simFolder, kInstalledList) || !JoinPath(kept, sizeof(kept), simFolder, kKeptSetup)) return;
     DeleteFileA(kept);
     RemoveFolderIfEmpty(simFolder, kSoundsFolder);
     RemoveFolderIfEmpty(simFolder, kAddonFolder);

@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include "folders.h"
+
 FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD limit) {
     bytes->clear();
     *error = 0;
@@ -52,6 +54,37 @@ bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error) {
 bool IsFile(const char *path) {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadFileIn(const char *folder, const char *name, std::string *bytes, DWORD limit) {
+    char path[MAX_PATH];
+    DWORD error = 0;
+    return JoinPath(path, sizeof(path), folder, name) && ReadWholeFile(path, bytes, &error, limit) == FILE_READ;
+}
+
+bool IsFileIn(const char *folder, const char *name) {
+    char path[MAX_PATH];
+    return JoinPath(path, sizeof(path), folder, name) && IsFile(path);
+}
+
+std::vector<std::string> FileNamesIn(const char *folder, const char *pattern) {
+    std::vector<std::string> names;
+    char path[MAX_PATH];
+    WIN32_FIND_DATAA found;
+    HANDLE find = JoinPath(path, sizeof(path), folder, pattern) ? FindFirstFileA(path, &found) : INVALID_HANDLE_VALUE;
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+}
+
+bool HasName(const std::vector<std::string> &names, const std::string &name) {
+    for (const std::string &other : names) {
+        if (lstrcmpiA(other.c_str(), name.c_str()) == 0) return true;
+    }
+    return false;
 }
 
 bool IsReadOnly(const char *path) {

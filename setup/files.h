@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 enum FileRead { FILE_ABSENT, FILE_READ, FILE_UNREADABLE };
 
@@ -16,8 +17,18 @@ FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD
 // Creates or replaces the file with the bytes, flushed to disk.
 bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error);
 
+// folder + name, read whole; false when it is not there or cannot be read.
+bool ReadFileIn(const char *folder, const char *name, std::string *bytes, DWORD limit = 0);
+
 // A file, not a folder.
 bool IsFile(const char *path);
+bool IsFileIn(const char *folder, const char *name);
 bool IsReadOnly(const char *path);
+
+// The names of the files (not folders) in folder that match pattern ("*.wav").
+std::vector<std::string> FileNamesIn(const char *folder, const char *pattern);
+
+// names holds name, compared as Windows compares file names.
+bool HasName(const std::vector<std::string> &names, const std::string &name);
 
 #endif

@@ -59,16 +59,12 @@ void WaitForProcessEnd(DWORD processId) {
 
 // Earlier hand-overs' copies; one still running stays (its delete fails).
 void RemoveEarlierCopies(const char *temporary) {
-    char pattern[MAX_PATH];
-    if (snprintf(pattern, sizeof(pattern), "%s%s*.exe", temporary, kTemporaryPrefix) >= (int)sizeof(pattern)) return;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
+    char pattern[64];
+    snprintf(pattern, sizeof(pattern), "%s*.exe", kTemporaryPrefix);
+    for (const std::string &name : FileNamesIn(temporary, pattern)) {
         char path[MAX_PATH];
-        if (JoinPath(path, sizeof(path), temporary, found.cFileName)) DeleteFileA(path);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+        if (JoinPath(path, sizeof(path), temporary, name.c_str())) DeleteFileA(path);
+    }
 }
 
 }  // namespace
@@ -77,15 +73,12 @@ bool RunsAsKeptCopy() {
     char folder[MAX_PATH];
     char own[MAX_PATH];
     char simFolder[MAX_PATH];
-    char list[MAX_PATH];
-    char dll[MAX_PATH];
     if (!FindPackageFolder(folder, sizeof(folder))) return false;
     // The kept copy's folder is DrovanaX\ in the simulator folder.
     lstrcpynA(own, folder, sizeof(own));
     own[strlen(own) - 1] = '\0';
-    return ParentFolder(own, simFolder, sizeof(simFolder)) &&
-           JoinPath(list, sizeof(list), simFolder, kInstalledList) && IsFile(list) &&
-           JoinPath(dll, sizeof(dll), folder, kAddonDll) && !IsFile(dll);
+    return ParentFolder(own, simFolder, sizeof(simFolder)) && IsFileIn(simFolder, kInstalledList) &&
+           !IsFileIn(folder, kAddonDll);
 }
 
 int HandOverToTemporaryCopy(const char *arguments) {

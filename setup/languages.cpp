@@ -52,12 +52,8 @@ void AddLine(const char *line, size_t length, CueLanguageList *list) {
 
 bool ReadCueLanguages(const char *packageFolder, CueLanguageList *list) {
     memset(list, 0, sizeof(*list));
-    char path[MAX_PATH];
     std::string text;
-    DWORD error = 0;
-    if (!JoinPath(path, sizeof(path), packageFolder, kIndex) ||
-        ReadWholeFile(path, &text, &error, kIndexLimit) != FILE_READ)
-        return false;
+    if (!ReadFileIn(packageFolder, kIndex, &text, kIndexLimit)) return false;
     const char *p = text.c_str();
     if (strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
     while (*p) {
@@ -115,13 +111,9 @@ bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const c
 }
 
 bool ReadInstalledLanguage(const char *simFolder, char *code, size_t size) {
-    char path[MAX_PATH];
     std::string text;
-    DWORD error = 0;
     code[0] = '\0';
-    if (!JoinPath(path, sizeof(path), simFolder, kInstalledLanguageFile) ||
-        ReadWholeFile(path, &text, &error, 64) != FILE_READ)
-        return false;
+    if (!ReadFileIn(simFolder, kInstalledLanguageFile, &text, 64)) return false;
     const size_t length = strcspn(text.c_str(), "\r\n \t");
     if (!IsCode(text.c_str(), length) || length >= size) return false;
     memcpy(code, text.c_str(), length);

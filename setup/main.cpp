@@ -37,14 +37,12 @@ int RunWindowJob(void *context, bool uninstall, const FoundEdition *targets, int
 // installed in the first edition that remembers one, else Windows' own.
 int PreselectForEditions(const CueLanguageList &list, const SetupOptions &options, const FoundEdition *targets,
                          int count) {
-    if (options.language[0] && FindCueLanguage(list, options.language) >= 0)
-        return FindCueLanguage(list, options.language);
-    for (int i = 0; i < count; ++i) {
+    int found = FindCueLanguage(list, options.language);
+    for (int i = 0; i < count && found < 0; ++i) {
         char code[sizeof(options.language)];
-        if (ReadInstalledLanguage(targets[i].folder, code, sizeof(code)) && FindCueLanguage(list, code) >= 0)
-            return FindCueLanguage(list, code);
+        if (ReadInstalledLanguage(targets[i].folder, code, sizeof(code))) found = FindCueLanguage(list, code);
     }
-    return PreselectCueLanguage(list, NULL);
+    return found >= 0 ? found : PreselectCueLanguage(list, NULL);
 }
 
 int RunProgram(LPSTR commandLine) {

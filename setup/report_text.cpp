@@ -28,10 +28,16 @@ void WriteOutput(const char *text) {
 void ShowProblem(const SetupOptions &options, const char *text) {
     WriteOutput(text);
     WriteOutput("\n");
-    if (options.silent) return;
-    wchar_t wide[4096];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof(wide) / sizeof(wide[0])) == 0) wide[0] = L'\0';
-    MessageBoxW(NULL, wide, L"DrovanaX Setup", MB_OK | MB_ICONERROR);
+    if (!options.silent) MessageBoxW(NULL, Wide(text).c_str(), L"DrovanaX Setup", MB_OK | MB_ICONERROR);
+}
+
+std::wstring Wide(const char *text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+    if (length <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
 }
 
 void AppendText(std::string *text, const char *format, ...) {

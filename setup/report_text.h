@@ -15,6 +15,10 @@ void ShowProblem(const SetupOptions &options, const char *text);
 // The text on the standard output, when the run has one.
 void WriteOutput(const char *text);
 
+// The text in the system's code page as UTF-16, whole, for the window and
+// the box.
+std::wstring Wide(const char *text);
+
 // Formats onto the end of text.
 void AppendText(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
 

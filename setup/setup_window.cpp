@@ -4,11 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <stdio.h>
-#include <string.h>
-
 #include <string>
 
+#include "report_text.h"
 #include "setup_exit.h"
 
 const wchar_t kSetupWindowClass[] = L"DrovanaSetupWindow";
@@ -38,7 +36,6 @@ struct WindowState {
     HWND window;
     UINT dpi;                  // of the monitor the window is on
     HFONT font;
-    HWND header;
     HWND boxes[kMaxEditions];
     HWND browse;
     HWND results;
@@ -126,15 +123,6 @@ void ChangeDpi(WindowState *state, UINT dpi, const RECT *suggested) {
     InvalidateRect(state->window, NULL, TRUE);
 }
 
-std::wstring Wide(const char *text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
 // An edit control shows only CR LF as a line break.
 std::wstring WithCrLf(const std::wstring &text) {
     std::wstring out;
@@ -165,7 +153,7 @@ int AddHeaderRow(WindowState *state, int y) {
                                 L"in or removed from:"
                               : L"No simulator was found in the registry. Choose the simulator's folder (the one "
                                 L"with fsx.exe):";
-    state->header = Control(state, L"STATIC", text, SS_LEFT, -1, kMargin, y, kWidth - 2 * kMargin, 2 * kRowHeight - 8);
+    Control(state, L"STATIC", text, SS_LEFT, -1, kMargin, y, kWidth - 2 * kMargin, 2 * kRowHeight - 8);
     return y + 2 * kRowHeight;
 }
 

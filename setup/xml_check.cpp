@@ -8,6 +8,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <initializer_list>
+
 namespace {
 
 // MinGW's msxml2.h declares neither of these class ids.
@@ -29,13 +31,12 @@ private:
 };
 
 IXMLDOMDocument *CreateDocument() {
-    IXMLDOMDocument *document = NULL;
-    if (SUCCEEDED(CoCreateInstance(kDomDocument60, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                   reinterpret_cast<void **>(&document))))
-        return document;
-    if (SUCCEEDED(CoCreateInstance(kDomDocument30, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                   reinterpret_cast<void **>(&document))))
-        return document;
+    for (const CLSID &parser : {kDomDocument60, kDomDocument30}) {
+        IXMLDOMDocument *document = NULL;
+        if (SUCCEEDED(CoCreateInstance(parser, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                       reinterpret_cast<void **>(&document))))
+            return document;
+    }
     return NULL;
 }
 

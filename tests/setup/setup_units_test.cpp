@@ -66,6 +66,34 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     EXPECT_FALSE(ParseCommandLine("/after=12x", &options, error, sizeof(error)));
 }
 
+// The administrator's run is handed at most four folders (kMaxFolders), each
+// a path of at most MAX_PATH - 2 characters (258): a list past either, or
+// with an empty folder in it, is a wrong command line, not a shorter list.
+TEST(SetupCommandLine, AdministratorsFolderListLimits) {
+    const std::string longest(MAX_PATH - 2, 'x');
+    const struct {
+        const char *what;
+        std::string list;
+        bool accepted;
+    } cases[] = {
+        {"four folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\", true},
+        {"five folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\", false},
+        {"an empty folder between two", "C:\\A\\||C:\\B\\", false},
+        {"a bar at the end", "C:\\A\\|", false},
+        {"a folder of 258 characters", "C:\\A\\|" + longest, true},
+        {"a folder of 259 characters", "C:\\A\\|" + longest + "x", false},
+    };
+    for (const auto &c : cases) {
+        SetupOptions options;
+        char error[128];
+        const std::string line = "/S /filesonly /D=" + c.list;
+        EXPECT_EQ(c.accepted, ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << c.what << ": " << error;
+        if (c.accepted) {
+            EXPECT_STREQ(c.list.c_str(), options.simFolder) << c.what;
+        }
+    }
+}
+
 TEST(SetupFolders, GivenFolderMadeFullWithATrailingBackslash) {
     TempFolder sim;
     char folder[MAX_PATH];
