@@ -5,24 +5,11 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "replayable_random.h"
 #include "wave_files.h"
 #include "wave_stream.h"
 
 namespace {
-
-// Same variants on every run, so a failure can be replayed by its number.
-class Random {
-public:
-    explicit Random(uint32_t seed) : state(seed) {}
-    uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    uint32_t Below(uint32_t limit) { return limit == 0 ? 0 : Next() % limit; }
-
-private:
-    uint32_t state;
-};
 
 struct Sample {
     Bytes file;
@@ -68,7 +55,7 @@ void PutU32(Bytes* file, size_t at, uint32_t value) {
     for (int i = 0; i < 4 && at + i < file->size(); ++i) (*file)[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-uint32_t OddSize(Random* random) {
+uint32_t OddSize(ReplayableRandom* random) {
     static const uint32_t kSizes[] = {0,          1,          2,          3,          4,          7,
                                       14,         15,         16,         17,         18,         0x7FFFFFFF,
                                       0x80000000, 0xFFFFFFF0, 0xFFFFFFF8, 0xFFFFFFFC, 0xFFFFFFFE, 0xFFFFFFFF};
@@ -76,7 +63,7 @@ uint32_t OddSize(Random* random) {
     return kSizes[random->Below(sizeof(kSizes) / sizeof(kSizes[0]))];
 }
 
-Bytes Mutate(const Sample& sample, Random* random) {
+Bytes Mutate(const Sample& sample, ReplayableRandom* random) {
     Bytes file = sample.file;
     int changes = 1 + static_cast<int>(random->Below(3));
     for (int change = 0; change < changes; ++change) {
@@ -136,7 +123,7 @@ const DWORD kMaxPiece = 8192;
 const int kVariants = 3000;
 
 // One variant through open and a full read; returns false with a reason.
-bool ReadVariant(const std::string& path, Random* random, std::string* why) {
+bool ReadVariant(const std::string& path, ReplayableRandom* random, std::string* why) {
     CWaveStream* stream = new CWaveStream();
     HRESULT opened = stream->OpenForReading(path.c_str());
     bool good = true;
@@ -203,7 +190,7 @@ bool ReadVariant(const std::string& path, Random* random, std::string* why) {
 TEST(WaveMutationTest, DamagedFilesFailSafely) {
     TempFolder folder;
     std::vector<Sample> samples = Samples();
-    Random random(20261208);
+    ReplayableRandom random(20261208);
 
     // The first rounds settle lazily made state (multimedia I/O, the heaps).
     const int kWarmUp = 100;

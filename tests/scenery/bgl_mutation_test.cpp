@@ -6,25 +6,12 @@
 #include <string.h>
 #include <windows.h>
 
+#include "replayable_random.h"
 #include "airport_map.h"
 #include "bgl_reader.h"
 #include "scenery_files.h"
 
 namespace {
-
-// Same variants on every run, so a failure can be replayed by its number.
-class Random {
-public:
-    explicit Random(uint32_t seed) : state_(seed) {}
-    uint32_t Next() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return state_ >> 8;
-    }
-    uint32_t Below(uint32_t limit) { return limit == 0 ? 0 : Next() % limit; }
-
-private:
-    uint32_t state_;
-};
 
 // The offsets of every size, count and offset field of a well-formed file.
 std::vector<size_t> Fields(const BglBytes &b) {
@@ -78,7 +65,7 @@ private:
 };
 
 // Values that break things: zero, small, just past, huge, all ones.
-uint32_t Hostile(Random *random, uint32_t size) {
+uint32_t Hostile(ReplayableRandom *random, uint32_t size) {
     const uint32_t values[] = {0, 1, 5, 6, 7, size, size + 1, size - 1, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu,
                                0xFFFF, 0x10000, random->Next()};
     return values[random->Below(sizeof values / sizeof values[0])];
@@ -105,7 +92,7 @@ TEST(BglMutation, ThreeThousandDamagedFilesAreReadOrSkippedSafely) {
         const BglBytes original = TestAirport(seed);
         ASSERT_FALSE(original.empty()) << TestAirportPath(seed);
         const std::vector<size_t> fields = Fields(original);
-        Random random(0x5EED0000u + static_cast<uint32_t>(original.size()));
+        ReplayableRandom random(0x5EED0000u + static_cast<uint32_t>(original.size()));
         AirportMap map;
         for (int n = 0; n < kPerSeed; ++n) {
             BglBytes bytes = original;
