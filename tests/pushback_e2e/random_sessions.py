@@ -438,7 +438,10 @@ def read_profile(path):
 
 def measured_values(result, key):
     """Distances that a completed measurement of the aircraft showed last,
-    with no aircraft loaded while it ran."""
+    with no aircraft loaded before it showed it. The correction is stored at
+    the sample where the heading first moves, the last distance shown; the
+    measurement then follows the turn for the radius, silently, and an
+    aircraft loaded in that part leaves the stored correction as it was."""
     values = []
     start, last, disturbed = None, None, False
     for r in result.trace:
@@ -447,13 +450,12 @@ def measured_values(result, key):
                 start, last, disturbed = r["t"], None, False
             m = re.fullmatch(r"Request mesurement ! Your aircraft is %s Distance = (\S+)" % re.escape(key), r["text"])
             if m and start is not None:
-                last = m.group(1)
+                last = None if disturbed else m.group(1)
         elif r.get("ev") == "deliver" and r.get("msg") == "EVENT_FILENAME" and start is not None:
             disturbed = True
         elif r.get("ev") == "pushback" and r.get("change") == "stopped" and last is not None:
             # The measurement's stop: its last distance is what it stored.
-            if not disturbed:
-                values.append(last)
+            values.append(last)
             start, last = None, None
     return values
 
