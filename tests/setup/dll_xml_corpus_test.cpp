@@ -235,9 +235,9 @@ TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
     PROCESS_INFORMATION holder = {};
     ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
     CloseHandle(holder.hThread);
-    // Held once an exclusive open fails.
+    // Held once an exclusive open fails (at most 30 s: a new process starts slowly beside five other tests).
     bool held = false;
-    for (int i = 0; i < 200 && !held; ++i) {
+    for (int i = 0; i < 600 && !held; ++i) {
         HANDLE file = CreateFileA(Sim("DrovanaX.dll").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         held = file == INVALID_HANDLE_VALUE;
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);

@@ -67,8 +67,8 @@ std::wstring ResultsAfterJob(HWND window) {
 DWORD WINAPI ActAsPilot(void *context) {
     Pilot *pilot = static_cast<Pilot *>(context);
     HWND window = NULL;
-    // Shown once its rows are made (it is found already while they are).
-    for (int i = 0; i < 200 && (window == NULL || !IsWindowVisible(window)); ++i) {
+    // Shown once its rows are made (it is found already while they are); at most 20 s.
+    for (int i = 0; i < 800 && (window == NULL || !IsWindowVisible(window)); ++i) {
         window = FindWindowW(kSetupWindowClass, NULL);
         Sleep(25);
     }
