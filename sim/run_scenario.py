@@ -29,6 +29,7 @@ import re
 import shutil
 import subprocess
 import sys
+import threading
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -195,6 +196,33 @@ def lay_out_map(build, folder, scenario_text, base, map_program):
     if map_program == "real" and (build / "DrovanaMap.exe").exists():
         shutil.copy2(build / "DrovanaMap.exe", folder)
     (folder / "scenario.txt").write_text(lay_out_scenery(folder, scenario_text, base))
+
+
+def run_in_prefixes(items, prefixes, env, run, done):
+    """Runs many sessions side by side, one at a time in each Wine prefix: a
+    prefix has one foreground window and one keyboard. run(item, env, slot)
+    gets env with that prefix and the prefix's place in the list (for a run
+    folder of its own); done(item, outcome) is called under one lock as each
+    item ends."""
+    work = list(items)
+    lock = threading.Lock()
+
+    def worker(slot, prefix):
+        mine = dict(env, WINEPREFIX=str(prefix))
+        while True:
+            with lock:
+                if not work:
+                    return
+                item = work.pop(0)
+            outcome = run(item, mine, slot)
+            with lock:
+                done(item, outcome)
+
+    threads = [threading.Thread(target=worker, args=(slot, p)) for slot, p in enumerate(prefixes)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
 
 
 def read_trace(path):

@@ -6,7 +6,6 @@ DROVANA_MORE_PREFIXES): they mostly wait for the add-on's ticks."""
 
 import os
 import re
-import threading
 import unittest
 from pathlib import Path
 
@@ -53,33 +52,22 @@ def run_all():
     work = [("kill and quit", 0, False)]
     work += [(seed, seconds, False) for seed, seconds in PILOT_ONLY.items()]
     work += [(seed, 30, True) for seed in WITH_FAULTS]
-    lock = threading.Lock()
 
-    def worker(prefix):
-        mine = dict(env, WINEPREFIX=prefix)
-        while True:
-            with lock:
-                if not work:
-                    return
-                seed, seconds, faults = work.pop(0)
-            try:
-                if seed == "kill and quit":
-                    result = random_sessions.run_text(build, KILL_AND_QUIT, "session_kill_and_quit", mine, True)
-                    outcome = ([], result)
-                else:
-                    result = random_sessions.run(build, seed, seconds, env=mine, name="random_session_%d" % seed,
-                                                 faults=faults)
-                    outcome = (random_sessions.check(result), result)
-            except Exception as error:  # reported by the seed's own test
-                outcome = (["the session could not run: %r" % error], None)
-            with lock:
-                results[seed] = outcome
+    def run(item, mine, _):
+        seed, seconds, faults = item
+        try:
+            if seed == "kill and quit":
+                return [], random_sessions.run_text(build, KILL_AND_QUIT, "session_kill_and_quit", mine, True)
+            result = random_sessions.run(build, seed, seconds, env=mine, name="random_session_%d" % seed,
+                                         faults=faults)
+            return random_sessions.check(result), result
+        except Exception as error:  # reported by the seed's own test
+            return ["the session could not run: %r" % error], None
 
-    threads = [threading.Thread(target=worker, args=(p,)) for p in prefixes if Path(p).is_dir()]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    def done(item, outcome):
+        results[item[0]] = outcome
+
+    run_scenario.run_in_prefixes(work, [p for p in prefixes if Path(p).is_dir()], env, run, done)
 
 
 class RandomSessions(unittest.TestCase):

@@ -23,7 +23,6 @@ import argparse
 import shutil
 import subprocess
 import sys
-import threading
 import time
 from pathlib import Path
 
@@ -32,7 +31,7 @@ sys.path.insert(0, str(SOURCE / "tests" / "sound_e2e"))
 sys.path.insert(0, str(SOURCE / "tests" / "pushback_e2e"))
 import random_sessions  # noqa: E402
 import sound_stand_in  # noqa: E402
-from run_scenario import wine_env  # noqa: E402
+from run_scenario import run_in_prefixes, wine_env  # noqa: E402
 
 QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 # Seconds after "Good luck !" until the run is idle: one tick later without
@@ -75,42 +74,34 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
     keep = build / "soak"
     keep.mkdir(parents=True, exist_ok=True)
     seeds = list(range(first_seed, first_seed + count))
-    lock = threading.Lock()
     broken = {}
     started = time.monotonic()
 
-    def worker(prefix, name):
-        env = wine_env(build)
-        env["WINEPREFIX"] = str(build / "wine" / prefix)
-        while True:
-            with lock:
-                if not seeds:
-                    return
-                seed = seeds.pop(0)
-            try:
-                result = random_sessions.run(build, seed, seconds, env=env, name=name)
-                problems = random_sessions.check(result)
-            except Exception as error:  # one session's trouble must not end the others'
-                with lock:
-                    broken[seed] = ["the session could not run: %r" % error]
-                    print("session %d: could not run: %r" % (seed, error), flush=True)
-                continue
-            with lock:
-                if problems:
-                    drawn = result.session.drawn
-                    broken[seed] = problems + ["faults drawn: %s%s" % (", ".join(drawn) or "none",
-                                                                        ", sound on" if result.session.sound else "")]
-                    if result.trace_path and Path(result.trace_path).exists():
-                        shutil.copy2(result.trace_path, keep / ("session-%d.jsonl" % seed))
-                print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held",
-                                                   time.monotonic() - started), flush=True)
+    def run(seed, env, slot):
+        try:
+            result = random_sessions.run(build, seed, seconds, env=env, name="soak_session_%d" % slot)
+            return random_sessions.check(result), result
+        except Exception as error:  # one session's trouble must not end the others'
+            return None, error  # no problems list: the session never ran
 
-    prefixes = ["prefix"] + ["prefix-" + letter for letter in "bcdefgh"][:count_prefixes - 1]
-    threads = [threading.Thread(target=worker, args=(p, "soak_session_%d" % i)) for i, p in enumerate(prefixes)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    def done(seed, outcome):
+        problems, result = outcome
+        if problems is None:
+            broken[seed] = ["the session could not run: %r" % result]
+            print("session %d: could not run: %r" % (seed, result), flush=True)
+            return
+        if problems:
+            drawn = result.session.drawn
+            broken[seed] = problems + ["faults drawn: %s%s" % (", ".join(drawn) or "none",
+                                                                ", sound on" if result.session.sound else "")]
+            if result.trace_path and Path(result.trace_path).exists():
+                shutil.copy2(result.trace_path, keep / ("session-%d.jsonl" % seed))
+        print("session %d: %s (%.0f s)" % (seed, "; ".join(problems) or "held", time.monotonic() - started),
+              flush=True)
+
+    names = ["prefix"] + ["prefix-" + letter for letter in "bcdefgh"]
+    prefixes = [build / "wine" / name for name in names[:count_prefixes]]
+    run_in_prefixes(seeds, prefixes, wine_env(build), run, done)
     elapsed = time.monotonic() - started
     print("soak: %d random sessions of %g s (seeds %d to %d) in %d min %02d s over %d prefix(es): %d broken"
           % (count, seconds, first_seed, first_seed + count - 1, elapsed // 60, elapsed % 60, len(prefixes),

@@ -19,7 +19,6 @@ import math
 import os
 import re
 import sys
-import threading
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -203,25 +202,13 @@ def run_all(names):
     env = run_scenario.wine_env(build_dir())
     prefixes = os.environ.get("DROVANA_TAXIWAY_PREFIXES", env["WINEPREFIX"]).split()
     work = [c for c in CASES if c.name in names] if names else list(CASES)
-    outcomes, lock = {}, threading.Lock()
+    outcomes = {}
 
-    def worker(prefix):
-        mine = dict(env, WINEPREFIX=prefix)
-        while True:
-            with lock:
-                if not work:
-                    return
-                case = work.pop(0)
-            outcome = run_case(case, mine)
-            with lock:
-                outcomes[case.name] = outcome
-                print("%-24s %s %s" % (case.name, "FAIL" if outcome[0] else "ok  ", outcome[1]), flush=True)
+    def done(case, outcome):
+        outcomes[case.name] = outcome
+        print("%-24s %s %s" % (case.name, "FAIL" if outcome[0] else "ok  ", outcome[1]), flush=True)
 
-    threads = [threading.Thread(target=worker, args=(p,)) for p in prefixes]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    run_scenario.run_in_prefixes(work, prefixes, env, lambda case, mine, _: run_case(case, mine), done)
     failed = {name: f for name, (f, _) in outcomes.items() if f}
     for name, failures in failed.items():
         print("\n%s:\n  %s" % (name, "\n  ".join(failures)))
