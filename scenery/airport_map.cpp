@@ -208,8 +208,10 @@ void AirportMap::Compact() {
         a.file = fileIndex[a.file];
     }
     // One array at a time into one of its own size (shrink_to_fit, built
-    // without exceptions, may keep the capacity).
+    // without exceptions, may keep the capacity). One made to measure by
+    // Reserve stays: its copy would raise the peak by the largest array.
     auto fit = [](auto &array, uint32_t count) {
+        if (array.capacity() - count <= count / 8) return array.resize(count);
         std::remove_reference_t<decltype(array)>(array.begin(), array.begin() + count).swap(array);
     };
     fit(points_, points), fit(parking_, parking), fit(paths_, paths), fit(names_, names);

@@ -42,7 +42,15 @@ public:
     // Whether size bytes are one whole such record, every count and index
     // in it within its bytes and its networks; only such a record may be
     // given to AddTaken.
-    static bool TakenAddsUp(const uint8_t *taken, size_t size);
+    // sizes, when given, gains the record's networks and their arrays.
+    struct TakenSizes {
+        size_t airports = 0, points = 0, parking = 0, paths = 0, names = 0;
+    };
+    static bool TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *sizes = nullptr);
+    // Room for that much more (and a little over) at once: arrays grown by
+    // doubling would hold up to three times a library's networks while they
+    // copy.
+    void Reserve(const TakenSizes &sizes);
     // The file again from its record, in load order as AddFile would: its
     // skipped airports go to the notes as they did when it was read.
     void AddTaken(const char *path, int layer, const uint8_t *taken, size_t size, MapNotes *notes);

@@ -73,7 +73,7 @@ void AirportMap::AppendNetwork(std::vector<uint8_t> *taken, const Airport &kept)
     AppendTaken(taken, names_.data() + kept.firstName, kept.nameCount * sizeof(BglTaxiName));
 }
 
-bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size) {
+bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *sizes) {
     size_t at = 0;
     uint16_t skips = 0;
     if (!Take(taken, size, &at, &skips, sizeof skips)) return false;
@@ -111,8 +111,22 @@ bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size) {
         if (network.names > (size - at) / sizeof(BglTaxiName)) return false;
         for (uint32_t n = 0; n < network.names; ++n, at += sizeof(BglTaxiName))
             if (taken[at + sizeof(BglTaxiName) - 1] != '\0') return false;
+        if (sizes == nullptr) continue;
+        ++sizes->airports;
+        sizes->points += network.points, sizes->parking += network.parking;
+        sizes->paths += network.paths, sizes->names += network.names;
     }
     return at == size;
+}
+
+void AirportMap::Reserve(const TakenSizes &sizes) {
+    // A sixteenth more, so that files read anew beside them fit too.
+    auto more = [](auto &array, size_t count) { array.reserve(array.size() + count + count / 16); };
+    more(airports_, sizes.airports);
+    more(points_, sizes.points);
+    more(parking_, sizes.parking);
+    more(paths_, sizes.paths);
+    more(names_, sizes.names);
 }
 
 void AirportMap::Restore(Airport *kept, const TakenNetwork &network, const uint8_t *arrays, int layer,

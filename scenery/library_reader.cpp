@@ -180,11 +180,14 @@ bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, i
                 snprintf(line, sizeof line, "map index %s not used (%s): every file is opened", index->path, why);
                 notes->Library(line);
             }
+            // Most of the map comes from the index: room for it at once.
+            map->Reserve(index->known.Taken());
         }
         ReadAreas(simFolder, reinterpret_cast<const char *>(text.data()), text.size(), map, notes, stop,
                   indexed ? &index->known : nullptr, indexed ? &index->seen : nullptr);
-        map->Compact();
         index->due = indexed && !(stop != nullptr && *stop) && !index->seen.SameAs(index->known);
+        if (!index->due) index->seen.Drop(), index->known.Drop();  // before Compact needs room
+        map->Compact();
         if (later == nullptr) WriteLibraryIndex(index, notes);
         return true;
     }
@@ -195,7 +198,9 @@ bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, i
 bool WriteLibraryIndex(LibraryIndex *index, MapNotes *notes) {
     if (!index->due) return true;
     index->due = false;
-    if (index->seen.Save(index->path)) return true;
+    const bool written = index->seen.Save(index->path);
+    index->seen.Drop(), index->known.Drop();
+    if (written) return true;
     char line[MAX_PATH + 60];
     snprintf(line, sizeof line, "map index %s could not be written", index->path);
     notes->Library(line);

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "airport_map.h"
 #include "scenery_cfg.h"
 #include "whole_file.h"
 
@@ -94,7 +93,13 @@ void MapIndex::Clear() {
     files_.clear();
     order_.clear();
     std::deque<std::vector<uint8_t>>().swap(owned_);
+    taken_ = AirportMap::TakenSizes();
     bytes_ = kHeaderBytes;
+}
+
+void MapIndex::Drop() {
+    Clear();
+    std::vector<uint8_t>().swap(loaded_);
 }
 
 bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize) {
@@ -127,7 +132,7 @@ bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize
             if (file.takenSize > size - at) break;
             file.taken = data + at;
             at += file.takenSize;
-            recordsAddUp = AirportMap::TakenAddsUp(file.taken, file.takenSize);
+            recordsAddUp = AirportMap::TakenAddsUp(file.taken, file.takenSize, &taken_);
             if (!recordsAddUp) break;
         }
         Insert(path, file);
@@ -141,11 +146,10 @@ bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize
 }
 
 bool MapIndex::Load(const char *path, char *why, size_t whySize) {
-    Clear();
-    std::vector<uint8_t>().swap(loaded_);
+    Drop();
     if (!ReadWholeFile(path, kMapIndexMaxBytes, &loaded_)) return Fail(why, whySize, "missing, unreadable or too large");
     if (Parse(loaded_.data(), loaded_.size(), why, whySize)) return true;
-    std::vector<uint8_t>().swap(loaded_);
+    Drop();
     return false;
 }
 

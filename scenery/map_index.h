@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "airport_map.h"
+
 const char kMapIndexName[] = "DrovanaMap.idx";
 
 // A default library's index is about 30 MB, nearly all of it its airports'
@@ -54,6 +56,10 @@ public:
     void AddBorrowed(const std::string &path, uint64_t size, uint64_t writeTime, const uint8_t *taken,
                      size_t takenSize);
     size_t Count() const { return files_.size(); }
+    // Empty, its bytes given back.
+    void Drop();
+    // What the records of the files hold, all told.
+    const AirportMap::TakenSizes &Taken() const { return taken_; }
     // Whether Bytes() of both would be the same.
     bool SameAs(const MapIndex &other) const;
 
@@ -82,6 +88,7 @@ private:
     std::vector<const Files::value_type *> order_;  // as added, so the bytes repeat; a map's entries never move
     std::vector<uint8_t> loaded_;             // what Load read
     std::deque<std::vector<uint8_t>> owned_;  // records given to Add; a deque never moves them
+    AirportMap::TakenSizes taken_;           // of the records Parse read
     size_t bytes_ = 0;                        // of the index as it would be written
 };
 
