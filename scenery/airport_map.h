@@ -39,20 +39,21 @@ public:
     // file, nor parse it, nor work out its networks' bounds once more.
     void AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes,
                  std::vector<uint8_t> *taken = nullptr);
-    // Whether size bytes are one whole such record, every count and index
-    // in it within its bytes and its networks; only such a record may be
-    // given to AddTaken.
-    // sizes, when given, gains the record's networks and their arrays.
+    // Networks and the sizes of their arrays, all told.
     struct TakenSizes {
         size_t airports = 0, points = 0, parking = 0, paths = 0, names = 0;
     };
+    // Whether size bytes are one whole such record, every count and index
+    // in it within its bytes and its networks; only such a record may be
+    // given to AddTaken. sizes, when given, gains what the record holds.
     static bool TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *sizes = nullptr);
     // Room for that much more (and a little over) at once: arrays grown by
     // doubling would hold up to three times a library's networks while they
     // copy.
     void Reserve(const TakenSizes &sizes);
-    // The file again from its record, in load order as AddFile would: its
-    // skipped airports go to the notes as they did when it was read.
+    // The file again from a record TakenAddsUp accepted, in load order as
+    // AddFile would: its skipped airports go to the notes as they did when
+    // it was read.
     void AddTaken(const char *path, int layer, const uint8_t *taken, size_t size, MapNotes *notes);
     // Drops the networks later layers replaced and the lookup used while
     // adding; call once all files are in.

@@ -29,6 +29,14 @@ bool Take(const uint8_t *taken, size_t end, size_t *at, void *to, size_t size) {
 
 bool TerminatedIcao(const uint8_t *icao) { return memchr(icao, '\0', kIcaoBytes) != nullptr; }
 
+// Padded with NULs: the bytes after an ident's end are whatever its record
+// held, and the same file must give the same record.
+void AppendIcao(std::vector<uint8_t> *taken, const char *icao) {
+    uint8_t padded[kIcaoBytes] = {};
+    memcpy(padded, icao, strnlen(icao, kIcaoBytes - 1));
+    taken->insert(taken->end(), padded, padded + kIcaoBytes);
+}
+
 }  // namespace
 
 void AirportMap::AppendTaken(std::vector<uint8_t> *taken, const void *data, size_t size) {
@@ -42,7 +50,7 @@ size_t AirportMap::BeginTaken(std::vector<uint8_t> *taken, const std::vector<Bgl
     for (uint16_t i = 0; i < count; ++i) {
         const BglSkip &skip = skips[i];
         const uint8_t length = static_cast<uint8_t>(strnlen(skip.why, sizeof skip.why - 1));
-        AppendTaken(taken, skip.icao, sizeof skip.icao);
+        AppendIcao(taken, skip.icao);
         AppendTaken(taken, &length, 1);
         AppendTaken(taken, skip.why, length);
     }
@@ -53,7 +61,7 @@ size_t AirportMap::BeginTaken(std::vector<uint8_t> *taken, const std::vector<Bgl
 }
 
 void AirportMap::AppendDelete(std::vector<uint8_t> *taken, const char *icao) {
-    AppendTaken(taken, icao, kIcaoBytes);
+    AppendIcao(taken, icao);
     AppendTaken(taken, &kTakenDeletes, 1);
 }
 
@@ -64,7 +72,7 @@ void AirportMap::AppendNetwork(std::vector<uint8_t> *taken, const Airport &kept)
     const TakenNetwork network = {kept.pointCount, kept.parkingCount, kept.pathCount, kept.nameCount,
                                   kept.south,      kept.north,        kept.west,      kept.east,
                                   kept.reach};
-    AppendTaken(taken, kept.icao, sizeof kept.icao);
+    AppendIcao(taken, kept.icao);
     AppendTaken(taken, &kTakenNetwork, 1);
     AppendTaken(taken, &network, sizeof network);
     AppendTaken(taken, points_.data() + kept.firstPoint, kept.pointCount * sizeof(BglPoint));
