@@ -9,6 +9,7 @@
 #include "map_log.h"
 #include "scenery_files.h"
 #include "temp_files.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -222,6 +223,18 @@ TEST(MapIndex, StartsSkipUnchangedFilesAndNoticeChangedOnes) {
     EXPECT_EQ("HIGH", StartAtKlay(sim, &fourth));
     EXPECT_NE(std::string::npos, fourth.all.find("not used")) << fourth.all;
     EXPECT_TRUE(written.Load(indexPath.c_str(), why, sizeof why)) << "a damaged index is written anew: " << why;
+
+    // A start ended midway (the program closed) leaves the index it found.
+    std::vector<uint8_t> before, after;
+    ASSERT_TRUE(ReadWholeFile(indexPath.c_str(), kMapIndexMaxBytes, &before));
+    ASSERT_TRUE(WriteBytes(airports, TestAirport("lower")));
+    volatile LONG stop = 1;
+    AirportMap stopped;
+    Notes fifth;
+    const std::string cfgPath = sim.File("Scenery.CFG");
+    ReadFirstSceneryCfg(sim.Path().c_str(), &cfgPath, 1, &stopped, &fifth, &stop);
+    ASSERT_TRUE(ReadWholeFile(indexPath.c_str(), kMapIndexMaxBytes, &after));
+    EXPECT_EQ(before, after) << "a stopped start rewrote the index";
 }
 
 }  // namespace
