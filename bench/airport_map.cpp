@@ -168,9 +168,10 @@ int main(int argc, char **argv) {
         std::vector<MapPath> paths(kMapMaxPaths);
         std::vector<double> written;
         const double took = StartAndAnswer(folder, cfg, positions[0], &map, &header, &paths, &written);
-        printf("airport_map: one start %s: first answer in %.0f ms, index written in %.0f ms; peak working set %u KB "
-               "(%u KB before the read)\n",
+        printf("airport_map: one start %s: first answer in %.0f ms, index written in %.0f ms; map %u KB held; peak "
+               "working set %u KB (%u KB before the read)\n",
                argc > 3 ? "without an index" : "with the index there", took, written.empty() ? 0.0 : written[0],
+               static_cast<unsigned>(map.BytesHeld() >> 10),
                static_cast<unsigned>(Memory().PeakWorkingSetSize >> 10),
                static_cast<unsigned>(before.PeakWorkingSetSize >> 10));
         return 0;
