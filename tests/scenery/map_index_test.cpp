@@ -143,6 +143,39 @@ TEST(MapIndex, DamagedOrForeignIndexIsDroppedWhole) {
     }
 }
 
+// Save streams the index in 64 KB pieces and sums it as it goes: records
+// across those pieces, at every offset a word may start, must come out as
+// the bytes Bytes() gives and load again.
+TEST(MapIndex, SavedIndexIsItsBytesAndLoadsAgain) {
+    BglFileContents sample;
+    char why[120] = "";
+    ASSERT_TRUE(ReadBglFile(TestAirportPath("sample").c_str(), &sample, why, sizeof why)) << why;
+    MapIndex index;
+    for (int file = 0; file < 7; ++file) {
+        BglFileContents contents;
+        for (int copy = 0; copy < 40 * file + 1; ++copy)
+            contents.airports.insert(contents.airports.end(), sample.airports.begin(), sample.airports.end());
+        AirportMap map;
+        Quiet quiet;
+        std::vector<uint8_t> taken;
+        map.AddFile("sample.bgl", 1, contents, &quiet, &taken);
+        index.Add(std::string("C:\\Scenery\\") + std::string(file + 1, 'a') + ".bgl", file, file, std::move(taken));
+        index.Add(std::string("C:\\Scenery\\") + std::string(file + 1, 'b') + ".bgl", file, file, false);
+    }
+    const BglBytes bytes = index.Bytes();
+    ASSERT_GT(bytes.size(), 3u << 16) << "the records do not span several pieces";
+    TempFolder folder;
+    const std::string path = folder.File(kMapIndexName);
+    ASSERT_TRUE(index.Save(path.c_str()));
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(ReadWholeFile(path.c_str(), kMapIndexMaxBytes, &saved));
+    EXPECT_TRUE(saved == bytes) << "saved " << saved.size() << " bytes, " << bytes.size() << " expected";
+    MapIndex loaded;
+    EXPECT_TRUE(loaded.Load(path.c_str(), why, sizeof why)) << why;
+    EXPECT_EQ(14u, loaded.Count());
+    EXPECT_TRUE(loaded.SameAs(index));
+}
+
 // What the reading said, to look into.
 struct Notes : MapNotes {
     std::string all;
