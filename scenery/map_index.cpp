@@ -189,7 +189,10 @@ void MapIndex::AddBorrowed(const std::string &path, uint64_t size, uint64_t writ
 
 void MapIndex::Add(const std::string &path, uint64_t size, uint64_t writeTime, std::vector<uint8_t> &&taken) {
     if (files_.count(path) != 0) return;
-    if (!Fits(taken.size())) return Add(path, size, writeTime, true);
+    if (!Fits(taken.size())) {
+        Add(path, size, writeTime, true);
+        return;
+    }
     // Its own size: a record grown by appending holds up to twice its bytes.
     owned_.emplace_back(taken.begin(), taken.end());
     std::vector<uint8_t>().swap(taken);

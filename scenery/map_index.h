@@ -21,8 +21,10 @@
 
 const char kMapIndexName[] = "DrovanaMap.idx";
 
-// A default library's index is about 30 MB, nearly all of it its airports'
-// networks; files beyond this are listed without them, and so read again.
+// A default library's index is 28 MB, nearly all of it its airports'
+// networks. The list of files may take 16 MB of this (60,000 files of
+// 260-character paths), the networks the rest: files beyond it are listed
+// without them, and so read at each start.
 const size_t kMapIndexMaxBytes = 48u << 20;
 
 // The checksum the index carries over its body.
@@ -44,13 +46,13 @@ public:
 
     // True when path was listed with that size and write time; *airports
     // then says whether it held an airport section and *taken (when given)
-    // is what the map took of it, or empty when it was not kept.
+    // is what the map took of it, or nullptr when it was not kept.
     bool Known(const std::string &path, uint64_t size, uint64_t writeTime, bool *airports,
                const uint8_t **taken = nullptr, size_t *takenSize = nullptr) const;
     // A file and, for an airport file, the record of what the map took of
     // it: taken is kept by the index, borrowed points into bytes that
-    // outlive it (another index's). Over kMapIndexMaxBytes a record is left
-    // out.
+    // outlive it (another index's). A record beyond the networks' share of
+    // kMapIndexMaxBytes is left out.
     void Add(const std::string &path, uint64_t size, uint64_t writeTime, bool airports);
     void Add(const std::string &path, uint64_t size, uint64_t writeTime, std::vector<uint8_t> &&taken);
     void AddBorrowed(const std::string &path, uint64_t size, uint64_t writeTime, const uint8_t *taken,
