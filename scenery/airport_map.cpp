@@ -102,23 +102,50 @@ void AirportMap::Store(Airport *kept, const BglAirport &airport, int layer, uint
     kept->reach = static_cast<float>(reach + 1.0);  // the bounds are floats
 }
 
-void AirportMap::AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes) {
-    for (const BglSkip &skip : contents.skippedAirports) notes->Skipped(path, skip.icao, skip.why);
-    if (compacted_) {  // added to after Compact
-        for (uint32_t i = 0; i < airports_.size(); ++i) byIdent_[airports_[i].icao] = i;
-        std::vector<uint32_t>().swap(sorted_);
-        compacted_ = false;
+void AirportMap::Reopen() {
+    if (!compacted_) return;  // added to after Compact
+    for (uint32_t i = 0; i < airports_.size(); ++i) byIdent_[airports_[i].icao] = i;
+    std::vector<uint32_t>().swap(sorted_);
+    compacted_ = false;
+}
+
+AirportMap::Airport *AirportMap::Place(const char *icao, const char *path, uint32_t *file) {
+    if (*file == UINT32_MAX) {
+        *file = static_cast<uint32_t>(files_.size());
+        files_.push_back(path);
     }
+    const auto known = byIdent_.find(icao);
+    if (known != byIdent_.end()) return &airports_[known->second];
+    Airport kept = {};
+    Copy(kept.icao, sizeof kept.icao, icao);
+    byIdent_[icao] = static_cast<uint32_t>(airports_.size());
+    airports_.push_back(kept);
+    return &airports_.back();
+}
+
+void AirportMap::Delete(const char *path, int layer, const char *icao, MapNotes *notes) {
+    const auto known = byIdent_.find(icao);
+    if (known == byIdent_.end()) return;
+    char said[200];
+    snprintf(said, sizeof said, "layer %d: deletes the taxiways of %s", layer,
+             files_[airports_[known->second].file].c_str());
+    notes->Read(path, icao, said);
+    airports_[known->second].icao[0] = '\0';  // gone at Compact
+    byIdent_.erase(known);
+}
+
+void AirportMap::AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes,
+                         std::vector<uint8_t> *taken) {
+    for (const BglSkip &skip : contents.skippedAirports) notes->Skipped(path, skip.icao, skip.why);
+    Reopen();
+    const size_t countAt = taken != nullptr ? BeginTaken(taken, contents.skippedAirports) : 0;
+    uint32_t recorded = 0;
     uint32_t file = UINT32_MAX;
     const bool told = notes->TakesRead();
     for (const BglAirport &airport : contents.airports) {
         char said[200];
         const auto known = byIdent_.find(airport.icao);
         if (airport.HasTaxiNetwork()) {
-            if (file == UINT32_MAX) {
-                file = static_cast<uint32_t>(files_.size());
-                files_.push_back(path);
-            }
             if (told) {
                 snprintf(said, sizeof said, "layer %d: %u taxi points, %u parking spots, %u taxi paths%s%s", layer,
                          static_cast<unsigned>(airport.points.size()), static_cast<unsigned>(airport.parking.size()),
@@ -127,27 +154,22 @@ void AirportMap::AddFile(const char *path, int layer, const BglFileContents &con
                          known != byIdent_.end() ? files_[airports_[known->second].file].c_str() : "");
                 notes->Read(path, airport.icao, said);
             }
-            if (known != byIdent_.end()) {
-                Store(&airports_[known->second], airport, layer, file);  // the old arrays go at Compact
-            } else {
-                Airport kept = {};
-                Copy(kept.icao, sizeof kept.icao, airport.icao);
-                Store(&kept, airport, layer, file);
-                byIdent_[airport.icao] = static_cast<uint32_t>(airports_.size());
-                airports_.push_back(kept);
+            Airport *kept = Place(airport.icao, path, &file);
+            Store(kept, airport, layer, file);
+            if (taken != nullptr) AppendNetwork(taken, *kept), ++recorded;
+        } else {
+            // Kept even when nothing lies below now: a lower file may change.
+            if (taken != nullptr && airport.deletesTaxiways) AppendDelete(taken, airport.icao), ++recorded;
+            if (airport.deletesTaxiways && known != byIdent_.end()) {
+                Delete(path, layer, airport.icao, notes);
+            } else if (told) {
+                snprintf(said, sizeof said, "layer %d: no taxi network%s", layer,
+                         known != byIdent_.end() ? "; the lower layer's stays" : "");
+                notes->Read(path, airport.icao, said);
             }
-        } else if (airport.deletesTaxiways && known != byIdent_.end()) {
-            snprintf(said, sizeof said, "layer %d: deletes the taxiways of %s", layer,
-                     files_[airports_[known->second].file].c_str());
-            notes->Read(path, airport.icao, said);
-            airports_[known->second].icao[0] = '\0';  // gone at Compact
-            byIdent_.erase(known);
-        } else if (told) {
-            snprintf(said, sizeof said, "layer %d: no taxi network%s", layer,
-                     known != byIdent_.end() ? "; the lower layer's stays" : "");
-            notes->Read(path, airport.icao, said);
         }
     }
+    if (taken != nullptr) memcpy(taken->data() + countAt, &recorded, sizeof recorded);
 }
 
 // Moves each kept range down over the dropped ones within the same arrays:
@@ -186,8 +208,10 @@ void AirportMap::Compact() {
         a.file = fileIndex[a.file];
     }
     // One array at a time into one of its own size (shrink_to_fit, built
-    // without exceptions, may keep the capacity).
+    // without exceptions, may keep the capacity). One made to measure by
+    // Reserve stays: its copy would raise the peak by the largest array.
     auto fit = [](auto &array, uint32_t count) {
+        if (array.capacity() - count <= count / 8) return array.resize(count);
         std::remove_reference_t<decltype(array)>(array.begin(), array.begin() + count).swap(array);
     };
     fit(points_, points), fit(parking_, parking), fit(paths_, paths), fit(names_, names);

@@ -34,7 +34,27 @@ public:
 class AirportMap {
 public:
     // The airports of one file of an area of that layer, in load order.
-    void AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes);
+    // With taken, what the map took of the file is appended to it in the
+    // form AddTaken adds again: a later start need not open an unchanged
+    // file, nor parse it, nor work out its networks' bounds once more.
+    void AddFile(const char *path, int layer, const BglFileContents &contents, MapNotes *notes,
+                 std::vector<uint8_t> *taken = nullptr);
+    // Networks and the sizes of their arrays, all told.
+    struct TakenSizes {
+        size_t airports = 0, points = 0, parking = 0, paths = 0, names = 0;
+    };
+    // Whether size bytes are one whole such record, every count and index
+    // in it within its bytes and its networks; only such a record may be
+    // given to AddTaken. sizes, when given, gains what the record holds.
+    static bool TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *sizes = nullptr);
+    // Room for that much more (and a little over) at once: arrays grown by
+    // doubling would hold up to three times a library's networks while they
+    // copy.
+    void Reserve(const TakenSizes &sizes);
+    // The file again from a record TakenAddsUp accepted, in load order as
+    // AddFile would: its skipped airports go to the notes as they did when
+    // it was read.
+    void AddTaken(const char *path, int layer, const uint8_t *taken, size_t size, MapNotes *notes);
     // Drops the networks later layers replaced and the lookup used while
     // adding; call once all files are in.
     void Compact();
@@ -83,6 +103,23 @@ private:
         float reach;                     // metres around the bounds a position may lie
     };
     void Store(Airport *kept, const BglAirport &airport, int layer, uint32_t file);
+    // A taken network: its arrays as kept and its bounds as Store found them.
+    struct TakenNetwork {
+        uint32_t points, parking, paths, names;
+        float south, north, west, east, reach;
+    };
+    static void AppendTaken(std::vector<uint8_t> *taken, const void *data, size_t size);
+    // The file's skipped airports and room for its airport count; returns where the count goes.
+    static size_t BeginTaken(std::vector<uint8_t> *taken, const std::vector<BglSkip> &skips);
+    static void AppendDelete(std::vector<uint8_t> *taken, const char *icao);
+    void AppendNetwork(std::vector<uint8_t> *taken, const Airport &kept) const;
+    void Restore(Airport *kept, const TakenNetwork &network, const uint8_t *arrays, int layer, uint32_t file);
+    // Where a network of the file goes: over the lower layer's airport of
+    // that ident (whose arrays go at Compact) or into a new one.
+    Airport *Place(const char *icao, const char *path, uint32_t *file);
+    // A delete record's work: the lower layer's network of that ident gone.
+    void Delete(const char *path, int layer, const char *icao, MapNotes *notes);
+    void Reopen();
     void PathText(const Airport &airport, const Path &path, char *text, size_t size) const;
     const BglPoint &PathEnd(const Airport &airport, const Path &path) const;
     const Airport *Lookup(const char *icao) const;

@@ -118,10 +118,20 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
         for (const BglFileEntry &file : AreaBglFiles(folder)) {
             if (stop != nullptr && *stop) return;
             bool holdsAirports = true;
-            if (known != nullptr && known->Known(file.path, file.size, file.writeTime, &holdsAirports) &&
-                !holdsAirports) {
-                seen->Add(file.path, file.size, file.writeTime, false);
-                continue;
+            const uint8_t *taken = nullptr;
+            size_t takenSize = 0;
+            if (known != nullptr && known->Known(file.path, file.size, file.writeTime, &holdsAirports, &taken,
+                                                 &takenSize)) {
+                if (!holdsAirports) {
+                    seen->Add(file.path, file.size, file.writeTime, false);
+                    continue;
+                }
+                // A report of one airport wants every line of its reading.
+                if (taken != nullptr && !notes->TakesRead()) {
+                    seen->AddBorrowed(file.path, file.size, file.writeTime, taken, takenSize);
+                    map->AddTaken(file.path.c_str(), area.layer, taken, takenSize, notes);
+                    continue;
+                }
             }
             BglFileContents contents;
             char why[kBglWhySize];
@@ -130,20 +140,26 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
                 notes->Skipped(file.path.c_str(), "", why);
                 continue;
             }
-            if (seen != nullptr) seen->Add(file.path, file.size, file.writeTime, holdsAirports);
-            map->AddFile(file.path.c_str(), area.layer, contents, notes);
+            std::vector<uint8_t> took;
+            const bool keep = seen != nullptr && holdsAirports;
+            map->AddFile(file.path.c_str(), area.layer, contents, notes, keep ? &took : nullptr);
+            if (keep)
+                seen->Add(file.path, file.size, file.writeTime, std::move(took));
+            else if (seen != nullptr)
+                seen->Add(file.path, file.size, file.writeTime, false);
         }
     }
 }
 
-bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop) {
+bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop,
+                        LibraryIndex *later) {
     std::string candidates[2];
     const int count = SceneryCfgCandidates(simFolder, candidates);
-    return ReadFirstSceneryCfg(simFolder, candidates, count, map, notes, stop);
+    return ReadFirstSceneryCfg(simFolder, candidates, count, map, notes, stop, later);
 }
 
 bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, int count, AirportMap *map,
-                         MapNotes *notes, volatile LONG *stop) {
+                         MapNotes *notes, volatile LONG *stop, LibraryIndex *later) {
     char line[2 * MAX_PATH + 100];
     for (int i = 0; i < count; ++i) {
         std::vector<uint8_t> text;
@@ -155,25 +171,38 @@ bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, i
         snprintf(line, sizeof line, "read %s%s", candidates[i].c_str(),
                  i > 0 ? " (the edition's own is missing)" : "");
         notes->Library(line);
-        char indexPath[MAX_PATH];
-        MapIndex known, seen;
-        const bool indexed = IndexPath(simFolder, indexPath, sizeof indexPath);
+        LibraryIndex now;
+        LibraryIndex *index = later != nullptr ? later : &now;
+        const bool indexed = IndexPath(simFolder, index->path, sizeof index->path);
         if (indexed) {
             char why[120];
-            if (!known.Load(indexPath, why, sizeof why)) {
-                snprintf(line, sizeof line, "map index %s not used (%s): every file is opened", indexPath, why);
+            if (!index->known.Load(index->path, why, sizeof why)) {
+                snprintf(line, sizeof line, "map index %s not used (%s): every file is opened", index->path, why);
                 notes->Library(line);
             }
+            // Most of the map comes from the index: room for it at once.
+            map->Reserve(index->known.Taken());
         }
         ReadAreas(simFolder, reinterpret_cast<const char *>(text.data()), text.size(), map, notes, stop,
-                  indexed ? &known : nullptr, indexed ? &seen : nullptr);
+                  indexed ? &index->known : nullptr, indexed ? &index->seen : nullptr);
+        index->due = indexed && !(stop != nullptr && *stop) && !index->seen.SameAs(index->known);
+        if (!index->due) index->seen.Drop(), index->known.Drop();  // before Compact needs room
         map->Compact();
-        if (indexed && !(stop != nullptr && *stop) && seen.Bytes() != known.Bytes() && !seen.Save(indexPath)) {
-            snprintf(line, sizeof line, "map index %s could not be written", indexPath);
-            notes->Library(line);
-        }
+        if (later == nullptr) WriteLibraryIndex(index, notes);
         return true;
     }
     notes->Library("no Scenery.CFG read: the map knows no airport");
+    return false;
+}
+
+bool WriteLibraryIndex(LibraryIndex *index, MapNotes *notes) {
+    if (!index->due) return true;
+    index->due = false;
+    const bool written = index->seen.Save(index->path);
+    index->seen.Drop(), index->known.Drop();
+    if (written) return true;
+    char line[MAX_PATH + 60];
+    snprintf(line, sizeof line, "map index %s could not be written", index->path);
+    notes->Library(line);
     return false;
 }

@@ -145,13 +145,15 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
 struct LibraryToRead {
     std::string folder;
     MapLog *log;
+    LibraryIndex *index;  // from the reading until it is written
 };
 
 AirportMap *ReadLibrary(void *context, volatile LONG *stop) {
-    const LibraryToRead *library = static_cast<const LibraryToRead *>(context);
+    LibraryToRead *library = static_cast<LibraryToRead *>(context);
     AirportMap *map = new AirportMap();
     const DWORD started = GetTickCount();
-    ReadSceneryLibrary(library->folder.c_str(), map, library->log, stop);
+    library->index = new LibraryIndex();
+    ReadSceneryLibrary(library->folder.c_str(), map, library->log, stop, library->index);
     char line[160];
     snprintf(line, sizeof line, "%s: %u airports with a taxi network, %u KB, in %lu ms",
              *stop ? "stopped" : "read", static_cast<unsigned>(map->AirportCount()),
@@ -160,15 +162,22 @@ AirportMap *ReadLibrary(void *context, volatile LONG *stop) {
     return map;
 }
 
+void WriteIndex(void *context, volatile LONG *) {
+    LibraryToRead *library = static_cast<LibraryToRead *>(context);
+    WriteLibraryIndex(library->index, library->log);
+    delete library->index;
+    library->index = nullptr;
+}
+
 int ServeMap(HINSTANCE instance, const std::string &folder) {
     MapLog log(folder.c_str());
-    LibraryToRead library = {folder, &log};
+    LibraryToRead library = {folder, &log, nullptr};
     MapServer server;
     if (!server.CreateMapWindow(instance)) {
         log.Line("the map window could not be made");
         return 1;
     }
-    if (!server.StartReading(ReadLibrary, &library)) log.Line("the reading thread could not start");
+    if (!server.StartReading(ReadLibrary, &library, WriteIndex)) log.Line("the reading thread could not start");
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

@@ -12,7 +12,7 @@ const UINT kAnswerSendMs = 2000;
 }  // namespace
 
 MapServer::MapServer()
-    : window_(nullptr), thread_(nullptr), read_(nullptr), readContext_(nullptr), stop_(0), map_(nullptr), queued_(0) {}
+    : window_(nullptr), thread_(nullptr), read_(nullptr), after_(nullptr), readContext_(nullptr), stop_(0), map_(nullptr), queued_(0) {}
 
 MapServer::~MapServer() {
     StopReading(INFINITE);
@@ -36,8 +36,9 @@ bool MapServer::CreateMapWindow(HINSTANCE instance) {
     return window_ != nullptr;
 }
 
-bool MapServer::StartReading(ReadMap read, void *context) {
+bool MapServer::StartReading(ReadMap read, void *context, AfterPublish after) {
     read_ = read;
+    after_ = after;
     readContext_ = context;
     thread_ = CreateThread(nullptr, 0, ReadingThread, this, 0, nullptr);
     return thread_ != nullptr;
@@ -62,6 +63,7 @@ DWORD WINAPI MapServer::ReadingThread(void *self) {
     AirportMap *map = server->read_(server->readContext_, &server->stop_);
     if (map == nullptr) map = new AirportMap();  // nothing read: every answer is "no airport"
     InterlockedExchangePointer(&server->map_, map);
+    if (server->after_ != nullptr) server->after_(server->readContext_, &server->stop_);
     return 0;
 }
 

@@ -17,6 +17,9 @@ public:
     // Builds the map that the server then answers from; runs on the reading
     // thread. stop is set when the program ends.
     typedef AirportMap *(*ReadMap)(void *context, volatile LONG *stop);
+    // Runs on the reading thread once the map answers: work the first
+    // answer need not wait for.
+    typedef void (*AfterPublish)(void *context, volatile LONG *stop);
 
     MapServer();
     ~MapServer();
@@ -27,7 +30,7 @@ public:
     bool CreateMapWindow(HINSTANCE instance);
     HWND Window() const { return window_; }
     // Starts the reading thread.
-    bool StartReading(ReadMap read, void *context);
+    bool StartReading(ReadMap read, void *context, AfterPublish after = nullptr);
     // Asks the reading thread to end and waits for it, at most waitMs; false
     // when it still runs.
     bool StopReading(DWORD waitMs);
@@ -45,6 +48,7 @@ private:
     HWND window_;
     HANDLE thread_;
     ReadMap read_;
+    AfterPublish after_;
     void *readContext_;
     volatile LONG stop_;
     AirportMap *Published() const;

@@ -1,7 +1,9 @@
 // Thousands of damaged variants of writer-made files through the reader and
 // the map: every one must end in a file read or a file skipped with a reason,
 // and whatever is read must hold together (every path joins points and spots
-// that exist), so that the map can answer over it.
+// that exist), so that the map can answer over it. What the map keeps of each
+// variant for the index must give the same map again, and kept bytes damaged
+// must be refused or added safely.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <windows.h>
@@ -93,7 +95,9 @@ TEST(BglMutation, ThreeThousandDamagedFilesAreReadOrSkippedSafely) {
         ASSERT_FALSE(original.empty()) << TestAirportPath(seed);
         const std::vector<size_t> fields = Fields(original);
         ReplayableRandom random(0x5EED0000u + static_cast<uint32_t>(original.size()));
-        AirportMap map;
+        // The map as a start from the index builds it (from what map took of
+        // each variant), and one from those records damaged.
+        AirportMap map, fromIndex, fromDamaged;
         for (int n = 0; n < kPerSeed; ++n) {
             BglBytes bytes = original;
             const uint32_t size = static_cast<uint32_t>(bytes.size());
@@ -127,16 +131,37 @@ TEST(BglMutation, ThreeThousandDamagedFilesAreReadOrSkippedSafely) {
                 ASSERT_TRUE(contents.airports.empty()) << variant;
             }
             struct : MapNotes {
-                void Skipped(const char *, const char *, const char *) override {}
+                int skips = 0;
+                void Skipped(const char *, const char *, const char *) override { ++skips; }
                 void Library(const char *) override {}
             } quiet;
-            map.AddFile("variant.bgl", n, contents, &quiet);
+            std::vector<uint8_t> taken;
+            map.AddFile("variant.bgl", n, contents, &quiet, &taken);
+            const int skipsRead = quiet.skips;
+            quiet.skips = 0;
+            ASSERT_TRUE(AirportMap::TakenAddsUp(taken.data(), taken.size())) << variant << ": its record does not add up";
+            fromIndex.AddTaken("variant.bgl", n, taken.data(), taken.size(), &quiet);
+            ASSERT_EQ(skipsRead, quiet.skips) << variant << ": its skipped airports not said again from its record";
+            // A record that still adds up once damaged is added without a
+            // read past its bytes.
+            taken[random.Below(static_cast<uint32_t>(taken.size()))] = random.Next() & 0xFF;
+            taken.resize(taken.size() - random.Below(2));
+            const GuardedBytes damaged(taken);
+            if (AirportMap::TakenAddsUp(damaged.Data(), taken.size()))
+                fromDamaged.AddTaken("variant.bgl", n, damaged.Data(), taken.size(), &quiet);
         }
-        map.Compact();
-        MapAnswerHeader header = {};
-        static MapPath paths[kMapMaxPaths];
+        MapAnswerHeader header = {}, again = {};
+        static MapPath paths[kMapMaxPaths], pathsAgain[kMapMaxPaths];
+        for (AirportMap *built : {&map, &fromIndex, &fromDamaged}) {
+            built->Compact();
+            built->Answer(40.0, -75.0, &header, paths, kMapMaxPaths);
+            EXPECT_EQ(sizeof header + header.pathCount * sizeof(MapPath), header.size) << seed;
+        }
+        EXPECT_EQ(map.Idents(), fromIndex.Idents()) << seed;
         map.Answer(40.0, -75.0, &header, paths, kMapMaxPaths);
-        EXPECT_EQ(sizeof header + header.pathCount * sizeof(MapPath), header.size) << seed;
+        fromIndex.Answer(40.0, -75.0, &again, pathsAgain, kMapMaxPaths);
+        EXPECT_EQ(0, memcmp(&header, &again, sizeof header)) << seed << ": the map from the records answers otherwise";
+        EXPECT_EQ(0, memcmp(paths, pathsAgain, header.pathCount * sizeof(MapPath))) << seed;
     }
     // Each kind of outcome met, or the variants test less than they seem to.
     EXPECT_GT(skippedFiles, 500);

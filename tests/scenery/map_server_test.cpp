@@ -79,9 +79,12 @@ struct Asker {
 };
 
 // The map side on a thread of its own, as it runs in the map program; its
-// reading waits until the test lets it go.
+// reading, and its work once the map answers (the index written), wait until
+// the test lets them go.
 struct MapThread {
     HANDLE readMay = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE afterMay = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE afterDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE windowMade = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = nullptr;
     HWND window = nullptr;
@@ -101,12 +104,17 @@ struct MapThread {
         map->Compact();
         return map;
     }
+    static void After(void *context, volatile LONG *) {
+        MapThread *self = static_cast<MapThread *>(context);
+        WaitForSingleObject(self->afterMay, 10000);
+        SetEvent(self->afterDone);
+    }
     static DWORD WINAPI Run(void *context) {
         MapThread *self = static_cast<MapThread *>(context);
         MapServer server;
         if (server.CreateMapWindow(GetModuleHandleA(nullptr))) {
             self->window = server.Window();
-            server.StartReading(Read, self);
+            server.StartReading(Read, self, After);
         }
         SetEvent(self->windowMade);
         MSG message;
@@ -119,10 +127,13 @@ struct MapThread {
     }
     ~MapThread() {
         SetEvent(readMay);
+        SetEvent(afterMay);
         if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000)) << "the map window did not end on WM_CLOSE";
         CloseHandle(thread);
         CloseHandle(readMay);
+        CloseHandle(afterMay);
+        CloseHandle(afterDone);
         CloseHandle(windowMade);
     }
 };
@@ -168,6 +179,11 @@ TEST(MapServer, AnswersEachStatusAndRefusesWhatIsNoQuestion) {
     ASSERT_EQ(kMapQuestionAccepted, asker.Ask(map.window, 301, 10.0, 10.0));
     ASSERT_TRUE(asker.Answer(301, 3000, &header));
     EXPECT_EQ(static_cast<uint32_t>(MAP_NO_AIRPORT), header.status);
+
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(map.afterDone, 0)) << "the work after publishing ran before it was let go";
+    SetEvent(map.afterMay);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(map.afterDone, 3000))
+        << "the work after the map answers did not run once it was published";
 }
 
 // The program as the add-on starts it: its folder with the trailing
