@@ -164,6 +164,9 @@ bool MapIndex::Known(const std::string &path, uint64_t size, uint64_t writeTime,
 }
 
 void MapIndex::Insert(const std::string &path, const File &file) {
+    // What Parse would refuse is never written: an entry's path goes through
+    // a MAX_PATH buffer on its way out.
+    if (path.empty() || path.size() >= MAX_PATH) return;
     const auto inserted = files_.insert(std::make_pair(path, file));
     if (!inserted.second) return;
     order_.push_back(&*inserted.first);

@@ -85,6 +85,15 @@ TEST(MapIndex, KeepsEachFileWithItsSizeAndTime) {
     EXPECT_TRUE(airports);
     EXPECT_EQ(nullptr, taken) << "a record of " << kMapIndexMaxBytes << " bytes kept";
     EXPECT_LE(index.Bytes().size(), kMapIndexMaxBytes);
+
+    // A path of MAX_PATH characters or more is not listed (its file is read
+    // at each start), and the index's bytes stay an index.
+    const std::string overlong = "C:\\" + std::string(MAX_PATH, 'x') + ".bgl";
+    index.Add(overlong, 1, 1, false);
+    EXPECT_FALSE(index.Known(overlong, 1, 1, &airports)) << "a path of " << overlong.size() << " characters listed";
+    const std::vector<uint8_t> written = index.Bytes();
+    MapIndex again;
+    EXPECT_TRUE(again.Parse(written.data(), written.size(), why, sizeof why)) << why;
 }
 
 TEST(MapIndex, DamagedOrForeignIndexIsDroppedWhole) {
