@@ -147,7 +147,8 @@ bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize
 
 bool MapIndex::Load(const char *path, char *why, size_t whySize) {
     Drop();
-    if (!ReadWholeFile(path, kMapIndexMaxBytes, &loaded_)) return Fail(why, whySize, "missing, unreadable or too large");
+    if (!ReadWholeFile(path, kMapIndexMaxBytes, &loaded_))
+        return Fail(why, whySize, "missing, unreadable or too large");
     if (Parse(loaded_.data(), loaded_.size(), why, whySize)) return true;
     Drop();
     return false;
@@ -247,7 +248,8 @@ void MapIndex::Header(uint8_t *header, uint32_t checksum) const {
 std::vector<uint8_t> MapIndex::Bytes() const {
     std::vector<uint8_t> out(kHeaderBytes);
     out.reserve(bytes_);
-    const uint32_t sum = EmitBody([&out](const uint8_t *data, size_t size) { out.insert(out.end(), data, data + size); });
+    const uint32_t sum =
+        EmitBody([&out](const uint8_t *data, size_t size) { out.insert(out.end(), data, data + size); });
     Header(out.data(), sum);
     return out;
 }

@@ -12,7 +12,8 @@ const UINT kAnswerSendMs = 2000;
 }  // namespace
 
 MapServer::MapServer()
-    : window_(nullptr), thread_(nullptr), read_(nullptr), after_(nullptr), readContext_(nullptr), stop_(0), map_(nullptr), queued_(0) {}
+    : window_(nullptr), thread_(nullptr), read_(nullptr), after_(nullptr), readContext_(nullptr), stop_(0),
+      map_(nullptr), queued_(0) {}
 
 MapServer::~MapServer() {
     StopReading(INFINITE);
