@@ -227,12 +227,25 @@ void StartSettingDialog(HWND owner) {
     PushbackState.dialogThread = StartWorkerThread(SettingDialogThread, owner, 0);
 }
 
+namespace {
+
+BOOL CALLBACK CloseThreadWindow(HWND window, LPARAM /*unused*/) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+}  // namespace
+
 void EndSettingDialog(DWORD timeoutMs) {
     HANDLE thread = PushbackState.dialogThread;
     if (thread == NULL) return;
     // Like OK or CANCEL: the loop ends once a message wakes it.
     PushbackState.dialogClosed = 1;
     PostThreadMessageA(GetThreadId(thread), WM_NULL, 0, 0);
+    // A refusal's message box runs a modal loop of its own on that thread,
+    // which would keep the dialog's loop (and the module) until the pilot
+    // answered it: its close box, like the dialog's, ends it without storing.
+    EnumThreadWindows(GetThreadId(thread), CloseThreadWindow, 0);
     if (WaitForWorkerThread(thread, timeoutMs)) {
         CloseHandle(thread);
         PushbackState.dialogThread = NULL;

@@ -20,8 +20,11 @@ def nothing_ran_after_unload(test, result):
 
 class UnloadLeavesNothingRunning(unittest.TestCase):
     # Each ends while something of the add-on runs: the dialog open and an
-    # automatic run pushing; a measurement; a connection that never opened.
+    # automatic run pushing; the dialog's box refusing an out-of-range
+    # Distance, still up; a measurement; a connection that never opened.
     CASES = {
+        "dialog_refusing": "config Data Distance 99999999999\nuntil simstart timeout 20\nat 0.5 menu Setting\n"
+                           "at 1.5 dialog ok\nend 1\n",
         "dialog_and_run": "until simstart timeout 20\nat 0.5 menu Setting\nat 1.5 menu Auto Left\n"
                           "until pushback on timeout 30\nend 2\n",
         "measurement": "aircraft Prop\nuntil simstart timeout 20\nat 0.5 menu Correct Value\n"
