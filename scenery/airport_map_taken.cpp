@@ -27,7 +27,13 @@ bool Take(const uint8_t *taken, size_t end, size_t *at, void *to, size_t size) {
     return true;
 }
 
-bool TerminatedIcao(const uint8_t *icao) { return memchr(icao, '\0', kIcaoBytes) != nullptr; }
+// An ident and the byte after it (a reason's length, an airport's kind),
+// the ident ending within its bytes.
+bool TakeIcaoAndByte(const uint8_t *taken, size_t end, size_t *at, uint8_t *byte) {
+    if (end - *at < kIcaoBytes || memchr(taken + *at, '\0', kIcaoBytes) == nullptr) return false;
+    *at += kIcaoBytes;
+    return Take(taken, end, at, byte, 1);
+}
 
 // Padded with NULs: the bytes after an ident's end are whatever its record
 // held, and the same file must give the same record.
@@ -87,9 +93,7 @@ bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *size
     if (!Take(taken, size, &at, &skips, sizeof skips)) return false;
     for (uint16_t i = 0; i < skips; ++i) {
         uint8_t length = 0;
-        if (size - at < kIcaoBytes || !TerminatedIcao(taken + at)) return false;
-        at += kIcaoBytes;
-        if (!Take(taken, size, &at, &length, 1) || length >= kBglWhySize || size - at < length ||
+        if (!TakeIcaoAndByte(taken, size, &at, &length) || length >= kBglWhySize || size - at < length ||
             memchr(taken + at, '\0', length) != nullptr)
             return false;
         at += length;
@@ -98,9 +102,7 @@ bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *size
     if (!Take(taken, size, &at, &airports, sizeof airports)) return false;
     for (uint32_t i = 0; i < airports; ++i) {
         uint8_t kind = 0;
-        if (size - at < kIcaoBytes || !TerminatedIcao(taken + at)) return false;
-        at += kIcaoBytes;
-        if (!Take(taken, size, &at, &kind, 1)) return false;
+        if (!TakeIcaoAndByte(taken, size, &at, &kind)) return false;
         if (kind == kTakenDeletes) continue;
         TakenNetwork network;
         if (kind != kTakenNetwork || !Take(taken, size, &at, &network, sizeof network)) return false;
