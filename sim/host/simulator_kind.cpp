@@ -113,25 +113,20 @@ void WriteSimulatorRegistry(const SimulatorKind &kind, const std::string &instal
                             const std::string &machineValueText, bool deleteMachineValue) {
     JsonLine record = Record("registry");
     record.Str("simulator", kind.code);
-    HKEY key = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kind.machineKey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
-        ERROR_SUCCESS) {
-        record.Bool("ok", false);
-        Emit(record);
-        return;
-    }
+    bool ok = true;
     if (deleteMachineValue) {
-        RegDeleteValueA(key, kind.machineValue);
+        HKEY key = NULL;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kind.machineKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, kind.machineValue);
+            RegCloseKey(key);
+        }
         record.Null(kind.machineValue);
     } else {
         const std::string value = useGivenMachineValue ? machineValueText : installFolder;
-        RegSetValueExA(key, kind.machineValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
+        ok = SetText(HKEY_LOCAL_MACHINE, kind.machineKey, kind.machineValue, value);
         record.Str(kind.machineValue, value.c_str());
     }
-    RegCloseKey(key);
-    bool ok = true;
-    if (kind.userKey != NULL) ok = SetText(HKEY_CURRENT_USER, kind.userKey, kind.userValue, installFolder);
+    if (kind.userKey != NULL) ok = SetText(HKEY_CURRENT_USER, kind.userKey, kind.userValue, installFolder) && ok;
     record.Bool("ok", ok);
     Emit(record);
 }
