@@ -95,14 +95,16 @@ void PairDllXml(FoundEdition *found, int count) {
         const Edition &edition = *found[i].edition;
         bool beside = false;
         for (int j = 0; j < count; ++j)
-            beside = beside || (found[j].edition != &edition && lstrcmpiA(found[j].edition->dataAlone, edition.dataAlone) == 0);
+            beside = beside ||
+                     (found[j].edition != &edition && lstrcmpiA(found[j].edition->dataAlone, edition.dataAlone) == 0);
         found[i].data = beside ? edition.dataBeside : edition.dataAlone;
         if (!DllXmlIn(found[i].data, found[i].dllXml, sizeof(found[i].dllXml))) found[i].dllXml[0] = '\0';
     }
 }
 
 bool ReadKey(const EditionRegistry &registry, const EditionKey &key, char *text, size_t size) {
-    if (!key.machine) return ReadRegistryText(registry.user.root, registry.user.view, key.subKey, key.value, text, size);
+    if (!key.machine)
+        return ReadRegistryText(registry.user.root, registry.user.view, key.subKey, key.value, text, size);
     for (const RegistryPlace &place : registry.machine)
         if (ReadRegistryText(place.root, place.view, key.subKey, key.value, text, size)) return true;
     return false;

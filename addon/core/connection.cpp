@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include "../dialog/settings_dialog.h"
-#include "editions.h"
 #include "../map/map_question.h"
 #include "../pushback/measurement.h"
 #include "../pushback/menu_commands.h"
@@ -14,6 +13,7 @@
 #include "../sound/sound_request.h"
 #include "aircraft_key.h"
 #include "child_program.h"
+#include "editions.h"
 #include "identifiers.h"
 #include "state.h"
 

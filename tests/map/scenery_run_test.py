@@ -1,13 +1,11 @@
 """The stand-in's scenery end to end: `scenery` lines become areas of the run's
-folder and of the prefix's Scenery.CFG (the stand-in playing Prepar3D v3),
-which the map program the add-on starts reads; a run without them gets the
-default airport alone in the boxed edition's. Then the five simulators' own
-libraries side by side, and the Steam Edition alone, each read by the map
-program for its own folder."""
+folder and of the prefix's Scenery.CFG, which the map program the add-on
+starts reads; a run without them gets the default airport alone. Then the five
+simulators' own libraries side by side, and the Steam Edition alone, each read
+by the map program for its own folder."""
 
 import configparser
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -29,47 +27,22 @@ path taxi P1 P2 A 20
 """
 
 
-# Each simulator's registry values naming its folder and the folder of its
-# Scenery.CFG under ProgramData (the Steam Edition's beside the boxed one).
+# Each simulator's registry value naming its folder, the folder of its
+# Scenery.CFG under ProgramData (the Steam Edition's beside the boxed one) and
+# an airport of its own; then the keys these runs add, deleted after them.
 SIMULATORS = {
-    "boxed edition": (r"SOFTWARE\Microsoft\microsoft games\flight simulator\10.0", "SetupPath", "Microsoft/FSX"),
-    "Steam Edition": (r"SOFTWARE\Dovetail Games\FSX\10.0", "Install_Path", "Microsoft/FSX-SE"),
-    "Prepar3D v1": (r"SOFTWARE\LockheedMartin\Prepar3D", "SetupPath", "Lockheed Martin/Prepar3D"),
-    "Prepar3D v2": (r"SOFTWARE\Lockheed Martin\Prepar3D v2", "SetupPath", "Lockheed Martin/Prepar3D v2"),
-    "Prepar3D v3": (r"SOFTWARE\Lockheed Martin\Prepar3D v3", "SetupPath", "Lockheed Martin/Prepar3D v3"),
+    "boxed edition": (r"SOFTWARE\Microsoft\microsoft games\flight simulator\10.0", "SetupPath", "Microsoft/FSX",
+                      "KBFI"),
+    "Steam Edition": (r"SOFTWARE\Dovetail Games\FSX\10.0", "Install_Path", "Microsoft/FSX-SE", "KPAE"),
+    "Prepar3D v1": (r"SOFTWARE\LockheedMartin\Prepar3D", "SetupPath", "Lockheed Martin/Prepar3D", "KRNT"),
+    "Prepar3D v2": (r"SOFTWARE\Lockheed Martin\Prepar3D v2", "SetupPath", "Lockheed Martin/Prepar3D v2", "KTIW"),
+    "Prepar3D v3": (r"SOFTWARE\Lockheed Martin\Prepar3D v3", "SetupPath", "Lockheed Martin/Prepar3D v3", "KOLM"),
 }
-# Their machine keys and the user ones the stand-in writes, deleted after the runs.
-ADDED_KEYS = (r"HKEY_LOCAL_MACHINE\SOFTWARE\Dovetail Games", r"HKEY_LOCAL_MACHINE\SOFTWARE\LockheedMartin",
-              r"HKEY_LOCAL_MACHINE\SOFTWARE\Lockheed Martin", r"HKEY_CURRENT_USER\Software\Lockheed Martin")
+ADDED_KEYS = (r"HKLM\SOFTWARE\Dovetail Games", r"HKLM\SOFTWARE\LockheedMartin", r"HKLM\SOFTWARE\Lockheed Martin")
 
 
-def drive_c():
-    return Path(os.environ["WINEPREFIX"]) / "drive_c"
-
-
-def app_data():
-    """The prefix's application-data folder, as a Linux path."""
-    found = [p for p in (drive_c() / "users").glob("*/AppData/Roaming") if p.parts[-3] != "Public"]
-    assert len(found) == 1, found
-    return found[0]
-
-
-def reg_import(lines):
-    """A .reg file's sections and values (or [-KEY] deletions), in one run of reg."""
-    path = Path(tempfile.mkdtemp(prefix="map-reg-", dir=build_dir())) / "values.reg"
-    path.write_text("\r\n".join(["Windows Registry Editor Version 5.00", ""] + lines + [""]), encoding="utf-16")
-    env = run_scenario.wine_env(build_dir())
-    subprocess.run([run_scenario.WINE_RUN, "reg", "import", run_scenario.windows_path(path, env)], env=env,
-                   stdin=subprocess.DEVNULL, capture_output=True, check=True)
-    shutil.rmtree(path.parent)
-
-
-def reg_text(text):
-    return '"%s"' % text.replace("\\", "\\\\")
-
-
-def scenery_cfg(data="Microsoft/FSX"):
-    path = drive_c() / "ProgramData" / data / "Scenery.CFG"
+def scenery_cfg():
+    path = Path(os.environ["WINEPREFIX"]) / "drive_c" / "ProgramData" / "Microsoft" / "FSX" / "Scenery.CFG"
     parser = configparser.ConfigParser(interpolation=None)
     parser.optionxform = str
     parser.read_string(path.read_text(encoding="latin-1"))
@@ -104,20 +77,13 @@ class SceneryLines(unittest.TestCase):
         (base / "two" / "Other.BGL").write_bytes(cls.bgl)
         (base / "two" / "notes.doc").write_bytes(b"not scenery")
         scenario = base / "scenery_lines.txt"
-        scenario.write_text("simulator P3Dv3\nscenery one 5\nscenery %s\nuntil simstart timeout 30\n"
-                            "at 0.5 resources mapped\nend 1\n" % (base / "two"))
-        # Prepar3D v3 loads DrovanaX as its dll.xml names it, as a pilot who
-        # installed by hand has it.
-        cls.dll_xml = app_data() / "Lockheed Martin" / "Prepar3D v3" / "dll.xml"
-        cls.dll_xml.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(SOURCE / "package" / "dll.xml", cls.dll_xml)
+        scenario.write_text("scenery one 5\nscenery %s\nuntil simstart timeout 30\nat 0.5 resources mapped\nend 1\n"
+                            % (base / "two"))
         cls.result = run(scenario, "map_scenery_lines", player="none")
-        cls.areas = scenery_cfg("Lockheed Martin/Prepar3D v3")
+        cls.areas = scenery_cfg()
 
     @classmethod
     def tearDownClass(cls):
-        cls.dll_xml.unlink()
-        reg_import(["[-%s]" % key for key in ADDED_KEYS])
         cls.temp.cleanup()
 
     def test_files_become_areas_of_the_run_folder(self):
@@ -146,8 +112,7 @@ class SceneryLines(unittest.TestCase):
 
     def test_map_program_read_that_library_and_ended_with_the_run(self):
         log = (self.result.folder / "DrovanaX" / "DrovanaMap.log").read_text(encoding="latin-1")
-        self.assertIn("simulator: Prepar3D v3 (its registry values name this folder)", log)
-        self.assertIn("ProgramData\\Lockheed Martin\\Prepar3D v3\\Scenery.CFG", log)
+        self.assertIn("ProgramData\\Microsoft\\FSX\\Scenery.CFG", log)
         deadline = time.time() + 10
         while map_programs_of(self.result.folder) and time.time() < deadline:
             time.sleep(0.2)
@@ -167,61 +132,57 @@ class DefaultAirport(unittest.TestCase):
 
 
 class EachSimulatorsLibrary(unittest.TestCase):
-    """The five simulators side by side, each with an airport of its own in
-    its own Scenery.CFG (Prepar3D v1's only in the pilot's application data):
-    the map program of each folder reads that one. Then the Steam Edition
-    alone, which reads the boxed edition's place."""
-
-    AIRPORTS = {"boxed edition": "KBFI", "Steam Edition": "KPAE", "Prepar3D v1": "KRNT", "Prepar3D v2": "KTIW",
-                "Prepar3D v3": "KOLM"}
+    """The five side by side, each with an airport of its own in its own
+    Scenery.CFG (Prepar3D v1's only in the pilot's application data): the map
+    program of each folder reads that one. Then the Steam Edition alone, which
+    reads the boxed edition's place."""
 
     @classmethod
     def setUpClass(cls):
         cls.temp = tempfile.TemporaryDirectory(dir=build_dir())
         cls.env = run_scenario.wine_env(build_dir())
-        cls.folders, lines, cls.written = {}, [], []
-        for name, (key, value, data) in SIMULATORS.items():
-            folder = Path(cls.temp.name) / data.replace("/", "-")
+        cls.folders, lines = {}, []
+        for name, (key, value, data, icao) in SIMULATORS.items():
+            folder = cls.folders[name] = Path(cls.temp.name) / data.replace("/", "-")
             (folder / "Area" / "scenery").mkdir(parents=True)
-            icao = cls.AIRPORTS[name]
-            (folder / "Area" / "scenery" / (icao + ".bgl")).write_bytes(
-                bgl_writer.write(SMALL_AIRPORT.replace("KBFI", icao)))
-            cls.folders[name] = folder
+            (folder / "Area" / "scenery" / "a.bgl").write_bytes(bgl_writer.write(SMALL_AIRPORT.replace("KBFI", icao)))
             windows = run_scenario.windows_path(folder, cls.env)
-            lines += ["[HKEY_LOCAL_MACHINE\\%s]" % key, "%s=%s" % (reg_text(value), reg_text(windows + "\\")), ""]
-            library = (app_data() if name == "Prepar3D v1" else drive_c() / "ProgramData") / data / "Scenery.CFG"
+            lines += ["[HKLM\\%s]" % key, run_scenario.reg_value(value, windows + "\\")]
+            library = cls.library(name)
             library.parent.mkdir(parents=True, exist_ok=True)
-            library.write_text("[General]\r\nTitle=%s\r\n\r\n[Area.001]\r\nTitle=Its own\r\nLocal=%s\\Area\r\n"
-                               "Layer=1\r\nActive=TRUE\r\n" % (name, windows), encoding="latin-1")
-            cls.written.append(library)
-        reg_import(lines)
+            library.write_text("[Area.001]\r\nLocal=%s\\Area\r\nActive=TRUE\r\n" % windows, encoding="latin-1")
+        run_scenario.reg_import(build_dir(), cls.env, lines)
+
+    @classmethod
+    def library(cls, name):
+        where = (run_scenario.app_data(cls.env) if name == "Prepar3D v1"
+                 else Path(cls.env["WINEPREFIX"]) / "drive_c" / "ProgramData")
+        return where / SIMULATORS[name][2] / "Scenery.CFG"
 
     @classmethod
     def tearDownClass(cls):
-        reg_import(["[-%s]" % key for key in ADDED_KEYS])
-        for library in cls.written:
-            library.unlink(missing_ok=True)
+        run_scenario.reg_import(build_dir(), cls.env, ["[-%s]" % key for key in ADDED_KEYS])
+        for name in SIMULATORS:
+            cls.library(name).unlink(missing_ok=True)
         cls.temp.cleanup()
 
     def report(self, name, icao):
-        """What DrovanaMap.exe reads of one airport of that simulator's folder, and its exit code (0: found)."""
+        """DrovanaMap.exe FOLDER ICAO: its exit code (0: the airport was read) and what it printed."""
         done = subprocess.run([run_scenario.WINE_RUN, str(build_dir() / "DrovanaMap.exe"),
                                run_scenario.windows_path(self.folders[name], self.env) + "\\", icao], env=self.env,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         return done.returncode, done.stdout.decode("latin-1")
 
     def test_each_reads_its_own_side_by_side_then_the_steam_edition_alone(self):
-        for name, icao in self.AIRPORTS.items():
-            with self.subTest(name):
-                code, text = self.report(name, icao)
-                self.assertEqual(0, code, text)
-                self.assertIn("simulator: %s (its registry values name this folder)" % name, text)
-                self.assertIn("\\%s\\Scenery.CFG" % SIMULATORS[name][2].replace("/", "\\"), text)
-        self.assertIn("(the edition's own is missing)", self.report("Prepar3D v1", "KRNT")[1])
-        reg_import(["[-HKEY_LOCAL_MACHINE\\%s]" % SIMULATORS["boxed edition"][0]])
+        for name, (_, _, data, icao) in SIMULATORS.items():
+            code, text = self.report(name, icao)
+            self.assertEqual(0, code, text)
+            self.assertIn("simulator: %s (its registry values name this folder)" % name, text)
+            self.assertIn("\\%s\\Scenery.CFG%s" % (data.replace("/", "\\"), (" (the edition's own is missing)"
+                                                                              if name == "Prepar3D v1" else "")), text)
+        run_scenario.reg_import(build_dir(), self.env, ["[-HKLM\\%s]" % SIMULATORS["boxed edition"][0]])
         code, text = self.report("Steam Edition", "KBFI")
         self.assertEqual(0, code, "alone, the Steam Edition keeps its library where the boxed edition does:\n" + text)
-        self.assertIn("ProgramData\\Microsoft\\FSX\\Scenery.CFG", text)
 
 
 if __name__ == "__main__":

@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <math.h>
-#include <shlobj.h>
 #include <shlwapi.h>
 #include <stdio.h>
 
-#include "editions.h"
 #include "library_reader.h"
 #include "scenery_cfg.h"
 #include "scenery_files.h"
@@ -197,55 +195,35 @@ private:
     HKEY machine_ = nullptr, user_ = nullptr;
 };
 
-// Each simulator's own Scenery.CFG first, then the other FSX edition's or,
-// for Prepar3D, its folder under the pilot's application data.
 TEST(SceneryLibrary, EachEditionReadsItsOwnSceneryCfgFirst) {
-    struct Case {
-        const char *name;
-        std::vector<int> installed;  // editions (kEditions) whose keys name folder E<index>
-        int asked;                   // -1: a folder no key names
-        const char *own, *second;    // "P:" ProgramData, "A:" the pilot's application data
-        const char *simulator;
-    };
+    const char kBoxed[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\10.0";
+    const char kSteam[] = "SOFTWARE\\Dovetail Games\\FSX\\10.0";
+    struct Case { const char *name; bool boxed, steam; const char *asked; const char *own, *other; };
     const Case cases[] = {
-        {"boxed edition alone", {0}, 0, "P:Microsoft\\FSX", "P:Microsoft\\FSX-SE", "boxed edition (its registry"},
-        {"Steam Edition alone", {1}, 1, "P:Microsoft\\FSX", "P:Microsoft\\FSX-SE", "Steam Edition"},
-        {"Steam Edition beside the boxed one", {0, 1}, 1, "P:Microsoft\\FSX-SE", "P:Microsoft\\FSX", "Steam Edition"},
-        {"the boxed edition beside the Steam Edition", {0, 1}, 0, "P:Microsoft\\FSX", "P:Microsoft\\FSX-SE",
-         "boxed edition"},
-        {"a folder no key names", {}, -1, "P:Microsoft\\FSX", "P:Microsoft\\FSX-SE", "boxed edition (nothing names"},
-        {"Prepar3D v1 alone", {2}, 2, "P:Lockheed Martin\\Prepar3D", "A:Lockheed Martin\\Prepar3D", "Prepar3D v1"},
-        {"Prepar3D v2 beside the four others", {0, 1, 2, 3, 4}, 3, "P:Lockheed Martin\\Prepar3D v2",
-         "A:Lockheed Martin\\Prepar3D v2", "Prepar3D v2 (its registry values name this folder)"},
-        {"Steam Edition beside all four", {0, 1, 2, 3, 4}, 1, "P:Microsoft\\FSX-SE", "P:Microsoft\\FSX",
-         "Steam Edition"},
-        {"Prepar3D v3 beside the Steam Edition alone", {1, 4}, 4, "P:Lockheed Martin\\Prepar3D v3",
-         "A:Lockheed Martin\\Prepar3D v3", "Prepar3D v3"},
+        {"boxed edition alone", true, false, "A", "FSX", "FSX-SE"},
+        {"Steam Edition alone", false, true, "S", "FSX", "FSX-SE"},
+        {"Steam Edition beside the boxed one", true, true, "S", "FSX-SE", "FSX"},
+        {"the boxed edition beside the Steam Edition", true, true, "A", "FSX", "FSX-SE"},
+        {"a folder no key names", false, false, "A", "FSX", "FSX-SE"},
     };
     TempFolder work;
-    for (int e = -1; e < kEditionCount; ++e) CreateDirectoryA(work.File("E" + std::to_string(e)).c_str(), nullptr);
-    char programData[MAX_PATH], appData[MAX_PATH];
-    ASSERT_EQ(S_OK, SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, programData));
-    ASSERT_EQ(S_OK, SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData));
-    const auto place = [&](const char *where) {
-        return std::string(where[0] == 'P' ? programData : appData) + "\\" + (where + 2) + "\\Scenery.CFG";
-    };
+    CreateDirectoryA(work.File("A").c_str(), nullptr);
+    CreateDirectoryA(work.File("S").c_str(), nullptr);
     for (const Case &c : cases) {
         std::string candidates[2], simulator;
         int count = 0;
         {
             Registry registry;
-            for (int e : c.installed)
-                for (const EditionKey &key : kEditions[e].keys)
-                    registry.Set(key.machine, key.subKey, key.value, work.File("E" + std::to_string(e)) + "\\");
+            if (c.boxed) registry.Set(true, kBoxed, "SetupPath", work.File("A") + "\\");
+            if (c.steam) registry.Set(true, kSteam, "Install_Path", work.File("S") + "\\");
             registry.Override();
-            count = SceneryCfgCandidates((work.File("E" + std::to_string(c.asked)) + "\\").c_str(), candidates,
-                                         &simulator);
+            count = SceneryCfgCandidates((work.File(c.asked) + "\\").c_str(), candidates, &simulator);
         }
         ASSERT_EQ(2, count) << c.name;
-        EXPECT_EQ(place(c.own), candidates[0]) << c.name;
-        EXPECT_EQ(place(c.second), candidates[1]) << c.name;
-        EXPECT_EQ(0u, simulator.find(c.simulator)) << c.name << ": " << simulator;
+        const std::string own = std::string("\\Microsoft\\") + c.own + "\\Scenery.CFG";
+        const std::string other = std::string("\\Microsoft\\") + c.other + "\\Scenery.CFG";
+        EXPECT_TRUE(StrStrIA(candidates[0].c_str(), own.c_str()) != nullptr) << c.name << ": " << candidates[0];
+        EXPECT_TRUE(StrStrIA(candidates[1].c_str(), other.c_str()) != nullptr) << c.name << ": " << candidates[1];
     }
 }
 

@@ -6,10 +6,11 @@ DrovanaX out again, leaving Drovana.cfg. Then the five simulators side by side
 (the boxed edition, the Steam Edition, Prepar3D v1, v2 and v3): all installed
 at once, each with its own dll.xml, Drovana.cfg and Apps & features entry, the
 stand-in playing Prepar3D v2 and loading DrovanaX from that simulator's
-dll.xml; each of the four others alone, named with /SIM= for a folder nothing
-else names; and one of two editions failing while the other succeeds. The voice cues' language: preselected from the locale Wine
-takes from the host (LC_ALL, with locales compiled into the build tree),
-swapped by /LANG=, and an unknown /LANG= refused.
+dll.xml; each of the four others alone, in a folder nothing else names, named
+with /SIM= or known by its program; and one of two editions failing while the other succeeds. The
+voice cues' language: preselected from the locale Wine takes from the host
+(LC_ALL, with locales compiled into the build tree), swapped by /LANG=, and
+an unknown /LANG= refused.
 
 The dll.xml it edits is the prefix's own (%APPDATA%\\Microsoft\\FSX\\dll.xml
 inside the build tree's Wine prefix). In the x64 lane the package's three
@@ -59,9 +60,10 @@ SIMULATORS = {
     "Prepar3D v3": ("P3Dv3", r"HKLM\SOFTWARE\Lockheed Martin\Prepar3D v3", "SetupPath",
                     r"HKCU\Software\Lockheed Martin\Prepar3D v3", "AppPath", "Lockheed Martin/Prepar3D v3"),
 }
-# What the tests add beyond the boxed edition's keys, deleted after each.
-ADDED_KEYS = (SIMULATORS["boxed edition"][3], r"HKLM\SOFTWARE\Dovetail Games", STEAM_USER_KEY, r"HKLM\SOFTWARE\LockheedMartin",
-              r"HKLM\SOFTWARE\Lockheed Martin", r"HKCU\Software\LockheedMartin", r"HKCU\Software\Lockheed Martin")
+# What the tests add beyond the boxed edition's SetupPath, deleted after each.
+ADDED_KEYS = (SIMULATORS["boxed edition"][3], r"HKLM\SOFTWARE\Dovetail Games", STEAM_USER_KEY,
+              r"HKLM\SOFTWARE\LockheedMartin", r"HKLM\SOFTWARE\Lockheed Martin", r"HKCU\Software\LockheedMartin",
+              r"HKCU\Software\Lockheed Martin")
 # Another add-on's block: each dll.xml must come back byte for byte.
 OTHER_DLL_XML = ('<?xml version="1.0" encoding="Windows-1252"?>\r\n<SimBase.Document Type="Launch" version="1,0">\r\n'
                  '  <Launch.Addon>\r\n    <Name>%s</Name>\r\n    <Path>%s.dll</Path>\r\n  </Launch.Addon>\r\n'
@@ -84,15 +86,6 @@ def digest(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
-def app_data(env):
-    """The prefix's application-data folder, as a Linux path."""
-    users = Path(env["WINEPREFIX"]) / "drive_c" / "users"
-    found = [p for p in users.glob("*/AppData/Roaming") if p.parts[-3] != "Public"]
-    if len(found) != 1:
-        raise AssertionError("no single user application-data folder in %s: %s" % (users, found))
-    return found[0]
-
-
 class SetupEndToEnd(unittest.TestCase):
     def setUp(self):
         self.work = Path(tempfile.mkdtemp(prefix="setup-", dir=BUILD))
@@ -105,7 +98,7 @@ class SetupEndToEnd(unittest.TestCase):
         self.env = run_scenario.wine_env(BUILD)
         # Wine takes Windows' languages from the host's locale: English here.
         self.env["LC_ALL"] = "C.UTF-8"
-        self.dll_xml = app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
+        self.dll_xml = run_scenario.app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
         for path in (self.dll_xml, self.dll_xml.with_name("dll.xml.DrovanaX.bak")):
             path.unlink(missing_ok=True)
 
@@ -171,11 +164,12 @@ class SetupEndToEnd(unittest.TestCase):
             folders[name] = folder
             code, machine, machine_value, user, user_value, _ = SIMULATORS[name]
             windows = run_scenario.windows_path(folder, self.env)
-            values += [(machine, machine_value, windows + "\\"), (user, user_value, windows)]
-        self.reg_import(values)
+            values += ["[%s]" % machine, run_scenario.reg_value(machine_value, windows + "\\"),
+                       "[%s]" % user, run_scenario.reg_value(user_value, windows)]
+        run_scenario.reg_import(BUILD, self.env, values)
         for key in ADDED_KEYS:
             self.addCleanup(self.reg, "delete", key, "/f", check=False)
-        roaming = app_data(self.env)
+        roaming = run_scenario.app_data(self.env)
         beside = "boxed edition" in names
         self.dll_xmls = {name: roaming / ("Microsoft/FSX-SE" if name == "Steam Edition" and beside
                                           else SIMULATORS[name][5]) / "dll.xml" for name in names}
@@ -189,18 +183,6 @@ class SetupEndToEnd(unittest.TestCase):
         """The boxed edition and the Steam Edition side by side; returns (boxed, steam)."""
         folders = self.editions(("boxed edition", "Steam Edition"))
         return folders["boxed edition"], folders["Steam Edition"]
-
-    def reg_import(self, values):
-        """(key, value name, text) into the prefix's registry in one run of reg."""
-        quote = lambda text: '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')  # noqa: E731
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for key, name, text in values:
-            root, _, rest = key.partition("\\")
-            lines += ["[%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}[root], rest),
-                      "%s=%s" % (quote(name), quote(text)), ""]
-        path = self.work / "values.reg"
-        path.write_text("\r\n".join(lines), encoding="utf-16")
-        self.reg("import", run_scenario.windows_path(path, self.env))
 
     def in_locale(self, name):
         """The environment with Wine in the host locale name (compiled once into the build tree)."""
@@ -340,20 +322,24 @@ class SetupEndToEnd(unittest.TestCase):
             self.assertFalse((folder / "DrovanaX").exists(), "the uninstall left DrovanaX\\ in %s" % folder)
             self.assertFalse((folder / "DrovanaX.dll").exists())
 
-    def test_each_simulator_alone_named(self):
+    def test_each_simulator_alone_named_or_by_its_program(self):
         # Nothing in the registry names these folders: the pilot names each
-        # simulator, the install remembers it and the uninstall finds it.
+        # simulator (Prepar3D v1 is known by its program: a Prepar3D.exe of
+        # file version 1), the install remembers it and the uninstall finds it.
         for key in (SETUP_KEY,) + ADDED_KEYS:  # the Steam Edition has no boxed edition beside it
             self.reg("delete", key, "/f", check=False)
         for name in ("Steam Edition", "Prepar3D v1", "Prepar3D v2", "Prepar3D v3"):
             code, *_, data = SIMULATORS[name]
             with self.subTest(name):
                 folder, target = self.sim_folder(code)
-                dll_xml = app_data(self.env) / data / "dll.xml"
+                dll_xml = run_scenario.app_data(self.env) / data / "dll.xml"
                 dll_xml.parent.mkdir(parents=True, exist_ok=True)
                 dll_xml.write_bytes((OTHER_DLL_XML % (name, code)).encode())
                 before = dll_xml.read_bytes()
-                self.assertEqual(0, self.setup_exe("/SIM=" + code.lower(), target), self.output)
+                named = ("/SIM=" + code.lower(),) if code != "P3Dv1" else ()
+                if not named:
+                    shutil.copy2(self.unpacked / "DrovanaSetup.exe", folder / "Prepar3D.exe")  # version 1.0.0.1
+                self.assertEqual(0, self.setup_exe(*named, target), self.output)
                 self.assertIn("DrovanaX installed", self.result_of(name), self.output)
                 self.assertEqual(1, dll_xml.read_text().count("<Name>DrovanaX</Name>"), self.output)
                 self.assertEqual(code, self.entries()["DrovanaX (%s)" % name]["Simulator"])

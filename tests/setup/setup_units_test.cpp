@@ -20,7 +20,6 @@
 #include "elevation.h"
 #include "folders.h"
 #include "setup_exit.h"
-#include "setup_fixture.h"
 #include "temp_files.h"
 
 namespace {
@@ -197,8 +196,6 @@ const char kSteamUserKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simul
 const char kP3d1MachineKey[] = "SOFTWARE\\LockheedMartin\\Prepar3D";
 const char kP3d1UserKey[] = "Software\\LockheedMartin\\Prepar3D";
 const char kP3d2MachineKey[] = "SOFTWARE\\Lockheed Martin\\Prepar3D v2";
-const char kP3d2UserKey[] = "Software\\Lockheed Martin\\Prepar3D v2";
-const char kP3d3MachineKey[] = "SOFTWARE\\Lockheed Martin\\Prepar3D v3";
 const char kP3d3UserKey[] = "Software\\Lockheed Martin\\Prepar3D v3";
 
 struct Arrangement {
@@ -228,28 +225,18 @@ const Arrangement kArrangements[] = {
     {"Prepar3D v1 alone, the company spelt without its blank",
      {{VIEW32, kP3d1MachineKey, "SetupPath", "1\\", true}, {USER, kP3d1UserKey, "AppPath", "1", false}},
      {"Prepar3D v1|1|Lockheed Martin\\Prepar3D"}},
-    {"Prepar3D v2 in HKLM's 64-bit view alone",
-     {{VIEW64, kP3d2MachineKey, "SetupPath", "2\\", true}},
+    {"Prepar3D v2 in HKLM's 64-bit view alone", {{VIEW64, kP3d2MachineKey, "SetupPath", "2\\", true}},
      {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2"}},
-    {"Prepar3D v3 by its AppPath alone",
-     {{USER, kP3d3UserKey, "AppPath", "3\\", true}},
-     {"Prepar3D v3|3|Lockheed Martin\\Prepar3D v3"}},
-    {"the 32-bit view is read first: the 64-bit one's other folder is not looked at",
-     {{VIEW32, kP3d2MachineKey, "SetupPath", "2", true}, {VIEW64, kP3d2MachineKey, "SetupPath", "3", true}},
-     {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2"}},
-    {"all five side by side, the Steam Edition beside the boxed one",
+    {"all five side by side, Prepar3D v3 by its AppPath",
      {{VIEW32, kBoxedKey, "SetupPath", "A", true}, {VIEW32, kSteamMachineKey, "Install_Path", "S", true},
       {VIEW32, kP3d1MachineKey, "SetupPath", "1", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2", true},
-      {VIEW64, kP3d3MachineKey, "SetupPath", "3", true}, {USER, kP3d3UserKey, "AppPath", "3\\", true}},
+      {USER, kP3d3UserKey, "AppPath", "3\\", true}},
      {"boxed edition|A|Microsoft\\FSX", "Steam Edition|S|Microsoft\\FSX-SE", "Prepar3D v1|1|Lockheed Martin\\Prepar3D",
       "Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|3|Lockheed Martin\\Prepar3D v3"}},
-    {"a Prepar3D folder given FSX's keys for installers that know only FSX",
-     {{VIEW32, kBoxedKey, "SetupPath", "2", true}, {USER, kBoxedKey, "AppPath", "2", true},
-      {VIEW32, kP3d2MachineKey, "SetupPath", "2\\", true}},
-     {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2"}},
-    {"a folder an install was told is Prepar3D v3, though FSX's keys name it",
-     {{VIEW32, kBoxedKey, "SetupPath", "A", true}, {ENTRY, nullptr, "P3Dv3", "A", true}},
-     {"Prepar3D v3|A|Lockheed Martin\\Prepar3D v3"}},
+    {"a Prepar3D folder given FSX's keys, and a folder an install was told is Prepar3D v3",
+     {{VIEW32, kBoxedKey, "SetupPath", "2", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2\\", true},
+      {USER, kBoxedKey, "AppPath", "A", true}, {ENTRY, nullptr, "P3Dv3", "A", true}},
+     {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|A|Lockheed Martin\\Prepar3D v3"}},
 };
 
 TEST(SetupEditions, EachRegistryArrangement) {
@@ -305,82 +292,6 @@ TEST(SetupEditions, EachRegistryArrangement) {
         }
         EXPECT_EQ(arrangement.found, seen) << arrangement.name;
     }
-}
-
-void SetText(HKEY root, const char *subKey, const char *name, const std::string &text) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-}
-
-// One folder given with /D=: the simulator the pilot names wins, then the one
-// an install remembered, the registry's, the program in the folder (Prepar3D
-// names its program alike in every version: its file version tells), and
-// the boxed edition when nothing tells.
-TEST(SetupEditions, TheEditionOfOneFolder) {
-    TempFolder work;
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    *strrchr(self, '\\') = '\0';
-    const std::string versioned = std::string(self) + "\\..\\DrovanaSetup.exe";  // file version 1.0.0.1
-    struct Case {
-        const char *name;
-        const char *program;     // put in the folder as itself
-        const char *copyOf;      // "versioned": DrovanaSetup.exe; else these bytes
-        const char *named;       // /SIM=
-        const char *remembered;  // the Apps & features entry's Simulator value
-        bool registered;         // Prepar3D v2's SetupPath names the folder
-        const char *edition;
-        EditionEvidence evidence;
-    };
-    const Case cases[] = {
-        {"nothing tells", nullptr, nullptr, nullptr, nullptr, false, "boxed edition", EDITION_ASSUMED},
-        {"fsx.exe", "fsx.exe", "MZ", nullptr, nullptr, false, "boxed edition", EDITION_PROGRAM},
-        {"Prepar3D.exe of version 1", "Prepar3D.exe", "versioned", nullptr, nullptr, false, "Prepar3D v1",
-         EDITION_PROGRAM},
-        {"Prepar3D.exe without a version", "Prepar3D.exe", "MZ", nullptr, nullptr, false, "boxed edition",
-         EDITION_ASSUMED},
-        {"the registry before the program", "Prepar3D.exe", "versioned", nullptr, nullptr, true, "Prepar3D v2",
-         EDITION_REGISTRY},
-        {"the remembered one before the program", "fsx.exe", "MZ", nullptr, "P3Dv3", false, "Prepar3D v3",
-         EDITION_REMEMBERED},
-        {"the pilot's before all", "Prepar3D.exe", "versioned", "FSX-SE", "P3Dv3", true, "Steam Edition",
-         EDITION_NAMED},
-    };
-    for (const Case &c : cases) {
-        const std::string folder = work.File(c.name) + "\\";
-        CreateDirectoryA(folder.c_str(), nullptr);
-        if (c.program != nullptr && strcmp(c.copyOf, "versioned") == 0)
-            ASSERT_TRUE(CopyFileA(versioned.c_str(), (folder + c.program).c_str(), FALSE)) << versioned;
-        else if (c.program != nullptr)
-            WriteBytes(folder + c.program, c.copyOf);
-        HKEY machine = nullptr, user = nullptr;
-        const std::string scratch = "Software\\DrovanaXFolderTest-" + std::to_string(GetCurrentProcessId());
-        RegCreateKeyExA(HKEY_CURRENT_USER, (scratch + "\\m").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
-                        nullptr);
-        RegCreateKeyExA(HKEY_CURRENT_USER, (scratch + "\\u").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user,
-                        nullptr);
-        if (c.registered) SetText(machine, kP3d2MachineKey, "SetupPath", folder);
-        char entry[160];
-        if (c.remembered != nullptr && EntryKeyOf(folder.c_str(), entry, sizeof(entry)))
-            SetText(user, entry, kEntrySimulatorValue, c.remembered);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
-        RegOverridePredefKey(HKEY_CURRENT_USER, user);
-        FoundEdition target;
-        const bool known = EditionOfFolder(folder.c_str(), EditionByCode(c.named), &target);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegCloseKey(machine);
-        RegCloseKey(user);
-        SHDeleteKeyA(HKEY_CURRENT_USER, scratch.c_str());
-        ASSERT_TRUE(known) << c.name;
-        EXPECT_STREQ(c.edition, target.edition->name) << c.name;
-        EXPECT_EQ(c.evidence, target.evidence) << c.name;
-    }
-    EXPECT_EQ(&kEditions[3], EditionByCode("p3dV2")) << "/SIM= in any case";
-    EXPECT_EQ(nullptr, EditionByCode("P3Dv4")) << "64-bit Prepar3D loads no 32-bit add-on";
 }
 
 std::string Added(const std::string &text, DllXmlEdit expected = DLLXML_ADDED) {
