@@ -340,6 +340,37 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     EXPECT_EQ(static_cast<uint32_t>(MAP_PATH_PARKING), paths[0].type) << "the gate's own lead-in is nearest";
 }
 
+// A taxi line 400 m long that ends 33 m short of 180 degrees: an aircraft 64 m
+// past its end across 180 degrees is 64 m from it, not 464 m from its other end.
+TEST(AirportMapAnswer, ReachWrapsAcrossTheAntimeridian) {
+    BglFileContents contents;
+    char why[kBglWhySize];
+    const BglBytes bytes = TestAirport("antimeridian");
+    ASSERT_TRUE(ReadBglAirports(bytes.data(), bytes.size(), &contents, why, sizeof why)) << why;
+    AirportMap map;
+    Notes notes;
+    map.AddFile("antimeridian.bgl", 1, contents, &notes);
+    map.Compact();
+    const struct {
+        const char *icao;  // expected; "" for none
+        double latitude, referenceLongitude, metresEast;
+    } cases[] = {
+        {"NFAW", 0, 179.997, 364},    // past the eastern end, at -179.99972
+        {"NFAE", 1, -179.997, -364},  // past the western end, at 179.99972
+        {"", 0, 179.997, 700},        // 400 m past it: out of reach
+    };
+    for (const auto &c : cases) {
+        const double metresPerDegree = 1852.0 * 60.0 * cos(c.latitude * 3.14159265358979323846 / 180.0);
+        double longitude = c.referenceLongitude + c.metresEast / metresPerDegree;
+        longitude += longitude > 180.0 ? -360.0 : longitude < -180.0 ? 360.0 : 0.0;
+        MapAnswerHeader header = {};
+        static MapPath paths[kMapMaxPaths];
+        const uint32_t count = map.Answer(c.latitude, longitude, &header, paths, kMapMaxPaths);
+        EXPECT_STREQ(c.icao, header.icao) << "at " << c.latitude << ", " << longitude;
+        EXPECT_EQ(c.icao[0] ? 1u : 0u, count) << "at " << c.latitude << ", " << longitude;
+    }
+}
+
 // Compact moves each kept network down over the replaced and deleted ones in
 // the same arrays: every airport keeps exactly the network it had, whether
 // it lay before, between or after what was dropped.
