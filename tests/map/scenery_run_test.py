@@ -4,6 +4,8 @@ starts reads; a run without them gets the default airport alone."""
 
 import configparser
 import os
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -11,7 +13,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "sim"))
-from sim_test_support import SOURCE, main, run  # noqa: E402
+from sim_test_support import SOURCE, build_dir, main, run, run_scenario  # noqa: E402
 
 sys.path.insert(0, str(SOURCE / "tools"))
 import bgl_writer  # noqa: E402
@@ -31,17 +33,28 @@ def scenery_cfg():
     return {s: dict(parser[s]) for s in parser.sections() if s.startswith("Area.")}
 
 
-def map_programs_of(folder):
-    """Running processes whose command line names the run's DrovanaMap.exe."""
+def processes_of(folder, program):
+    """(pid, command line) of each running process whose command line names the run's program."""
     found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             line = Path("/proc", pid, "cmdline").read_bytes().replace(b"\0", b" ").decode("latin-1")
         except OSError:
             continue
-        if "DrovanaMap.exe" in line and folder.name in line:
-            found.append(line)
+        if program in line and folder.name in line:
+            found.append((int(pid), line))
     return found
+
+
+def map_programs_of(folder):
+    return [line for _, line in processes_of(folder, "DrovanaMap.exe")]
+
+
+def wait_until(condition, seconds):
+    deadline = time.time() + seconds
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return condition()
 
 
 class SceneryLines(unittest.TestCase):
@@ -95,10 +108,36 @@ class SceneryLines(unittest.TestCase):
     def test_map_program_read_that_library_and_ended_with_the_run(self):
         log = (self.result.folder / "DrovanaX" / "DrovanaMap.log").read_text(encoding="latin-1")
         self.assertIn("ProgramData\\Microsoft\\FSX\\Scenery.CFG", log)
-        deadline = time.time() + 10
-        while map_programs_of(self.result.folder) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: not map_programs_of(self.result.folder), 10)
         self.assertEqual(map_programs_of(self.result.folder), [], "DrovanaMap.exe outlived DLLStop")
+
+
+class SimulatorKilled(unittest.TestCase):
+    """A simulator that crashes calls no DLLStop: the map program it started
+    must end by itself, or it holds its log and files until the next start."""
+
+    def test_map_program_ends_with_a_simulator_killed_outright(self):
+        process, folder, _ = run_scenario.start(build_dir(), "until simstart timeout 30\nend 120\n",
+                                                name="map_simulator_killed", player="none",
+                                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = folder / "DrovanaX" / "DrovanaMap.log"
+        try:
+            self.assertTrue(wait_until(lambda: log.exists() and map_programs_of(folder), 60),
+                            "no map program and log within 60 s")
+            for pid, _ in processes_of(folder, "DrovanaSim.exe") + [(process.pid, "")]:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            process.wait(30)
+            self.assertTrue(wait_until(lambda: not map_programs_of(folder), 10),
+                            "DrovanaMap.exe outlived the simulator by 10 s: %s" % map_programs_of(folder))
+            self.assertIn("which started the map, has ended: so does the map", log.read_text(encoding="latin-1"))
+        finally:
+            for pid, _ in processes_of(folder, "DrovanaMap.exe"):
+                os.kill(pid, signal.SIGKILL)
+            if process.poll() is None:
+                process.kill()
 
 
 class DefaultAirport(unittest.TestCase):
