@@ -116,8 +116,12 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size) {
 }
 
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size) {
-    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
+    // The kept copy that started this job still runs: its /after= tells the
+    // administrator's run to leave that file alone.
+    char after[32] = "";
+    if (options.afterProcess != 0) snprintf(after, sizeof(after), " /after=%lu", options.afterProcess);
+    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
                                  options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "",
-                                 options.language, folders);
+                                 options.language, after, folders);
     return written > 0 && static_cast<size_t>(written) < size;
 }

@@ -11,7 +11,8 @@
 //                 one. Its /D= may name several folders, separated by '|'
 //                 (a character no Windows path holds).
 //   /after=PID    wait until that process has ended: the run from the
-//                 temporary folder waits for the kept copy it was started by
+//                 temporary folder waits for the kept copy it was started by.
+//                 With /filesonly: that kept copy runs, so its file stays.
 #ifndef DROVANA_SETUP_COMMAND_LINE_H
 #define DROVANA_SETUP_COMMAND_LINE_H
 
@@ -41,7 +42,8 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size);
 
 // The arguments that hand the same job for the folders (a '|' list) to
 // another run of this program, with /filesonly /S added (and /LANG=, which
-// the files need); false when they do not fit.
+// the files need, and /after=, which names the kept copy that runs); false
+// when they do not fit.
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size);
 
 #endif

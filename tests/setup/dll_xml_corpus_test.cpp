@@ -2,7 +2,9 @@
 // have, with real files, the real MSXML and a pilot's Drovana.cfg in place.
 #include <string.h>
 
+#include "command_line.h"
 #include "dll_xml_edit.h"
+#include "elevation.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -218,32 +220,14 @@ TEST_F(SetupRuns, ReadOnlyFilesAreNeitherMadeNorHalfRemoved) {
 // The simulator maps DrovanaX.dll while it runs; a second process maps the
 // built DLL the same way here.
 TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    *strrchr(self, '\\') = '\0';
-    const std::string built = std::string(self) + "\\..\\DrovanaX.dll";
-    ASSERT_TRUE(CopyFileA(built.c_str(), Sim("DrovanaX.dll").c_str(), FALSE)) << built;
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaX.dll").c_str(), Sim("DrovanaX.dll").c_str(), FALSE));
     CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
     const std::string original = SourceFile("tests/setup/corpus/drovana_disabled.xml");
     WriteBytes(dllXml, original);
     const std::string before = SimListing();
-
-    char command[MAX_PATH * 2];
-    snprintf(command, sizeof(command), "\"%s\\hold_module.exe\" \"%s\"", self, Sim("DrovanaX.dll").c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
-    CloseHandle(holder.hThread);
-    // Held once an exclusive open fails (at most 30 s: a new process starts slowly beside five other tests).
-    bool held = false;
-    for (int i = 0; i < 600 && !held; ++i) {
-        HANDLE file = CreateFileA(Sim("DrovanaX.dll").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        held = file == INVALID_HANDLE_VALUE;
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (!held) Sleep(50);
-    }
-    EXPECT_TRUE(held) << "hold_module.exe did not map the DLL";
+    DWORD holderId = 0;
+    HANDLE holder = HoldAsProgram(Sim("DrovanaX.dll"), &holderId);
+    ASSERT_NE(nullptr, holder) << "hold_module.exe did not map the DLL";
 
     EXPECT_EQ(SETUP_IN_USE, Run(false)) << report;
     EXPECT_NE(std::string::npos, report.find("close the simulator first")) << report;
@@ -253,11 +237,53 @@ TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
     EXPECT_EQ(before, SimListing());
     EXPECT_EQ(original, FileBytes(dllXml));
 
-    TerminateProcess(holder.hProcess, 0);
-    WaitForSingleObject(holder.hProcess, 10000);
-    CloseHandle(holder.hProcess);
+    EndHolder(holder);
     EXPECT_EQ(SETUP_DONE, Run(false)) << "once the simulator is closed: " << report;
     EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
+}
+
+// Apps & features under Program Files: the kept copy hands the removal to a
+// temporary copy, whose files need the administrator's run. That run gets
+// the very arguments the temporary copy forms, while the kept copy it must
+// leave alone still runs; elevation itself cannot run here.
+TEST_F(SetupRuns, AdministratorsRemovalSparesTheRunningKeptCopy) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    const std::string kept = Sim("DrovanaX\\DrovanaSetup.exe");
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), kept.c_str(), FALSE));
+    DWORD keptProcess = 0;
+    HANDLE holder = HoldAsProgram(kept, &keptProcess);
+    ASSERT_NE(nullptr, holder) << "hold_module.exe did not map the kept copy";
+
+    // The temporary copy's line from the kept copy (HandOverToTemporaryCopy),
+    // and the arguments it hands the administrator's run (RunFilesAsAdministrator).
+    SetupOptions options;
+    char error[128];
+    const std::string line = "/after=" + std::to_string(keptProcess) + " /uninstall /S /D=" + Sim("");
+    ASSERT_TRUE(ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << error;
+    char arguments[kMaxFolders * MAX_PATH + 64];
+    ASSERT_TRUE(FormFilesOnlyArguments(options, Sim("").c_str(), arguments, sizeof(arguments)));
+    const std::string temporaryCopy = work.File("DrovanaSetup-1.exe");
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), temporaryCopy.c_str(), FALSE));
+    std::string command = "\"" + temporaryCopy + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION run = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &run));
+    CloseHandle(run.hThread);
+    const DWORD ended = WaitForSingleObject(run.hProcess, 30000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(run.hProcess, &exitCode);
+    if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 1);
+    CloseHandle(run.hProcess);
+    EndHolder(holder);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ended) << "the administrator's run waited for the kept copy: " << arguments;
+    int code = -1;
+    UnpackAdministratorCodes(exitCode, 1, &code);
+    EXPECT_EQ(SETUP_DONE, code) << arguments;
+    for (const char *gone : {"DrovanaX.dll", "Kestrola.exe", "DrovanaMap.exe", "DrovanaX\\InstalledFiles.txt",
+                             "DrovanaX\\Sounds"})
+        EXPECT_FALSE(FileExists(Sim(gone))) << gone << " left by: " << arguments;
+    EXPECT_TRUE(FileExists(kept)) << "the running kept copy is the temporary copy's to remove";
 }
 
 }  // namespace

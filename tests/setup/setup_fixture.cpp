@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <shlwapi.h>
 
@@ -72,6 +73,45 @@ std::string SourceFile(const char *relative) {
         if (c == '/') c = '\\';
     }
     return FileBytes(path);
+}
+
+namespace {
+
+std::string TestFolder() {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    *strrchr(self, '\\') = '\0';
+    return self;
+}
+
+}  // namespace
+
+std::string BuiltFile(const char *name) { return TestFolder() + "\\..\\" + name; }
+
+HANDLE HoldAsProgram(const std::string &path, DWORD *processId) {
+    std::string command = "\"" + TestFolder() + "\\hold_module.exe\" \"" + path + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION holder = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder))
+        return nullptr;
+    CloseHandle(holder.hThread);
+    *processId = holder.dwProcessId;
+    // At most 30 s: a new process starts slowly beside five other tests.
+    for (int i = 0; i < 600; ++i) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return holder.hProcess;
+        CloseHandle(file);
+        Sleep(50);
+    }
+    EndHolder(holder.hProcess);
+    return nullptr;
+}
+
+void EndHolder(HANDLE holder) {
+    TerminateProcess(holder, 0);
+    WaitForSingleObject(holder, 10000);
+    CloseHandle(holder);
 }
 
 std::vector<std::string> DrovanaEntries(const std::string &path) {
