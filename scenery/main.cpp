@@ -137,11 +137,23 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
     ReadSceneryLibrary(folder.c_str(), &map, &notes, nullptr);
     const std::string text = Report(map, notes, icao);
     Print(text);
-    char name[32], path[MAX_PATH];
+    char name[32];
     snprintf(name, sizeof name, "DrovanaMap-%s.txt", icao);
-    if (DrovanaFile(folder.c_str(), "", path, sizeof path)) CreateDirectoryA(path, nullptr);
-    if (DrovanaFile(folder.c_str(), name, path, sizeof path) && WriteText(path, text))
-        Print(std::string("written to ") + path + "\r\n");
+    DrovanaFilePlace place;
+    HANDLE file = CreateDrovanaFile(folder.c_str(), name, 0, &place);
+    char said[2 * MAX_PATH + 80];
+    if (place.refused[0] != '\0') {
+        snprintf(said, sizeof said, "%s could not be written (error %lu)\r\n", place.refused, place.error);
+        Print(said);
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                           written == text.size();
+        CloseHandle(file);
+        snprintf(said, sizeof said, "%s %s\r\n", whole ? "written to" : "could not write all of", place.path);
+        Print(said);
+    }
     AirportMap::View view;
     return map.Find(icao, &view) ? 0 : 1;
 }

@@ -1,9 +1,11 @@
 """The stand-in's scenery end to end: `scenery` lines become areas of the run's
 folder and of the prefix's Scenery.CFG, which the map program the add-on
-starts reads; a run without them gets the default airport alone."""
+starts reads; a run without them gets the default airport alone. And the map
+program where a simulator crashes or its DrovanaX folder cannot be written."""
 
 import configparser
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -138,6 +140,50 @@ class SimulatorKilled(unittest.TestCase):
                 os.kill(pid, signal.SIGKILL)
             if process.poll() is None:
                 process.kill()
+
+
+class UnwritableDrovanaFolder(unittest.TestCase):
+    """A simulator folder's DrovanaX\\ that the pilot may not write (under Program
+    Files without the installer's grant; `chattr +i` here, as Wine run as root
+    writes through permissions): the report and the log go to the pilot's own
+    DrovanaX folder, and each names the file refused and why."""
+
+    def test_report_and_log_go_to_the_pilots_folder_and_say_which_file_was_refused(self):
+        env = run_scenario.wine_env(build_dir())
+        program = str(build_dir() / "DrovanaMap.exe")
+        with tempfile.TemporaryDirectory() as temp:
+            drovana = Path(temp) / "sim" / "DrovanaX"
+            drovana.mkdir(parents=True)
+            folder = run_scenario.windows_path(drovana.parent, env) + "\\"
+            subprocess.run(["chattr", "+i", str(drovana)], check=True)
+            serving = None
+            try:
+                report = subprocess.run([run_scenario.WINE_RUN, program, folder, "KTST"], env=env, timeout=120,
+                                        capture_output=True, text=True).stdout
+                self.assertIn(folder + "DrovanaX\\DrovanaMap-KTST.txt could not be written (error 5)", report)
+                written = re.search(r"written to (.*\\DrovanaMap-KTST\.txt)", report)
+                self.assertTrue(written, report)
+                own = Path(subprocess.run([run_scenario.WINE_RUN, "winepath", "-u", written.group(1)], env=env,
+                                          capture_output=True, text=True).stdout.strip()).parent
+                self.assertIn("KTST: no taxi network read", (own / "DrovanaMap-KTST.txt").read_text())
+
+                log = own / "DrovanaMap.log"
+                if log.exists():
+                    log.unlink()  # an earlier run's
+                serving = subprocess.Popen([run_scenario.WINE_RUN, program, folder], env=env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                self.assertTrue(wait_until(lambda: log.exists() and "Scenery.CFG" in log.read_text("latin-1"), 60))
+                self.assertEqual(log.read_text("latin-1").splitlines()[0],
+                                 folder + "DrovanaX\\DrovanaMap.log could not be written (error 5): "
+                                 "this log is written here instead")
+            finally:
+                for pid, _ in processes_of(Path(temp), "DrovanaMap.exe"):
+                    os.kill(pid, signal.SIGKILL)
+                if serving is not None:
+                    serving.wait(30)
+                    for name in ("DrovanaMap.log", "DrovanaMap-KTST.txt"):
+                        (own / name).unlink()
+                subprocess.run(["chattr", "-i", str(drovana)], check=True)
 
 
 class DefaultAirport(unittest.TestCase):

@@ -5,6 +5,8 @@
 #include "command_line.h"
 #include "dll_xml_edit.h"
 #include "elevation.h"
+#include "folders.h"
+#include "pilot_access.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -98,11 +100,18 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     EXPECT_EQ(installed, FileBytes(dllXml)) << "a second install changed dll.xml";
     EXPECT_NE(std::string::npos, report.find("already up to date")) << report;
 
-    // What the map program wrote as the simulator ran goes with it.
+    // What the map program wrote as the simulator ran goes with it, in the
+    // pilot's own DrovanaX folder too (where the simulator's refused it).
     WriteBytes(Sim("DrovanaX\\DrovanaMap.log"), "read Scenery.CFG");
     WriteBytes(Sim("DrovanaX\\DrovanaMap-KSEA.txt"), "KSEA: 3 parking spots");
     WriteBytes(Sim("DrovanaX\\DrovanaMap.idx"), "DMIX");
+    char own[MAX_PATH];
+    ASSERT_TRUE(PilotDataFolder(own, sizeof(own)));
+    CreateDirectoryA(own, nullptr);
+    WriteBytes(std::string(own) + "DrovanaMap.log", "could not be written");
+    WriteBytes(std::string(own) + "DrovanaMap-KSEA.txt", "KSEA: 3 parking spots");
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_FALSE(FileExists(own)) << "the pilot's DrovanaX folder stays after the uninstall";
     const std::string removed = FileBytes(dllXml);
     if (corpus.left == LEFT_AS_BEFORE) {
         EXPECT_EQ(original, removed) << "the uninstall did not give the file back";
@@ -242,6 +251,17 @@ TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
     EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
 }
 
+// The administrator's run grants the pilot named by /pilot=, who may be
+// another account than its own. Wine keeps no access lists of files, so this
+// shows what is refused, not what a granted account may then do.
+TEST_F(SetupRuns, GrantsTheNamedAccountOrRefusesANameThatIsNone) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    char failed[MAX_PATH];
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GrantPilotWrites(Sim("").c_str(), "S-1-5-21-1-2-3-1001", failed, sizeof(failed)))
+        << failed;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SID), GrantPilotWrites(Sim("").c_str(), "S-1-x", failed, sizeof(failed)));
+}
+
 // Apps & features under Program Files: the kept copy hands the removal to a
 // temporary copy, whose files need the administrator's run. That run gets
 // the very arguments the temporary copy forms, while the kept copy it must
@@ -260,7 +280,7 @@ TEST_F(SetupRuns, AdministratorsRemovalSparesTheRunningKeptCopy) {
     char error[128];
     const std::string line = "/after=" + std::to_string(keptProcess) + " /uninstall /S /D=" + Sim("");
     ASSERT_TRUE(ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << error;
-    char arguments[kMaxFolders * MAX_PATH + 64];
+    char arguments[kFilesOnlyArgumentsSize];
     ASSERT_TRUE(FormFilesOnlyArguments(options, Sim("").c_str(), arguments, sizeof(arguments)));
     const std::string temporaryCopy = work.File("DrovanaSetup-1.exe");
     ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), temporaryCopy.c_str(), FALSE));
