@@ -284,15 +284,20 @@ TEST(SceneryLibrary, BrokenAndForeignFilesAreOneLogLineEach) {
     EXPECT_EQ(3u, skipped) << notes.all;
 }
 
-TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
+// The map of one test airport file, added as path in that layer.
+void MapOfTestAirport(const char *name, const char *path, int layer, AirportMap *map) {
     BglFileContents contents;
     char why[kBglWhySize];
-    const BglBytes sample = TestAirport("sample");
-    ASSERT_TRUE(ReadBglAirports(sample.data(), sample.size(), &contents, why, sizeof why)) << why;
-    AirportMap map;
+    const BglBytes bytes = TestAirport(name);
+    ASSERT_TRUE(ReadBglAirports(bytes.data(), bytes.size(), &contents, why, sizeof why)) << why;
     Notes notes;
-    map.AddFile("C:\\FSX\\Addon\\scenery\\sample.bgl", 42, contents, &notes);
-    map.Compact();
+    map->AddFile(path, layer, contents, &notes);
+    map->Compact();
+}
+
+TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
+    AirportMap map;
+    ASSERT_NO_FATAL_FAILURE(MapOfTestAirport("sample", "C:\\FSX\\Addon\\scenery\\sample.bgl", 42, &map));
     // Positions in metres east and north of KTST's reference (47.5, -122.3).
     struct Case { const char *name; double east, north; uint32_t status; const char *spot; uint32_t paths; };
     const Case cases[] = {
@@ -343,14 +348,8 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
 // A taxi line 400 m long that ends 33 m short of 180 degrees: an aircraft 64 m
 // past its end across 180 degrees is 64 m from it, not 464 m from its other end.
 TEST(AirportMapAnswer, ReachWrapsAcrossTheAntimeridian) {
-    BglFileContents contents;
-    char why[kBglWhySize];
-    const BglBytes bytes = TestAirport("antimeridian");
-    ASSERT_TRUE(ReadBglAirports(bytes.data(), bytes.size(), &contents, why, sizeof why)) << why;
     AirportMap map;
-    Notes notes;
-    map.AddFile("antimeridian.bgl", 1, contents, &notes);
-    map.Compact();
+    ASSERT_NO_FATAL_FAILURE(MapOfTestAirport("antimeridian", "antimeridian.bgl", 1, &map));
     const struct {
         const char *icao;  // expected; "" for none
         double latitude, referenceLongitude, metresEast;
