@@ -153,6 +153,8 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
         CloseHandle(file);
         snprintf(said, sizeof said, "%s %s\r\n", whole ? "written to" : "could not write all of", place.path);
         Print(said);
+    } else {
+        Print(std::string(name) + " could not be written anywhere\r\n");
     }
     AirportMap::View view;
     return map.Find(icao, &view) ? 0 : 1;
