@@ -6,7 +6,6 @@
 #include "dll_xml_edit.h"
 #include "elevation.h"
 #include "folders.h"
-#include "pilot_access.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -75,6 +74,7 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     if (hadFile) WriteBytes(Sim("Drovana.cfg"), kPilotConfig);
 
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    EXPECT_EQ(std::string::npos, report.find("write access")) << report;
     const std::string installed = FileBytes(dllXml);
     EXPECT_EQ(std::vector<std::string>{"False|False|DrovanaX.dll"}, DrovanaEntries(dllXml))
         << "one enabled DrovanaX block after the install:\n" << installed;
@@ -246,20 +246,9 @@ TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
     EXPECT_EQ(before, SimListing());
     EXPECT_EQ(original, FileBytes(dllXml));
 
-    EndHolder(holder);
+    EndProgram(holder);
     EXPECT_EQ(SETUP_DONE, Run(false)) << "once the simulator is closed: " << report;
     EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
-}
-
-// The administrator's run grants the pilot named by /pilot=, who may be
-// another account than its own. Wine keeps no access lists of files, so this
-// shows what is refused, not what a granted account may then do.
-TEST_F(SetupRuns, GrantsTheNamedAccountOrRefusesANameThatIsNone) {
-    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
-    char failed[MAX_PATH];
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GrantPilotWrites(Sim("").c_str(), "S-1-5-21-1-2-3-1001", failed, sizeof(failed)))
-        << failed;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SID), GrantPilotWrites(Sim("").c_str(), "S-1-x", failed, sizeof(failed)));
 }
 
 // Apps & features under Program Files: the kept copy hands the removal to a
@@ -268,40 +257,28 @@ TEST_F(SetupRuns, GrantsTheNamedAccountOrRefusesANameThatIsNone) {
 // leave alone still runs; elevation itself cannot run here.
 TEST_F(SetupRuns, AdministratorsRemovalSparesTheRunningKeptCopy) {
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
-    const std::string kept = Sim("DrovanaX\\DrovanaSetup.exe");
-    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), kept.c_str(), FALSE));
-    DWORD keptProcess = 0;
+    const std::string kept = Sim("DrovanaX\\DrovanaSetup.exe"), temporaryCopy = work.File("DrovanaSetup-1.exe");
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), kept.c_str(), FALSE) &&
+                CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), temporaryCopy.c_str(), FALSE));
+    DWORD keptProcess = 0, runId = 0, exitCode = 0;
     HANDLE holder = HoldAsProgram(kept, &keptProcess);
     ASSERT_NE(nullptr, holder) << "hold_module.exe did not map the kept copy";
-
-    // The temporary copy's line from the kept copy (HandOverToTemporaryCopy),
-    // and the arguments it hands the administrator's run (RunFilesAsAdministrator).
+    // The temporary copy's line from the kept copy, and what it hands on.
     SetupOptions options;
-    char error[128];
+    char error[128], arguments[kFilesOnlyArgumentsSize];
     const std::string line = "/after=" + std::to_string(keptProcess) + " /uninstall /S /D=" + Sim("");
     ASSERT_TRUE(ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << error;
-    char arguments[kFilesOnlyArgumentsSize];
     ASSERT_TRUE(FormFilesOnlyArguments(options, Sim("").c_str(), arguments, sizeof(arguments)));
-    const std::string temporaryCopy = work.File("DrovanaSetup-1.exe");
-    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), temporaryCopy.c_str(), FALSE));
-    std::string command = "\"" + temporaryCopy + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION run = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &run));
-    CloseHandle(run.hThread);
-    const DWORD ended = WaitForSingleObject(run.hProcess, 30000);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 1);
-    CloseHandle(run.hProcess);
-    EndHolder(holder);
-    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ended) << "the administrator's run waited for the kept copy: " << arguments;
+    HANDLE run = StartProgram("\"" + temporaryCopy + "\" " + arguments, &runId);
+    const bool ended = run != nullptr && WaitForSingleObject(run, 30000) == WAIT_OBJECT_0;
+    if (ended) GetExitCodeProcess(run, &exitCode);
+    if (run != nullptr) EndProgram(run);
+    EndProgram(holder);
+    ASSERT_TRUE(ended) << "the administrator's run did not end beside the kept copy: " << arguments;
     int code = -1;
     UnpackAdministratorCodes(exitCode, 1, &code);
     EXPECT_EQ(SETUP_DONE, code) << arguments;
-    for (const char *gone : {"DrovanaX.dll", "Kestrola.exe", "DrovanaMap.exe", "DrovanaX\\InstalledFiles.txt",
-                             "DrovanaX\\Sounds"})
+    for (const char *gone : {"DrovanaX.dll", "DrovanaX\\InstalledFiles.txt", "DrovanaX\\Sounds"})
         EXPECT_FALSE(FileExists(Sim(gone))) << gone << " left by: " << arguments;
     EXPECT_TRUE(FileExists(kept)) << "the running kept copy is the temporary copy's to remove";
 }

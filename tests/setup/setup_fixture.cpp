@@ -88,30 +88,34 @@ std::string TestFolder() {
 
 std::string BuiltFile(const char *name) { return TestFolder() + "\\..\\" + name; }
 
-HANDLE HoldAsProgram(const std::string &path, DWORD *processId) {
-    std::string command = "\"" + TestFolder() + "\\hold_module.exe\" \"" + path + "\"";
+HANDLE StartProgram(std::string command, DWORD *processId) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION holder = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder))
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         return nullptr;
-    CloseHandle(holder.hThread);
-    *processId = holder.dwProcessId;
+    CloseHandle(started.hThread);
+    *processId = started.dwProcessId;
+    return started.hProcess;
+}
+
+void EndProgram(HANDLE process) {
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
+HANDLE HoldAsProgram(const std::string &path, DWORD *processId) {
+    HANDLE holder = StartProgram("\"" + TestFolder() + "\\hold_module.exe\" \"" + path + "\"", processId);
     // At most 30 s: a new process starts slowly beside five other tests.
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 600 && holder != nullptr; ++i) {
         HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return holder.hProcess;
+        if (file == INVALID_HANDLE_VALUE) return holder;
         CloseHandle(file);
         Sleep(50);
     }
-    EndHolder(holder.hProcess);
+    if (holder != nullptr) EndProgram(holder);
     return nullptr;
-}
-
-void EndHolder(HANDLE holder) {
-    TerminateProcess(holder, 0);
-    WaitForSingleObject(holder, 10000);
-    CloseHandle(holder);
 }
 
 std::vector<std::string> DrovanaEntries(const std::string &path) {

@@ -21,11 +21,14 @@ std::string SourceFile(const char *relative);
 
 // A file the build made beside the tests: DrovanaX.dll, DrovanaSetup.exe.
 std::string BuiltFile(const char *name);
+// The process of a whole command line, null when it does not start; ended
+// (if it still runs) and let go by EndProgram.
+HANDLE StartProgram(std::string command, DWORD *processId);
+void EndProgram(HANDLE process);
 // hold_module.exe mapping path as a program image, as a running program holds
-// its own file; its process once the file is held (an exclusive open fails),
-// null when it never was. End it with EndHolder.
+// its own file, once the file is held (an exclusive open fails); null when
+// it never was.
 HANDLE HoldAsProgram(const std::string &path, DWORD *processId);
-void EndHolder(HANDLE holder);
 
 // Disabled|ManualLoad|Path of each Launch.Addon named DrovanaX, as MSXML
 // reads the file; one "(not loaded)" entry when it does not load.
