@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
-// The window known while it still exists; otherwise the player's window as
-// found now by its class and title, or NULL when there is none.
+// The player's window as found now by its class and title, or NULL when
+// there is none.
+HWND FindPlayerWindow();
+
+// The window known while it still exists; otherwise FindPlayerWindow's.
 HWND CurrentPlayerWindow(HWND known);
 
 // Tells the player to end: called as the simulator's main window goes.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../../player/player_protocol.h"
 #include "../common/process_memory.h"
 #include "../simconnect/standin.h"
 #include "faults.h"
@@ -233,7 +234,7 @@ HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProces
     return NULL;
 }
 
-HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
+HWND FindPlayerWindow() { return FindRunWindow(kPlayerWindowClass, kPlayerWindowTitle, false); }
 
 BOOL CALLBACK DismissBoxOwnedBy(HWND window, LPARAM owner) {
     char windowClass[16] = "";
