@@ -2,6 +2,7 @@
 
 #include "../../player/player_protocol.h"
 #include "../core/child_program.h"
+#include "../core/connection.h"
 #include "../core/state.h"
 
 HWND FindPlayerWindow() { return FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle); }
@@ -9,6 +10,12 @@ HWND FindPlayerWindow() { return FindWindowExA(NULL, NULL, kPlayerWindowClass, k
 HWND CurrentPlayerWindow(HWND known) {
     if (known != NULL && IsWindow(known)) return known;
     return FindPlayerWindow();
+}
+
+void StartPlayer() {
+    char commandLine[256];
+    FormPlayerCommandLine(commandLine);
+    PushbackState.playerProcessId = StartHiddenProgram(commandLine);
 }
 
 void EndPlayer() {

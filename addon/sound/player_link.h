@@ -1,4 +1,5 @@
-// Finding the player's window, and ending the player with the simulator.
+// Starting the player, finding its window, and ending the player with the
+// simulator.
 #ifndef DROVANA_ADDON_SOUND_PLAYER_LINK_H
 #define DROVANA_ADDON_SOUND_PLAYER_LINK_H
 
@@ -10,6 +11,9 @@ HWND FindPlayerWindow();
 
 // The window known while it still exists; otherwise FindPlayerWindow's.
 HWND CurrentPlayerWindow(HWND known);
+
+// Starts the player beside the simulator, hidden, and keeps its process id.
+void StartPlayer();
 
 // Tells the player to end: called as the simulator's main window goes.
 void EndPlayer();
