@@ -112,15 +112,6 @@ SessionFaults::SessionFaults(HWND simWindow, const std::string &configPath, HWND
 
 SessionFaults::~SessionFaults() { RegainFocus(); }
 
-bool SessionFaults::Perform(const std::string &action, const std::string &argument) {
-    if (action == "player") return KillPlayer(argument);
-    if (action == "cfgfile") return DamageConfig(argument);
-    if (action == "simconnect") return SendOdd(argument);
-    if (action == "pause") return Pause(argument);
-    if (action == "focus") return LoseFocus(argument);
-    return false;
-}
-
 void SessionFaults::Frame(double now) {
     if (killWhenPlayingUntil_ > 0.0) {
         HWND player = findPlayer_();
