@@ -197,7 +197,7 @@ void MeasureTaxiwayPlan(LARGE_INTEGER frequency) {
     for (int i = 0; i < 20; ++i) {
         LARGE_INTEGER from, to;
         QueryPerformanceCounter(&from);
-        PlanTaxiwayPush(header, paths, aircraft, &plan);
+        PlanTaxiwayPush(header, paths, NULL, aircraft, &plan);
         QueryPerformanceCounter(&to);
         timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
     }

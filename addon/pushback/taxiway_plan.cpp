@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "measurement.h"
+
 namespace {
 
 const double kPi = 3.14159265358979323846;
@@ -11,7 +13,7 @@ const double kPi = 3.14159265358979323846;
 const double kMetresPerDegree = 60.0 * 1852.0;
 // A turn smaller than this is no turn: the line runs along the push.
 const double kLeastTurnDegrees = 0.5;
-// How far the end may lie past a segment's end and still be on it (rounding of
+// How farEnd the end may lie past a segment's end and still be on it (rounding of
 // the map's coordinates).
 const double kOnSegmentMetres = 0.05;
 // Segments of one straight line meet end to end: how close their ends lie and
@@ -147,7 +149,7 @@ public:
     const LocalFrame &Frame() const { return frame_; }
 
 private:
-    // A plan no shorter than the best one so far: it cannot win, and its
+    // A plan no shorter than the best one so farEnd: it cannot win, and its
     // runway check is not worth its time.
     static const int kNotShorter = -1;
 
@@ -211,15 +213,15 @@ private:
             bool joined = false;
             for (uint32_t i = 0; i < count_ && !joined; ++i) {
                 for (int reverse = 0; reverse < 2 && !joined; ++reverse) {
-                    const Vec near = local_[i][reverse];
-                    const Vec gap = Sub(near, from);
+                    const Vec nearEnd = local_[i][reverse];
+                    const Vec gap = Sub(nearEnd, from);
                     if (!(Dot(gap, gap) <= kJoinMetres * kJoinMetres) || !IsLineType(paths_[i].type)) continue;
-                    const Vec far = local_[i][1 - reverse];
-                    const double length = Length(Sub(far, near));
-                    const double bend = fabs(Normalised(BearingOf(Sub(far, near)) - bearing + 180.0) - 180.0);
+                    const Vec farEnd = local_[i][1 - reverse];
+                    const double length = Length(Sub(farEnd, nearEnd));
+                    const double bend = fabs(Normalised(BearingOf(Sub(farEnd, nearEnd)) - bearing + 180.0) - 180.0);
                     if (!(length > kJoinMetres) || !(bend <= kJoinDegrees)) continue;
                     metres += length;
-                    from = far;
+                    from = farEnd;
                     joined = true;
                 }
             }
@@ -277,8 +279,13 @@ void CopyName(const char (&source)[12], char (&name)[12]) {
 
 }  // namespace
 
-void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const TaxiwayAircraft &aircraft,
-                     TaxiwayPlan *plan) {
+double TaxiwayTurnKeyLead(double storedCorrection, double radius) {
+    const double lead = storedCorrection - radius * MEASURE_TURN_DEGREES * kPi / 180.0;
+    return lead > 0.0 ? lead : 0.0;
+}
+
+void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const MapStand *,
+                     const TaxiwayAircraft &aircraft, TaxiwayPlan *plan) {
     memset(plan, 0, sizeof *plan);
     plan->name[0] = '-';
     if (header.status == MAP_NO_AIRPORT) {

@@ -61,7 +61,7 @@ Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH
 TaxiwayPlan Plan(const Answer &answer, int side, double heading = 0.0, double radius = kRadius) {
     const TaxiwayAircraft aircraft = {kLatitude, kLongitude, heading, radius, kCorrection, side};
     TaxiwayPlan plan;
-    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(), aircraft, &plan);
+    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(), NULL, aircraft, &plan);
     return plan;
 }
 
