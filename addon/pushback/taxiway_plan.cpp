@@ -275,30 +275,18 @@ private:
         return m < 0 ? -1 : (m & ~1) + (1 - (m & 1));
     }
 
-    // The aircraft's own stand's lead-in: the lines that leave its circle,
-    // or start where its parking path ends, along the stand's axis.
+    // The aircraft's own stand's lead-in: the lines that leave its circle
+    // along the stand's axis.
     void FindLeadIn(const MapAnswerHeader &header) {
         for (uint32_t i = 0; i < count_; ++i) s_.leadIn[i] = false;
         if (header.hasParking != 1) return;
         const Vec stand = frame_.ToLocal(header.parkingLatitude, header.parkingLongitude);
         const double radius = header.parkingRadius > 0.0f ? header.parkingRadius : 0.0;
         const double axis = header.parkingHeading;
-        // Where the stand's parking paths leave the taxi lines (a stand has one or two).
-        Vec entries[4];
-        int entryCount = 0;
-        for (uint32_t j = 0; j < count_ && entryCount < 4; ++j) {
-            if (paths_[j].type != MAP_PATH_PARKING) continue;
-            for (int f = 0; f < 2 && entryCount < 4; ++f)
-                if (Length(Sub(s_.ends[j][f], stand)) <= kJoinMetres) entries[entryCount++] = s_.ends[j][1 - f];
-        }
         for (uint32_t i = 0; i < count_; ++i) {
             if (!IsLineType(paths_[i].type) || !(LineAngle(PathBearing(i, 0), axis) <= kLeadInDegrees)) continue;
-            for (int e = 0; e < 2 && !s_.leadIn[i]; ++e) {
-                bool leaves = Length(Sub(s_.ends[i][e], stand)) <= radius;
-                for (int k = 0; k < entryCount && !leaves; ++k)
-                    leaves = Length(Sub(s_.ends[i][e], entries[k])) <= kJoinMetres;
-                if (leaves) MarkLeadIn(i, e, axis);
-            }
+            for (int e = 0; e < 2 && !s_.leadIn[i]; ++e)
+                if (Length(Sub(s_.ends[i][e], stand)) <= radius) MarkLeadIn(i, e, axis);
         }
     }
 
@@ -357,11 +345,13 @@ private:
     }
 
     // Metres along the straight push (beyond the stand's own lines) at which
-    // it first crosses a taxi line, or passes through a junction of them.
+    // it first crosses a line: through a segment, through a point where the
+    // line's segments meet on either side of the push, or through a junction
+    // of taxi paths.
     double FirstCrossingOnPush() const {
         double first = HUGE_VAL;
         for (uint32_t i = 0; i < count_; ++i) {
-            if (paths_[i].type != MAP_PATH_TAXI || s_.leadIn[i]) continue;
+            if (!IsCrossable(i)) continue;
             const Vec a = s_.ends[i][0], b = s_.ends[i][1];
             const Vec ab = Sub(b, a);
             const double across = Cross(push_, ab);
@@ -371,15 +361,28 @@ private:
                 const double u = Cross(a, push_) / across;
                 if (u > 0.0 && u < 1.0 && t > kStandClearMetres && t < first) first = t;
             }
-            for (int e = 0; e < 2; ++e) {
-                if (s_.taxiPathsMeeting[2 * i + static_cast<uint32_t>(e)] < 3) continue;
-                const Vec junction = s_.ends[i][e];
-                const double t = Dot(junction, push_);
-                if (t > kStandClearMetres && t < first && fabs(Cross(push_, junction)) <= kJunctionMetres) first = t;
+        }
+        const uint32_t ends = 2 * count_;
+        for (uint32_t a = 0; a < ends; ++a) {
+            const uint32_t k = s_.byEast[a];
+            const Vec p = End(k);
+            const double t = Dot(p, push_);
+            if (!IsCrossable(k / 2) || !(t > kStandClearMetres && t < first) || !(fabs(Cross(push_, p)) <= kJunctionMetres))
+                continue;
+            if (paths_[k / 2].type == MAP_PATH_TAXI && s_.taxiPathsMeeting[k] >= 3) first = t;
+            const double side = Cross(push_, End(k ^ 1u));
+            for (uint32_t b = a + 1; b < ends && End(s_.byEast[b]).x - p.x <= kJoinMetres; ++b) {
+                const uint32_t m = s_.byEast[b];
+                if (IsCrossable(m / 2) && Length(Sub(End(m), p)) <= kJoinMetres && side * Cross(push_, End(m ^ 1u)) < 0.0)
+                    first = t;
             }
         }
         return first;
     }
+
+    // Lines the straight push must not cross: every taxi line and path but the
+    // stand's own lead-in.
+    bool IsCrossable(uint32_t i) const { return IsLineType(paths_[i].type) && !s_.leadIn[i]; }
 
     // Metres along the straight push at which it enters a stand in the way.
     double FirstStandOnPush() const {
