@@ -39,6 +39,9 @@ const double kStandClearMetres = 1.0;
 const double kJunctionMetres = 0.5;
 // The planned arc is checked against runways in steps of this angle.
 const double kArcStepDegrees = 2.0;
+// A push this long is a long pushback already: the lane behind lies nearer,
+// an apron path (type "path") there before a taxi line further back.
+const double kNearLaneMetres = 100.0;
 
 struct Vec {
     double x;  // east
@@ -196,19 +199,21 @@ public:
         firstStand_ = FirstStandOnPush();
     }
 
-    // The shortest valid push onto lines of one type; false with the most
-    // specific failure folded into *failure when none is valid.
-    bool Best(uint32_t type, Candidate *best, int *failure) const {
+    // The shortest valid push, no longer than longest, onto lines of one
+    // type; false with the most specific failure folded into *failure when
+    // none is valid.
+    bool Best(uint32_t type, double longest, Candidate *best, int *failure) const {
         uint32_t solved = 0;
         for (uint32_t i = 0; i < count_; ++i) {
             if (paths_[i].type != type || s_.leadIn[i]) continue;
             for (int reverse = 0; reverse < 2; ++reverse) {
                 Candidate candidate;
                 const int outcome = Solve(i, reverse != 0, &candidate);
-                if (outcome == TAXIWAY_PLANNED)
-                    s_.solved[solved++] = Solved{candidate.push, i, reverse != 0};
-                else if (outcome < *failure)
+                if (outcome == TAXIWAY_PLANNED) {
+                    if (candidate.push <= longest) s_.solved[solved++] = Solved{candidate.push, i, reverse != 0};
+                } else if (outcome < *failure) {
                     *failure = outcome;
+                }
             }
         }
         // The shortest push first: the checks that look at every runway and
@@ -598,8 +603,10 @@ void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const 
                           aircraft);
     Candidate best;
     int failure = TAXIWAY_NO_LINE;
-    // Paths of type "path" only where no taxi path gives a plan.
-    if (!planner.Best(MAP_PATH_TAXI, &best, &failure) && !planner.Best(MAP_PATH_PATH, &best, &failure)) {
+    // A taxi line within kNearLaneMetres, else a path there, else either further back.
+    if (!planner.Best(MAP_PATH_TAXI, kNearLaneMetres, &best, &failure) &&
+        !planner.Best(MAP_PATH_PATH, kNearLaneMetres, &best, &failure) &&
+        !planner.Best(MAP_PATH_TAXI, HUGE_VAL, &best, &failure) && !planner.Best(MAP_PATH_PATH, HUGE_VAL, &best, &failure)) {
         plan->outcome = failure;
         return;
     }
