@@ -43,6 +43,12 @@ const double kArcStepDegrees = 2.0;
 // an apron path (type "path") there before a taxi line further back.
 const double kNearLaneMetres = 100.0;
 
+// Path ends are joined through a hash of this many buckets; a network with
+// more meeting ends than kMostJoinsKept (a thousand paths meet at far fewer)
+// has the rest left unjoined.
+const uint32_t kJoinBuckets = 4096;
+const uint32_t kMostJoinsKept = 8192;
+
 struct Vec {
     double x;  // east
     double y;  // north
@@ -152,8 +158,11 @@ struct PlanScratch {
     int next[2 * kMapMaxPaths];
     // Taxi paths with an end at that path end's point: three or more make a junction.
     uint16_t taxiPathsMeeting[2 * kMapMaxPaths];
-    double bend[2 * kMapMaxPaths];      // the continuation's bend, while the lines are joined
-    uint32_t byEast[2 * kMapMaxPaths];  // path ends in order of their east metres
+    double bend[2 * kMapMaxPaths];  // the continuation's bend, while the lines are joined
+    // Path ends that meet, found through a hash of the kJoinMetres cells they lie in.
+    int bucketHead[kJoinBuckets];
+    int bucketNext[2 * kMapMaxPaths];
+    uint16_t joins[kMostJoinsKept][2];
     bool leadIn[kMapMaxPaths];
     Solved solved[2 * kMapMaxPaths];
     Vec standAt[kMapMaxStands];
@@ -162,12 +171,6 @@ struct PlanScratch {
 };
 
 PlanScratch Scratch;
-
-int ByEast(const void *a, const void *b) {
-    const uint32_t i = *static_cast<const uint32_t *>(a), j = *static_cast<const uint32_t *>(b);
-    const double x = Scratch.ends[i / 2][i % 2].x, y = Scratch.ends[j / 2][j % 2].x;
-    return x < y ? -1 : x > y ? 1 : 0;
-}
 
 int ByPush(const void *a, const void *b) {
     const double x = static_cast<const Solved *>(a)->push, y = static_cast<const Solved *>(b)->push;
@@ -236,27 +239,55 @@ private:
     double PathBearing(uint32_t i, int from) const { return BearingOf(Sub(s_.ends[i][1 - from], s_.ends[i][from])); }
     double PathLength(uint32_t i) const { return Length(Sub(s_.ends[i][1], s_.ends[i][0])); }
 
+    // The kJoinMetres cell a coordinate lies in; false for one no map gives.
+    static bool Cell(double metres, long *cell) {
+        if (!(fabs(metres) < 1.0e7)) return false;  // NaN too
+        *cell = static_cast<long>(floor(metres / kJoinMetres));
+        return true;
+    }
+    static uint32_t Bucket(long x, long y) {
+        return (static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u) & (kJoinBuckets - 1);
+    }
+
     // Which path ends meet, and for each end the path its line goes on along:
     // the one that bends least, if it bends no more than kChainBendDegrees.
     void JoinLines() {
         const uint32_t ends = 2 * count_;
+        for (uint32_t h = 0; h < kJoinBuckets; ++h) s_.bucketHead[h] = -1;
         for (uint32_t k = 0; k < ends; ++k) {
-            s_.byEast[k] = k;
             s_.next[k] = -1;
             s_.bend[k] = kChainBendDegrees;
             s_.taxiPathsMeeting[k] = paths_[k / 2].type == MAP_PATH_TAXI ? 1 : 0;
+            long x, y;
+            if (!Cell(End(k).x, &x) || !Cell(End(k).y, &y)) continue;
+            const uint32_t h = Bucket(x, y);
+            s_.bucketNext[k] = s_.bucketHead[h];
+            s_.bucketHead[h] = static_cast<int>(k);
         }
-        qsort(s_.byEast, ends, sizeof s_.byEast[0], ByEast);
-        for (uint32_t a = 0; a < ends; ++a) {
-            const uint32_t k = s_.byEast[a];
+        joins_ = 0;
+        for (uint32_t k = 0; k < ends; ++k) {
             const Vec p = End(k);
-            for (uint32_t b = a + 1; b < ends && End(s_.byEast[b]).x - p.x <= kJoinMetres; ++b) {
-                const uint32_t m = s_.byEast[b];
-                if (m / 2 == k / 2 || !(Length(Sub(End(m), p)) <= kJoinMetres)) continue;
-                if (paths_[m / 2].type == MAP_PATH_TAXI) ++s_.taxiPathsMeeting[k];
-                if (paths_[k / 2].type == MAP_PATH_TAXI) ++s_.taxiPathsMeeting[m];
-                Continue(k, m);
-                Continue(m, k);
+            long x, y;
+            if (!Cell(p.x, &x) || !Cell(p.y, &y)) continue;
+            for (long cx = x - 1; cx <= x + 1; ++cx) {
+                for (long cy = y - 1; cy <= y + 1; ++cy) {
+                    for (int m = s_.bucketHead[Bucket(cx, cy)]; m >= 0; m = s_.bucketNext[m]) {
+                        const uint32_t other = static_cast<uint32_t>(m);
+                        long mx, my;
+                        // Each pair once, and a bucket two cells share looked at for its own cell only.
+                        if (other <= k || other / 2 == k / 2 || !Cell(End(other).x, &mx) || !Cell(End(other).y, &my) ||
+                            mx != cx || my != cy || !(Length(Sub(End(other), p)) <= kJoinMetres) ||
+                            joins_ >= kMostJoinsKept)
+                            continue;
+                        s_.joins[joins_][0] = static_cast<uint16_t>(k);
+                        s_.joins[joins_][1] = static_cast<uint16_t>(other);
+                        ++joins_;
+                        if (paths_[other / 2].type == MAP_PATH_TAXI) ++s_.taxiPathsMeeting[k];
+                        if (paths_[k / 2].type == MAP_PATH_TAXI) ++s_.taxiPathsMeeting[other];
+                        Continue(k, other);
+                        Continue(other, k);
+                    }
+                }
             }
         }
     }
@@ -350,9 +381,9 @@ private:
     }
 
     // Metres along the straight push (beyond the stand's own lines) at which
-    // it first crosses a line: through a segment, through a point where the
-    // line's segments meet on either side of the push, or through a junction
-    // of taxi paths.
+    // it first crosses a line: through a segment, through a point where a
+    // line's segments meet from either side of the push, or through a
+    // junction of taxi paths.
     double FirstCrossingOnPush() const {
         double first = HUGE_VAL;
         for (uint32_t i = 0; i < count_; ++i) {
@@ -367,20 +398,20 @@ private:
                 if (u > 0.0 && u < 1.0 && t > kStandClearMetres && t < first) first = t;
             }
         }
-        const uint32_t ends = 2 * count_;
-        for (uint32_t a = 0; a < ends; ++a) {
-            const uint32_t k = s_.byEast[a];
+        for (uint32_t k = 0; k < 2 * count_; ++k) {
             const Vec p = End(k);
             const double t = Dot(p, push_);
-            if (!IsCrossable(k / 2) || !(t > kStandClearMetres && t < first) || !(fabs(Cross(push_, p)) <= kJunctionMetres))
-                continue;
-            if (paths_[k / 2].type == MAP_PATH_TAXI && s_.taxiPathsMeeting[k] >= 3) first = t;
-            const double side = Cross(push_, End(k ^ 1u));
-            for (uint32_t b = a + 1; b < ends && End(s_.byEast[b]).x - p.x <= kJoinMetres; ++b) {
-                const uint32_t m = s_.byEast[b];
-                if (IsCrossable(m / 2) && Length(Sub(End(m), p)) <= kJoinMetres && side * Cross(push_, End(m ^ 1u)) < 0.0)
-                    first = t;
-            }
+            if (paths_[k / 2].type == MAP_PATH_TAXI && s_.taxiPathsMeeting[k] >= 3 && IsCrossable(k / 2) &&
+                t > kStandClearMetres && t < first && fabs(Cross(push_, p)) <= kJunctionMetres)
+                first = t;
+        }
+        for (uint32_t n = 0; n < joins_; ++n) {
+            const uint32_t k = s_.joins[n][0], m = s_.joins[n][1];
+            const Vec p = End(k);
+            const double t = Dot(p, push_);
+            if (IsCrossable(k / 2) && IsCrossable(m / 2) && t > kStandClearMetres && t < first &&
+                fabs(Cross(push_, p)) <= kJunctionMetres && Cross(push_, End(k ^ 1u)) * Cross(push_, End(m ^ 1u)) < 0.0)
+                first = t;
         }
         return first;
     }
@@ -547,6 +578,7 @@ private:
     double sign_;
     double pushBearing_;
     Vec push_;  // unit vector of the straight push
+    uint32_t joins_;  // meeting path ends in s_.joins
     double firstRunway_, firstCrossing_, firstStand_;
 };
 
