@@ -17,16 +17,6 @@ namespace {
 const char *const kPathTypes[] = {"?", "taxi", "runway", "parking", "path", "closed", "vehicle"};
 const char *const kPushSides[] = {"none", "left", "right", "both"};
 
-void Append(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string *text, const char *format, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    *text += line;
-}
-
 std::string PathName(const AirportMap::View &a, const BglPath &path) {
     char text[16];
     if (path.type == MAP_PATH_RUNWAY) {
@@ -55,6 +45,15 @@ const BglPoint &PathEnd(const AirportMap::View &a, const BglPath &path) {
 }
 
 }  // namespace
+
+void Append(std::string *text, const char *format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    *text += line;
+}
 
 bool ReportNotes::Wanted(const char *icao) const { return icao_.empty() || lstrcmpiA(icao_.c_str(), icao) == 0; }
 

@@ -42,6 +42,9 @@ private:
 // the PlanFrame's metres) is drawn over them.
 std::string AirportPlanSvg(const AirportMap::View &airport, const std::string &overlay = std::string());
 
+// A line of the report, cut at 511 characters.
+void Append(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
 // One airport file into the map, what it skipped into the notes.
 void ReadOneFile(const char *file, AirportMap *map, MapNotes *notes);
 

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <math.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -18,16 +17,6 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 const int kSides[2] = {TAXIWAY_TAIL_LEFT, TAXIWAY_TAIL_RIGHT};
-
-void Append(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string *text, const char *format, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    *text += line;
-}
 
 // What the add-on holds of one answer: 63 KB, so one lives on the heap.
 struct StandAnswer {

@@ -172,7 +172,8 @@ class Airport:
             apart = math.hypot(centre[0] - own[0], centre[1] - own[1])
             if apart < own_radius or apart < radius:
                 continue  # one circle holds the other's centre: the same stand, drawn twice
-            if not (min(xs) - radius < centre[0] < max(xs) + radius and min(ys) - radius < centre[1] < max(ys) + radius):
+            if not (min(xs) - radius < centre[0] < max(xs) + radius and
+                    min(ys) - radius < centre[1] < max(ys) + radius):
                 continue
             if any(point_segment(centre, points[k], points[k + 1]) < radius for k in range(len(points) - 1)):
                 return True

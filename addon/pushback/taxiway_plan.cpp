@@ -638,7 +638,8 @@ void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const 
     // A taxi line within kNearLaneMetres, else a path there, else either further back.
     if (!planner.Best(MAP_PATH_TAXI, kNearLaneMetres, &best, &failure) &&
         !planner.Best(MAP_PATH_PATH, kNearLaneMetres, &best, &failure) &&
-        !planner.Best(MAP_PATH_TAXI, HUGE_VAL, &best, &failure) && !planner.Best(MAP_PATH_PATH, HUGE_VAL, &best, &failure)) {
+        !planner.Best(MAP_PATH_TAXI, HUGE_VAL, &best, &failure) &&
+        !planner.Best(MAP_PATH_PATH, HUGE_VAL, &best, &failure)) {
         plan->outcome = failure;
         return;
     }

@@ -54,8 +54,9 @@ TEST(StandPlans, TheReportPlansForEachMeasuredAircraftOrTheDefaults) {
     EXPECT_EQ(0.0, aircraft[1].correction);
 
     const std::string report = StandPlansReport(sample.map, "KTST", config.c_str());
-    for (const char *line : {"Liner, radius 34.5 m, correction 2.5 m:\r\n", "Heavy, radius 50.0 m, correction 0.0 m:\r\n",
-                             "  GATE_A 12    Left  Taxiway: this stand allows pushback to the right only\r\n"})
+    for (const char *line :
+         {"Liner, radius 34.5 m, correction 2.5 m:\r\n", "Heavy, radius 50.0 m, correction 0.0 m:\r\n",
+          "  GATE_A 12    Left  Taxiway: this stand allows pushback to the right only\r\n"})
         EXPECT_NE(std::string::npos, report.find(line)) << line << "\n" << report;
     EXPECT_EQ(2u * 2 * 3, Split(report, '\n').size() - 3) << "two aircraft, three stands, two sides:\n" << report;
 
