@@ -275,9 +275,9 @@ private:
                         const uint32_t other = static_cast<uint32_t>(m);
                         long mx, my;
                         // Each pair once, and a bucket two cells share looked at for its own cell only.
+                        if (joins_ >= kMostJoinsKept) return;
                         if (other <= k || other / 2 == k / 2 || !Cell(End(other).x, &mx) || !Cell(End(other).y, &my) ||
-                            mx != cx || my != cy || !(Length(Sub(End(other), p)) <= kJoinMetres) ||
-                            joins_ >= kMostJoinsKept)
+                            mx != cx || my != cy || !(Length(Sub(End(other), p)) <= kJoinMetres))
                             continue;
                         s_.joins[joins_][0] = static_cast<uint16_t>(k);
                         s_.joins[joins_][1] = static_cast<uint16_t>(other);

@@ -219,6 +219,9 @@ TEST(TaxiwayPlan, RefusesWithTheReason) {
         {"stand allows right only", AirportWith({square}, MAP_PUSH_RIGHT), TAXIWAY_TAIL_LEFT,
          TAXIWAY_STAND_OTHER_SIDE},
         {"NaN coordinates", AirportWith({{TAXI, "A", NAN, -40, 150, NAN, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
+        // Every path end at one point: more meeting ends than are kept.
+        {"1024 paths of no length", AirportWith(std::vector<Line>(kMapMaxPaths, Line{TAXI, "Z", 0, -40, 0, -40, 20})),
+         TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
     };
     for (const Case &c : cases) {
         const TaxiwayPlan plan = Plan(c.answer, c.side);
