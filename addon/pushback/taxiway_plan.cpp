@@ -19,10 +19,11 @@ const double kLeastTurnDegrees = 0.5;
 const double kOnSegmentMetres = 0.05;
 // Segments of one line meet end to end, at a point the map gives once.
 const double kJoinMetres = 0.5;
-// A line goes on across a bend of up to this many degrees: the curves of
-// apron taxilanes are drawn as segments of 10 to 30 m that bend by up to 35
-// degrees at a time (89 % of the bends inside lines of 25 real airports),
-// while corners and the side arms of junctions bend by 60 degrees and more.
+// A line goes on across a bend of up to this many degrees: apron taxilanes
+// curve in segments of a few tens of metres that bend by up to 35 degrees
+// each (88 % of the 6,782 points where just two taxi paths of 25 real
+// airports meet; a fifth bend by 2 degrees or less), while corners and the
+// side arms of junctions bend by 60 degrees and more.
 const double kChainBendDegrees = 35.0;
 const int kMostJoins = 16;
 // Where the turn's end falls just past a segment's end, onto the kink before
