@@ -124,10 +124,14 @@ std::vector<PlanAircraft> MeasuredAircraft(const char *configPath) {
     std::vector<char> section(64 * 1024);
     const DWORD length = GetPrivateProfileSectionA(kSectionPlaneRadius, section.data(),
                                                    static_cast<DWORD>(section.size()), configPath);
-    // "key=value" lines, each ended by a NUL, the last by two.
+    // "key=value" lines, each ended by a NUL, the last by two. A section too
+    // long for the buffer comes cut, its last line perhaps in the middle of
+    // a number: that line is left out.
+    const bool cut = length + 2 >= section.size();
     for (DWORD at = 0; at < length && section[at] != '\0';) {
         const std::string line(section.data() + at);
         at += static_cast<DWORD>(line.size()) + 1;
+        if (cut && at >= length) break;
         const size_t equals = line.find('=');
         PlanAircraft one;
         if (equals == std::string::npos || !ParseMetres(line.substr(equals + 1), IsRadiusInRange, &one.radius))
@@ -136,7 +140,10 @@ std::vector<PlanAircraft> MeasuredAircraft(const char *configPath) {
         char correction[256];
         GetPrivateProfileStringA(kSectionPlaneCorrect, one.name.c_str(), "", correction, sizeof correction,
                                  configPath);
-        if (!ParseMetres(correction, IsCorrectionInRange, &one.correction)) one.correction = 0.0;
+        // One that fills the buffer may be cut: no number, as the add-on reads it.
+        if (strlen(correction) + 1 >= sizeof correction ||
+            !ParseMetres(correction, IsCorrectionInRange, &one.correction))
+            one.correction = 0.0;
         aircraft.push_back(one);
     }
     return aircraft;

@@ -150,7 +150,7 @@ struct Solved {
 };
 
 // What one plan works on. The plan runs on one thread at a time (the
-// simulator's main thread, or the map program's own), and these 90 KB need
+// simulator's main thread, or the map program's own), and these 160 KB need
 // not be on the simulator's stack.
 struct PlanScratch {
     Vec ends[kMapMaxPaths][2];  // each path's start and end, metres east and north of the aircraft
