@@ -12,11 +12,21 @@ namespace {
 const double kMetresPerDegree = 1852.0 * 60.0;
 const double kPi = 3.14159265358979323846;
 
+// Into [-180, 180] at once: a longitude may come from a file, and a loop
+// that steps by 360 degrees would never leave an infinite one.
 double LonDifference(double lon2, double lon1) {
-    double d = lon2 - lon1;
-    while (d > 180.0) d -= 360.0;
-    while (d < -180.0) d += 360.0;
-    return d;
+    const double d = lon2 - lon1;
+    return d >= -180.0 && d <= 180.0 ? d : remainder(d, 360.0);
+}
+
+// Degrees east or west of the span from west to east, the shorter way round
+// the globe: a network that ends at 180 degrees has its neighbours across it.
+double DegreesOutside(double longitude, double west, double east) {
+    double fromWest = fmod(longitude - west, 360.0);
+    if (fromWest < 0.0) fromWest += 360.0;
+    const double width = east - west;
+    if (fromWest <= width) return 0.0;
+    return std::min(fromWest - width, 360.0 - fromWest);
 }
 
 // A plane around the position, in metres east and north: enough for 300 m.
@@ -288,8 +298,9 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     for (const Airport &a : airports_) {
         const double lat = std::min<double>(std::max<double>(latitude, a.south), a.north);
         if (fabs(lat - latitude) * kMetresPerDegree > a.reach) continue;  // most airports, without trigonometry
-        const double lon = std::min<double>(std::max<double>(longitude, a.west), a.east);
-        if (NearbyMetres(latitude, longitude, lat, lon) > a.reach) continue;
+        const double north = (lat - latitude) * kMetresPerDegree;
+        const double east = DegreesOutside(longitude, a.west, a.east) * plane.eastScale;
+        if (!(north * north + east * east <= static_cast<double>(a.reach) * a.reach)) continue;
         double nearest = 1e300;
         for (uint32_t i = 0; i < a.parkingCount; ++i) {
             const BglParking &spot = parking_[a.firstParking + i];

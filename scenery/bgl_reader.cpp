@@ -81,6 +81,14 @@ void IdentText(uint32_t code, char *text, size_t size) {
 
 bool FloatIsSane(float value, float limit) { return value == value && value >= -limit && value <= limit; }
 
+}  // namespace
+
+bool BglParkingIsSane(const BglParking &spot) {
+    return FloatIsSane(spot.radius, kBglMaxParkingRadius) && FloatIsSane(spot.heading, 100000.0f);
+}
+
+namespace {
+
 class AirportParser {
 public:
     AirportParser(const uint8_t *record, size_t size, BglAirport *airport, char *why, size_t whySize)
@@ -155,7 +163,7 @@ private:
                 spot.radius = F32(entry + 4);
                 spot.heading = F32(entry + 8);
                 spot.at = {U32(entry + 28), U32(entry + 32)};
-                if (!FloatIsSane(spot.radius, 10000.0f) || !FloatIsSane(spot.heading, 100000.0f))
+                if (!BglParkingIsSane(spot))
                     return Fail("parking spot %u has radius or heading out of range", Off(i));
                 const size_t airlines = spot.flags >> 24;
                 const size_t whole = kParkingFixedSize + 4 * airlines;

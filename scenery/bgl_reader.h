@@ -32,6 +32,11 @@ struct BglParking {
     float heading;   // degrees true
 };
 
+// The largest parking radius the reader takes; a spot of a larger one, or of
+// a heading no tool writes, is a damaged record.
+const float kBglMaxParkingRadius = 10000.0f;
+bool BglParkingIsSane(const BglParking &spot);
+
 // The parts of a parking spot's flags.
 inline uint32_t ParkingNameCode(uint32_t flags) { return flags & 0x3F; }
 inline uint32_t ParkingPushSide(uint32_t flags) { return (flags >> 6) & 0x3; }

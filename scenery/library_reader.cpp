@@ -201,8 +201,9 @@ bool WriteLibraryIndex(LibraryIndex *index, MapNotes *notes) {
     const bool written = index->seen.Save(index->path);
     index->seen.Drop(), index->known.Drop();
     if (written) return true;
-    char line[MAX_PATH + 60];
-    snprintf(line, sizeof line, "map index %s could not be written", index->path);
+    char line[MAX_PATH + 100];
+    snprintf(line, sizeof line, "map index %s could not be written: the next start opens every file again",
+             index->path);
     notes->Library(line);
     return false;
 }

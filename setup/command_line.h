@@ -11,7 +11,11 @@
 //                 one. Its /D= may name several folders, separated by '|'
 //                 (a character no Windows path holds).
 //   /after=PID    wait until that process has ended: the run from the
-//                 temporary folder waits for the kept copy it was started by
+//                 temporary folder waits for the kept copy it was started by.
+//                 With /filesonly: that kept copy runs, so its file stays.
+//   /pilot=SID    with /filesonly: the account the files are installed for,
+//                 which the administrator's run lets write what DrovanaX
+//                 writes (pilot_access.h)
 #ifndef DROVANA_SETUP_COMMAND_LINE_H
 #define DROVANA_SETUP_COMMAND_LINE_H
 
@@ -29,6 +33,7 @@ struct SetupOptions {
     bool filesOnly;
     char language[16];                    // /LANG= as given; empty: the run preselects one
     DWORD afterProcess;                   // 0: none
+    char pilotSid[192];                   // /pilot=; empty: the account this runs as
     char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly
 };
 
@@ -41,7 +46,10 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size);
 
 // The arguments that hand the same job for the folders (a '|' list) to
 // another run of this program, with /filesonly /S added (and /LANG=, which
-// the files need); false when they do not fit.
+// the files need, /after=, which names the kept copy that runs, and
+// /pilot=); false when they do not fit.
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size);
+// Room for them: every folder a run may be handed and every switch at its longest.
+const size_t kFilesOnlyArgumentsSize = kMaxFolders * MAX_PATH + 320;
 
 #endif

@@ -9,6 +9,7 @@
 #include "file_set.h"
 #include "folders.h"
 #include "load_check.h"
+#include "pilot_access.h"
 #include "setup_exit.h"
 #include "edition_steps.h"
 
@@ -58,6 +59,7 @@ void FinishEdition(const SetupOptions &options, EditionJob *job) {
     if (options.uninstall) {
         if (!RemoveAppsEntry(job->places.simFolder))
             AppendText(&job->text, "Its Apps & features entry could not be removed.\n");
+        RemovePilotsMapFiles();
         return;
     }
     if (!RegisterAppsEntry(*job->target, InstalledSize(job->places.simFolder)))
@@ -78,8 +80,13 @@ void AdministratorFiles(const SetupOptions &options, std::vector<EditionJob> *jo
         job.filesByAdministrator = true;
     }
     if (count == 0) return;
+    // The administrator may be another account: what DrovanaX writes there
+    // is made writable for the pilot, who runs this.
+    SetupOptions administrator = options;
+    if (!options.uninstall && administrator.pilotSid[0] == '\0')
+        CurrentAccountSid(administrator.pilotSid, sizeof(administrator.pilotSid));
     int codes[kMaxFolders];
-    RunFilesAsAdministrator(options, folders.c_str(), count, codes);
+    RunFilesAsAdministrator(administrator, folders.c_str(), count, codes);
     for (int k = 0; k < count; ++k) {
         EditionJob &job = (*jobs)[static_cast<size_t>(indices[k])];
         job.code = codes[k];

@@ -63,7 +63,7 @@ bool FolderNeedsAdministrator(const char *simFolder) {
 void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, int count, int *codes) {
     SetAll(codes, count, SETUP_WRITE_FAILED);
     char self[MAX_PATH];
-    char arguments[kMaxFolders * MAX_PATH + 64];
+    char arguments[kFilesOnlyArgumentsSize];
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
     if (length == 0 || length >= sizeof(self) ||
         !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))

@@ -112,6 +112,9 @@ int RunProgram(LPSTR commandLine) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const int code = RunProgram(commandLine);
-    if (job.options.afterProcess != 0) FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
+    // The administrator's run is handed /after= only to spare the kept copy;
+    // the run that started it hands the result over.
+    if (job.options.afterProcess != 0 && !job.options.filesOnly)
+        FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
     return code;
 }

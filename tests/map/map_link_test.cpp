@@ -300,8 +300,8 @@ TEST_F(MapLinkTest, NoProgramAnswersNotReadYet) {
 }
 
 // The line the map program reads: both paths quoted for blanks, the folder
-// as given; a folder too long for the buffer starts nothing rather than a
-// program of a cut name.
+// as given, and the process it ends with; a folder too long for the buffer
+// starts nothing rather than a program of a cut name.
 TEST(MapCommandLine, QuotedWholeOrNotAtAll) {
     struct Case {
         const char *folder;
@@ -309,14 +309,15 @@ TEST(MapCommandLine, QuotedWholeOrNotAtAll) {
         const char *line;  // NULL: does not fit
     };
     const Case cases[] = {
-        {"C:\\FSX\\", 256, "\"C:\\FSX\\DrovanaMap.exe\" \"C:\\FSX\\\""},
-        {"C:\\Program Files\\FSX\\", 256, "\"C:\\Program Files\\FSX\\DrovanaMap.exe\" \"C:\\Program Files\\FSX\\\""},
-        {"C:\\FSX\\", 34, "\"C:\\FSX\\DrovanaMap.exe\" \"C:\\FSX\\\""},  // 33 characters and the NUL
-        {"C:\\FSX\\", 33, NULL},
+        {"C:\\FSX\\", 256, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},
+        {"C:\\Program Files\\FSX\\", 256,
+         "\"C:\\Program Files\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\Program Files\\FSX\\\""},
+        {"C:\\FSX\\", 48, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},  // 47 characters and the NUL
+        {"C:\\FSX\\", 47, NULL},
     };
     for (const Case &c : cases) {
         char line[256];
-        EXPECT_EQ(c.line != NULL, FormMapCommandLine(c.folder, line, c.size)) << c.folder << " in " << c.size;
+        EXPECT_EQ(c.line != NULL, FormMapCommandLine(c.folder, 4242, line, c.size)) << c.folder << " in " << c.size;
         EXPECT_STREQ(c.line != NULL ? c.line : "", line) << c.folder << " in " << c.size;
     }
 }

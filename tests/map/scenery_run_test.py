@@ -1,9 +1,13 @@
 """The stand-in's scenery end to end: `scenery` lines become areas of the run's
 folder and of the prefix's Scenery.CFG, which the map program the add-on
-starts reads; a run without them gets the default airport alone."""
+starts reads; a run without them gets the default airport alone. And the map
+program where a simulator crashes or its DrovanaX folder cannot be written."""
 
 import configparser
+import getpass
 import os
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -11,7 +15,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "sim"))
-from sim_test_support import SOURCE, main, run  # noqa: E402
+from sim_test_support import SOURCE, build_dir, main, run, run_scenario  # noqa: E402
 
 sys.path.insert(0, str(SOURCE / "tools"))
 import bgl_writer  # noqa: E402
@@ -31,17 +35,28 @@ def scenery_cfg():
     return {s: dict(parser[s]) for s in parser.sections() if s.startswith("Area.")}
 
 
-def map_programs_of(folder):
-    """Running processes whose command line names the run's DrovanaMap.exe."""
+def processes_of(folder, program):
+    """(pid, command line) of each running process whose command line names the run's program."""
     found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             line = Path("/proc", pid, "cmdline").read_bytes().replace(b"\0", b" ").decode("latin-1")
         except OSError:
             continue
-        if "DrovanaMap.exe" in line and folder.name in line:
-            found.append(line)
+        if program in line and folder.name in line:
+            found.append((int(pid), line))
     return found
+
+
+def map_programs_of(folder):
+    return [line for _, line in processes_of(folder, "DrovanaMap.exe")]
+
+
+def wait_until(condition, seconds):
+    deadline = time.time() + seconds
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return condition()
 
 
 class SceneryLines(unittest.TestCase):
@@ -95,10 +110,74 @@ class SceneryLines(unittest.TestCase):
     def test_map_program_read_that_library_and_ended_with_the_run(self):
         log = (self.result.folder / "DrovanaX" / "DrovanaMap.log").read_text(encoding="latin-1")
         self.assertIn("ProgramData\\Microsoft\\FSX\\Scenery.CFG", log)
-        deadline = time.time() + 10
-        while map_programs_of(self.result.folder) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: not map_programs_of(self.result.folder), 10)
         self.assertEqual(map_programs_of(self.result.folder), [], "DrovanaMap.exe outlived DLLStop")
+
+
+def kill(pids):
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+class SimulatorKilled(unittest.TestCase):
+    """A simulator that crashes calls no DLLStop: the map program it started
+    must end by itself, or it holds its log and files until the next start."""
+
+    def test_map_program_ends_with_a_simulator_killed_outright(self):
+        process, folder, _ = run_scenario.start(build_dir(), "until simstart timeout 30\nend 120\n",
+                                                name="map_simulator_killed", player="none",
+                                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = folder / "DrovanaX" / "DrovanaMap.log"
+        try:
+            self.assertTrue(wait_until(lambda: log.exists() and map_programs_of(folder), 60), "no map program")
+            kill([pid for pid, _ in processes_of(folder, "DrovanaSim.exe")] + [process.pid])
+            self.assertTrue(wait_until(lambda: not map_programs_of(folder), 10),
+                            "DrovanaMap.exe outlived the simulator by 10 s: %s" % map_programs_of(folder))
+            self.assertIn("which started the map, has ended: so does the map", log.read_text("latin-1"))
+        finally:
+            kill([pid for pid, _ in processes_of(folder, "DrovanaMap.exe")] + [process.pid])
+            process.wait(30)
+
+
+class UnwritableDrovanaFolder(unittest.TestCase):
+    """A simulator folder's DrovanaX\\ that the pilot may not write (under Program
+    Files without the installer's grant; `chattr +i` here, as Wine run as root
+    writes through permissions): the report and the log go to the pilot's own
+    DrovanaX folder, and each names the file refused and why."""
+
+    def test_report_and_log_go_to_the_pilots_folder_and_say_which_file_was_refused(self):
+        env = run_scenario.wine_env(build_dir())
+        program = str(build_dir() / "DrovanaMap.exe")
+        own = Path(env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local", "DrovanaX")
+        for name in ("DrovanaMap.log", "DrovanaMap-KTST.txt"):  # an earlier run's
+            (own / name).unlink(missing_ok=True)
+        with tempfile.TemporaryDirectory() as temp:
+            drovana = Path(temp) / "sim" / "DrovanaX"
+            drovana.mkdir(parents=True)
+            folder = run_scenario.windows_path(drovana.parent, env) + "\\"
+            subprocess.run(["chattr", "+i", str(drovana)], check=True)
+            serving = None
+            try:
+                report = subprocess.run([run_scenario.WINE_RUN, program, folder, "KTST"], env=env, timeout=120,
+                                        capture_output=True, text=True).stdout
+                self.assertIn(folder + "DrovanaX\\DrovanaMap-KTST.txt could not be written (error 5)", report)
+                self.assertIn("written to C:\\users\\%s\\AppData\\Local\\DrovanaX\\DrovanaMap-KTST.txt" % getpass.getuser(),
+                              report)
+                self.assertIn("KTST: no taxi network read", (own / "DrovanaMap-KTST.txt").read_text())
+                log = own / "DrovanaMap.log"
+                serving = subprocess.Popen([run_scenario.WINE_RUN, program, folder], env=env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                self.assertTrue(wait_until(lambda: log.exists() and "Scenery.CFG" in log.read_text("latin-1"), 60))
+                self.assertEqual(log.read_text("latin-1").splitlines()[0], folder + "DrovanaX\\DrovanaMap.log could "
+                                 "not be written (error 5): this log is written here instead")
+            finally:
+                kill([pid for pid, _ in processes_of(Path(temp), "DrovanaMap.exe")])
+                if serving is not None:
+                    serving.wait(30)
+                subprocess.run(["chattr", "-i", str(drovana)], check=True)
 
 
 class DefaultAirport(unittest.TestCase):

@@ -46,11 +46,16 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     // What the administrator's run is handed must read back as the same job.
     SetupOptions job = {};
     job.uninstall = true;
-    char arguments[MAX_PATH + 64];
+    job.afterProcess = 4242;
+    snprintf(job.pilotSid, sizeof(job.pilotSid), "S-1-5-21-1-2-3-1001");
+    char arguments[kFilesOnlyArgumentsSize];
     ASSERT_TRUE(FormFilesOnlyArguments(job, "C:\\Program Files\\FSX\\", arguments, sizeof(arguments)));
     ASSERT_TRUE(ParseCommandLine(arguments, &options, error, sizeof(error))) << arguments;
     EXPECT_TRUE(options.silent && options.filesOnly && options.uninstall && !options.purge);
     EXPECT_STREQ("C:\\Program Files\\FSX\\", options.simFolder);
+    EXPECT_EQ(4242u, options.afterProcess) << arguments;
+    EXPECT_STREQ("S-1-5-21-1-2-3-1001", options.pilotSid) << arguments;
+    EXPECT_FALSE(ParseCommandLine("/pilot=S-1-5;rm /S /filesonly /D=C:\\FSX", &options, error, sizeof(error)));
 
     // One administrator's run for the folders of two editions.
     ASSERT_TRUE(FormFilesOnlyArguments(job, "C:\\FSX\\|D:\\Steam\\FSX\\", arguments, sizeof(arguments)));
