@@ -154,7 +154,9 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
 bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop,
                         LibraryIndex *later) {
     std::string candidates[2];
-    const int count = SceneryCfgCandidates(simFolder, candidates);
+    std::string simulator;
+    const int count = SceneryCfgCandidates(simFolder, candidates, &simulator);
+    notes->Library(("simulator: " + simulator).c_str());
     return ReadFirstSceneryCfg(simFolder, candidates, count, map, notes, stop, later);
 }
 

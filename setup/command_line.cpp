@@ -88,6 +88,11 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
             options->language[length - 6] = '\0';
         } else if (length >= 6 && _strnicmp(word, "/LANG=", 6) == 0) {
             if (error[0] == '\0') snprintf(error, errorSize, "/LANG= needs a language code, such as /LANG=de.");
+        } else if (length > 5 && _strnicmp(word, "/SIM=", 5) == 0 && length - 5 < sizeof(options->simulator)) {
+            memcpy(options->simulator, word + 5, length - 5);
+            options->simulator[length - 5] = '\0';
+        } else if (length >= 5 && _strnicmp(word, "/SIM=", 5) == 0) {
+            if (error[0] == '\0') snprintf(error, errorSize, "/SIM= needs a simulator, such as /SIM=P3Dv2.");
         } else if (length > 7 && _strnicmp(word, "/pilot=", 7) == 0 && length - 7 < sizeof(options->pilotSid) &&
                    strspn(word + 7, "Ss0123456789-") >= length - 7) {
             memcpy(options->pilotSid, word + 7, length - 7);

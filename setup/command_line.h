@@ -6,6 +6,9 @@
 //   /uninstall    remove DrovanaX instead of installing it
 //   /purge        with /uninstall: remove Drovana.cfg too
 //   /LANG=CODE    the language of the voice cues (languages.h): before /D=
+//   /SIM=CODE     the simulator of the /D= folder (editions.h: FSX, FSX-SE,
+//                 P3Dv1, P3Dv2, P3Dv3), for a folder no registry value names:
+//                 before /D=
 //   /filesonly    the simulator folders' files only, leaving dll.xml alone:
 //                 what the administrator's run does for the folders that need
 //                 one. Its /D= may name several folders, separated by '|'
@@ -23,8 +26,9 @@
 
 #include <stddef.h>
 
-// The folders the administrator's run may be handed at once.
-const int kMaxFolders = 4;
+// The folders the administrator's run may be handed at once (its exit code
+// holds a code for each).
+const int kMaxFolders = 8;
 
 struct SetupOptions {
     bool silent;
@@ -32,6 +36,7 @@ struct SetupOptions {
     bool purge;
     bool filesOnly;
     char language[16];                    // /LANG= as given; empty: the run preselects one
+    char simulator[16];                   // /SIM= as given; empty: the folder tells
     DWORD afterProcess;                   // 0: none
     char pilotSid[192];                   // /pilot=; empty: the account this runs as
     char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly

@@ -42,14 +42,16 @@ void CheckLoads(EditionJob *job) {
         AppendText(&job->text, "Whether the simulator can load DrovanaX.dll was not checked "
                    "(error %lu).\n", error);
     } else if (check == LOAD_ASSEMBLY_MISSING) {
+        const Edition &edition = *job->target->edition;
         char msi[MAX_PATH];
-        AppendText(&job->text, "Warning: the %s will not load DrovanaX yet. SimConnect %s is missing on this computer "
-                   "(DrovanaX talks to the simulator through it). The simulator's SDK installs it",
-                   job->target->edition->name, kSimConnectVersion);
-        if (FindSimConnectInstaller(job->places.simFolder, msi, sizeof(msi)))
+        AppendText(&job->text, "Warning: this simulator (%s) will not load DrovanaX yet. SimConnect %s is missing on "
+                   "this computer (DrovanaX talks to the simulator through it). %s",
+                   edition.name, kSimConnectVersion, edition.simConnectSource);
+        if (FindSimConnectInstaller(job->places.simFolder, edition.simConnectFolder, msi, sizeof(msi)))
             AppendText(&job->text, ": run %s, then start the simulator.\n", msi);
         else
-            AppendText(&job->text, " (its SimConnect.msi), then start the simulator.\n");
+            AppendText(&job->text, " (a SimConnect.msi under %s%s), then start the simulator.\n",
+                       job->places.simFolder, edition.simConnectFolder);
     }
 }
 

@@ -152,7 +152,7 @@ int AddHeaderRow(WindowState *state, int y) {
                               ? L"DrovanaX Setup found these simulators. Tick each one DrovanaX is to be installed "
                                 L"in or removed from:"
                               : L"No simulator was found in the registry. Choose the simulator's folder (the one "
-                                L"with fsx.exe):";
+                                L"with fsx.exe or Prepar3D.exe):";
     Control(state, L"STATIC", text, SS_LEFT, -1, kMargin, y, kWidth - 2 * kMargin, 2 * kRowHeight - 8);
     return y + 2 * kRowHeight;
 }
@@ -233,7 +233,7 @@ void LayoutWindow(WindowState *state) {
 void Browse(WindowState *state) {
     BROWSEINFOW browse = {};
     browse.hwndOwner = state->window;
-    browse.lpszTitle = L"The simulator's folder (the one with fsx.exe)";
+    browse.lpszTitle = L"The simulator's folder (the one with fsx.exe or Prepar3D.exe)";
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
     if (picked == NULL) return;
@@ -243,7 +243,8 @@ void Browse(WindowState *state) {
                        WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof(folder), NULL, NULL) > 0;
     CoTaskMemFree(picked);
     FoundEdition target;
-    if (!named || !EditionOfFolder(folder, &target)) {
+    // The program in the folder tells the simulator where the registry does not.
+    if (!named || !EditionOfFolder(folder, NULL, &target)) {
         SetWindowTextW(state->results, L"That folder cannot be used: choose the simulator's folder.");
         return;
     }

@@ -13,12 +13,12 @@
 #include "../sound/sound_request.h"
 #include "aircraft_key.h"
 #include "child_program.h"
+#include "editions.h"
 #include "identifiers.h"
 #include "state.h"
 
 namespace {
 
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 const char kConfigFileName[] = "Drovana.cfg";
 const char kPlayerFileName[] = "Kestrola.exe";
 
@@ -104,16 +104,16 @@ void StoreAircraftKey(const char *reportedPath) {
     lstrcpynA(PushbackState.aircraftKey, parts.baseName, sizeof PushbackState.aircraftKey);
 }
 
-// The registry's SetupPath, taken only when it ends inside the buffer.
-void ReadRegistrySetupPath() {
-    PushbackState.setupPath[0] = '\0';
+// A simulator's folder as its registry value holds it, taken only when it
+// ends inside the buffer. False when there is no such value.
+bool ReadRegistryFolder(const char *subKey, const char *name) {
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     char value[TEXT_SIZE];
     DWORD size = sizeof value;
     // The stored value may lack its NUL or fill the whole buffer.
-    if (RegQueryValueExA(key, "SetupPath", NULL, NULL, reinterpret_cast<BYTE *>(value), &size) == ERROR_SUCCESS &&
-        size <= sizeof value) {
+    const LONG read = RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE *>(value), &size);
+    if (read == ERROR_SUCCESS && size <= sizeof value) {
         const size_t length = strnlen(value, size);
         if (length < sizeof value) {
             memcpy(PushbackState.setupPath, value, length);
@@ -121,6 +121,18 @@ void ReadRegistrySetupPath() {
         }
     }
     RegCloseKey(key);
+    return read == ERROR_SUCCESS || read == ERROR_MORE_DATA;
+}
+
+// Without the program's path nothing tells which simulator loaded us: the
+// first that has a machine value, in the editions table's order (the boxed
+// edition's SetupPath first, as it always was).
+void ReadRegistrySetupPath() {
+    PushbackState.setupPath[0] = '\0';
+    for (int e = 0; e < kEditionCount; ++e) {
+        for (const EditionKey &key : kEditions[e].keys)
+            if (key.machine && ReadRegistryFolder(key.subKey, key.value)) return;
+    }
 }
 
 // The folder part of the program's path, up to and including its last

@@ -19,9 +19,10 @@ void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply);
 
 // Finds the simulator's installation folder and forms the configuration
 // file's path and the player's command line from it. The folder is the one of
-// the program that loaded the add-on (fsx.exe's): with two simulators
-// installed, the registry's SetupPath may name the other one. SetupPath is
-// read only when the program's path cannot be had. A folder that leaves no
+// the program that loaded the add-on (fsx.exe's or Prepar3D.exe's): with two
+// simulators installed, the registry's SetupPath may name the other one. The
+// registry (the first simulator of the editions table that has a machine
+// value) is read only when the program's path cannot be had. A folder that leaves no
 // room for either file name counts as unreadable (bare file names), so no
 // truncated name is ever formed.
 void ReadSetupPath();

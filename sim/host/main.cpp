@@ -24,6 +24,7 @@
 #include "scenario.h"
 #include "scenery_library.h"
 #include "sim_window.h"
+#include "simulator_kind.h"
 #include "trace.h"
 #include "unload_watch.h"
 #include "user_keys.h"
@@ -33,7 +34,6 @@ namespace {
 const double kFrameSeconds = 1.0 / 60.0;
 const double kStateTraceSeconds = 0.25;
 const double kStarvedSeconds = 1.0;  // a frame this late means the process got no processor
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 
 struct StandInLink {
     HMODULE module = NULL;
@@ -74,28 +74,6 @@ void EnsureAircraftFile(const std::string &name) {
     HANDLE file = CreateFileA(AircraftFilePath(name).c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-}
-
-void WriteSetupPath(const Scenario &scenario) {
-    HKEY key = NULL;
-    JsonLine record = Record("registry");
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS) {
-        record.Bool("ok", false);
-        Emit(record);
-        return;
-    }
-    if (scenario.setupPathNone) {
-        RegDeleteValueA(key, "SetupPath");
-        record.Null("SetupPath");
-    } else {
-        const std::string value = scenario.setupPathGiven ? scenario.setupPath : installFolder;
-        RegSetValueExA(key, "SetupPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        record.Str("SetupPath", value.c_str());
-    }
-    RegCloseKey(key);
-    record.Bool("ok", true);
-    Emit(record);
 }
 
 void WriteConfigEntry(const ConfigEntry &e) {
@@ -498,10 +476,19 @@ int main(int argc, char **argv) {
     model.LoadAircraft(scenario.aircraft.c_str());
     EnsureAircraftFile(scenario.aircraft);
     WriteConfig(scenario);
-    WriteSetupPath(scenario);
-    WriteSceneryLibrary(scenario.scenery, installFolder);
+    const SimulatorKind &kind =
+        scenario.simulator.empty() ? DefaultSimulator() : *FindSimulatorKind(scenario.simulator);
+    WriteSimulatorRegistry(kind, installFolder, scenario.setupPathGiven && !scenario.setupPathNone, scenario.setupPath,
+                           scenario.setupPathNone);
+    const std::string data = SimulatorDataFolder(kind, installFolder);
+    {
+        JsonLine record = Record("simulator");
+        record.Str("code", kind.code).Str("data", data.c_str()).Str("title", kind.title);
+        Emit(record);
+    }
+    WriteSceneryLibrary(scenario.scenery, installFolder, data);
 
-    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model);
+    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model, kind.title);
     if (window == NULL) {
         fprintf(stderr, "DrovanaSim: cannot create the FS98MAIN window\n");
         CloseTrace();
@@ -512,8 +499,17 @@ int main(int argc, char **argv) {
     // SimConnect.dll to the assembly folder beside this program. Loading that
     // same file by its full path then yields the module the add-on uses.
     HMODULE addon = NULL;
-    const std::string addonPath = installFolder + "DrovanaX.dll";
+    // Named by the simulator's dll.xml as the real one reads it; the runs of
+    // no particular simulator load it from the folder.
+    const std::string addonPath = scenario.simulator.empty()
+                                      ? installFolder + "DrovanaX.dll"
+                                      : AddonFromDllXml(SimulatorDllXml(data), "DrovanaX", installFolder);
     const std::string standInPath = installFolder + "Microsoft.FlightSimulator.SimConnect\\SimConnect.dll";
+    if (scenario.loadAddon && addonPath.empty()) {
+        fprintf(stderr, "DrovanaSim: no DrovanaX entry in the %s dll.xml\n", kind.code);
+        CloseTrace();
+        return 3;
+    }
     if (scenario.loadAddon) {
         addon = LoadLibraryA(addonPath.c_str());
         JsonLine record = Record("load");

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "simulator_kind.h"
 #include "trace.h"
 
 namespace {
@@ -90,6 +91,14 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
         return true;
     }
     if (word == "scenery") return ParseSceneryLine(rest, &s->scenery, error);
+    if (word == "simulator") {
+        if (FindSimulatorKind(rest) == nullptr) {
+            *error = "simulator needs one of FSX, FSX-SE, P3Dv1, P3Dv2, P3Dv3";
+            return false;
+        }
+        s->simulator = rest;
+        return true;
+    }
     if (word == "at") {
         command.kind = ScenarioCommand::AT;
         if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }

@@ -36,6 +36,7 @@ struct Scenario {
     bool setupPathGiven = false;
     bool setupPathNone = false;
     std::string setupPath;
+    std::string simulator;  // `simulator CODE`; empty: the boxed edition as every run before played it
     TugBehaviour tug;  // `profile SPEED RATE DELAY`
     std::vector<SceneryArea> scenery;
     std::vector<ScenarioCommand> commands;

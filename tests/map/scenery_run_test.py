@@ -1,7 +1,9 @@
 """The stand-in's scenery end to end: `scenery` lines become areas of the run's
 folder and of the prefix's Scenery.CFG, which the map program the add-on
 starts reads; a run without them gets the default airport alone. And the map
-program where a simulator crashes or its DrovanaX folder cannot be written."""
+program where a simulator crashes or its DrovanaX folder cannot be written.
+Then the five simulators' own libraries side by side, and the Steam Edition
+alone, each read by the map program for its own folder."""
 
 import configparser
 import getpass
@@ -25,6 +27,20 @@ point P1 0 0
 point P2 100 0
 path taxi P1 P2 A 20
 """
+
+
+# Each simulator's registry value naming its folder, the folder of its
+# Scenery.CFG under ProgramData (the Steam Edition's beside the boxed one) and
+# an airport of its own; then the keys these runs add, deleted after them.
+SIMULATORS = {
+    "boxed edition": (r"SOFTWARE\Microsoft\microsoft games\flight simulator\10.0", "SetupPath", "Microsoft/FSX",
+                      "KBFI"),
+    "Steam Edition": (r"SOFTWARE\Dovetail Games\FSX\10.0", "Install_Path", "Microsoft/FSX-SE", "KPAE"),
+    "Prepar3D v1": (r"SOFTWARE\LockheedMartin\Prepar3D", "SetupPath", "Lockheed Martin/Prepar3D", "KRNT"),
+    "Prepar3D v2": (r"SOFTWARE\Lockheed Martin\Prepar3D v2", "SetupPath", "Lockheed Martin/Prepar3D v2", "KTIW"),
+    "Prepar3D v3": (r"SOFTWARE\Lockheed Martin\Prepar3D v3", "SetupPath", "Lockheed Martin/Prepar3D v3", "KOLM"),
+}
+ADDED_KEYS = (r"HKLM\SOFTWARE\Dovetail Games", r"HKLM\SOFTWARE\LockheedMartin", r"HKLM\SOFTWARE\Lockheed Martin")
 
 
 def scenery_cfg():
@@ -190,6 +206,60 @@ class DefaultAirport(unittest.TestCase):
         written = result.folder / "Scenery/DefaultAirport/scenery/default_airport.bgl"
         self.assertEqual(written.read_bytes(),
                          bgl_writer.write((SOURCE / "sim/scenery/default_airport.txt").read_text()))
+
+
+class EachSimulatorsLibrary(unittest.TestCase):
+    """The five side by side, each with an airport of its own in its own
+    Scenery.CFG (Prepar3D v1's only in the pilot's application data): the map
+    program of each folder reads that one. Then the Steam Edition alone, which
+    reads the boxed edition's place."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.temp = tempfile.TemporaryDirectory(dir=build_dir())
+        cls.env = run_scenario.wine_env(build_dir())
+        cls.folders, lines = {}, []
+        for name, (key, value, data, icao) in SIMULATORS.items():
+            folder = cls.folders[name] = Path(cls.temp.name) / data.replace("/", "-")
+            (folder / "Area" / "scenery").mkdir(parents=True)
+            (folder / "Area" / "scenery" / "a.bgl").write_bytes(bgl_writer.write(SMALL_AIRPORT.replace("KBFI", icao)))
+            windows = run_scenario.windows_path(folder, cls.env)
+            lines += ["[HKLM\\%s]" % key, run_scenario.reg_value(value, windows + "\\")]
+            library = cls.library(name)
+            library.parent.mkdir(parents=True, exist_ok=True)
+            library.write_text("[Area.001]\r\nLocal=%s\\Area\r\nActive=TRUE\r\n" % windows, encoding="latin-1")
+        run_scenario.reg_import(build_dir(), cls.env, lines)
+
+    @classmethod
+    def library(cls, name):
+        where = (run_scenario.app_data(cls.env) if name == "Prepar3D v1"
+                 else Path(cls.env["WINEPREFIX"]) / "drive_c" / "ProgramData")
+        return where / SIMULATORS[name][2] / "Scenery.CFG"
+
+    @classmethod
+    def tearDownClass(cls):
+        run_scenario.reg_import(build_dir(), cls.env, ["[-%s]" % key for key in ADDED_KEYS])
+        for name in SIMULATORS:
+            cls.library(name).unlink(missing_ok=True)
+        cls.temp.cleanup()
+
+    def report(self, name, icao):
+        """DrovanaMap.exe FOLDER ICAO: its exit code (0: the airport was read) and what it printed."""
+        done = subprocess.run([run_scenario.WINE_RUN, str(build_dir() / "DrovanaMap.exe"),
+                               run_scenario.windows_path(self.folders[name], self.env) + "\\", icao], env=self.env,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        return done.returncode, done.stdout.decode("latin-1")
+
+    def test_each_reads_its_own_side_by_side_then_the_steam_edition_alone(self):
+        for name, (_, _, data, icao) in SIMULATORS.items():
+            code, text = self.report(name, icao)
+            self.assertEqual(0, code, text)
+            self.assertIn("simulator: %s (its registry values name this folder)" % name, text)
+            self.assertIn("\\%s\\Scenery.CFG%s" % (data.replace("/", "\\"), (" (the edition's own is missing)"
+                                                                              if name == "Prepar3D v1" else "")), text)
+        run_scenario.reg_import(build_dir(), self.env, ["[-HKLM\\%s]" % SIMULATORS["boxed edition"][0]])
+        code, text = self.report("Steam Edition", "KBFI")
+        self.assertEqual(0, code, "alone, the Steam Edition keeps its library where the boxed edition does:\n" + text)
 
 
 if __name__ == "__main__":

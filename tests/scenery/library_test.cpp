@@ -210,14 +210,14 @@ TEST(SceneryLibrary, EachEditionReadsItsOwnSceneryCfgFirst) {
     CreateDirectoryA(work.File("A").c_str(), nullptr);
     CreateDirectoryA(work.File("S").c_str(), nullptr);
     for (const Case &c : cases) {
-        std::string candidates[2];
+        std::string candidates[2], simulator;
         int count = 0;
         {
             Registry registry;
             if (c.boxed) registry.Set(true, kBoxed, "SetupPath", work.File("A") + "\\");
             if (c.steam) registry.Set(true, kSteam, "Install_Path", work.File("S") + "\\");
             registry.Override();
-            count = SceneryCfgCandidates((work.File(c.asked) + "\\").c_str(), candidates);
+            count = SceneryCfgCandidates((work.File(c.asked) + "\\").c_str(), candidates, &simulator);
         }
         ASSERT_EQ(2, count) << c.name;
         const std::string own = std::string("\\Microsoft\\") + c.own + "\\Scenery.CFG";
