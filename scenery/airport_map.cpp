@@ -51,6 +51,36 @@ double SegmentMetres(double ax, double ay, double bx, double by) {
 
 void Copy(char *to, size_t size, const char *from) { snprintf(to, size, "%s", from); }
 
+typedef std::pair<double, uint32_t> MetresAndIndex;
+bool NearerFirst(const MetresAndIndex &x, const MetresAndIndex &y) { return x.first < y.first; }
+
+// The stands a push from the position could pass: every aircraft stand whose
+// circle reaches within kMapReachMetres, the nearest first.
+uint32_t NearStands(const BglParking *spots, uint32_t spotCount, const Plane &plane, MapStand *stands,
+                    uint32_t maxStands) {
+    std::vector<MetresAndIndex> near;
+    for (uint32_t i = 0; i < spotCount; ++i) {
+        const BglParking &spot = spots[i];
+        if (IsVehicleParking(spot.flags)) continue;
+        double x, y;
+        plane.Project(spot.at, &x, &y);
+        const double metres = sqrt(x * x + y * y);
+        if (metres - spot.radius <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
+    }
+    std::stable_sort(near.begin(), near.end(), NearerFirst);
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxStands));
+    for (uint32_t n = 0; n < count; ++n) {
+        const BglParking &spot = spots[near[n].second];
+        MapStand &stand = stands[n];
+        memset(&stand, 0, sizeof stand);
+        stand.latitude = RawLatitude(spot.at.latRaw);
+        stand.longitude = RawLongitude(spot.at.lonRaw);
+        stand.radius = spot.radius;
+        stand.heading = spot.heading;
+    }
+    return count;
+}
+
 }  // namespace
 
 double NearbyMetres(double lat1, double lon1, double lat2, double lon2) {
@@ -253,7 +283,7 @@ void AirportMap::PathText(const Airport &airport, const Path &path, char *text, 
 }
 
 uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *out,
-                            uint32_t maxPaths) const {
+                            uint32_t maxPaths, MapStand *stands, uint32_t maxStands) const {
     const uint32_t questionId = header->questionId;
     memset(header, 0, sizeof *header);
     header->questionId = questionId;
@@ -313,7 +343,7 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     }
 
     // Every path within reach, the nearest kept when there are too many.
-    std::vector<std::pair<double, uint32_t>> near;
+    std::vector<MetresAndIndex> near;
     for (uint32_t i = 0; i < a.pathCount; ++i) {
         const Path &path = paths_[a.firstPath + i];
         double ax, ay, bx, by;
@@ -322,10 +352,7 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
         const double metres = SegmentMetres(ax, ay, bx, by);
         if (metres <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
     }
-    std::stable_sort(near.begin(), near.end(),
-                     [](const std::pair<double, uint32_t> &x, const std::pair<double, uint32_t> &y) {
-                         return x.first < y.first;
-                     });
+    std::stable_sort(near.begin(), near.end(), NearerFirst);
     const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxPaths));
     for (uint32_t n = 0; n < count; ++n) {
         const Path &path = paths_[a.firstPath + near[n].second];
@@ -340,7 +367,10 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
         p.endLatitude = RawLatitude(end.latRaw), p.endLongitude = RawLongitude(end.lonRaw);
     }
     header->pathCount = count;
-    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath));
+    header->standCount =
+        stands != nullptr ? NearStands(parking_.data() + a.firstParking, a.parkingCount, plane, stands, maxStands) : 0;
+    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath) +
+                                         header->standCount * sizeof(MapStand));
     return count;
 }
 

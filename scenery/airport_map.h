@@ -63,10 +63,11 @@ public:
     size_t AirportCount() const { return airports_.size(); }
     size_t BytesHeld() const;
 
-    // The answer to a position: status, airport, parking spot and up to
-    // maxPaths taxi paths (the nearest first). Returns the paths written.
-    uint32_t Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *paths,
-                    uint32_t maxPaths) const;
+    // The answer to a position: status, airport, parking spot, up to
+    // maxPaths taxi paths and up to maxStands aircraft stands (the nearest
+    // first). Returns the paths written.
+    uint32_t Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *paths, uint32_t maxPaths,
+                    MapStand *stands = nullptr, uint32_t maxStands = 0) const;
 
     // One airport as kept, for the pilot's report and ./drovana map.
     struct View {

@@ -6,6 +6,7 @@
 //   DrovanaMap.exe "<folder>"            the same map, ended only by WM_CLOSE
 //   DrovanaMap.exe "<folder>" ICAO       what it reads of one airport, for a pilot's report
 //   DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]   the same from one file
+//   DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER   every stand's plans
 #include <windows.h>
 
 #include <errno.h>
@@ -20,6 +21,7 @@
 #include "map_log.h"
 #include "map_report.h"
 #include "map_server.h"
+#include "stand_plans.h"
 #include "whole_file.h"
 
 namespace {
@@ -103,13 +105,7 @@ int ReportOfFile(const std::vector<std::string> &args) {
     }
     ReportNotes notes(icao[0] ? icao : nullptr);
     AirportMap map;
-    BglFileContents contents;
-    char why[kBglWhySize];
-    if (ReadBglFile(file, &contents, why, sizeof why))
-        map.AddFile(file, 0, contents, &notes);
-    else
-        notes.Skipped(file, "", why);
-    map.Compact();
+    ReadOneFile(file, &map, &notes);
     Print(Report(map, notes, icao[0] ? icao : nullptr));
     if (!svgFolder.empty()) {
         for (const std::string &ident : map.Idents()) {
@@ -135,7 +131,7 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
     ReportNotes notes(icao);
     AirportMap map;
     ReadSceneryLibrary(folder.c_str(), &map, &notes, nullptr);
-    const std::string text = Report(map, notes, icao);
+    const std::string text = Report(map, notes, icao) + StandPlansReport(map, icao, (folder + "Drovana.cfg").c_str());
     Print(text);
     char name[32];
     snprintf(name, sizeof name, "DrovanaMap-%s.txt", icao);
@@ -280,6 +276,7 @@ int ServeMap(HINSTANCE instance, const std::string &folder, DWORD starterId) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::vector<std::string> args = Arguments();
     if (args.size() >= 2 && args[0] == "--file") return ReportOfFile(args);
+    if (args.size() >= 2 && args[0] == "--plans") return PlansOfFile(args, Print);
     DWORD starter = 0;
     if (args.size() == 3 && args[0] == "--parent" && ProcessIdOf(args[1], &starter))
         return ServeMap(instance, WithBackslash(args[2]), starter);
@@ -287,6 +284,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (args.size() == 2 && args[0] != "--parent") return ReportOfLibrary(WithBackslash(args[0]), args[1]);
     Print("use: DrovanaMap.exe \"<simulator folder>\" [ICAO]\r\n"
           "     DrovanaMap.exe --parent PID \"<simulator folder>\"\r\n"
-          "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n");
+          "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n"
+          "     DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER\r\n");
     return 2;
 }

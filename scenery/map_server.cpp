@@ -69,15 +69,18 @@ DWORD WINAPI MapServer::ReadingThread(void *self) {
 }
 
 void MapServer::AnswerFor(const MapQuestion &question, std::vector<uint8_t> *answer) const {
-    answer->assign(sizeof(MapAnswerHeader) + kMapMaxPaths * sizeof(MapPath), 0);
+    answer->assign(kMapMaxAnswerBytes, 0);
     MapAnswerHeader header = {};
     header.questionId = question.questionId;
     header.size = sizeof header;
     header.status = MAP_NOT_READ_YET;
     const AirportMap *map = Published();
     if (map != nullptr) {
+        MapStand stands[kMapMaxStands];
         map->Answer(question.latitude, question.longitude, &header,
-                    reinterpret_cast<MapPath *>(answer->data() + sizeof header), kMapMaxPaths);
+                    reinterpret_cast<MapPath *>(answer->data() + sizeof header), kMapMaxPaths, stands, kMapMaxStands);
+        memcpy(answer->data() + sizeof header + header.pathCount * sizeof(MapPath), stands,
+               header.standCount * sizeof(MapStand));
     }
     memcpy(answer->data(), &header, sizeof header);
     answer->resize(header.size);

@@ -8,8 +8,6 @@
 
 MapLinkTimings MapLinkTiming = kMapLinkTimings;
 
-// An answer is copied as one block of header.size bytes.
-static_assert(offsetof(MapAnswer, paths) == sizeof(MapAnswerHeader), "the paths follow the header");
 
 namespace {
 
@@ -69,13 +67,18 @@ bool IsNewer(uint32_t id, uint32_t than) { return static_cast<int32_t>(id - than
 
 void Terminate(char *text, size_t size) { text[size - 1] = '\0'; }
 
-// header and paths are the answer as it will be kept: already checked.
-void Publish(const MapAnswerHeader &header, const MapPath *paths) {
+// The answer's parts, each as long as its count in the header says.
+void CopyAnswer(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands, MapAnswer *to) {
+    to->header = header;
+    if (paths != NULL && header.pathCount > 0) memcpy(to->paths, paths, header.pathCount * sizeof(MapPath));
+    if (stands != NULL && header.standCount > 0) memcpy(to->stands, stands, header.standCount * sizeof(MapStand));
+}
+
+// header, paths and stands are the answer as it will be kept: already checked.
+void Publish(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands) {
     EnterCriticalSection(&MapLink.lock);
     if (MapLink.answeredId == 0 || IsNewer(header.questionId, MapLink.answeredId)) {
-        MapLink.answer.header = header;
-        if (paths != NULL && header.pathCount > 0)
-            memcpy(MapLink.answer.paths, paths, header.pathCount * sizeof(MapPath));
+        CopyAnswer(header, paths, stands, &MapLink.answer);
         MapAnswerHeader &kept = MapLink.answer.header;
         Terminate(kept.icao, sizeof kept.icao);
         Terminate(kept.file, sizeof kept.file);
@@ -93,7 +96,7 @@ void PublishNotReadYet(uint32_t questionId) {
     header.size = sizeof header;
     header.questionId = questionId;
     header.status = MAP_NOT_READ_YET;
-    Publish(header, NULL);
+    Publish(header, NULL, NULL);
 }
 
 // Takes the waiting question if it is still the one given (a newer one may
@@ -125,11 +128,14 @@ bool TakeAnswer(WorkerState *state, const COPYDATASTRUCT *data) {
     if (data->cbData < sizeof(MapAnswerHeader)) return false;
     MapAnswerHeader header;
     memcpy(&header, data->lpData, sizeof header);
-    if (header.size != data->cbData || header.pathCount > kMapMaxPaths) return false;
-    if (header.size != sizeof header + header.pathCount * sizeof(MapPath)) return false;
+    if (header.size != data->cbData || header.pathCount > kMapMaxPaths || header.standCount > kMapMaxStands)
+        return false;
+    const size_t pathBytes = header.pathCount * sizeof(MapPath);
+    if (header.size != sizeof header + pathBytes + header.standCount * sizeof(MapStand)) return false;
     if (header.status > MAP_AIRPORT) return false;
     if (state->inFlightId == 0 || header.questionId != state->inFlightId) return false;
-    Publish(header, reinterpret_cast<const MapPath *>(static_cast<const char *>(data->lpData) + sizeof header));
+    const char *body = static_cast<const char *>(data->lpData) + sizeof header;
+    Publish(header, reinterpret_cast<const MapPath *>(body), reinterpret_cast<const MapStand *>(body + pathBytes));
     state->inFlightId = 0;
     return true;
 }
@@ -316,7 +322,7 @@ bool TakeMapAnswer(uint32_t questionId, MapAnswer *answer) {
     // for it, the caller asks again on its next frame.
     if (!TryEnterCriticalSection(&MapLink.lock)) return false;
     const bool ready = MapLink.answeredId == questionId;
-    if (ready) memcpy(answer, &MapLink.answer, MapLink.answer.header.size);
+    if (ready) CopyAnswer(MapLink.answer.header, MapLink.answer.paths, MapLink.answer.stands, answer);
     LeaveCriticalSection(&MapLink.lock);
     return ready;
 }

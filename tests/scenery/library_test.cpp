@@ -332,9 +332,17 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     EXPECT_EQ(static_cast<uint32_t>(MAP_PATH_RUNWAY), paths[0].type);
     EXPECT_STREQ("16L", paths[0].name);
     EXPECT_EQ(45.0f, paths[0].width);
-    // At gate B7: its heading, radius, pushback side and number.
+    // At gate B7: its heading, radius, pushback side and number; the stands
+    // around it nearest first (A12 100 m off, the ramp spot 251 m), their
+    // bytes counted in the answer's size.
+    MapStand stands[kMapMaxStands];
     map.Answer(47.5, -122.3 + 100 / (1852.0 * 60.0 * cos(47.5 * 3.14159265358979323846 / 180.0)), &header, paths,
-               kMapMaxPaths);
+               kMapMaxPaths, stands, kMapMaxStands);
+    ASSERT_EQ(3u, header.standCount);
+    EXPECT_EQ(sizeof header + header.pathCount * sizeof(MapPath) + 3 * sizeof(MapStand), header.size);
+    EXPECT_EQ(25.0f, stands[1].radius);
+    EXPECT_NEAR(-122.3, stands[1].longitude, 1e-6) << "A12 second";
+    EXPECT_EQ(10.0f, stands[2].radius) << "the ramp spot last";
     EXPECT_EQ(7u, header.parkingNumber);
     EXPECT_EQ(static_cast<uint32_t>(MAP_PUSH_BOTH), header.pushbackSide);
     EXPECT_EQ(180.0f, header.parkingHeading);
