@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../../player/player_protocol.h"
 #include "../common/process_memory.h"
 #include "../simconnect/standin.h"
 #include "faults.h"
@@ -233,7 +234,7 @@ HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProces
     return NULL;
 }
 
-HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
+HWND FindPlayerWindow() { return FindRunWindow(kPlayerWindowClass, kPlayerWindowTitle, false); }
 
 BOOL CALLBACK DismissBoxOwnedBy(HWND window, LPARAM owner) {
     char windowClass[16] = "";
@@ -248,31 +249,29 @@ public:
     HostActions(GroundModel &model, StandInLink &link, HWND window, SessionFaults &faults)
         : model_(model), link_(link), window_(window), faults_(faults) {}
 
-    bool Perform(const std::string &action, const std::string &argument) override {
-        if (faults_.Perform(action, argument)) return true;
-        if (action == "menu") return link_.pickMenu(argument.c_str()) >= 0;
-        if (action == "key") return QueueUserKeys(argument.c_str());
-        if (action == "inject") return SendKeyBurst(window_, argument.c_str());
-        if (action == "simstart") {
-            link_.sendSimStart();
-            return true;
-        }
-        if (action == "aircraft") {
-            if (argument.empty()) return false;
-            model_.LoadAircraft(argument.c_str());
-            EnsureAircraftFile(argument);
-            link_.setAircraftPath(AircraftFilePath(argument).c_str(), 1);
-            return true;
-        }
-        if (action == "set") return Set(argument);
-        if (action == "dialog") return AnswerDialog(argument);
-        if (action == "config") return Config(argument);
-        if (action == "resources") {
-            TraceResources(argument);
-            return true;
-        }
-        return false;
+    bool PickMenu(const std::string &caption) override { return link_.pickMenu(caption.c_str()) >= 0; }
+    bool PressKeys(const std::string &keys) override { return QueueUserKeys(keys.c_str()); }
+    bool InjectKeys(const std::string &keys) override { return SendKeyBurst(window_, keys.c_str()); }
+    bool SendSimStart(const std::string &) override {
+        link_.sendSimStart();
+        return true;
     }
+    bool LoadAircraft(const std::string &name) override {
+        if (name.empty()) return false;
+        model_.LoadAircraft(name.c_str());
+        EnsureAircraftFile(name);
+        link_.setAircraftPath(AircraftFilePath(name).c_str(), 1);
+        return true;
+    }
+    bool WriteResources(const std::string &label) override {
+        TraceResources(label);
+        return true;
+    }
+    bool KillPlayer(const std::string &how) override { return faults_.KillPlayer(how); }
+    bool DamageConfig(const std::string &how) override { return faults_.DamageConfig(how); }
+    bool SendOddRecord(const std::string &record) override { return faults_.SendOdd(record); }
+    bool Pause(const std::string &seconds) override { return faults_.Pause(seconds); }
+    bool LoseFocus(const std::string &argument) override { return faults_.LoseFocus(argument); }
 
     size_t TextCount() override {
         EnterCriticalSection(&textLock);
@@ -290,10 +289,9 @@ public:
     int SimStartsSent() override { return link_.simStartsSent(); }
     int ActiveTimers() override { return ActiveThreadTimers(); }
 
-private:
     // The add-on's settings dialog runs on a thread of its own; the answer is
     // posted to it as its buttons would send it.
-    bool AnswerDialog(const std::string &answer) {
+    bool AnswerDialog(const std::string &answer) override {
         HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
         if (dialog == NULL) return false;
         // A message box the dialog put up (a refused value) is answered
@@ -307,7 +305,7 @@ private:
     }
 
     // A hand edit of Drovana.cfg while the simulator runs.
-    bool Config(const std::string &argument) {
+    bool EditConfig(const std::string &argument) override {
         char section[64] = "", key[64] = "";
         int consumed = 0;
         if (sscanf(argument.c_str(), "%63s %63s %n", section, key, &consumed) < 2) return false;
@@ -319,7 +317,7 @@ private:
         return true;
     }
 
-    bool Set(const std::string &argument) {
+    bool Set(const std::string &argument) override {
         char what[32] = "";
         double a = 0.0, b = 0.0;
         char extra[8] = "";
@@ -352,6 +350,7 @@ private:
         return false;
     }
 
+private:
     GroundModel &model_;
     StandInLink &link_;
     HWND window_;

@@ -8,6 +8,7 @@
 #include "core/connection.h"
 #include "core/identifiers.h"
 #include "core/state.h"
+#include "dispatch/module_entry.h"
 #include "fake_simconnect.h"
 #include "sim_report.h"
 #include "pushback/measurement.h"
