@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../common/window_owner.h"
 #include "report_text.h"
 #include "setup_exit.h"
 
@@ -316,11 +317,9 @@ void AskToCancel(WindowState *state) {
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowState *state = reinterpret_cast<WindowState *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    WindowState *state = WindowOwner<WindowState>(window, message, lParam);
     switch (message) {
     case WM_CREATE: {
-        state = static_cast<WindowState *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         state->window = window;
         state->dpi = DpiOf(window);
         state->font = MessageFont(state->dpi);
@@ -395,7 +394,7 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
     windowClass.hCursor = LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kSetupWindowClass;
-    RegisterClassExW(&windowClass);  // fails harmlessly when a window of this process made it before
+    RegisterOwnedClass(windowClass);  // a window that could not be made says so below
     HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kSetupWindowClass, L"DrovanaX Setup",
                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
                                   CW_USEDEFAULT, kWidth, 400, NULL, NULL, instance, state);

@@ -3,6 +3,7 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "../../common/window_owner.h"
 #include "../core/state.h"
 #include "map_program.h"
 
@@ -141,11 +142,8 @@ bool TakeAnswer(WorkerState *state, const COPYDATASTRUCT *data) {
 }
 
 LRESULT CALLBACK WorkerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const CREATESTRUCTA *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_COPYDATA) {
-        WorkerState *state = reinterpret_cast<WorkerState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    WorkerState *state = WindowOwner<WorkerState>(window, message, lParam);
+    if (message == WM_COPYDATA) {
         if (state == NULL) return FALSE;
         return TakeAnswer(state, reinterpret_cast<const COPYDATASTRUCT *>(lParam)) ? TRUE : FALSE;
     }
@@ -231,7 +229,7 @@ HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
     windowClass.hInstance = module;
     windowClass.lpszClassName = kWorkerClass;
     // Already registered by a worker that has not ended yet: the same class.
-    if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return NULL;
+    if (!RegisterOwnedClass(windowClass)) return NULL;
     return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, module, state);
 }
 
