@@ -134,8 +134,14 @@ void EndTaxiwayRun() {
     if (PushbackState.taxiwayQuestion == 0) KillTaxiwayTimer();
 }
 
-void EndTaxiwayForUnload() {
+void CancelTaxiwayPick() {
+    if (PushbackState.taxiwayQuestion == 0) return;
     PushbackState.taxiwayQuestion = 0;
+    KillTaxiwayTimer();
+}
+
+void EndTaxiwayForUnload() {
+    CancelTaxiwayPick();
     EndTaxiwayRun();
 }
 
