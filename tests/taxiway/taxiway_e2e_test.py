@@ -9,7 +9,10 @@ travel, having turned the plan's turn in all (the heading's rotation summed
 sample by sample, so a loop or a turn the wrong way fails however the end
 heading reads). Each case prints the end error it got. A refused case checks
 the refusal's text and that nothing moved. A jump case sets the heading past
-the line's direction during the turn: the run must end its turn there.
+the line's direction during the turn: the run must end its turn there. An
+engine-cue case runs with sound and EngFlag=2, its engine cues 60-second
+tones, which play from the first second of the push: no cue may hold the
+run's steering.
 
   taxiway_e2e_test.py --build DIR --case NAME   one case (CTest runs the core four)
   taxiway_e2e_test.py --build DIR --all         the whole table, side by side in the
@@ -29,6 +32,9 @@ sys.path.insert(0, str(SOURCE / "sim"))
 
 import run_scenario  # noqa: E402
 
+sys.path.insert(0, str(SOURCE / "tests" / "pushback_e2e"))
+import random_sessions  # noqa: E402
+
 GEOMETRIES = Path(__file__).resolve().parent / "geometries"
 # Every geometry's reference is the stand-in's start position.
 REF_LAT, REF_LON = 47.4433, -122.3025
@@ -42,12 +48,14 @@ PROFILES = {"Liner": (0.9, 1.5, 6.0), "Prop": (0.7, 1.6, 2.5), "Heavy": (0.6, 1.
 
 class Case:
     def __init__(self, name, geometry, aircraft, side, line=None, turn=None, refused=None, profile=None,
-                 first=None, core=False, jump=None):
+                 first=None, core=False, jump=None, heading=0.0, engine_cues=False):
         self.name, self.geometry, self.aircraft, self.side = name, geometry, aircraft, side
         self.line, self.turn, self.refused, self.profile = line, turn, refused, profile
         self.first = first  # (side, refusal) picked before the case's own pick
         self.core = core
         self.jump = jump  # degrees past the line's direction the heading is set to, 3 s into the turn
+        self.heading = heading  # at the pick
+        self.engine_cues = engine_cues
 
     @property
     def behaviour(self):
@@ -65,7 +73,7 @@ class Case:
 
     @property
     def measures(self):
-        return self.refused is None and self.jump is None
+        return self.refused is None and self.jump is None and not self.engine_cues
 
 
 CASES = [
@@ -102,6 +110,9 @@ CASES = [
     # The heading 25 degrees past the line's direction: read modulo 360, the
     # turn went on round for 335 degrees more.
     Case("jump_past_the_line", "sixty", "Fast", "Left", line="S", turn=60, profile=(2.5, 3.0, 2.0), jump=25),
+    # A cue held the run's own timer: the push went on some 15 m past its
+    # turn point and the turn ended off the line.
+    Case("engine_cues_lead_out", "lead_out", "Liner", "Left", line="L", turn=15, heading=150.0, engine_cues=True),
 ]
 
 
@@ -159,17 +170,19 @@ def scenario(case):
     lines = ["aircraft %s" % case.aircraft, "scenery %s" % (GEOMETRIES / case.geometry)]
     if case.profile:
         lines.append("profile %g %g %g" % case.profile)
+    if case.engine_cues:
+        lines.append("config Data EngFlag 2")
     measure = case.measures
     if not measure and case.name != "no_radius":
         # Refusals and jumps need a stored radius but no accuracy: the measurement's values, given.
         lines += ["config PLANE_RADIUS %s %f" % (case.aircraft, case.radius),
                   "config PLANE_CORRECT %s %f" % (case.aircraft, case.behaviour[2] + 0.5)]
-    lines += ["until simstart timeout 30", "at 0.1 set heading 0"]
+    lines += ["until simstart timeout 30", "at 0.1 set heading %g" % case.heading]
     if measure:
         lines += ["at 0.5 menu Correct Value", "until pushback left timeout 30", "until pushback off timeout 150",
-                  "at 0.3 set position %s %s" % (REF_LAT, REF_LON), "at 0.3 set heading 0"]
+                  "at 0.3 set position %s %s" % (REF_LAT, REF_LON), "at 0.3 set heading %g" % case.heading]
     else:
-        lines.append("at 4 set heading 0")  # the map program has read the library by then
+        lines.append("at 4 set heading %g" % case.heading)  # the map program has read the library by then
     if case.first:
         lines += ["at 1 menu Taxiway %s" % case.first[0], 'until text "Taxiway:" timeout 30']
     lines.append("at 1 menu Taxiway %s" % case.side)
@@ -234,6 +247,9 @@ def check(case, result):
             failures.append("turned %.1f deg in all to %.1f, for a turn set to end at %.0f"
                             % (turned, final["heading_deg"], travel % 360.0))
         return failures, report
+    prompts = [r for r in result.of("text") if r["t"] > planned_at and r["text"].startswith("Start Engine No.")]
+    if case.engine_cues and not prompts:
+        failures.append("no engine cue was asked for during the run")
     east, north = local_metres(final["lat_deg"], final["lon_deg"])
     off, angle = end_error(line_segments(case.geometry, case.line), east, north, final["heading_deg"], travel)
     report = "%s; end %.2f m off the centre-line, %.2f deg off its direction, turned %.1f deg" % (
@@ -247,8 +263,12 @@ def check(case, result):
 
 
 def run_case(case, env=None):
-    result = run_scenario.run(build_dir(), scenario(case), name="taxiway_" + case.name, player="none",
-                              timeout=900, env=env)
+    if case.engine_cues:
+        result = random_sessions.run_text(build_dir(), scenario(case), "taxiway_" + case.name, env, sound=True,
+                                          engine_cue_s=60)
+    else:
+        result = run_scenario.run(build_dir(), scenario(case), name="taxiway_" + case.name, player="none",
+                                  timeout=900, env=env)
     return check(case, result)
 
 
