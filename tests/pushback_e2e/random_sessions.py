@@ -4,9 +4,9 @@ all drawn from a seed. Beside what the pilot does, a session draws, from a
 second stream of the same seed, what a real session throws at the add-on
 (FAULTS below, with what the add-on does about each). Some sessions run with
 sound on and the real Kestrola. Sessions with faults also pick Taxiway Left
-and Right from a stream of their own, at the stand-in's default airport (its
-scenery in the simulator's library, the aircraft starting on gate A1), with
-the aircraft's turn radius stored beforehand or not. After the random part a
+and Right from a stream of their own, at an airport of their own in the
+simulator's scenery library (the aircraft starting on its gate A1), with the
+aircraft's turn radius stored beforehand or not. After the random part a
 fixed ending picks STOP, waits until the add-on runs no timer, closes the
 dialog, then picks "Auto Left" and STOP.
 
@@ -128,9 +128,11 @@ ENGINE_CUES_SHARE = 0.5  # of sessions with sound
 
 # Drawn from a stream of their own too: Taxiway Left and Right at random
 # times, the first early, while the aircraft may still stand on gate A1 of
-# the default airport, and, in half the sessions, the radii "Correct Value"
-# gives the two aircraft stored beforehand (otherwise a pick is refused until
-# a Correct Value of the session stores one).
+# the sessions' airport (whose short lead-outs a run reaches, turns onto and
+# leaves within a session), and, in half the sessions, the radii "Correct
+# Value" gives the two aircraft stored beforehand (otherwise a pick is refused
+# until a Correct Value of the session stores one).
+SESSION_AIRPORT = SOURCE / "tests" / "taxiway" / "geometries" / "lead_out"
 RADII = {"Liner": "34.377468", "Prop": "25.066479"}
 RADII_SHARE = 0.5
 TAXIWAY_PRIORITY = 3  # merged after the pilot's and the faults' lines of the same moment
@@ -203,6 +205,8 @@ class Session:
                 setup.append("config Data EngFlag 2")
                 self.drawn.append("EngFlag 2")
         taxiway_rng = random.Random(seed * 15485863 + 49979687)
+        if faults:
+            setup.append("scenery %s" % SESSION_AIRPORT)
         if faults and taxiway_rng.random() < RADII_SHARE:
             setup += ["config PLANE_RADIUS %s %s" % item for item in sorted(RADII.items())]
             self.drawn.append("radii stored")
@@ -282,7 +286,7 @@ class Session:
             side = rng.choice(["Left", "Right"])
             out.append((t, ["at {t} menu Taxiway %s" % side]))
             self.drawn.append("taxiway " + side.lower())
-            t += rng.uniform(5.0, 15.0)
+            t += rng.uniform(3.0, 10.0)
         return out
 
     @staticmethod
@@ -376,18 +380,27 @@ def session(seed, seconds=30.0, faults=True):
     return Session(seed, seconds, faults).text
 
 
-def prepare_sound(build):
+def tone(build, name, seconds):
+    """A quiet sine of that length in the build tree, made once."""
+    path = Path(build).resolve() / "voice_cues" / name
+    if not path.exists():
+        path.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(path), "synth", str(seconds), "sine",
+                        "440", "vol", "0.1"], check=True)
+    return path
+
+
+def prepare_sound(build, engine_cue_s=None):
     """The cues and a silent ALSA set-up, once, before sessions run. Every
     cue is one 8-second tone: the silent device plays several times faster
     than real time, and a spoken cue would be over before a kill could find
-    it playing; the sound thread waits 3 s after each file all the same."""
+    it playing; the sound thread waits 3 s after each file all the same.
+    engine_cue_s gives the engine-start cues a tone of their own length."""
     build = Path(build).resolve()
-    cue = build / "voice_cues" / "session_cue.wav"
-    if not cue.exists():
-        cue.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(cue), "synth", "8", "sine", "440",
-                        "vol", "0.1"], check=True)
-    cues = {section: cue for section in voice_cues.FILES}
+    cues = {section: tone(build, "session_cue.wav", 8) for section in voice_cues.FILES}
+    if engine_cue_s:
+        engine = tone(build, "engine_cue_%d.wav" % engine_cue_s, engine_cue_s)
+        cues.update({section: engine for section in cues if section.startswith("EngSound")})
     conf = build / "wine" / "alsa-silent.conf"
     conf.parent.mkdir(parents=True, exist_ok=True)
     if not conf.exists():
@@ -395,13 +408,13 @@ def prepare_sound(build):
     return cues, conf
 
 
-def run_text(build, text, name, env=None, sound=False):
+def run_text(build, text, name, env=None, sound=False, engine_cue_s=None):
     """Runs a scenario text as a session runs: with sound, the real player,
     the cues and a Drovana.cfg that names them."""
     prepare = None
     env = dict(env or run_scenario.wine_env(build))
     if sound:
-        cues, conf = prepare_sound(build)
+        cues, conf = prepare_sound(build, engine_cue_s)
         env["ALSA_CONFIG_PATH"] = str(conf)
 
         def prepare(folder):
