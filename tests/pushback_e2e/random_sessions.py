@@ -119,12 +119,14 @@ REPLACING = ("cfgfile garbage", "cfgfile empty", "cfgfile delete")
 #  simulator ends  the simulator ends its pushback by itself: the run goes on
 #      to its closing steps and starts nothing again.
 #  EngFlag 2  (sessions with sound) engine cues during the push, whose
-#      8-second tones never hold the steering.
+#      30-second tones (about 9 s at the silent device's pace, every 12 s)
+#      never hold the steering.
 #  abrupt end  the session ends at a random moment, whatever runs (so the
 #      add-on is stopped and unloaded mid-run).
 RUN_STATE_FAULTS = [("stop away", 2), ("quit away", 1), ("other turn", 2), ("stop in pick frame", 1.5),
                     ("simulator ends", 2)]
 ENGINE_CUES_SHARE = 0.5  # of sessions with sound
+ENGINE_CUE_S = 30
 
 # Drawn from a stream of their own too: Taxiway Left and Right at random
 # times, the first early, while the aircraft may still stand on gate A1 of
@@ -241,7 +243,9 @@ class Session:
         events.sort(key=lambda e: (e[0], e[1]))
         timed, shift, end = [], 0.0, 0.5
         for t, priority, lines, blackout in events:
-            at = t + shift + (watching if priority in WATCH_HOLDS else 0.0)
+            # The kill mid-cue belongs to the pilot's Auto pick it follows.
+            held = priority in WATCH_HOLDS or lines == ["at {t} player kill playing"]
+            at = t + shift + (watching if held else 0.0)
             timed.append((at, priority, lines))
             shift += blackout
             # The taxiway picks came after the other streams: the session's
@@ -413,17 +417,17 @@ def tone(build, name, seconds):
     return path
 
 
-def prepare_sound(build, engine_cue_s=None):
+def prepare_sound(build, engine_cue_s=ENGINE_CUE_S):
     """The cues and a silent ALSA set-up, once, before sessions run. Every
     cue is one 8-second tone: the silent device plays several times faster
     than real time, and a spoken cue would be over before a kill could find
     it playing; the sound thread waits 3 s after each file all the same.
-    engine_cue_s gives the engine-start cues a tone of their own length."""
+    The engine-start cues are longer, so that a cue holding the steering
+    would show."""
     build = Path(build).resolve()
     cues = {section: tone(build, "session_cue.wav", 8) for section in voice_cues.FILES}
-    if engine_cue_s:
-        engine = tone(build, "engine_cue_%d.wav" % engine_cue_s, engine_cue_s)
-        cues.update({section: engine for section in cues if section.startswith("EngSound")})
+    engine = tone(build, "engine_cue_%d.wav" % engine_cue_s, engine_cue_s)
+    cues.update({section: engine for section in cues if section.startswith("EngSound")})
     conf = build / "wine" / "alsa-silent.conf"
     conf.parent.mkdir(parents=True, exist_ok=True)
     if not conf.exists():
@@ -431,7 +435,7 @@ def prepare_sound(build, engine_cue_s=None):
     return cues, conf
 
 
-def run_text(build, text, name, env=None, sound=False, engine_cue_s=None):
+def run_text(build, text, name, env=None, sound=False, engine_cue_s=ENGINE_CUE_S):
     """Runs a scenario text as a session runs: with sound, the real player,
     the cues and a Drovana.cfg that names them."""
     prepare = None
@@ -632,7 +636,8 @@ def taxiway_runs(result):
                          for d in changes)]
         start = ([s for s in states if s["t"] <= t0] or states)[-1]
         pushed = [s for s in states if t0 <= s["t"] <= push_end] + [c for c in key_or_stop[:1] if c["t"] <= push_end]
-        runs.append({"t": t0, "push": int(plan.group(1)), "turn": int(plan.group(2)),
+        runs.append({"t": t0, "push": int(plan.group(1)), "turn": int(plan.group(2)), "push_end": push_end,
+                     "start": start,
                      "aircraft": texts[i + 1]["text"][len("Request Pushback ! Your aircraft is "):],
                      "pushed": max([distance_m(start, s) for s in pushed] + [0.0]), "end": min([ending] + final)})
     return runs
@@ -653,8 +658,15 @@ def taxiway_runs_off_plan(result, drawn):
     loop)."""
     problems = []
     for run in taxiway_runs(result):
-        bound = (run["push"] + 0.5 - least_lead(drawn, run["aircraft"]) + PUSH_SLACK_M
-                 + FASTEST_PUSH * drawn.focus_away_s)
+        # A turn key due while another program kept the front goes once the
+        # simulator is back.
+        def pushed_at(t):
+            return distance_m(run["start"], state_at(result, t) or result.states()[-1])
+        reach = run["push"] + 0.5 - least_lead(drawn, run["aircraft"])
+        for left, back in away_windows(result):
+            if run["t"] <= left <= run["push_end"] and pushed_at(left) <= reach:
+                reach = max(reach, pushed_at(back))
+        bound = reach + PUSH_SLACK_M
         if run["pushed"] > bound:
             problems.append("the taxiway run planned at %.1f s pushed %.1f m straight before its turn key, for a "
                             "push of %d m" % (run["t"], run["pushed"], run["push"]))
@@ -685,15 +697,17 @@ def runaway_turns(result):
 STOP_SETTLE_S = 3.0
 
 
+def away_windows(result):
+    """(away, back) of each time another program kept the front."""
+    focus = result.of("fault", kind="focus")
+    return [(away, min([r["t"] for r in focus if r["what"] == "back" and r["t"] >= away] + [math.inf]))
+            for away in [r["t"] for r in focus if r["what"] == "away"]]
+
+
 def focus_back(result, t):
     """When the simulator's window is back in front, for a moment another
     program kept it (None when it was in front)."""
-    focus = result.of("fault", kind="focus")
-    for away in [r["t"] for r in focus if r["what"] == "away"]:
-        back = min([r["t"] for r in focus if r["what"] == "back" and r["t"] >= away] + [math.inf])
-        if away <= t <= back:
-            return back
-    return None
+    return next((back for away, back in away_windows(result) if away <= t <= back), None)
 
 
 def state_at(result, t):
