@@ -140,17 +140,6 @@ TEST_F(ConfigTest, OnlyAFiniteCorrectionWithinItsRangeIsStored) {
     EXPECT_EQ(CONFIG_STORED, WriteCorrection("Liner", -100.0));
 }
 
-// A file that cannot be written (here a folder in its place, as a read-only
-// Drovana.cfg is under Windows) says so to every writer.
-TEST_F(ConfigTest, AWriteTheFileRefusesIsReported) {
-    ASSERT_TRUE(CreateDirectoryA(PushbackState.configPath, NULL));
-    EXPECT_FALSE(WriteConfigText(kSectionData, kKeyDistance, "40"));
-    EXPECT_FALSE(WriteConfigSwitch(kSectionData, kWavFlag, true));
-    EXPECT_EQ(CONFIG_NOT_WRITTEN, WriteCorrection("Liner", 2.5));
-    EXPECT_EQ(CONFIG_NOT_WRITTEN, WriteTurnRadius("Liner", 34.5));
-    EXPECT_EQ(CONFIG_OUT_OF_RANGE, WriteTurnRadius("Liner", 250.0)) << "the range is looked at first";
-}
-
 struct RaceShared {
     volatile LONG stop;
     LONG tornReads;

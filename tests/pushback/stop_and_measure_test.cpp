@@ -1,13 +1,13 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include "core/identifiers.h"
 #include "pushback/measurement.h"
 #include "pushback/menu_commands.h"
 #include "pushback/sequencer.h"
 #include "run_fixture.h"
+#include "temp_files.h"
 
 namespace {
 
@@ -171,11 +171,9 @@ TEST_F(Measurement, StopBeforeFifteenDegreesKeepsTheCorrectionAlone) {
 // of its range, or a Drovana.cfg that refuses the write (here a folder in its
 // place), before the correction or after it, before the radius.
 TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    const size_t used = strlen(folder);
-    snprintf(folder + used, sizeof folder - used, "drovana_unwritable_%lu", GetCurrentProcessId());
-    CreateDirectoryA(folder, NULL);
+    const TempFolder folder;
+    const std::string unwritable = folder.File("Drovana.cfg");
+    CreateDirectoryA(unwritable.c_str(), NULL);
     enum { WRITABLE, REFUSED_AT_ONCE, REFUSED_AFTER_CORRECTION };
     const struct {
         const char *stored;  // the radius stored before, if any
@@ -195,7 +193,7 @@ TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
     for (const auto &c : cases) {
         config_.Set("PLANE_RADIUS", "Liner", c.stored);
         config_.Use();
-        if (c.file == REFUSED_AT_ONCE) lstrcpynA(PushbackState.configPath, folder, sizeof PushbackState.configPath);
+        if (c.file == REFUSED_AT_ONCE) lstrcpynA(PushbackState.configPath, unwritable.c_str(), TEXT_SIZE);
         fake_simconnect::Reset();
         SimSnapshot.heading = RadiansFor(10.0);
         SimSnapshot.latitude = 0.0;
@@ -203,8 +201,7 @@ TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
         KeysAfter(7);
         SimReportsPushback(true);
         Sample(12.0, 0.000001);  // 6.4 m, the correction
-        if (c.file == REFUSED_AFTER_CORRECTION)
-            lstrcpynA(PushbackState.configPath, folder, sizeof PushbackState.configPath);
+        if (c.file == REFUSED_AFTER_CORRECTION) lstrcpynA(PushbackState.configPath, unwritable.c_str(), TEXT_SIZE);
         // 15 degrees of a turn of that radius: its chord, in radians of latitude.
         const double chord = 2.0 * c.radius * sin(7.5 * acos(-1.0) / 180.0);
         if (c.file != REFUSED_AT_ONCE) Sample(27.0, 0.000001 + chord / 6366707.0);
@@ -213,7 +210,6 @@ TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
         EXPECT_EQ(kToggleKeys, KeysAfter(5)) << "the measurement's pushback was not stopped";
         EXPECT_EQ(c.stored ? c.stored : "<missing>", config_.Get("PLANE_RADIUS", "Liner")) << c.says;
     }
-    RemoveDirectoryA(folder);
 }
 
 TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {

@@ -21,8 +21,8 @@ What a session must never show, read from the trace and Drovana.cfg:
     the session itself replaced or deleted the file);
   - an automatic run pushing straight past the farthest Distance the file
     ever gave it (unsteered);
-  - a taxiway run pushing straight more than 3 m past its plan's push before
-    its turn, or turning more than 3 degrees past its plan's turn;
+  - a taxiway run whose turn key goes more than 3 m past where its plan puts
+    it, or that turns more than 3 degrees past its plan's turn;
   - an automatic turn going round more than 3 degrees past the widest Head;
   - the simulator's pushback still moving 3 s after a STOP (the simulator's
     window in front, nothing else picked meanwhile), or after the session's
@@ -129,26 +129,24 @@ ENGINE_CUES_SHARE = 0.5  # of sessions with sound
 ENGINE_CUE_S = 30
 
 # Drawn from a stream of their own too: Taxiway Left and Right at random
-# times, the first early, while the aircraft may still stand on gate A1 of
-# the sessions' airport (whose short lead-outs a run reaches, turns onto and
-# leaves within a session), and, in half the sessions, the radii "Correct
-# Value" gives the two aircraft stored beforehand (otherwise a pick is refused
-# until a Correct Value of the session stores one).
+# times at the sessions' airport (whose short lead-outs a run from gate A1
+# reaches, turns onto and leaves within a session), and, in half the
+# sessions, the radii "Correct Value" gives the two aircraft stored
+# beforehand (otherwise a pick is refused until a Correct Value of the
+# session stores one).
 SESSION_AIRPORT = SOURCE / "tests" / "taxiway" / "geometries" / "lead_out"
 RADII = {"Liner": "34.377468", "Prop": "25.066479"}
 RADII_SHARE = 0.5
-# Some sessions with the radii stored open with a run the pilot watches from
-# the gate: the pick once the map program has read the library, and the
-# pilot's own stream and the run-state faults held back until the run has
-# pushed out and turned (the checklist's cues take that much longer with
-# sound). The other faults come as drawn, so this run meets them without the
-# pilot's STOPs cutting it short.
-# Of sessions with the radii stored; more of those whose engine cues play
-# during the push, which no cue may let run on unsteered.
+# Some of the sessions with the radii stored (more of those whose engine cues
+# play during the push) open with a run the pilot watches from the gate: the
+# pick once the map program has read the library, and the pilot's stream and
+# the run-state faults (the pilot's STOPs and picks) held back until the run
+# has pushed out and turned, the checklist's cues taking that much longer with
+# sound. The other faults come as drawn, so the run meets them.
 WATCHED_SHARE = {False: 0.15, True: 0.6}  # by engine cues
 WATCHED_PICK_AT = 3.0
 WATCHED_S = {False: 40.0, True: 62.0}  # by sound
-WATCH_HOLDS = (0, 2)  # the pilot's stream and the run-state faults, which are the pilot's STOPs and picks
+WATCH_HOLDS = (0, 2)  # the streams held back
 TAXIWAY_PRIORITY = 3  # merged after the pilot's and the faults' lines of the same moment
 ABRUPT_END_SHARE = 0.2
 SOUND_SHARE = 0.3        # of sessions with faults: sound on, the real player
