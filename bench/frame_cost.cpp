@@ -169,15 +169,18 @@ void MeasureTaxiwayTick(LARGE_INTEGER frequency, double clock, int ticks) {
 }
 
 // The plan runs once, on the frame that takes the map's answer: over the most
-// paths an answer holds, 1024 taxilanes, most of which reach the aircraft's
-// turn (parallel lines behind it, each cut into joined pieces), and runway
-// paths to check each plan against.
+// paths and stands an answer holds, 1024 taxilanes, most of which reach the
+// aircraft's turn (parallel lines behind it, each cut into joined pieces),
+// runway paths to check each plan against, and the aircraft's own stand in a
+// row of 256 along the terminal, 40 m apart.
 void MeasureTaxiwayPlan(LARGE_INTEGER frequency) {
     static MapPath paths[kMapMaxPaths];
+    static MapStand stands[kMapMaxStands];
     MapAnswerHeader header;
     memset(&header, 0, sizeof header);
     header.status = MAP_AIRPORT;
     header.pathCount = kMapMaxPaths;
+    header.standCount = kMapMaxStands;
     const double lat = 47.0, lon = 8.0, perEast = 1852.0 * 60.0 * cos(lat * 3.14159265358979 / 180.0);
     for (uint32_t i = 0; i < kMapMaxPaths; ++i) {
         MapPath &p = paths[i];
@@ -191,13 +194,19 @@ void MeasureTaxiwayPlan(LARGE_INTEGER frequency) {
         p.startLongitude = lon + west / perEast;
         p.endLongitude = lon + (west + 31.25) / perEast;
     }
+    for (uint32_t k = 0; k < kMapMaxStands; ++k) {
+        const double east = (static_cast<double>(k % 2 == 0 ? k : -static_cast<double>(k + 1))) * 20.0;
+        stands[k] = MapStand{lat, lon + east / perEast, 18.0f, 0.0f};
+    }
+    header.hasParking = 1;
+    header.parkingLatitude = lat, header.parkingLongitude = lon, header.parkingRadius = 18.0f;
     const TaxiwayAircraft aircraft = {lat, lon, 0.0, 34.4, 6.7, TAXIWAY_TAIL_LEFT};
     Timing timing;
     TaxiwayPlan plan;
     for (int i = 0; i < 20; ++i) {
         LARGE_INTEGER from, to;
         QueryPerformanceCounter(&from);
-        PlanTaxiwayPush(header, paths, aircraft, &plan);
+        PlanTaxiwayPush(header, paths, stands, aircraft, &plan);
         QueryPerformanceCounter(&to);
         timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
     }

@@ -91,7 +91,7 @@ double LoadCost(HWND player, const char* path, bool* played) {
     double start = Now();
     SendMessageA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     double elapsed = Now() - start;
-    *played = SendMessageA(player, WM_APP, 0, 0) == 0;
+    *played = SendMessageA(player, kPlayerStatusQuery, 0, 0) == kPlayerPlaying;
     return elapsed;
 }
 

@@ -18,7 +18,7 @@ namespace {
 
 LRESULT QueryStatus(HWND window) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, WM_APP, 0, 0, SMTO_NORMAL, 10000, &answer)) return -1;
+    if (!SendMessageTimeoutA(window, kPlayerStatusQuery, 0, 0, SMTO_NORMAL, 10000, &answer)) return -1;
     return static_cast<LRESULT>(answer);
 }
 
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     printf("player started, window found\n");
-    printf("status before: %s\n", QueryStatus(window) == 1 ? "idle" : "busy");
+    printf("status before: %s\n", QueryStatus(window) == kPlayerIdle ? "idle" : "busy");
 
     COPYDATASTRUCT data = {};
     data.dwData = 0;
@@ -68,15 +68,15 @@ int main(int argc, char** argv) {
 
     bool wasPlaying = false;
     LRESULT status = QueryStatus(window);
-    while (status == 0 && GetTickCount() - sent < timeoutMs) {
+    while (status == kPlayerPlaying && GetTickCount() - sent < timeoutMs) {
         wasPlaying = true;
         Sleep(20);
         status = QueryStatus(window);
     }
-    if (status == 1 && undecodable) {
+    if (status == kPlayerIdle && undecodable) {
         printf("not a format this machine can decode\n");
         result = 4;
-    } else if (status == 1) {
+    } else if (status == kPlayerIdle) {
         printf(wasPlaying ? "played, now idle after %lu ms\n" : "nothing played (idle at once after %lu ms)\n",
                GetTickCount() - sent);
         if (!wasPlaying) result = 3;

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "player_protocol.h"
+
 inline bool StartPlayerHidden(char *commandLine, PROCESS_INFORMATION *process) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -19,7 +21,7 @@ inline HWND FindPlayerWindowOf(DWORD processId, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         HWND window = nullptr;
-        while ((window = FindWindowExA(nullptr, window, "DrovanaSndPlay", "DROVANA Sound Play")) != nullptr) {
+        while ((window = FindWindowExA(nullptr, window, kPlayerWindowClass, kPlayerWindowTitle)) != nullptr) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             if (owner == processId) return window;

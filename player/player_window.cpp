@@ -5,9 +5,6 @@
 #include "acm_decoder.h"
 #include "player_protocol.h"
 
-const char kPlayerClassName[] = "DrovanaSndPlay";
-const char kPlayerWindowTitle[] = "DROVANA Sound Play";
-
 PlayerState playerState;
 
 namespace {
@@ -67,8 +64,8 @@ bool CopyReceivedPath(const COPYDATASTRUCT* data, char* path, size_t pathSize) {
 }
 
 LRESULT PlayerStatus() {
-    if (playerState.currentSound == nullptr) return 1;
-    return playerState.currentSound->IsAnyBufferPlaying() ? 0 : 1;
+    if (playerState.currentSound == nullptr) return kPlayerIdle;
+    return playerState.currentSound->IsAnyBufferPlaying() ? kPlayerPlaying : kPlayerIdle;
 }
 
 ATOM RegisterPlayerClass(HINSTANCE instance) {
@@ -84,13 +81,13 @@ ATOM RegisterPlayerClass(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = kPlayerClassName;
+    windowClass.lpszClassName = kPlayerWindowClass;
     windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(kApplicationIcon));
     return RegisterClassExA(&windowClass);
 }
 
 HWND CreatePlayerWindow(HINSTANCE instance) {
-    return CreateWindowExA(0, kPlayerClassName, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    return CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
@@ -98,7 +95,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_COPYDATA:
         return PlayReceivedPath(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-    case WM_APP:
+    case kPlayerStatusQuery:
         return PlayerStatus();
     case WM_PAINT:
         PaintPath(window);

@@ -1,6 +1,6 @@
-// The player's window and its message protocol with the add-on: WM_COPYDATA
-// hands over a path to play (answered as player_protocol.h says), WM_APP asks
-// whether the player is idle and a posted WM_DESTROY ends it.
+// The player's window and its side of the message protocol
+// (player_protocol.h): a WM_COPYDATA hands over a path to play, the status
+// query asks whether the player is idle and a posted WM_DESTROY ends it.
 #ifndef KESTROLA_PLAYER_WINDOW_H
 #define KESTROLA_PLAYER_WINDOW_H
 
@@ -8,10 +8,6 @@
 
 #include "sound.h"
 #include "sound_device.h"
-
-// The add-on finds the window by exactly these two texts.
-extern const char kPlayerClassName[];
-extern const char kPlayerWindowTitle[];
 
 static const int PLAYER_PATH_SIZE = 256;  // 255 characters and the NUL
 
@@ -33,7 +29,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // Returns false when the path did not fit.
 bool CopyReceivedPath(const COPYDATASTRUCT* data, char* path, size_t pathSize);
 
-// Status answer for WM_APP: 1 when idle, 0 while the current sound plays.
+// The answer to a status query: idle, or playing while the current sound plays.
 LRESULT PlayerStatus();
 
 #endif

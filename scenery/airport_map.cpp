@@ -12,11 +12,21 @@ namespace {
 const double kMetresPerDegree = 1852.0 * 60.0;
 const double kPi = 3.14159265358979323846;
 
+// Into [-180, 180] at once: a longitude may come from a file, and a loop
+// that steps by 360 degrees would never leave an infinite one.
 double LonDifference(double lon2, double lon1) {
-    double d = lon2 - lon1;
-    while (d > 180.0) d -= 360.0;
-    while (d < -180.0) d += 360.0;
-    return d;
+    const double d = lon2 - lon1;
+    return d >= -180.0 && d <= 180.0 ? d : remainder(d, 360.0);
+}
+
+// Degrees east or west of the span from west to east, the shorter way round
+// the globe: a network that ends at 180 degrees has its neighbours across it.
+double DegreesOutside(double longitude, double west, double east) {
+    double fromWest = fmod(longitude - west, 360.0);
+    if (fromWest < 0.0) fromWest += 360.0;
+    const double width = east - west;
+    if (fromWest <= width) return 0.0;
+    return std::min(fromWest - width, 360.0 - fromWest);
 }
 
 // A plane around the position, in metres east and north: enough for 300 m.
@@ -40,6 +50,36 @@ double SegmentMetres(double ax, double ay, double bx, double by) {
 }
 
 void Copy(char *to, size_t size, const char *from) { snprintf(to, size, "%s", from); }
+
+typedef std::pair<double, uint32_t> MetresAndIndex;
+bool NearerFirst(const MetresAndIndex &x, const MetresAndIndex &y) { return x.first < y.first; }
+
+// The stands a push from the position could pass: every aircraft stand whose
+// circle reaches within kMapReachMetres, the nearest first.
+uint32_t NearStands(const BglParking *spots, uint32_t spotCount, const Plane &plane, MapStand *stands,
+                    uint32_t maxStands) {
+    std::vector<MetresAndIndex> near;
+    for (uint32_t i = 0; i < spotCount; ++i) {
+        const BglParking &spot = spots[i];
+        if (IsVehicleParking(spot.flags)) continue;
+        double x, y;
+        plane.Project(spot.at, &x, &y);
+        const double metres = sqrt(x * x + y * y);
+        if (metres - spot.radius <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
+    }
+    std::stable_sort(near.begin(), near.end(), NearerFirst);
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxStands));
+    for (uint32_t n = 0; n < count; ++n) {
+        const BglParking &spot = spots[near[n].second];
+        MapStand &stand = stands[n];
+        memset(&stand, 0, sizeof stand);
+        stand.latitude = RawLatitude(spot.at.latRaw);
+        stand.longitude = RawLongitude(spot.at.lonRaw);
+        stand.radius = spot.radius;
+        stand.heading = spot.heading;
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -243,7 +283,7 @@ void AirportMap::PathText(const Airport &airport, const Path &path, char *text, 
 }
 
 uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *out,
-                            uint32_t maxPaths) const {
+                            uint32_t maxPaths, MapStand *stands, uint32_t maxStands) const {
     const uint32_t questionId = header->questionId;
     memset(header, 0, sizeof *header);
     header->questionId = questionId;
@@ -258,8 +298,9 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     for (const Airport &a : airports_) {
         const double lat = std::min<double>(std::max<double>(latitude, a.south), a.north);
         if (fabs(lat - latitude) * kMetresPerDegree > a.reach) continue;  // most airports, without trigonometry
-        const double lon = std::min<double>(std::max<double>(longitude, a.west), a.east);
-        if (NearbyMetres(latitude, longitude, lat, lon) > a.reach) continue;
+        const double north = (lat - latitude) * kMetresPerDegree;
+        const double east = DegreesOutside(longitude, a.west, a.east) * plane.eastScale;
+        if (!(north * north + east * east <= static_cast<double>(a.reach) * a.reach)) continue;
         double nearest = 1e300;
         for (uint32_t i = 0; i < a.parkingCount; ++i) {
             const BglParking &spot = parking_[a.firstParking + i];
@@ -302,7 +343,7 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     }
 
     // Every path within reach, the nearest kept when there are too many.
-    std::vector<std::pair<double, uint32_t>> near;
+    std::vector<MetresAndIndex> near;
     for (uint32_t i = 0; i < a.pathCount; ++i) {
         const Path &path = paths_[a.firstPath + i];
         double ax, ay, bx, by;
@@ -311,10 +352,7 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
         const double metres = SegmentMetres(ax, ay, bx, by);
         if (metres <= kMapReachMetres) near.push_back(std::make_pair(metres, i));
     }
-    std::stable_sort(near.begin(), near.end(),
-                     [](const std::pair<double, uint32_t> &x, const std::pair<double, uint32_t> &y) {
-                         return x.first < y.first;
-                     });
+    std::stable_sort(near.begin(), near.end(), NearerFirst);
     const uint32_t count = static_cast<uint32_t>(std::min<size_t>(near.size(), maxPaths));
     for (uint32_t n = 0; n < count; ++n) {
         const Path &path = paths_[a.firstPath + near[n].second];
@@ -329,7 +367,10 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
         p.endLatitude = RawLatitude(end.latRaw), p.endLongitude = RawLongitude(end.lonRaw);
     }
     header->pathCount = count;
-    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath));
+    header->standCount =
+        stands != nullptr ? NearStands(parking_.data() + a.firstParking, a.parkingCount, plane, stands, maxStands) : 0;
+    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath) +
+                                         header->standCount * sizeof(MapStand));
     return count;
 }
 

@@ -44,8 +44,9 @@ public:
         size_t airports = 0, points = 0, parking = 0, paths = 0, names = 0;
     };
     // Whether size bytes are one whole such record, every count and index
-    // in it within its bytes and its networks; only such a record may be
-    // given to AddTaken. sizes, when given, gains what the record holds.
+    // in it within its bytes and its networks, and every bound, reach,
+    // radius, heading and path type one AddFile could have kept; only such a
+    // record may be given to AddTaken. sizes, when given, gains what the record holds.
     static bool TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *sizes = nullptr);
     // Room for that much more (and a little over) at once: arrays grown by
     // doubling would hold up to three times a library's networks while they
@@ -62,10 +63,11 @@ public:
     size_t AirportCount() const { return airports_.size(); }
     size_t BytesHeld() const;
 
-    // The answer to a position: status, airport, parking spot and up to
-    // maxPaths taxi paths (the nearest first). Returns the paths written.
-    uint32_t Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *paths,
-                    uint32_t maxPaths) const;
+    // The answer to a position: status, airport, parking spot, up to
+    // maxPaths taxi paths and up to maxStands aircraft stands (the nearest
+    // first). Returns the paths written.
+    uint32_t Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *paths, uint32_t maxPaths,
+                    MapStand *stands = nullptr, uint32_t maxStands = 0) const;
 
     // One airport as kept, for the pilot's report and ./drovana map.
     struct View {

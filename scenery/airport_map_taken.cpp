@@ -43,6 +43,20 @@ void AppendIcao(std::vector<uint8_t> *taken, const char *icao) {
     taken->insert(taken->end(), padded, padded + kIcaoBytes);
 }
 
+// Bounds and reach as Store works them out from a file's points and spots,
+// whatever their positions: any other value came from a damaged index, and
+// an answer would measure from it.
+bool NetworkBoundsAreStores(float south, float north, float west, float east, float reach) {
+    const float lowestLatitude = static_cast<float>(RawLatitude(UINT32_MAX));
+    const float highestLatitude = static_cast<float>(RawLatitude(0));
+    const float lowestLongitude = static_cast<float>(RawLongitude(0));
+    const float highestLongitude = static_cast<float>(RawLongitude(UINT32_MAX));
+    const float leastReach = static_cast<float>(kMapReachMetres + 1.0), mostReach = kBglMaxParkingRadius + 1.0f;
+    // Written so that a NaN fails every comparison.
+    return south >= lowestLatitude && south <= north && north <= highestLatitude && west >= lowestLongitude &&
+           west <= east && east <= highestLongitude && reach >= leastReach && reach <= mostReach;
+}
+
 }  // namespace
 
 void AirportMap::AppendTaken(std::vector<uint8_t> *taken, const void *data, size_t size) {
@@ -105,18 +119,26 @@ bool AirportMap::TakenAddsUp(const uint8_t *taken, size_t size, TakenSizes *size
         if (!TakeIcaoAndByte(taken, size, &at, &kind)) return false;
         if (kind == kTakenDeletes) continue;
         TakenNetwork network;
-        if (kind != kTakenNetwork || !Take(taken, size, &at, &network, sizeof network)) return false;
+        if (kind != kTakenNetwork || !Take(taken, size, &at, &network, sizeof network) ||
+            !NetworkBoundsAreStores(network.south, network.north, network.west, network.east, network.reach))
+            return false;
         // Each count against the bytes left before it is multiplied.
         if (network.points > (size - at) / sizeof(BglPoint)) return false;
         at += network.points * sizeof(BglPoint);
         if (network.parking > (size - at) / sizeof(BglParking)) return false;
-        at += network.parking * sizeof(BglParking);
+        for (uint32_t p = 0; p < network.parking; ++p, at += sizeof(BglParking)) {
+            BglParking spot;
+            memcpy(&spot, taken + at, sizeof spot);
+            if (!BglParkingIsSane(spot)) return false;
+        }
         if (network.paths > (size - at) / sizeof(Path)) return false;
         for (uint32_t p = 0; p < network.paths; ++p, at += sizeof(Path)) {
             Path path;
             memcpy(&path, taken + at, sizeof path);
-            const uint32_t ends = (path.type & 0x0F) == MAP_PATH_PARKING ? network.parking : network.points;
-            if (path.start >= network.points || path.end >= ends) return false;
+            const uint32_t type = path.type & 0x0F;
+            const uint32_t ends = type == MAP_PATH_PARKING ? network.parking : network.points;
+            if (type < MAP_PATH_TAXI || type > MAP_PATH_VEHICLE || path.start >= network.points || path.end >= ends)
+                return false;
         }
         if (network.names > (size - at) / sizeof(BglTaxiName)) return false;
         for (uint32_t n = 0; n < network.names; ++n, at += sizeof(BglTaxiName))

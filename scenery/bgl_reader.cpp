@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "little_endian.h"
 #include "map_protocol.h"
 
 namespace {
@@ -39,18 +40,6 @@ const size_t kTaxiNameSize = 8;
 // for a file's records, the tables go round in circles.
 const size_t kMaxReadsPerByte = 4;
 
-uint16_t U16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t *p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-float F32(const uint8_t *p) {
-    const uint32_t bits = U32(p);
-    float value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // length bytes from offset lie within size, without overflowing.
 bool Fits(size_t offset, size_t length, size_t size) { return offset <= size && length <= size - offset; }
 
@@ -81,6 +70,14 @@ void IdentText(uint32_t code, char *text, size_t size) {
 
 bool FloatIsSane(float value, float limit) { return value == value && value >= -limit && value <= limit; }
 
+}  // namespace
+
+bool BglParkingIsSane(const BglParking &spot) {
+    return FloatIsSane(spot.radius, kBglMaxParkingRadius) && FloatIsSane(spot.heading, 100000.0f);
+}
+
+namespace {
+
 class AirportParser {
 public:
     AirportParser(const uint8_t *record, size_t size, BglAirport *airport, char *why, size_t whySize)
@@ -89,15 +86,15 @@ public:
     bool Parse() {
         if (size_ < kFsxAirportFixedSize) return Fail("airport record of %u bytes, shorter than its fixed part",
                                                       static_cast<unsigned>(size_));
-        airport_->reference.lonRaw = U32(record_ + 0x0C);
-        airport_->reference.latRaw = U32(record_ + 0x10);
-        IdentText(U32(record_ + 0x28), airport_->icao, sizeof airport_->icao);
+        airport_->reference.lonRaw = LittleEndianU32(record_ + 0x0C);
+        airport_->reference.latRaw = LittleEndianU32(record_ + 0x10);
+        IdentText(LittleEndianU32(record_ + 0x28), airport_->icao, sizeof airport_->icao);
         if (airport_->icao[0] == '\0') return Fail("airport record without an ident");
         size_t at = kFsxAirportFixedSize;
         while (at < size_) {
             if (!Fits(at, kRecordHeaderSize, size_)) return Fail("subrecord header cut at offset %u", Off(at));
-            const uint16_t id = U16(record_ + at);
-            const uint32_t length = U32(record_ + at + 2);
+            const uint16_t id = LittleEndianU16(record_ + at);
+            const uint32_t length = LittleEndianU32(record_ + at + 2);
             if (length < kRecordHeaderSize || !Fits(at, length, size_))
                 return Fail("subrecord 0x%04X at offset %u claims %u bytes", id, Off(at), length);
             if (!Subrecord(id, record_ + at, length)) return false;
@@ -120,7 +117,7 @@ private:
     // The count WORD after the header, checked against the room the entries need.
     bool Count(const uint8_t *sub, size_t length, size_t entrySize, const char *what, size_t *count) {
         if (length < kRecordHeaderSize + 2) return Fail("%s subrecord of %u bytes has no count", what, Off(length));
-        *count = U16(sub + kRecordHeaderSize);
+        *count = LittleEndianU16(sub + kRecordHeaderSize);
         if (*count * entrySize > length - kRecordHeaderSize - 2)
             return Fail("%s count %u needs more than the subrecord's %u bytes", what, static_cast<unsigned>(*count),
                         Off(length));
@@ -138,7 +135,7 @@ private:
             airport_->points.resize(count);
             for (size_t i = 0; i < count; ++i, entry += kTaxiPointSize) {
                 airport_->points[i].type = entry[0];
-                airport_->points[i].at = {U32(entry + 4), U32(entry + 8)};
+                airport_->points[i].at = {LittleEndianU32(entry + 4), LittleEndianU32(entry + 8)};
             }
             return true;
         case kParking: {
@@ -151,11 +148,11 @@ private:
                 if (static_cast<size_t>(end - entry) < kParkingFixedSize)
                     return Fail("parking spot %u of %u runs past its subrecord", Off(i), Off(count));
                 BglParking &spot = airport_->parking[i];
-                spot.flags = U32(entry);
-                spot.radius = F32(entry + 4);
-                spot.heading = F32(entry + 8);
-                spot.at = {U32(entry + 28), U32(entry + 32)};
-                if (!FloatIsSane(spot.radius, 10000.0f) || !FloatIsSane(spot.heading, 100000.0f))
+                spot.flags = LittleEndianU32(entry);
+                spot.radius = LittleEndianF32(entry + 4);
+                spot.heading = LittleEndianF32(entry + 8);
+                spot.at = {LittleEndianU32(entry + 28), LittleEndianU32(entry + 32)};
+                if (!BglParkingIsSane(spot))
                     return Fail("parking spot %u has radius or heading out of range", Off(i));
                 const size_t airlines = spot.flags >> 24;
                 const size_t whole = kParkingFixedSize + 4 * airlines;
@@ -172,12 +169,12 @@ private:
             airport_->paths.reserve(count);
             for (size_t i = 0; i < count; ++i, entry += kTaxiPathSize) {
                 BglPath path;
-                path.start = U16(entry);
-                path.end = U16(entry + 2) & 0x0FFF;
-                path.designator = static_cast<uint8_t>(U16(entry + 2) >> 12);
+                path.start = LittleEndianU16(entry);
+                path.end = LittleEndianU16(entry + 2) & 0x0FFF;
+                path.designator = static_cast<uint8_t>(LittleEndianU16(entry + 2) >> 12);
                 path.type = entry[4] & 0x0F;
                 path.name = entry[5];
-                path.width = F32(entry + 8);
+                path.width = LittleEndianF32(entry + 8);
                 if (!FloatIsSane(path.width, 10000.0f)) return Fail("taxi path %u has width out of range", Off(i));
                 // Types of later simulators mean nothing here; the rest of the
                 // network still does.
@@ -196,7 +193,7 @@ private:
             return true;
         case kDeleteAirport:
             if (length < kRecordHeaderSize + 2) return Fail("delete record of %u bytes has no flags", Off(length));
-            if (U16(sub + kRecordHeaderSize) & kDeleteTaxiwaysFlag) airport_->deletesTaxiways = true;
+            if (LittleEndianU16(sub + kRecordHeaderSize) & kDeleteTaxiwaysFlag) airport_->deletesTaxiways = true;
             return true;
         case kP3d4TaxiPaths:
         case kP3d5TaxiPoints:
@@ -251,8 +248,8 @@ bool ReadRecords(const uint8_t *data, size_t size, size_t first, size_t length, 
             Say(why, whySize, "airport record header cut at offset %u", static_cast<unsigned>(first + at));
             return false;
         }
-        const uint16_t id = U16(base + at);
-        const uint32_t recordSize = U32(base + at + 2);
+        const uint16_t id = LittleEndianU16(base + at);
+        const uint32_t recordSize = LittleEndianU32(base + at + 2);
         if (recordSize < kRecordHeaderSize || !Fits(at, recordSize, length)) {
             Say(why, whySize, "record 0x%04X at offset %u claims %u bytes", id, static_cast<unsigned>(first + at),
                 recordSize);
@@ -262,7 +259,7 @@ bool ReadRecords(const uint8_t *data, size_t size, size_t first, size_t length, 
         at += recordSize;
         if (id == kP3d5Airport || id == kFs9Airport) {
             char icao[8] = "";
-            if (recordSize >= 0x2C) IdentText(U32(record + 0x28), icao, sizeof icao);
+            if (recordSize >= 0x2C) IdentText(LittleEndianU32(record + 0x28), icao, sizeof icao);
             AddSkip(contents, icao,
                     id == kP3d5Airport ? "a Prepar3D v5 airport record (0x00AB), not read by FSX"
                                        : "an FS9 airport record (0x0003), not read");
@@ -313,8 +310,9 @@ void RunwayName(uint8_t number, uint8_t designator, char *text, size_t size) {
 }
 
 size_t BglSectionTableEnd(const uint8_t *data, size_t size) {
-    if (size < kHeaderSize || U32(data) != kHeaderMagic || U32(data + 4) != kHeaderSize) return 0;
-    const uint32_t sections = U32(data + 0x14);
+    if (size < kHeaderSize || LittleEndianU32(data) != kHeaderMagic || LittleEndianU32(data + 4) != kHeaderSize)
+        return 0;
+    const uint32_t sections = LittleEndianU32(data + 0x14);
     if (sections > (SIZE_MAX - kHeaderSize) / kSectionEntrySize) return 0;
     return kHeaderSize + sections * kSectionEntrySize;
 }
@@ -323,7 +321,7 @@ bool BglHasAirports(const uint8_t *data, size_t size) {
     const size_t end = BglSectionTableEnd(data, size);
     if (end == 0 || end > size) return false;
     for (size_t at = kHeaderSize; at < end; at += kSectionEntrySize)
-        if (U32(data + at) == kAirportSection) return true;
+        if (LittleEndianU32(data + at) == kAirportSection) return true;
     return false;
 }
 
@@ -331,23 +329,24 @@ bool ReadBglAirports(const uint8_t *data, size_t size, BglFileContents *contents
     contents->airports.clear();
     contents->skippedAirports.clear();
     Say(why, whySize, "%s", "");
-    if (size < kHeaderSize || U32(data) != kHeaderMagic || U32(data + 4) != kHeaderSize) {
+    if (size < kHeaderSize || LittleEndianU32(data) != kHeaderMagic || LittleEndianU32(data + 4) != kHeaderSize) {
         Say(why, whySize, "no BGL header (%u bytes)", static_cast<unsigned>(size));
         return false;
     }
     const size_t tableEnd = BglSectionTableEnd(data, size);
     if (tableEnd == 0 || tableEnd > size) {
-        Say(why, whySize, "its %u sections do not fit in its %u bytes", U32(data + 0x14), static_cast<unsigned>(size));
+        Say(why, whySize, "its %u sections do not fit in its %u bytes", LittleEndianU32(data + 0x14),
+            static_cast<unsigned>(size));
         return false;
     }
     size_t bytesRead = 0;
     bool whole = true;
     for (size_t at = kHeaderSize; at < tableEnd && whole; at += kSectionEntrySize) {
         const uint8_t *section = data + at;
-        if (U32(section) != kAirportSection) continue;
-        const size_t entrySize = ((U32(section + 4) & 0x10000) | 0x40000) >> 14;
-        const size_t subsections = U32(section + 8);
-        const size_t tableAt = U32(section + 12);
+        if (LittleEndianU32(section) != kAirportSection) continue;
+        const size_t entrySize = ((LittleEndianU32(section + 4) & 0x10000) | 0x40000) >> 14;
+        const size_t subsections = LittleEndianU32(section + 8);
+        const size_t tableAt = LittleEndianU32(section + 12);
         if (subsections > size / entrySize || !Fits(tableAt, subsections * entrySize, size)) {
             Say(why, whySize, "airport section's %u subsections at offset %u lie outside the file",
                 static_cast<unsigned>(subsections), static_cast<unsigned>(tableAt));
@@ -356,9 +355,9 @@ bool ReadBglAirports(const uint8_t *data, size_t size, BglFileContents *contents
         }
         for (size_t s = 0; s < subsections && whole; ++s) {
             const uint8_t *entry = data + tableAt + s * entrySize;
-            const size_t records = U32(entry + 4);
-            const size_t first = U32(entry + 8);
-            const size_t length = U32(entry + 12);
+            const size_t records = LittleEndianU32(entry + 4);
+            const size_t first = LittleEndianU32(entry + 8);
+            const size_t length = LittleEndianU32(entry + 12);
             bytesRead += length;
             if (bytesRead > kMaxReadsPerByte * size) {
                 Say(why, whySize, "its subsections name the same records over and over");

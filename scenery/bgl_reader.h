@@ -32,11 +32,18 @@ struct BglParking {
     float heading;   // degrees true
 };
 
+// The largest parking radius the reader takes; a spot of a larger one, or of
+// a heading no tool writes, is a damaged record.
+const float kBglMaxParkingRadius = 10000.0f;
+bool BglParkingIsSane(const BglParking &spot);
+
 // The parts of a parking spot's flags.
 inline uint32_t ParkingNameCode(uint32_t flags) { return flags & 0x3F; }
 inline uint32_t ParkingPushSide(uint32_t flags) { return (flags >> 6) & 0x3; }
 inline uint32_t ParkingTypeCode(uint32_t flags) { return (flags >> 8) & 0xF; }
 inline uint32_t ParkingNumber(uint32_t flags) { return (flags >> 12) & 0xFFF; }
+// Fuel trucks and tugs park there, no aircraft.
+inline bool IsVehicleParking(uint32_t flags) { return ParkingTypeCode(flags) == 13; }
 // "GATE_A", "PARKING", "NONE" ...; "UNKNOWN" for codes FSX does not name.
 const char *ParkingNameText(uint32_t nameCode);
 

@@ -154,7 +154,9 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
 bool ReadSceneryLibrary(const char *simFolder, AirportMap *map, MapNotes *notes, volatile LONG *stop,
                         LibraryIndex *later) {
     std::string candidates[2];
-    const int count = SceneryCfgCandidates(simFolder, candidates);
+    std::string simulator;
+    const int count = SceneryCfgCandidates(simFolder, candidates, &simulator);
+    notes->Library(("simulator: " + simulator).c_str());
     return ReadFirstSceneryCfg(simFolder, candidates, count, map, notes, stop, later);
 }
 
@@ -201,8 +203,9 @@ bool WriteLibraryIndex(LibraryIndex *index, MapNotes *notes) {
     const bool written = index->seen.Save(index->path);
     index->seen.Drop(), index->known.Drop();
     if (written) return true;
-    char line[MAX_PATH + 60];
-    snprintf(line, sizeof line, "map index %s could not be written", index->path);
+    char line[MAX_PATH + 100];
+    snprintf(line, sizeof line, "map index %s could not be written: the next start opens every file again",
+             index->path);
     notes->Library(line);
     return false;
 }

@@ -1,12 +1,17 @@
 // DrovanaMap: the program that reads the simulator's scenery library beside
 // Kestrola, so that a fault in one of thousands of third-party files never
 // takes the simulator down and no frame waits for a disk.
-//   DrovanaMap.exe "<folder>"            the hidden map the add-on asks
+//   DrovanaMap.exe --parent PID "<folder>"   the hidden map the add-on asks,
+//                                        ending with the process PID (the simulator)
+//   DrovanaMap.exe "<folder>"            the same map, ended only by WM_CLOSE
 //   DrovanaMap.exe "<folder>" ICAO       what it reads of one airport, for a pilot's report
 //   DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]   the same from one file
+//   DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER   every stand's plans
 #include <windows.h>
 
+#include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -16,6 +21,7 @@
 #include "map_log.h"
 #include "map_report.h"
 #include "map_server.h"
+#include "stand_plans.h"
 #include "whole_file.h"
 
 namespace {
@@ -99,13 +105,7 @@ int ReportOfFile(const std::vector<std::string> &args) {
     }
     ReportNotes notes(icao[0] ? icao : nullptr);
     AirportMap map;
-    BglFileContents contents;
-    char why[kBglWhySize];
-    if (ReadBglFile(file, &contents, why, sizeof why))
-        map.AddFile(file, 0, contents, &notes);
-    else
-        notes.Skipped(file, "", why);
-    map.Compact();
+    ReadOneFile(file, &map, &notes);
     Print(Report(map, notes, icao[0] ? icao : nullptr));
     if (!svgFolder.empty()) {
         for (const std::string &ident : map.Idents()) {
@@ -131,13 +131,27 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
     ReportNotes notes(icao);
     AirportMap map;
     ReadSceneryLibrary(folder.c_str(), &map, &notes, nullptr);
-    const std::string text = Report(map, notes, icao);
+    const std::string text = Report(map, notes, icao) + StandPlansReport(map, icao, (folder + "Drovana.cfg").c_str());
     Print(text);
-    char name[32], path[MAX_PATH];
+    char name[32];
     snprintf(name, sizeof name, "DrovanaMap-%s.txt", icao);
-    if (DrovanaFile(folder.c_str(), "", path, sizeof path)) CreateDirectoryA(path, nullptr);
-    if (DrovanaFile(folder.c_str(), name, path, sizeof path) && WriteText(path, text))
-        Print(std::string("written to ") + path + "\r\n");
+    DrovanaFilePlace place;
+    HANDLE file = CreateDrovanaFile(folder.c_str(), name, 0, &place);
+    char said[2 * MAX_PATH + 80];
+    if (place.refused[0] != '\0') {
+        snprintf(said, sizeof said, "%s could not be written (error %lu)\r\n", place.refused, place.error);
+        Print(said);
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                           written == text.size();
+        CloseHandle(file);
+        snprintf(said, sizeof said, "%s %s\r\n", whole ? "written to" : "could not write all of", place.path);
+        Print(said);
+    } else {
+        Print(std::string(name) + " could not be written anywhere\r\n");
+    }
     AirportMap::View view;
     return map.Find(icao, &view) ? 0 : 1;
 }
@@ -169,20 +183,88 @@ void WriteIndex(void *context, volatile LONG *) {
     library->index = nullptr;
 }
 
-int ServeMap(HINSTANCE instance, const std::string &folder) {
+bool ProcessIdOf(const std::string &text, DWORD *id) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long value = strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value == 0 || value > 0xFFFFFFFFull) return false;
+    *id = static_cast<DWORD>(value);
+    return true;
+}
+
+// The process that started the map (the simulator, whose add-on asks it),
+// opened to be waited for. False when it has ended already: its id may
+// since name a newer process, which a start after ours tells. A process that
+// cannot be opened for waiting leaves *process null: nothing is watched.
+bool OpenStarter(DWORD id, HANDLE *process, MapLog *log) {
+    *process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (*process == nullptr) *process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);  // before Vista
+    char line[160];
+    if (*process == nullptr) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PARAMETER) return false;  // no such process
+        snprintf(line, sizeof line, "process %lu, which started the map, cannot be watched (error %lu): "
+                 "the map ends only when the add-on closes it", static_cast<unsigned long>(id), error);
+        log->Line(line);
+        return true;
+    }
+    FILETIME starterStart, ownStart, unused;
+    if (GetProcessTimes(*process, &starterStart, &unused, &unused, &unused) &&
+        GetProcessTimes(GetCurrentProcess(), &ownStart, &unused, &unused, &unused) &&
+        CompareFileTime(&starterStart, &ownStart) > 0) {
+        CloseHandle(*process);
+        *process = nullptr;
+        return false;
+    }
+    return true;
+}
+
+// The window's messages until it is destroyed or the starter, when there is
+// one, has ended: a simulator that crashes never closes the map, and a map
+// left running would hold its log and keep DrovanaSetup from updating it.
+void RunUntilClosed(HANDLE starter, DWORD starterId, MapLog *log) {
+    const DWORD count = starter != nullptr ? 1 : 0;
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        const DWORD woken = MsgWaitForMultipleObjects(count, &starter, FALSE, INFINITE, QS_ALLINPUT);
+        if (count == 1 && woken == WAIT_OBJECT_0) {
+            char line[120];
+            snprintf(line, sizeof line, "process %lu, which started the map, has ended: so does the map",
+                     static_cast<unsigned long>(starterId));
+            log->Line(line);
+            return;
+        }
+        if (woken == WAIT_FAILED) WaitMessage();  // never a loop that spins
+    }
+}
+
+// starterId 0: no process to end with.
+int ServeMap(HINSTANCE instance, const std::string &folder, DWORD starterId) {
     MapLog log(folder.c_str());
+    HANDLE starter = nullptr;
+    if (starterId != 0 && !OpenStarter(starterId, &starter, &log)) {
+        char line[120];
+        snprintf(line, sizeof line, "process %lu, which started the map, has ended already: nothing to answer",
+                 static_cast<unsigned long>(starterId));
+        log.Line(line);
+        return 0;
+    }
     LibraryToRead library = {folder, &log, nullptr};
     MapServer server;
     if (!server.CreateMapWindow(instance)) {
         log.Line("the map window could not be made");
+        if (starter != nullptr) CloseHandle(starter);
         return 1;
     }
     if (!server.StartReading(ReadLibrary, &library, WriteIndex)) log.Line("the reading thread could not start");
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    RunUntilClosed(starter, starterId, &log);
+    if (starter != nullptr) CloseHandle(starter);
     // A file being read is finished first; a thread stuck on a disk is left
     // to the end of the process.
     if (!server.StopReading(3000)) ExitProcess(0);  // before the thread's log and library go
@@ -194,9 +276,15 @@ int ServeMap(HINSTANCE instance, const std::string &folder) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::vector<std::string> args = Arguments();
     if (args.size() >= 2 && args[0] == "--file") return ReportOfFile(args);
-    if (args.size() == 1) return ServeMap(instance, WithBackslash(args[0]));
-    if (args.size() == 2) return ReportOfLibrary(WithBackslash(args[0]), args[1]);
+    if (args.size() >= 2 && args[0] == "--plans") return PlansOfFile(args, Print);
+    DWORD starter = 0;
+    if (args.size() == 3 && args[0] == "--parent" && ProcessIdOf(args[1], &starter))
+        return ServeMap(instance, WithBackslash(args[2]), starter);
+    if (args.size() == 1) return ServeMap(instance, WithBackslash(args[0]), 0);
+    if (args.size() == 2 && args[0] != "--parent") return ReportOfLibrary(WithBackslash(args[0]), args[1]);
     Print("use: DrovanaMap.exe \"<simulator folder>\" [ICAO]\r\n"
-          "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n");
+          "     DrovanaMap.exe --parent PID \"<simulator folder>\"\r\n"
+          "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n"
+          "     DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER\r\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "little_endian.h"
 #include "scenery_cfg.h"
 #include "whole_file.h"
 
@@ -24,17 +25,6 @@ const uint8_t kHoldsAirports = 0x01;
 const uint8_t kAirportsKept = 0x02;
 // The list of files alone may take this much; the records share the rest.
 const size_t kListBytes = 16u << 20;
-
-uint64_t Get(const uint8_t *p, int bytes) {
-    uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | p[i];
-    return value;
-}
-
-uint8_t *Put(uint8_t *out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-    return out + bytes;
-}
 
 bool Fail(char *why, size_t whySize, const char *text) {
     snprintf(why, whySize, "%s", text);
@@ -106,17 +96,17 @@ bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize
     Clear();
     if (size < kHeaderBytes || memcmp(data, kMagic, sizeof kMagic) != 0)
         return Fail(why, whySize, "not a DrovanaX map index");
-    if (Get(data + 8, 4) != kVersion) return Fail(why, whySize, "an index of another version");
-    const uint64_t count = Get(data + 12, 4), body = Get(data + 16, 4);
+    if (LittleEndianU32(data + 8) != kVersion) return Fail(why, whySize, "an index of another version");
+    const uint64_t count = LittleEndianU32(data + 12), body = LittleEndianU32(data + 16);
     if (body != size - kHeaderBytes) return Fail(why, whySize, "cut short or with bytes after its end");
-    if (Get(data + 20, 4) != MapIndexChecksum(data + kHeaderBytes, size - kHeaderBytes))
+    if (LittleEndianU32(data + 20) != MapIndexChecksum(data + kHeaderBytes, size - kHeaderBytes))
         return Fail(why, whySize, "its checksum does not match");
     if (count > body / kEntryFixedBytes) return Fail(why, whySize, "more files than its bytes hold");
     size_t at = kHeaderBytes;
     bool recordsAddUp = true;
     for (uint64_t i = 0; i < count; ++i) {
         if (size - at < kEntryFixedBytes) break;
-        const size_t length = static_cast<size_t>(Get(data + at, 2));
+        const size_t length = static_cast<size_t>(LittleEndianU16(data + at));
         if (length == 0 || length >= MAX_PATH || size - at - kEntryFixedBytes < length) break;
         const std::string path(reinterpret_cast<const char *>(data + at + 2), length);
         if (path.find('\0') != std::string::npos || files_.count(path) != 0) break;
@@ -124,10 +114,10 @@ bool MapIndex::Parse(const uint8_t *data, size_t size, char *why, size_t whySize
         const uint8_t flags = fixed[16];
         at += kEntryFixedBytes + length;
         if ((flags & ~(kHoldsAirports | kAirportsKept)) != 0 || flags == kAirportsKept) break;
-        File file = {Get(fixed, 8), Get(fixed + 8, 8), (flags & kHoldsAirports) != 0, nullptr, 0};
+        File file = {LittleEndianU64(fixed), LittleEndianU64(fixed + 8), (flags & kHoldsAirports) != 0, nullptr, 0};
         if (flags & kAirportsKept) {
             if (size - at < kTakenSizeBytes) break;
-            file.takenSize = static_cast<size_t>(Get(data + at, 4));
+            file.takenSize = static_cast<size_t>(LittleEndianU32(data + at));
             at += kTakenSizeBytes;
             if (file.takenSize > size - at) break;
             file.taken = data + at;
@@ -222,12 +212,12 @@ uint32_t MapIndex::EmitBody(Write write) const {
         const std::string &path = entry->first;
         const File &file = entry->second;
         uint8_t fixed[kEntryFixedBytes + MAX_PATH + kTakenSizeBytes];
-        uint8_t *at = Put(fixed, path.size(), 2);
+        uint8_t *at = PutLittleEndian(fixed, path.size(), 2);
         memcpy(at, path.data(), path.size());
-        at = Put(at + path.size(), file.size, 8);
-        at = Put(at, file.writeTime, 8);
+        at = PutLittleEndian(at + path.size(), file.size, 8);
+        at = PutLittleEndian(at, file.writeTime, 8);
         *at++ = (file.airports ? kHoldsAirports : 0) | (file.taken != nullptr ? kAirportsKept : 0);
-        if (file.taken != nullptr) at = Put(at, file.takenSize, kTakenSizeBytes);
+        if (file.taken != nullptr) at = PutLittleEndian(at, file.takenSize, kTakenSizeBytes);
         sum.Add(fixed, at - fixed);
         write(fixed, static_cast<size_t>(at - fixed));
         if (file.taken == nullptr) continue;
@@ -239,10 +229,10 @@ uint32_t MapIndex::EmitBody(Write write) const {
 
 void MapIndex::Header(uint8_t *header, uint32_t checksum) const {
     memcpy(header, kMagic, sizeof kMagic);
-    uint8_t *at = Put(header + sizeof kMagic, kVersion, 4);
-    at = Put(at, order_.size(), 4);
-    at = Put(at, bytes_ - kHeaderBytes, 4);
-    Put(at, checksum, 4);
+    uint8_t *at = PutLittleEndian(header + sizeof kMagic, kVersion, 4);
+    at = PutLittleEndian(at, order_.size(), 4);
+    at = PutLittleEndian(at, bytes_ - kHeaderBytes, 4);
+    PutLittleEndian(at, checksum, 4);
 }
 
 std::vector<uint8_t> MapIndex::Bytes() const {

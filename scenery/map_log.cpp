@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "folders.h"
+
 bool DrovanaFile(const char *simFolder, const char *name, char *path, size_t size) {
     const int written = snprintf(path, size, "%sDrovanaX\\%s", simFolder, name);
     if (written <= 0 || static_cast<size_t>(written) >= size) {
@@ -12,12 +14,45 @@ bool DrovanaFile(const char *simFolder, const char *name, char *path, size_t siz
     return true;
 }
 
+namespace {
+
+HANDLE CreateIn(const char *folder, const char *name, DWORD share, char *path, size_t size) {
+    CreateDirectoryA(folder, NULL);
+    const int written = snprintf(path, size, "%s%s", folder, name);
+    if (written <= 0 || static_cast<size_t>(written) >= size) {
+        path[0] = '\0';
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(path, GENERIC_WRITE, share, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+}  // namespace
+
+HANDLE CreateDrovanaFile(const char *simFolder, const char *name, DWORD share, DrovanaFilePlace *place) {
+    place->path[0] = place->refused[0] = '\0';
+    place->error = ERROR_SUCCESS;
+    char folder[MAX_PATH];
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (DrovanaFile(simFolder, "", folder, sizeof folder)) {
+        file = CreateIn(folder, name, share, place->path, sizeof place->path);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        place->error = GetLastError();
+        snprintf(place->refused, sizeof place->refused, "%s", place->path);
+    }
+    if (PilotDataFolder(folder, sizeof folder)) file = CreateIn(folder, name, share, place->path, sizeof place->path);
+    if (file == INVALID_HANDLE_VALUE) place->path[0] = '\0';
+    return file;
+}
+
 MapLog::MapLog(const char *simFolder) : file_(INVALID_HANDLE_VALUE), written_(0), full_(false) {
-    char path[MAX_PATH];
-    if (!DrovanaFile(simFolder, "", path, sizeof path)) return;
-    CreateDirectoryA(path, NULL);
-    if (!DrovanaFile(simFolder, "DrovanaMap.log", path, sizeof path)) return;
-    file_ = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DrovanaFilePlace place;
+    file_ = CreateDrovanaFile(simFolder, "DrovanaMap.log", FILE_SHARE_READ, &place);
+    if (place.refused[0] == '\0') return;
+    char line[MAX_PATH + 80];
+    snprintf(line, sizeof line, "%s could not be written (error %lu): this log is written here instead",
+             place.refused, place.error);
+    Line(line);
 }
 
 MapLog::~MapLog() {

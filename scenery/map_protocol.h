@@ -61,6 +61,9 @@ enum MapPathType : uint32_t {
 
 const uint32_t kMapMaxPaths = 1024;  // the nearest ones, when an airport has more within reach
 const double kMapReachMetres = 300.0;
+// The aircraft stands whose circles reach within kMapReachMetres: a planned
+// push must keep out of them. A large apron holds a few dozen within reach.
+const uint32_t kMapMaxStands = 256;
 
 struct MapPath {
     uint32_t type;    // MapPathType
@@ -71,8 +74,15 @@ struct MapPath {
     double endLatitude, endLongitude;      // degrees
 };
 
+// A parking spot for aircraft (vehicle spots are left out).
+struct MapStand {
+    double latitude, longitude;  // degrees
+    float radius;                // metres
+    float heading;               // degrees true
+};
+
 struct MapAnswerHeader {
-    uint32_t size;        // of the whole answer: header and pathCount paths
+    uint32_t size;        // of the whole answer: header, pathCount paths, standCount stands
     uint32_t questionId;
     uint32_t status;      // MapStatus; the rest is meaningful only for MAP_AIRPORT
     int32_t layer;        // the scenery area's Layer the airport came from
@@ -86,13 +96,19 @@ struct MapAnswerHeader {
     uint32_t pushbackSide;  // MapPushbackSide
     uint32_t pathCount;     // taxi paths with a point within kMapReachMetres, at most kMapMaxPaths
     double parkingLatitude, parkingLongitude;  // degrees
-    // MapPath paths[pathCount] follow.
+    uint32_t standCount;  // aircraft stands reaching within kMapReachMetres, the nearest first, at most kMapMaxStands
+    // MapPath paths[pathCount] follow, then MapStand stands[standCount].
 };
 
 #pragma pack(pop)
 
 static_assert(sizeof(MapQuestion) == 32, "the question's layout is fixed");
 static_assert(sizeof(MapPath) == 56, "a path's layout is fixed");
-static_assert(sizeof(MapAnswerHeader) == 340, "the answer header's layout is fixed");
+static_assert(sizeof(MapStand) == 24, "a stand's layout is fixed");
+static_assert(sizeof(MapAnswerHeader) == 344, "the answer header's layout is fixed");
+
+// The longest answer there is.
+const uint32_t kMapMaxAnswerBytes =
+    sizeof(MapAnswerHeader) + kMapMaxPaths * sizeof(MapPath) + kMapMaxStands * sizeof(MapStand);
 
 #endif

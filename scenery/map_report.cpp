@@ -10,20 +10,12 @@
 #include <algorithm>
 #include <map>
 
+#include "library_reader.h"
+
 namespace {
 
 const char *const kPathTypes[] = {"?", "taxi", "runway", "parking", "path", "closed", "vehicle"};
 const char *const kPushSides[] = {"none", "left", "right", "both"};
-
-void Append(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string *text, const char *format, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    *text += line;
-}
 
 std::string PathName(const AirportMap::View &a, const BglPath &path) {
     char text[16];
@@ -53,6 +45,15 @@ const BglPoint &PathEnd(const AirportMap::View &a, const BglPath &path) {
 }
 
 }  // namespace
+
+void Append(std::string *text, const char *format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    *text += line;
+}
 
 bool ReportNotes::Wanted(const char *icao) const { return icao_.empty() || lstrcmpiA(icao_.c_str(), icao) == 0; }
 
@@ -95,14 +96,32 @@ std::string AirportReport(const AirportMap::View &a) {
     return text;
 }
 
-std::string AirportPlanSvg(const AirportMap::View &a) {
-    // Metres east and north of the first point of the network.
-    const BglPoint origin = !a.points.empty() ? a.points[0] : a.parking[0].at;
-    const double lat0 = RawLatitude(origin.latRaw), lon0 = RawLongitude(origin.lonRaw);
-    const double eastScale = 1852.0 * 60.0 * cos(lat0 * 3.14159265358979323846 / 180.0);
+PlanFrame::PlanFrame(const AirportMap::View &a) {
+    const BglPoint origin = !a.points.empty() ? a.points[0] : !a.parking.empty() ? a.parking[0].at : BglPoint{};
+    latitude_ = RawLatitude(origin.latRaw);
+    longitude_ = RawLongitude(origin.lonRaw);
+    eastPerDegree_ = 1852.0 * 60.0 * cos(latitude_ * 3.14159265358979323846 / 180.0);
+}
+
+void PlanFrame::Project(double latitude, double longitude, double *x, double *y) const {
+    *x = (longitude - longitude_) * eastPerDegree_;
+    *y = -(latitude - latitude_) * 1852.0 * 60.0;
+}
+
+void ReadOneFile(const char *file, AirportMap *map, MapNotes *notes) {
+    BglFileContents contents;
+    char why[kBglWhySize];
+    if (ReadBglFile(file, &contents, why, sizeof why))
+        map->AddFile(file, 0, contents, notes);
+    else
+        notes->Skipped(file, "", why);
+    map->Compact();
+}
+
+std::string AirportPlanSvg(const AirportMap::View &a, const std::string &overlay) {
+    const PlanFrame frame(a);
     auto project = [&](const BglPoint &p, double *x, double *y) {
-        *x = (RawLongitude(p.lonRaw) - lon0) * eastScale;
-        *y = -(RawLatitude(p.latRaw) - lat0) * 1852.0 * 60.0;
+        frame.Project(RawLatitude(p.latRaw), RawLongitude(p.lonRaw), x, y);
     };
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
     auto widen = [&](const BglPoint &p, double margin) {
@@ -140,6 +159,7 @@ std::string AirportPlanSvg(const AirportMap::View &a) {
                ParkingNameText(ParkingNameCode(spot.flags)), ParkingNumber(spot.flags),
                kPushSides[ParkingPushSide(spot.flags)]);
     }
+    svg += overlay;
     svg += "</svg>\n";
     return svg;
 }

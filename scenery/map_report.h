@@ -28,8 +28,25 @@ private:
 // and name.
 std::string AirportReport(const AirportMap::View &airport);
 
-// A plan of the taxi lines and stands, north up, in metres.
-std::string AirportPlanSvg(const AirportMap::View &airport);
+// Metres east and south of the airport's first point: the plan's SVG frame.
+class PlanFrame {
+public:
+    explicit PlanFrame(const AirportMap::View &airport);
+    void Project(double latitude, double longitude, double *x, double *y) const;
+
+private:
+    double latitude_, longitude_, eastPerDegree_;
+};
+
+// A plan of the taxi lines and stands, north up, in metres; overlay (SVG in
+// the PlanFrame's metres) is drawn over them.
+std::string AirportPlanSvg(const AirportMap::View &airport, const std::string &overlay = std::string());
+
+// A line of the report, cut at 511 characters.
+void Append(std::string *text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// One airport file into the map, what it skipped into the notes.
+void ReadOneFile(const char *file, AirportMap *map, MapNotes *notes);
 
 // An airport ident from a command line, upper-cased, safe in a file name;
 // false when it is empty, too long, or holds other than letters and digits.

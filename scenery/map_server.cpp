@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "../common/window_owner.h"
+
 namespace {
 
 const UINT WM_ANSWER_WAITING = WM_APP + 1;
@@ -29,7 +31,7 @@ bool MapServer::CreateMapWindow(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = MAP_WINDOW_CLASS;
-    if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterOwnedClass(windowClass)) return false;
     // A top-level window (not message-only) so that FindWindow finds it; it
     // is never shown.
     window_ = CreateWindowExA(0, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -69,15 +71,18 @@ DWORD WINAPI MapServer::ReadingThread(void *self) {
 }
 
 void MapServer::AnswerFor(const MapQuestion &question, std::vector<uint8_t> *answer) const {
-    answer->assign(sizeof(MapAnswerHeader) + kMapMaxPaths * sizeof(MapPath), 0);
+    answer->assign(kMapMaxAnswerBytes, 0);
     MapAnswerHeader header = {};
     header.questionId = question.questionId;
     header.size = sizeof header;
     header.status = MAP_NOT_READ_YET;
     const AirportMap *map = Published();
     if (map != nullptr) {
+        MapStand stands[kMapMaxStands];
         map->Answer(question.latitude, question.longitude, &header,
-                    reinterpret_cast<MapPath *>(answer->data() + sizeof header), kMapMaxPaths);
+                    reinterpret_cast<MapPath *>(answer->data() + sizeof header), kMapMaxPaths, stands, kMapMaxStands);
+        memcpy(answer->data() + sizeof header + header.pathCount * sizeof(MapPath), stands,
+               header.standCount * sizeof(MapStand));
     }
     memcpy(answer->data(), &header, sizeof header);
     answer->resize(header.size);
@@ -117,11 +122,7 @@ void MapServer::AnswerWaiting() {
 }
 
 LRESULT CALLBACK MapServer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const CREATESTRUCTA *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    MapServer *server = reinterpret_cast<MapServer *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    MapServer *server = WindowOwner<MapServer>(window, message, lParam);
     if (server == nullptr) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_COPYDATA:

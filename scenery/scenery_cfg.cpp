@@ -145,24 +145,51 @@ std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder) {
     return files;
 }
 
-int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]) {
-    char programData[MAX_PATH];
-    if (SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, programData) != S_OK) return 0;
-    // The editions table names each edition's folder for dll.xml; its
-    // Scenery.CFG keeps to the same folder under ProgramData.
-    std::string own = "FSX";
-    FoundEdition edition;
-    if (EditionOfFolder(simFolder, &edition)) {
-        const std::string dllXml = edition.dllXml;
-        const size_t last = dllXml.find_last_of('\\');
-        const size_t before = last == std::string::npos ? std::string::npos : dllXml.find_last_of('\\', last - 1);
-        if (before != std::string::npos) own = dllXml.substr(before + 1, last - before - 1);
-    }
-    const std::string other = SameText(own, "FSX") ? "FSX-SE" : "FSX";
-    std::string base = programData;
-    if (base.empty() || base[base.size() - 1] != '\\') base += '\\';
-    candidates[0] = base + "Microsoft\\" + own + "\\Scenery.CFG";
-    candidates[1] = base + "Microsoft\\" + other + "\\Scenery.CFG";
-    return 2;
+namespace {
+
+std::string FolderOf(int csidl) {
+    char folder[MAX_PATH];
+    if (SHGetFolderPathA(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, folder) != S_OK || folder[0] == '\0') return "";
+    std::string path = folder;
+    if (path[path.size() - 1] != '\\') path += '\\';
+    return path;
 }
 
+const char *HowKnown(EditionEvidence evidence) {
+    switch (evidence) {
+    case EDITION_NAMED:
+    case EDITION_REMEMBERED:
+        return "DrovanaSetup was told so for this folder";
+    case EDITION_REGISTRY:
+        return "its registry values name this folder";
+    case EDITION_PROGRAM:
+        return "its program is in this folder";
+    case EDITION_ASSUMED:
+        break;
+    }
+    return "nothing names this folder, so taken for the boxed edition";
+}
+
+}  // namespace
+
+int SceneryCfgCandidates(const char *simFolder, std::string candidates[2], std::string *simulator) {
+    const std::string programData = FolderOf(CSIDL_COMMON_APPDATA);
+    if (programData.empty()) return 0;
+    // The editions table names each edition's folder for dll.xml; its
+    // Scenery.CFG keeps to the same folder under ProgramData.
+    FoundEdition found;
+    EditionOfFolder(simFolder, NULL, &found);
+    const Edition &edition = found.edition != NULL ? *found.edition : kBoxedEdition;
+    const std::string own = found.data != NULL ? found.data : edition.dataAlone;
+    *simulator = std::string(edition.name) + " (" + HowKnown(found.evidence) + ")";
+    candidates[0] = programData + own + "\\Scenery.CFG";
+    if (edition.secondSceneryCfg == SCENERY_CFG_IN_APPDATA_TOO) {
+        const std::string appData = FolderOf(CSIDL_APPDATA);
+        if (appData.empty()) return 1;
+        candidates[1] = appData + own + "\\Scenery.CFG";
+    } else {
+        candidates[1] = programData + (SameText(own, "Microsoft\\FSX") ? "Microsoft\\FSX-SE" : "Microsoft\\FSX") +
+                        "\\Scenery.CFG";
+    }
+    return 2;
+}

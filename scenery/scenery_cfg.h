@@ -44,10 +44,12 @@ struct BglFileEntry {
 // the way Windows compares them; empty when the folder is missing.
 std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder);
 
-// The two places a Scenery.CFG of this simulator may be, the edition's own
-// first: <ProgramData>\Microsoft\<FSX or FSX-SE>\Scenery.CFG, the folder the
-// editions table gives the simulator at simFolder for its dll.xml.
-int SceneryCfgCandidates(const char *simFolder, std::string candidates[2]);
+// The places a Scenery.CFG of the simulator at simFolder may be, its own
+// first: <ProgramData>\<the folder the editions table gives it for its
+// dll.xml>\Scenery.CFG; then the other FSX edition's, or for Prepar3D the same
+// folder under the pilot's application data. simulator gets which simulator
+// that is and how it was known, for the log. Returns the count.
+int SceneryCfgCandidates(const char *simFolder, std::string candidates[2], std::string *simulator);
 
 
 #endif

@@ -13,22 +13,6 @@ const char kDrovanaVersion[] = "1.0.0.1";
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// FNV-1a over the folder's lower-case letters, trailing backslashes aside:
-// the same folder however it was typed.
-unsigned long FolderHash(const char *folder) {
-    size_t length = strlen(folder);
-    while (length > 0 && folder[length - 1] == '\\') --length;
-    unsigned long hash = 2166136261UL;
-    for (size_t i = 0; i < length; ++i) {
-        char c = folder[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        hash = ((hash ^ static_cast<unsigned char>(c)) * 16777619UL) & 0xFFFFFFFFUL;
-    }
-    return hash;
-}
-
 bool SetText(HKEY key, const char *name, const char *text) {
     return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
                           static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS;
@@ -41,11 +25,6 @@ bool SetNumber(HKEY key, const char *name, DWORD number) {
 
 }  // namespace
 
-bool EntryKeyOf(const char *simFolder, char *key, size_t size) {
-    const int written = snprintf(key, size, "%sDrovanaX-%08lx", kUninstallKey, FolderHash(simFolder));
-    return written > 0 && static_cast<size_t>(written) < size;
-}
-
 bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedBytes) {
     char keyName[160];
     const std::string kept = std::string(target.folder) + kKeptSetup;
@@ -57,7 +36,9 @@ bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedB
         return false;
     const bool ok = SetText(key, "DisplayName", target.edition->entryName) &&
                     SetText(key, "DisplayVersion", kDrovanaVersion) && SetText(key, "Publisher", "DrovanaX") &&
-                    SetText(key, "InstallLocation", target.folder) && SetText(key, "DisplayIcon", kept.c_str()) &&
+                    SetText(key, "InstallLocation", target.folder) &&
+                    SetText(key, kEntrySimulatorValue, target.edition->code) &&
+                    SetText(key, "DisplayIcon", kept.c_str()) &&
                     SetText(key, "UninstallString", uninstall.c_str()) &&
                     SetText(key, "QuietUninstallString", quiet.c_str()) &&
                     SetNumber(key, "EstimatedSize", static_cast<DWORD>((installedBytes + 1023) / 1024)) &&

@@ -1,7 +1,9 @@
 // The per-user Apps & features entry of each edition DrovanaX is installed
 // in (HKCU ...\CurrentVersion\Uninstall, since the install runs as the pilot).
-// Its key is made from the folder, so a reinstall updates the entry and two
-// folders never share one.
+// Its key is made from the folder (EntryKeyOf), so a reinstall updates the
+// entry and two folders never share one; it remembers the edition installed
+// for, which a later run, the uninstall and the map program take for the
+// folder's.
 #ifndef DROVANA_SETUP_APPS_ENTRY_H
 #define DROVANA_SETUP_APPS_ENTRY_H
 
@@ -11,9 +13,6 @@
 
 // The version the entry shows (the version block's).
 extern const char kDrovanaVersion[];
-
-// "Software\Microsoft\Windows\CurrentVersion\Uninstall\DrovanaX-<8 hex digits>"
-bool EntryKeyOf(const char *simFolder, char *key, size_t size);
 
 // Writes or updates the entry; installedBytes gives EstimatedSize.
 bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedBytes);

@@ -88,6 +88,15 @@ bool ParseCommandLine(const char *arguments, SetupOptions *options, char *error,
             options->language[length - 6] = '\0';
         } else if (length >= 6 && _strnicmp(word, "/LANG=", 6) == 0) {
             if (error[0] == '\0') snprintf(error, errorSize, "/LANG= needs a language code, such as /LANG=de.");
+        } else if (length > 5 && _strnicmp(word, "/SIM=", 5) == 0 && length - 5 < sizeof(options->simulator)) {
+            memcpy(options->simulator, word + 5, length - 5);
+            options->simulator[length - 5] = '\0';
+        } else if (length >= 5 && _strnicmp(word, "/SIM=", 5) == 0) {
+            if (error[0] == '\0') snprintf(error, errorSize, "/SIM= needs a simulator, such as /SIM=P3Dv2.");
+        } else if (length > 7 && _strnicmp(word, "/pilot=", 7) == 0 && length - 7 < sizeof(options->pilotSid) &&
+                   strspn(word + 7, "Ss0123456789-") >= length - 7) {
+            memcpy(options->pilotSid, word + 7, length - 7);
+            options->pilotSid[length - 7] = '\0';
         } else if (length > 7 && _strnicmp(word, "/after=", 7) == 0) {
             if (!TakeProcessId(word + 7, length - 7, &options->afterProcess) && error[0] == '\0')
                 snprintf(error, errorSize, "/after= needs a process id.");
@@ -116,8 +125,13 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size) {
 }
 
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size) {
-    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
-                                 options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "",
-                                 options.language, folders);
+    // The kept copy that started this job still runs: its /after= tells the
+    // administrator's run to leave that file alone.
+    char after[32] = "";
+    if (options.afterProcess != 0) snprintf(after, sizeof(after), " /after=%lu", options.afterProcess);
+    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s%s%s%s /D=%s",
+                                 options.uninstall ? " /uninstall" : "", options.purge ? " /purge" : "",
+                                 options.language[0] ? " /LANG=" : "", options.language, after,
+                                 options.pilotSid[0] ? " /pilot=" : "", options.pilotSid, folders);
     return written > 0 && static_cast<size_t>(written) < size;
 }

@@ -6,12 +6,19 @@
 //   /uninstall    remove DrovanaX instead of installing it
 //   /purge        with /uninstall: remove Drovana.cfg too
 //   /LANG=CODE    the language of the voice cues (languages.h): before /D=
+//   /SIM=CODE     the simulator of the /D= folder (editions.h: FSX, FSX-SE,
+//                 P3Dv1, P3Dv2, P3Dv3), for a folder no registry value names:
+//                 before /D=
 //   /filesonly    the simulator folders' files only, leaving dll.xml alone:
 //                 what the administrator's run does for the folders that need
 //                 one. Its /D= may name several folders, separated by '|'
 //                 (a character no Windows path holds).
 //   /after=PID    wait until that process has ended: the run from the
-//                 temporary folder waits for the kept copy it was started by
+//                 temporary folder waits for the kept copy it was started by.
+//                 With /filesonly: that kept copy runs, so its file stays.
+//   /pilot=SID    with /filesonly: the account the files are installed for,
+//                 which the administrator's run lets write what DrovanaX
+//                 writes (pilot_access.h)
 #ifndef DROVANA_SETUP_COMMAND_LINE_H
 #define DROVANA_SETUP_COMMAND_LINE_H
 
@@ -19,8 +26,9 @@
 
 #include <stddef.h>
 
-// The folders the administrator's run may be handed at once.
-const int kMaxFolders = 4;
+// The folders the administrator's run may be handed at once (its exit code
+// holds a code for each).
+const int kMaxFolders = 8;
 
 struct SetupOptions {
     bool silent;
@@ -28,7 +36,9 @@ struct SetupOptions {
     bool purge;
     bool filesOnly;
     char language[16];                    // /LANG= as given; empty: the run preselects one
+    char simulator[16];                   // /SIM= as given; empty: the folder tells
     DWORD afterProcess;                   // 0: none
+    char pilotSid[192];                   // /pilot=; empty: the account this runs as
     char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly
 };
 
@@ -41,7 +51,10 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size);
 
 // The arguments that hand the same job for the folders (a '|' list) to
 // another run of this program, with /filesonly /S added (and /LANG=, which
-// the files need); false when they do not fit.
+// the files need, /after=, which names the kept copy that runs, and
+// /pilot=); false when they do not fit.
 bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, char *arguments, size_t size);
+// Room for them: every folder a run may be handed and every switch at its longest.
+const size_t kFilesOnlyArgumentsSize = kMaxFolders * MAX_PATH + 320;
 
 #endif

@@ -10,6 +10,7 @@
 #include "file_set.h"
 #include "files.h"
 #include "languages.h"
+#include "pilot_access.h"
 #include "setup_exit.h"
 #include "xml_check.h"
 
@@ -164,6 +165,12 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::s
                    files.cues == 1 ? "" : "s", language);
         AppendText(report, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
                                                     : "Drovana.cfg: yours kept as it was.\n");
+        char refused[MAX_PATH];
+        const DWORD error = GrantPilotWrites(places.simFolder, options.pilotSid, refused, sizeof(refused));
+        if (error != ERROR_SUCCESS)
+            AppendText(report, "Your account could not be given write access to %s (error %lu): if you cannot "
+                       "write there, the map program's log and index and the corrections you measure are not "
+                       "saved there.\n", refused, error);
     }
     for (const std::string &own : files.pilotsOwn)
         AppendText(report, "%s kept: not the file DrovanaSetup put there, so taken for your own%s.\n", own.c_str(), options.uninstall ? "" : "; its cue not installed");

@@ -9,6 +9,7 @@
 #include "file_set.h"
 #include "folders.h"
 #include "load_check.h"
+#include "pilot_access.h"
 #include "setup_exit.h"
 #include "edition_steps.h"
 
@@ -41,14 +42,16 @@ void CheckLoads(EditionJob *job) {
         AppendText(&job->text, "Whether the simulator can load DrovanaX.dll was not checked "
                    "(error %lu).\n", error);
     } else if (check == LOAD_ASSEMBLY_MISSING) {
+        const Edition &edition = *job->target->edition;
         char msi[MAX_PATH];
-        AppendText(&job->text, "Warning: the %s will not load DrovanaX yet. SimConnect %s is missing on this computer "
-                   "(DrovanaX talks to the simulator through it). The simulator's SDK installs it",
-                   job->target->edition->name, kSimConnectVersion);
-        if (FindSimConnectInstaller(job->places.simFolder, msi, sizeof(msi)))
+        AppendText(&job->text, "Warning: this simulator (%s) will not load DrovanaX yet. SimConnect %s is missing on "
+                   "this computer (DrovanaX talks to the simulator through it). %s",
+                   edition.name, kSimConnectVersion, edition.simConnectSource);
+        if (FindSimConnectInstaller(job->places.simFolder, edition.simConnectFolder, msi, sizeof(msi)))
             AppendText(&job->text, ": run %s, then start the simulator.\n", msi);
         else
-            AppendText(&job->text, " (its SimConnect.msi), then start the simulator.\n");
+            AppendText(&job->text, " (a SimConnect.msi under %s%s), then start the simulator.\n",
+                       job->places.simFolder, edition.simConnectFolder);
     }
 }
 
@@ -58,6 +61,7 @@ void FinishEdition(const SetupOptions &options, EditionJob *job) {
     if (options.uninstall) {
         if (!RemoveAppsEntry(job->places.simFolder))
             AppendText(&job->text, "Its Apps & features entry could not be removed.\n");
+        RemovePilotsMapFiles();
         return;
     }
     if (!RegisterAppsEntry(*job->target, InstalledSize(job->places.simFolder)))
@@ -78,8 +82,13 @@ void AdministratorFiles(const SetupOptions &options, std::vector<EditionJob> *jo
         job.filesByAdministrator = true;
     }
     if (count == 0) return;
+    // The administrator may be another account: what DrovanaX writes there
+    // is made writable for the pilot, who runs this.
+    SetupOptions administrator = options;
+    if (!options.uninstall && administrator.pilotSid[0] == '\0')
+        CurrentAccountSid(administrator.pilotSid, sizeof(administrator.pilotSid));
     int codes[kMaxFolders];
-    RunFilesAsAdministrator(options, folders.c_str(), count, codes);
+    RunFilesAsAdministrator(administrator, folders.c_str(), count, codes);
     for (int k = 0; k < count; ++k) {
         EditionJob &job = (*jobs)[static_cast<size_t>(indices[k])];
         job.code = codes[k];

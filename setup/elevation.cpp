@@ -23,17 +23,21 @@ void SetAll(int *codes, int count, int code) {
     for (int i = 0; i < count; ++i) codes[i] = code;
 }
 
-// Above the four folders' sixteen bits. Its top bits are clear, so no
-// exception status (0xC0000005 and its kind) and no small code that
-// TerminateProcess or a failed start leaves can carry it.
-const DWORD kFinishedMark = 0x2D580000;
-const DWORD kCodeBits = 0xFFFF;
+// Above the eight folders' three bits each (every exit code fits in three).
+// Its top bits are clear, so no exception status (0xC0000005 and its kind)
+// and no small code that TerminateProcess or a failed start leaves can carry it.
+const DWORD kFinishedMark = 0x2D000000;
+const DWORD kCodeBits = 0x00FFFFFF;
+const int kBitsPerFolder = 3;
+static_assert(SETUP_BAD_COMMAND_LINE < (1 << kBitsPerFolder), "an exit code does not fit its bits");
+static_assert(kMaxFolders * kBitsPerFolder <= 24, "the folders' codes reach the mark");
 
 }  // namespace
 
 DWORD PackAdministratorCodes(const int *codes, int count) {
     DWORD packed = kFinishedMark;
-    for (int i = 0; i < count && i < kMaxFolders; ++i) packed |= static_cast<DWORD>(codes[i] & 0xF) << (4 * i);
+    for (int i = 0; i < count && i < kMaxFolders; ++i)
+        packed |= static_cast<DWORD>(codes[i] & 7) << (kBitsPerFolder * i);
     return packed;
 }
 
@@ -42,10 +46,8 @@ void UnpackAdministratorCodes(DWORD exitCode, int count, int *codes) {
         SetAll(codes, count, SETUP_WRITE_FAILED);
         return;
     }
-    for (int i = 0; i < count; ++i) {
-        const int code = i < kMaxFolders ? static_cast<int>((exitCode >> (4 * i)) & 0xF) : SETUP_WRITE_FAILED;
-        codes[i] = code <= SETUP_BAD_COMMAND_LINE ? code : SETUP_WRITE_FAILED;
-    }
+    for (int i = 0; i < count; ++i)
+        codes[i] = i < kMaxFolders ? static_cast<int>((exitCode >> (kBitsPerFolder * i)) & 7) : SETUP_WRITE_FAILED;
 }
 
 bool FolderNeedsAdministrator(const char *simFolder) {
@@ -63,7 +65,7 @@ bool FolderNeedsAdministrator(const char *simFolder) {
 void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, int count, int *codes) {
     SetAll(codes, count, SETUP_WRITE_FAILED);
     char self[MAX_PATH];
-    char arguments[kMaxFolders * MAX_PATH + 64];
+    char arguments[kFilesOnlyArgumentsSize];
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
     if (length == 0 || length >= sizeof(self) ||
         !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))

@@ -22,11 +22,10 @@ bool FolderNeedsAdministrator(const char *simFolder);
 // did not finish (a crash or a kill ends it with a code of no meaning here).
 void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, int count, int *codes);
 
-// The administrator's run's exit code: each folder's code in four bits, the
+// The administrator's run's exit code: each folder's code in three bits, the
 // first folder's lowest, under a mark that only a run that finished writes.
 DWORD PackAdministratorCodes(const int *codes, int count);
-// Any exit code without the mark (or with a code no run gives) is a failure
-// for every folder.
+// Any exit code without the mark is a failure for every folder.
 void UnpackAdministratorCodes(DWORD exitCode, int count, int *codes);
 
 #endif

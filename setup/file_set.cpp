@@ -498,6 +498,18 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     return FILES_DONE;
 }
 
+void RemovePilotsMapFiles() {
+    char folder[MAX_PATH];
+    if (!PilotDataFolder(folder, sizeof(folder))) return;
+    for (const char *pattern : kWrittenByPrograms) {
+        for (const std::string &name : FileNamesIn(folder, pattern)) {
+            char path[MAX_PATH];
+            if (JoinPath(path, sizeof(path), folder, name.c_str())) DeleteFileA(path);
+        }
+    }
+    RemoveDirectoryA(folder);
+}
+
 void RemoveKeptSetupLeftAlone(const char *simFolder) {
     char kept[MAX_PATH];
     if (IsFileIn(simFolder, kInstalledList) || !JoinPath(kept, sizeof(kept), simFolder, kKeptSetup)) return;

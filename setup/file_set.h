@@ -79,6 +79,11 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
 FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool purge, bool keptCopyRunning,
                           FileSetReport *report);
 
+// What the map program wrote in the pilot's own DrovanaX folder
+// (PilotDataFolder) when a simulator folder's refused it, and that folder
+// once it is empty: for the account this runs as.
+void RemovePilotsMapFiles();
+
 // The kept DrovanaSetup.exe of a folder DrovanaX has been removed from (its
 // list is gone), and the folders that leaves empty.
 void RemoveKeptSetupLeftAlone(const char *simFolder);

@@ -1,6 +1,7 @@
 #include "folders.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -68,4 +69,10 @@ bool FindPackageFolder(char *folder, size_t size) {
     const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
     if (length == 0 || length >= sizeof(self)) return false;
     return ParentFolder(self, folder, size);
+}
+
+bool PilotDataFolder(char *folder, size_t size) {
+    char local[MAX_PATH];
+    if (SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA, NULL, SHGFP_TYPE_CURRENT, local) != S_OK) return false;
+    return WithTrailingBackslash(local, folder, size) && JoinPath(folder, size, folder, "DrovanaX\\");
 }

@@ -12,6 +12,11 @@ bool FindSimFolder(const char *given, char *folder, size_t size);
 // The folder of this program's file: where the files to install lie.
 bool FindPackageFolder(char *folder, size_t size);
 
+// The DrovanaX folder in the local application data of the account this runs
+// as: where the map program writes what the DrovanaX folder of a simulator
+// refuses. False when the shell names no such place or it does not fit.
+bool PilotDataFolder(char *folder, size_t size);
+
 // folder + name into out; false (out empty) when it does not fit. out may be
 // folder or name itself.
 bool JoinPath(char *out, size_t size, const char *folder, const char *name);

@@ -68,8 +68,8 @@ LoadCheck CheckAddonLoads(const char *simFolder, DWORD *error) {
     return (*error >= 14000 && *error < 15000) ? LOAD_ASSEMBLY_MISSING : LOAD_NOT_CHECKED;
 }
 
-bool FindSimConnectInstaller(const char *simFolder, char *path, size_t size) {
-    char sdk[MAX_PATH];
+bool FindSimConnectInstaller(const char *simFolder, const char *under, char *path, size_t size) {
+    char folder[MAX_PATH];
     path[0] = '\0';
-    return JoinPath(sdk, sizeof(sdk), simFolder, "SDK\\") && FindIn(sdk, "SimConnect.msi", 0, path, size);
+    return JoinPath(folder, sizeof(folder), simFolder, under) && FindIn(folder, "SimConnect.msi", 0, path, size);
 }

@@ -23,8 +23,9 @@ extern const char kSimConnectVersion[];
 // simFolder\DrovanaX.dll, with its private assemblies looked for beside it.
 LoadCheck CheckAddonLoads(const char *simFolder, DWORD *error);
 
-// The first SimConnect.msi under simFolder\SDK (the simulator's SDK installs
-// the assembly with it); false when there is none.
-bool FindSimConnectInstaller(const char *simFolder, char *path, size_t size);
+// The first SimConnect.msi under simFolder\under (the FSX editions' SDK, or
+// Prepar3D's redistributables, install the assembly with it); false when
+// there is none.
+bool FindSimConnectInstaller(const char *simFolder, const char *under, char *path, size_t size);
 
 #endif

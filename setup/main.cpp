@@ -74,11 +74,26 @@ int RunProgram(LPSTR commandLine) {
         return SETUP_BAD_COMMAND_LINE;
     }
     if (options.filesOnly) return RunFilesOnly(options, job.packageFolder);
+    // The simulator is named for a folder the registry may not know; without
+    // one there is nothing to name.
+    const Edition *named = EditionByCode(options.simulator[0] ? options.simulator : NULL);
+    if (options.simulator[0] && (named == NULL || !options.simFolder[0])) {
+        if (named == NULL) {
+            AppendText(&report, "Unknown simulator \"/SIM=%s\": DrovanaX installs into", options.simulator);
+            for (int e = 0; e < kEditionCount; ++e) AppendText(&report, "%s %s", e ? "," : "", kEditions[e].code);
+        } else {
+            AppendText(&report, "/SIM=%s names the simulator of the /D= folder: give the folder too",
+                       options.simulator);
+        }
+        AppendText(&report, ".\n\n%s", kUsage);
+        ShowProblem(options, report.c_str());
+        return SETUP_BAD_COMMAND_LINE;
+    }
 
     static FoundEdition targets[kMaxEditions];
     int count = 0;
     if (options.simFolder[0]) {
-        if (!EditionOfFolder(options.simFolder, &targets[0])) {
+        if (!EditionOfFolder(options.simFolder, named, &targets[0])) {
             AppendText(&report, "%s is no folder.", options.simFolder);
             ShowProblem(options, report.c_str());
             return SETUP_NO_SIM_FOLDER;
@@ -112,6 +127,9 @@ int RunProgram(LPSTR commandLine) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const int code = RunProgram(commandLine);
-    if (job.options.afterProcess != 0) FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
+    // The administrator's run is handed /after= only to spare the kept copy;
+    // the run that started it hands the result over.
+    if (job.options.afterProcess != 0 && !job.options.filesOnly)
+        FinishHandOver(job.options.afterProcess, code, job.options.simFolder);
     return code;
 }

@@ -9,8 +9,9 @@
 #include <string>
 
 const char kUsage[] =
-    "DrovanaSetup.exe [/S] [/LANG=CODE] [/uninstall [/purge]] [/D=FOLDER]\n"
+    "DrovanaSetup.exe [/S] [/LANG=CODE] [/uninstall [/purge]] [[/SIM=SIMULATOR] /D=FOLDER]\n"
     "  /S  silent: every simulator edition found   /D=FOLDER  that simulator folder only (last on the line)\n"
+    "  /SIM=SIMULATOR  the simulator of that folder: FSX, FSX-SE, P3Dv1, P3Dv2 or P3Dv3\n"
     "  /LANG=CODE  the voice cues' language, such as de or pt-BR (INSTALL.txt lists them)\n"
     "  /uninstall  remove DrovanaX   /purge  remove Drovana.cfg too\n"
     "Exit codes: 0 done, 1 cancelled, 2 no simulator folder, 3 dll.xml not well-formed or not editable,\n"

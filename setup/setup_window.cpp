@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../common/window_owner.h"
 #include "report_text.h"
 #include "setup_exit.h"
 
@@ -152,7 +153,7 @@ int AddHeaderRow(WindowState *state, int y) {
                               ? L"DrovanaX Setup found these simulators. Tick each one DrovanaX is to be installed "
                                 L"in or removed from:"
                               : L"No simulator was found in the registry. Choose the simulator's folder (the one "
-                                L"with fsx.exe):";
+                                L"with fsx.exe or Prepar3D.exe):";
     Control(state, L"STATIC", text, SS_LEFT, -1, kMargin, y, kWidth - 2 * kMargin, 2 * kRowHeight - 8);
     return y + 2 * kRowHeight;
 }
@@ -233,7 +234,7 @@ void LayoutWindow(WindowState *state) {
 void Browse(WindowState *state) {
     BROWSEINFOW browse = {};
     browse.hwndOwner = state->window;
-    browse.lpszTitle = L"The simulator's folder (the one with fsx.exe)";
+    browse.lpszTitle = L"The simulator's folder (the one with fsx.exe or Prepar3D.exe)";
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
     if (picked == NULL) return;
@@ -243,7 +244,8 @@ void Browse(WindowState *state) {
                        WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof(folder), NULL, NULL) > 0;
     CoTaskMemFree(picked);
     FoundEdition target;
-    if (!named || !EditionOfFolder(folder, &target)) {
+    // The program in the folder tells the simulator where the registry does not.
+    if (!named || !EditionOfFolder(folder, NULL, &target)) {
         SetWindowTextW(state->results, L"That folder cannot be used: choose the simulator's folder.");
         return;
     }
@@ -315,11 +317,9 @@ void AskToCancel(WindowState *state) {
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowState *state = reinterpret_cast<WindowState *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    WindowState *state = WindowOwner<WindowState>(window, message, lParam);
     switch (message) {
     case WM_CREATE: {
-        state = static_cast<WindowState *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         state->window = window;
         state->dpi = DpiOf(window);
         state->font = MessageFont(state->dpi);
@@ -394,7 +394,7 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
     windowClass.hCursor = LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kSetupWindowClass;
-    RegisterClassExW(&windowClass);  // fails harmlessly when a window of this process made it before
+    RegisterOwnedClass(windowClass);  // a window that could not be made says so below
     HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kSetupWindowClass, L"DrovanaX Setup",
                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
                                   CW_USEDEFAULT, kWidth, 400, NULL, NULL, instance, state);

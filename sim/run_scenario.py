@@ -29,6 +29,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import threading
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -91,6 +92,34 @@ def windows_path(path, env):
     out = subprocess.run([WINE_RUN, "winepath", "-w", str(path)], env=env, capture_output=True, text=True,
                          check=True)
     return out.stdout.strip()
+
+
+def app_data(env):
+    """The prefix's application-data folder, as a Linux path."""
+    users = Path(env["WINEPREFIX"]) / "drive_c" / "users"
+    found = [p for p in users.glob("*/AppData/Roaming") if p.parts[-3] != "Public"]
+    if len(found) != 1:
+        raise AssertionError("no single user application-data folder in %s: %s" % (users, found))
+    return found[0]
+
+
+def reg_import(build, env, lines):
+    """Lines of a .reg file ("[HKLM\\KEY]" or "[HKCU\\KEY]", reg_value(...), "[-HKLM\\KEY]" to delete a
+    key) into the prefix's registry in one run of reg, as the simulators' installers leave them."""
+    roots = {"HKLM\\": "HKEY_LOCAL_MACHINE\\", "HKCU\\": "HKEY_CURRENT_USER\\"}
+    lines = [re.sub(r"^\[(-?)(HKLM\\|HKCU\\)", lambda m: "[" + m.group(1) + roots[m.group(2)], line) for line in lines]
+    folder = Path(tempfile.mkdtemp(prefix="reg-", dir=build))
+    path = folder / "values.reg"
+    path.write_text("\r\n".join(["Windows Registry Editor Version 5.00", ""] + lines + [""]), encoding="utf-16")
+    subprocess.run([WINE_RUN, "reg", "import", windows_path(path, env)], env=env, stdin=subprocess.DEVNULL,
+                   capture_output=True, check=True)
+    shutil.rmtree(folder)
+
+
+def reg_value(name, text):
+    """A value line of a .reg file."""
+    quote = lambda t: '"%s"' % t.replace("\\", "\\\\").replace('"', '\\"')  # noqa: E731
+    return "%s=%s" % (quote(name), quote(text))
 
 
 def aircraft_names(scenario_text):

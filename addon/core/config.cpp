@@ -8,8 +8,6 @@
 #include "state.h"
 
 const char kSectionData[] = "Data";
-const char kSectionPlaneCorrect[] = "PLANE_CORRECT";
-const char kSectionPlaneRadius[] = "PLANE_RADIUS";
 const char kSectionParking[] = "Parking";
 
 const char kKeyHead[] = "Head";
@@ -34,29 +32,7 @@ const ConfigNumber kCheck3 = {kKeyCheck3, 0, 1, 0};
 // A cue is a few announcements; the list's keys stay short decimal texts.
 const ConfigNumber kNumberSound = {kKeyNumberSound, 0, 99, 0};
 
-// Measured corrections are a few metres; one that long is no aircraft's roll
-// before its turn but a damaged entry.
-const double kCorrectionLimit = 100.0;
-
-// A tug turns no aircraft tighter than a few metres, and a radius of hundreds
-// of metres is a measurement that never really turned.
-const double kRadiusMinimum = 3.0;
-const double kRadiusMaximum = 200.0;
-
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-const char *SkipBlanks(const char *p) {
-    while (IsBlank(*p)) ++p;
-    return p;
-}
-
-const char *SkipDigits(const char *p) {
-    while (IsDigit(*p)) ++p;
-    return p;
-}
 
 // A whole entry that fills the reader's buffer may have been cut: it is taken
 // for no number rather than for its first part.
@@ -66,47 +42,6 @@ bool ReadUncutEntry(const char *section, const char *key, char (&text)[TEXT_SIZE
 }
 
 }  // namespace
-
-bool ParseDecimal(const char *text, double *value) {
-    const char *p = SkipBlanks(text);
-    const char *start = p;
-    if (*p == '+' || *p == '-') ++p;
-    const char *integer = p;
-    p = SkipDigits(p);
-    bool digits = p != integer;
-    if (*p == '.') {
-        const char *fraction = ++p;
-        p = SkipDigits(p);
-        digits = digits || p != fraction;
-    }
-    if (!digits) return false;
-    if (*p == 'e' || *p == 'E') {
-        const char *q = p + 1;
-        if (*q == '+' || *q == '-') ++q;
-        if (!IsDigit(*q)) return false;
-        p = SkipDigits(q);
-    }
-    if (*SkipBlanks(p) != '\0') return false;
-    *value = strtod(start, NULL);
-    return true;
-}
-
-bool ParseWholeNumber(const char *text, const ConfigNumber &number, int *value) {
-    const char *p = SkipBlanks(text);
-    const bool negative = *p == '-';
-    if (*p == '+' || *p == '-') ++p;
-    if (!IsDigit(*p)) return false;
-    // Counted no further than just past the range, so no text overflows it.
-    const long long beyond = static_cast<long long>(number.maximum) + 1;
-    long long magnitude = 0;
-    for (; IsDigit(*p); ++p)
-        if (magnitude <= beyond) magnitude = magnitude * 10 + (*p - '0');
-    if (*SkipBlanks(p) != '\0') return false;
-    const long long whole = negative ? -magnitude : magnitude;
-    if (whole < number.minimum || whole > number.maximum) return false;
-    *value = static_cast<int>(whole);
-    return true;
-}
 
 int ReadConfigNumber(const char *section, const ConfigNumber &number) {
     char text[TEXT_SIZE];
@@ -135,8 +70,6 @@ bool WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on)
 
 namespace {
 
-bool IsCorrectionInRange(double metres) { return metres >= -kCorrectionLimit && metres <= kCorrectionLimit; }
-
 ConfigStore WriteMeasured(const char *section, const char *aircraftKey, double value) {
     char text[TEXT_SIZE];
     snprintf(text, sizeof text, "%f", value);
@@ -162,12 +95,12 @@ double ReadTurnRadius(const char *aircraftKey) {
     char text[TEXT_SIZE];
     double metres = 0.0;
     if (!ReadUncutEntry(kSectionPlaneRadius, aircraftKey, text) || !ParseDecimal(text, &metres)) return 0.0;
-    return metres >= kRadiusMinimum && metres <= kRadiusMaximum ? metres : 0.0;
+    return IsRadiusInRange(metres) ? metres : 0.0;
 }
 
 ConfigStore WriteTurnRadius(const char *aircraftKey, double metres) {
     // NaN fails the range test too.
-    if (!(metres >= kRadiusMinimum && metres <= kRadiusMaximum)) return CONFIG_OUT_OF_RANGE;
+    if (!IsRadiusInRange(metres)) return CONFIG_OUT_OF_RANGE;
     return WriteMeasured(kSectionPlaneRadius, aircraftKey, metres);
 }
 

@@ -7,9 +7,9 @@
 
 #include <windows.h>
 
+#include "config_values.h"
+
 extern const char kSectionData[];          // "Data"
-extern const char kSectionPlaneCorrect[];  // "PLANE_CORRECT"
-extern const char kSectionPlaneRadius[];   // "PLANE_RADIUS"
 extern const char kSectionParking[];       // "Parking"
 
 extern const char kKeyHead[];
@@ -21,18 +21,6 @@ extern const char kKeyCheck2[];
 extern const char kKeyCheck3[];
 extern const char kKeyNumberSound[];
 
-// A number the add-on reads from Drovana.cfg: its key, the range its value
-// must lie in, and what a missing value gives. A value that is no decimal
-// number, or lies outside the range, counts as missing: a typo or a damaged
-// file must never steer a pushback. The dialog refuses what the reader would
-// not take, from the same table.
-struct ConfigNumber {
-    const char *key;
-    int minimum;
-    int maximum;
-    int missing;
-};
-
 extern const ConfigNumber kHead;         // [Data], whole degrees
 extern const ConfigNumber kDistance;     // [Data], whole metres
 extern const ConfigNumber kWavFlag;      // [Data], switch
@@ -42,21 +30,9 @@ extern const ConfigNumber kCheck2;       // [Parking], switch
 extern const ConfigNumber kCheck3;       // [Parking], switch
 extern const ConfigNumber kNumberSound;  // any sound-list section
 
-// Metres either way: a correction outside it is read as none and never stored.
-extern const double kCorrectionLimit;
-
 // The value within the number's range, or its missing value. A value with a
 // fraction gives its whole part (40.7 pushes 40 m, as it always has).
 int ReadConfigNumber(const char *section, const ConfigNumber &number);
-
-// True when the text, blanks around it aside, is a decimal number: a sign,
-// digits with an optional fraction, an optional exponent. "inf", "nan",
-// hexadecimal and trailing letters ("5O") are no number.
-bool ParseDecimal(const char *text, double *value);
-
-// True when the text, blanks around it aside, is a whole number written in
-// digits (an optional sign) within the number's range.
-bool ParseWholeNumber(const char *text, const ConfigNumber &number, int *value);
 
 // Copies the value, cut to size - 1 characters and terminated; a missing key
 // gives defaultText (NULL reads as empty).
@@ -83,8 +59,6 @@ ConfigStore WriteCorrection(const char *aircraftKey, double metres);
 // The aircraft's turn radius in metres under [PLANE_RADIUS], within
 // kRadiusMinimum..kRadiusMaximum; anything else (missing, no number, out of
 // range) reads as 0, "not measured".
-extern const double kRadiusMinimum;
-extern const double kRadiusMaximum;
 double ReadTurnRadius(const char *aircraftKey);
 // Stores ("%f") only a radius within the range.
 ConfigStore WriteTurnRadius(const char *aircraftKey, double metres);

@@ -4,21 +4,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../dialog/settings_dialog.h"
-#include "../map/map_question.h"
-#include "../pushback/measurement.h"
-#include "../pushback/menu_commands.h"
-#include "../pushback/window_hook.h"
-#include "../sound/player_link.h"
-#include "../sound/sound_request.h"
 #include "aircraft_key.h"
-#include "child_program.h"
+#include "editions.h"
 #include "identifiers.h"
 #include "state.h"
 
 namespace {
 
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 const char kConfigFileName[] = "Drovana.cfg";
 const char kPlayerFileName[] = "Kestrola.exe";
 
@@ -69,10 +61,6 @@ const DataItem kDataItems[] = {
     {DEF_BRAKE, "BRAKE PARKING POSITION", "position"},
 };
 
-// How long DLLStop waits for each worker thread to end; one still busy after
-// that (a player slow to take a file) holds the module until it is done.
-const DWORD kThreadEndWaitMs = 2000;
-
 // The quotes the player's path is written between.
 const size_t kQuotes = 2;
 
@@ -80,40 +68,16 @@ bool FitsWithFileName(const char *folder, const char *fileName, size_t extra) {
     return strlen(folder) + strlen(fileName) + extra <= TEXT_SIZE - 1;
 }
 
-void StartPlayer() {
-    char commandLine[256];
-    FormPlayerCommandLine(commandLine);
-    PushbackState.playerProcessId = StartHiddenProgram(commandLine);
-}
-
-void CloseConnection() {
-    // Anything still running finds no handle from now on instead of a
-    // closed one, and a second stop closes nothing.
-    HANDLE closing = PushbackState.simConnect;
-    PushbackState.simConnect = NULL;
-    if (closing != NULL) SimConnect_Close(closing);
-}
-
-void StoreAircraftKey(const char *reportedPath) {
-    const size_t length = strnlen(reportedPath, AIRCRAFT_PATH_SIZE - 1);
-    memcpy(PushbackState.aircraftPath, reportedPath, length);
-    PushbackState.aircraftPath[length] = '\0';
-
-    PathParts parts;
-    SplitPath(PushbackState.aircraftPath, &parts);
-    lstrcpynA(PushbackState.aircraftKey, parts.baseName, sizeof PushbackState.aircraftKey);
-}
-
-// The registry's SetupPath, taken only when it ends inside the buffer.
-void ReadRegistrySetupPath() {
-    PushbackState.setupPath[0] = '\0';
+// A simulator's folder as its registry value holds it, taken only when it
+// ends inside the buffer. False when there is no such value.
+bool ReadRegistryFolder(const char *subKey, const char *name) {
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     char value[TEXT_SIZE];
     DWORD size = sizeof value;
     // The stored value may lack its NUL or fill the whole buffer.
-    if (RegQueryValueExA(key, "SetupPath", NULL, NULL, reinterpret_cast<BYTE *>(value), &size) == ERROR_SUCCESS &&
-        size <= sizeof value) {
+    const LONG read = RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE *>(value), &size);
+    if (read == ERROR_SUCCESS && size <= sizeof value) {
         const size_t length = strnlen(value, size);
         if (length < sizeof value) {
             memcpy(PushbackState.setupPath, value, length);
@@ -121,6 +85,18 @@ void ReadRegistrySetupPath() {
         }
     }
     RegCloseKey(key);
+    return read == ERROR_SUCCESS || read == ERROR_MORE_DATA;
+}
+
+// Without the program's path nothing tells which simulator loaded us: the
+// first that has a machine value, in the editions table's order (the boxed
+// edition's SetupPath first, as it always was).
+void ReadRegistrySetupPath() {
+    PushbackState.setupPath[0] = '\0';
+    for (int e = 0; e < kEditionCount; ++e) {
+        for (const EditionKey &key : kEditions[e].keys)
+            if (key.machine && ReadRegistryFolder(key.subKey, key.value)) return;
+    }
 }
 
 // The folder part of the program's path, up to and including its last
@@ -182,34 +158,18 @@ void FormPlayerCommandLine(char (&commandLine)[256]) {
     snprintf(commandLine, sizeof commandLine, "\"%s%s\"", PushbackState.setupPath, kPlayerFileName);
 }
 
-int __stdcall DLLStart(void) {
-    HRESULT opened = SimConnect_Open(&PushbackState.simConnect, "DrovanaX", NULL, 0, NULL, 0);
-    if (FAILED(opened)) return 0;
-
-    PushbackState.soundStopping = 0;
-    ReadSetupPath();
-    StartPlayer();
-    StartMapLink();
-    SimConnect_CallDispatch(PushbackState.simConnect, SimConnectDispatch, NULL);
-    return 0;
+bool OpenConnection() {
+    return SUCCEEDED(SimConnect_Open(&PushbackState.simConnect, "DrovanaX", NULL, 0, NULL, 0));
 }
 
-// The simulator may unload the module as soon as this returns: nothing of it
-// may run afterwards, whatever was going on (a run, a measurement, a cue, the
-// dialog open) and even when the connection never opened.
-void __stdcall DLLStop(void) {
-    RemoveSimWindowHook();
-    EndRunsForUnload();
-    EndStartedPlayer();
-    EndMapLink();
-    EndSettingDialog(kThreadEndWaitMs);
-    EndSoundThread(kThreadEndWaitMs);
-    CloseConnection();
+void CloseConnection() {
+    // Cleared before the close: nothing still running is handed a closed one.
+    HANDLE closing = PushbackState.simConnect;
+    PushbackState.simConnect = NULL;
+    if (closing != NULL) SimConnect_Close(closing);
 }
 
-void OnOpen() {
-    InstallSimWindowHook();
-
+void RegisterWithSimulator() {
     HANDLE sim = PushbackState.simConnect;
     SimConnect_MenuAddItem(sim, "Drovana...", MENU_ROOT, 0);
     for (size_t i = 0; i < sizeof kMenu / sizeof kMenu[0]; ++i)
@@ -227,53 +187,12 @@ void OnOpen() {
                                           0, 0);
 }
 
-void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply) {
-    switch (reply->dwRequestID) {
-    case REQ_AIRCRAFT_LOADED:
-        StoreAircraftKey(reply->szString);
-        break;
-    case REQ_DIALOG_MODE:
-        StartSettingDialog(PushbackState.simWindow);
-        break;
-    default:
-        break;
-    }
-}
+void StoreAircraftKey(const char *reportedPath) {
+    const size_t length = strnlen(reportedPath, AIRCRAFT_PATH_SIZE - 1);
+    memcpy(PushbackState.aircraftPath, reportedPath, length);
+    PushbackState.aircraftPath[length] = '\0';
 
-void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, void * /*context*/) {
-    // A message shorter than the layout it claims is dropped, never read past.
-    if (message == NULL || messageSize < sizeof(SIMCONNECT_RECV)) return;
-    switch (message->dwID) {
-    case SIMCONNECT_RECV_ID_OPEN:
-        OnOpen();
-        break;
-    case SIMCONNECT_RECV_ID_EVENT:
-        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT))
-            OnSimEvent(static_cast<SIMCONNECT_RECV_EVENT *>(message));
-        break;
-    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
-        if (messageSize >= SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET)
-            UpdateSnapshot(static_cast<SIMCONNECT_RECV_SIMOBJECT_DATA *>(message), messageSize);
-        break;
-    case SIMCONNECT_RECV_ID_SYSTEM_STATE:
-        if (messageSize >= sizeof(SIMCONNECT_RECV_SYSTEM_STATE))
-            OnSystemState(static_cast<SIMCONNECT_RECV_SYSTEM_STATE *>(message));
-        break;
-    case SIMCONNECT_RECV_ID_EVENT_FILENAME:
-        // The key is renewed only at the next SimStart; until then a
-        // measurement must not take the new aircraft for the old one.
-        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT) &&
-            static_cast<SIMCONNECT_RECV_EVENT *>(message)->uEventID == EVENT_AIRCRAFT_LOADED) {
-            NoteAircraftLoaded();
-            TakeSimulatorStateAsFound();
-        }
-        break;
-    case SIMCONNECT_RECV_ID_QUIT:
-        // The simulator is going away: a run or measurement left to itself
-        // would keep its timer ticking and its pushback moving.
-        OnSimulatorQuit();
-        break;
-    default:
-        break;
-    }
+    PathParts parts;
+    SplitPath(PushbackState.aircraftPath, &parts);
+    lstrcpynA(PushbackState.aircraftKey, parts.baseName, sizeof PushbackState.aircraftKey);
 }

@@ -18,10 +18,11 @@ void LetGo(MapProgram *program) {
 
 }  // namespace
 
-bool FormMapCommandLine(const char *folder, char *commandLine, size_t size) {
+bool FormMapCommandLine(const char *folder, DWORD starter, char *commandLine, size_t size) {
     if (size == 0) return false;
     commandLine[0] = '\0';
-    const int written = snprintf(commandLine, size, "\"%s%s\" \"%s\"", folder, MAP_PROGRAM_NAME, folder);
+    const int written = snprintf(commandLine, size, "\"%s%s\" --parent %lu \"%s\"", folder, MAP_PROGRAM_NAME,
+                                 static_cast<unsigned long>(starter), folder);
     if (written < 0 || static_cast<size_t>(written) >= size) {
         commandLine[0] = '\0';
         return false;
@@ -33,7 +34,9 @@ bool StartMapProgram(const char *folder, MapProgram *program) {
     memset(program, 0, sizeof *program);
     if (folder[0] == '\0') return false;
     char commandLine[kCommandLineSize];
-    if (!FormMapCommandLine(folder, commandLine, sizeof commandLine)) return false;
+    // The map program ends with this process, so a simulator that crashes
+    // leaves none behind holding its log and files.
+    if (!FormMapCommandLine(folder, GetCurrentProcessId(), commandLine, sizeof commandLine)) return false;
     program->processId = StartHiddenProgram(commandLine, &program->process);
     if (program->processId == 0) return false;
     program->startedAt = GetTickCount();

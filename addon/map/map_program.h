@@ -14,12 +14,13 @@ struct MapProgram {
     HWND window;       // its window once found
 };
 
-// `"<folder>DrovanaMap.exe" "<folder>"` into commandLine, both quoted for
-// blanks in the folder. The map program reads quotes as grouping only, so the
-// folder's trailing backslash before the closing quote stays a backslash.
+// `"<folder>DrovanaMap.exe" --parent <starter> "<folder>"` into commandLine,
+// both paths quoted for blanks in the folder; the map program ends when the
+// process starter ends. It reads quotes as grouping only, so the folder's
+// trailing backslash before the closing quote stays a backslash.
 // False (and an empty line) when it does not fit: a cut command line would
 // start another program or name another folder.
-bool FormMapCommandLine(const char *folder, char *commandLine, size_t size);
+bool FormMapCommandLine(const char *folder, DWORD starter, char *commandLine, size_t size);
 
 // Starts the program from the simulator's folder, hidden. False when the
 // folder is unknown (the program would be looked for in the current folder of

@@ -3,13 +3,12 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "../../common/window_owner.h"
 #include "../core/state.h"
 #include "map_program.h"
 
 MapLinkTimings MapLinkTiming = kMapLinkTimings;
 
-// An answer is copied as one block of header.size bytes.
-static_assert(offsetof(MapAnswer, paths) == sizeof(MapAnswerHeader), "the paths follow the header");
 
 namespace {
 
@@ -69,13 +68,18 @@ bool IsNewer(uint32_t id, uint32_t than) { return static_cast<int32_t>(id - than
 
 void Terminate(char *text, size_t size) { text[size - 1] = '\0'; }
 
-// header and paths are the answer as it will be kept: already checked.
-void Publish(const MapAnswerHeader &header, const MapPath *paths) {
+// The answer's parts, each as long as its count in the header says.
+void CopyAnswer(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands, MapAnswer *to) {
+    to->header = header;
+    if (paths != NULL && header.pathCount > 0) memcpy(to->paths, paths, header.pathCount * sizeof(MapPath));
+    if (stands != NULL && header.standCount > 0) memcpy(to->stands, stands, header.standCount * sizeof(MapStand));
+}
+
+// header, paths and stands are the answer as it will be kept: already checked.
+void Publish(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands) {
     EnterCriticalSection(&MapLink.lock);
     if (MapLink.answeredId == 0 || IsNewer(header.questionId, MapLink.answeredId)) {
-        MapLink.answer.header = header;
-        if (paths != NULL && header.pathCount > 0)
-            memcpy(MapLink.answer.paths, paths, header.pathCount * sizeof(MapPath));
+        CopyAnswer(header, paths, stands, &MapLink.answer);
         MapAnswerHeader &kept = MapLink.answer.header;
         Terminate(kept.icao, sizeof kept.icao);
         Terminate(kept.file, sizeof kept.file);
@@ -93,7 +97,7 @@ void PublishNotReadYet(uint32_t questionId) {
     header.size = sizeof header;
     header.questionId = questionId;
     header.status = MAP_NOT_READ_YET;
-    Publish(header, NULL);
+    Publish(header, NULL, NULL);
 }
 
 // Takes the waiting question if it is still the one given (a newer one may
@@ -125,21 +129,21 @@ bool TakeAnswer(WorkerState *state, const COPYDATASTRUCT *data) {
     if (data->cbData < sizeof(MapAnswerHeader)) return false;
     MapAnswerHeader header;
     memcpy(&header, data->lpData, sizeof header);
-    if (header.size != data->cbData || header.pathCount > kMapMaxPaths) return false;
-    if (header.size != sizeof header + header.pathCount * sizeof(MapPath)) return false;
+    if (header.size != data->cbData || header.pathCount > kMapMaxPaths || header.standCount > kMapMaxStands)
+        return false;
+    const size_t pathBytes = header.pathCount * sizeof(MapPath);
+    if (header.size != sizeof header + pathBytes + header.standCount * sizeof(MapStand)) return false;
     if (header.status > MAP_AIRPORT) return false;
     if (state->inFlightId == 0 || header.questionId != state->inFlightId) return false;
-    Publish(header, reinterpret_cast<const MapPath *>(static_cast<const char *>(data->lpData) + sizeof header));
+    const char *body = static_cast<const char *>(data->lpData) + sizeof header;
+    Publish(header, reinterpret_cast<const MapPath *>(body), reinterpret_cast<const MapStand *>(body + pathBytes));
     state->inFlightId = 0;
     return true;
 }
 
 LRESULT CALLBACK WorkerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const CREATESTRUCTA *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_COPYDATA) {
-        WorkerState *state = reinterpret_cast<WorkerState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    WorkerState *state = WindowOwner<WorkerState>(window, message, lParam);
+    if (message == WM_COPYDATA) {
         if (state == NULL) return FALSE;
         return TakeAnswer(state, reinterpret_cast<const COPYDATASTRUCT *>(lParam)) ? TRUE : FALSE;
     }
@@ -225,7 +229,7 @@ HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
     windowClass.hInstance = module;
     windowClass.lpszClassName = kWorkerClass;
     // Already registered by a worker that has not ended yet: the same class.
-    if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return NULL;
+    if (!RegisterOwnedClass(windowClass)) return NULL;
     return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, module, state);
 }
 
@@ -316,7 +320,7 @@ bool TakeMapAnswer(uint32_t questionId, MapAnswer *answer) {
     // for it, the caller asks again on its next frame.
     if (!TryEnterCriticalSection(&MapLink.lock)) return false;
     const bool ready = MapLink.answeredId == questionId;
-    if (ready) memcpy(answer, &MapLink.answer, MapLink.answer.header.size);
+    if (ready) CopyAnswer(MapLink.answer.header, MapLink.answer.paths, MapLink.answer.stands, answer);
     LeaveCriticalSection(&MapLink.lock);
     return ready;
 }

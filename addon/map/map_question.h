@@ -13,6 +13,7 @@
 struct MapAnswer {
     MapAnswerHeader header;
     MapPath paths[kMapMaxPaths];
+    MapStand stands[kMapMaxStands];
 };
 
 // Main thread; never blocks: hands the position to the map worker and returns

@@ -62,6 +62,23 @@ void PressAndRelease(WORD key) {
     Release(record);
 }
 
+// Shift held over presses of P: one toggles the simulator's pushback, two
+// restart it. Shift is pressed again right before its release: the order the
+// simulator's keyboard handling is known to take as Shift+P.
+bool SendShiftP(int pressesOfP) {
+    INPUT shift;
+    if (!FocusSimulator()) return false;
+    Press(VK_SHIFT, shift);
+    for (int i = 0; i < pressesOfP; ++i) {
+        Focus();
+        PressAndRelease('P');
+    }
+    Focus();
+    PressAndRelease(VK_SHIFT);
+    NotePushbackToggle();
+    return true;
+}
+
 }  // namespace
 
 bool SendKey(WORD key, int pressOnly) {
@@ -72,33 +89,9 @@ bool SendKey(WORD key, int pressOnly) {
     return true;
 }
 
-bool TogglePushback() {
-    INPUT shift;
-    if (!FocusSimulator()) return false;
-    Press(VK_SHIFT, shift);
-    Focus();
-    PressAndRelease('P');
-    // Shift is pressed again right before its release: the order the
-    // simulator's keyboard handling is known to take as one Shift+P.
-    Focus();
-    PressAndRelease(VK_SHIFT);
-    NotePushbackToggle();
-    return true;
-}
+bool TogglePushback() { return SendShiftP(1); }
 
-bool RestartPushback() {
-    INPUT shift;
-    if (!FocusSimulator()) return false;
-    Press(VK_SHIFT, shift);
-    Focus();
-    PressAndRelease('P');
-    Focus();
-    PressAndRelease('P');
-    Focus();
-    PressAndRelease(VK_SHIFT);
-    NotePushbackToggle();
-    return true;
-}
+bool RestartPushback() { return SendShiftP(2); }
 
 bool StartTurn() {
     if (!RestartPushback()) return false;

@@ -19,6 +19,8 @@ enum TaxiwayOutcome {
     TAXIWAY_STAND_OTHER_SIDE,
     TAXIWAY_CROSSES_RUNWAY,
     TAXIWAY_TOO_CLOSE,
+    TAXIWAY_THROUGH_STAND,
+    TAXIWAY_CROSSES_LINE,
     TAXIWAY_TURN_TOO_BIG,
     TAXIWAY_NO_LINE,
 };
@@ -53,9 +55,15 @@ struct TaxiwayPlan {
 
 // Plans the push over the map's answer. A header other than MAP_AIRPORT, a
 // stand that allows the other side only, and lines that all fail give the
-// refusal's outcome; paths beyond pathCount or kMapMaxPaths are never read.
-void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const TaxiwayAircraft &aircraft,
-                     TaxiwayPlan *plan);
+// refusal's outcome; paths beyond pathCount or kMapMaxPaths, and stands beyond
+// standCount or kMapMaxStands, are never read.
+void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands,
+                     const TaxiwayAircraft &aircraft, TaxiwayPlan *plan);
+
+// The metres before the planned turn point at which the turn key goes, from
+// the correction "Correct Value" stored: it was measured up to the first
+// sample a degree into the turn, so it holds that degree of arc too.
+double TaxiwayTurnKeyLead(double storedCorrection, double radius);
 
 // The text shown for the outcome: "Taxiway NAME: push D m, turn A deg" for a
 // plan (D and A whole numbers), else the refusal, which names the side.

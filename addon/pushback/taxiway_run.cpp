@@ -34,14 +34,6 @@ double NormalisedDegrees(double degrees) {
     return d < 0.0 ? d + 360.0 : d;
 }
 
-// "Correct Value" stores the roll up to its first sample a degree into the
-// turn, so the correction holds that degree of arc too: the turn key goes
-// that much later for a turn that must begin where the plan has it.
-double TurnKeyLead(double correction, double radius) {
-    const double lead = correction - radius * MEASURE_TURN_DEGREES * acos(-1.0) / 180.0;
-    return lead > 0.0 ? lead : 0.0;
-}
-
 // Everything else of the run is an Auto item's: checklist, cues, keys, STOP.
 void StartPlannedRun(const TaxiwayPlan &plan, double correction, double heading) {
     PushbackState.pushMode = PushbackState.taxiwaySide == TAXIWAY_TAIL_LEFT ? PUSH_LEFT : PUSH_RIGHT;
@@ -92,12 +84,12 @@ void TakeAnswer() {
         ShowCorrectValueFirst();
         return;
     }
-    const double correction = TurnKeyLead(ReadCorrection(PushbackState.aircraftKey), radius);
+    const double correction = TaxiwayTurnKeyLead(ReadCorrection(PushbackState.aircraftKey), radius);
     const TaxiwayAircraft aircraft = {HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude),
                                       NormalisedDegrees(HeadingDegrees(SimSnapshot.heading)), radius, correction,
                                       PushbackState.taxiwaySide};
     TaxiwayPlan plan;
-    PlanTaxiwayPush(g_answer.header, g_answer.paths, aircraft, &plan);
+    PlanTaxiwayPush(g_answer.header, g_answer.paths, g_answer.stands, aircraft, &plan);
     char text[256];
     FormatTaxiwayText(plan, PushbackState.taxiwaySide, text);
     ShowMessage(text);

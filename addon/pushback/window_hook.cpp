@@ -7,9 +7,6 @@
 
 namespace {
 
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
-
 HWND FindSimWindow() {
     HWND fs98 = FindWindowExA(NULL, NULL, "FS98MAIN", NULL);
     HWND mscfs = FindWindowExA(NULL, NULL, "MSCFSMAIN", NULL);
@@ -108,7 +105,7 @@ void InstallSimWindowHook() {
             PushbackState.simWindowHooked = SetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC,
                                                               reinterpret_cast<LONG_PTR>(SimWindowHook));
     }
-    PushbackState.playerWindow = FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
+    PushbackState.playerWindow = FindPlayerWindow();
 }
 
 void RemoveSimWindowHook() {

@@ -1,23 +1,26 @@
 #include "player_link.h"
 
+#include "../../player/player_protocol.h"
 #include "../core/child_program.h"
+#include "../core/connection.h"
 #include "../core/state.h"
 
-namespace {
-
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
-
-}  // namespace
+HWND FindPlayerWindow() { return FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle); }
 
 HWND CurrentPlayerWindow(HWND known) {
     if (known != NULL && IsWindow(known)) return known;
-    return FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle);
+    return FindPlayerWindow();
+}
+
+void StartPlayer() {
+    char commandLine[256];
+    FormPlayerCommandLine(commandLine);
+    PushbackState.playerProcessId = StartHiddenProgram(commandLine);
 }
 
 void EndPlayer() {
     if (PushbackState.playerProcessId != 0) {
-        EndProgramWindow(PushbackState.playerProcessId, kPlayerClass, kPlayerTitle);
+        EndProgramWindow(PushbackState.playerProcessId, kPlayerWindowClass, kPlayerWindowTitle);
         return;
     }
     // The window was looked up when the connection opened, which may have been
@@ -29,6 +32,6 @@ void EndPlayer() {
 
 void EndStartedPlayer() {
     if (PushbackState.playerProcessId == 0) return;
-    EndProgramWindow(PushbackState.playerProcessId, kPlayerClass, kPlayerTitle);
+    EndProgramWindow(PushbackState.playerProcessId, kPlayerWindowClass, kPlayerWindowTitle);
     PushbackState.playerProcessId = 0;
 }

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../player/player_protocol.h"
 #include "../core/config.h"
 #include "../core/state.h"
 #include "../core/worker_thread.h"
@@ -17,8 +18,6 @@ const char kMissingPath[] = "Error";
 // The key names are the list positions in decimal, at most the count's
 // range plus one: "100".
 const int kKeyTextSize = 5;
-
-const LRESULT kPlayerIdle = 1;
 
 // A wait the module's stop cuts short: DLLStop waits for this thread only a
 // little while. False when the thread is to end.
@@ -52,7 +51,7 @@ enum PlayerAnswer { PLAYER_IDLE, PLAYER_BUSY, PLAYER_SILENT };
 
 PlayerAnswer AskPlayer(HWND player) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return PLAYER_SILENT;
+    if (!SendMessageTimeoutA(player, kPlayerStatusQuery, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return PLAYER_SILENT;
     return answer == static_cast<DWORD_PTR>(kPlayerIdle) ? PLAYER_IDLE : PLAYER_BUSY;
 }
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../../player/player_protocol.h"
 #include "trace.h"
 
 namespace {
@@ -95,11 +96,12 @@ bool Chattr(const std::string &windowsPath, const char *flag) {
     return false;
 }
 
-// The player's own answer tells whether a cue is playing: 0 while it plays.
+// The player's own answer tells whether a cue is playing.
 bool PlayerPlaying(HWND player, UINT waitMs) {
-    DWORD_PTR answer = 1;
-    return SendMessageTimeoutA(player, WM_APP, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, waitMs, &answer) != 0 &&
-           answer == 0;
+    DWORD_PTR answer = kPlayerIdle;
+    const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+    if (!SendMessageTimeoutA(player, kPlayerStatusQuery, 0, 0, flags, waitMs, &answer)) return false;
+    return answer == static_cast<DWORD_PTR>(kPlayerPlaying);
 }
 
 }  // namespace
@@ -109,15 +111,6 @@ SessionFaults::SessionFaults(HWND simWindow, const std::string &configPath, HWND
     : simWindow_(simWindow), configPath_(configPath), findPlayer_(findPlayer), odd_(odd) {}
 
 SessionFaults::~SessionFaults() { RegainFocus(); }
-
-bool SessionFaults::Perform(const std::string &action, const std::string &argument) {
-    if (action == "player") return KillPlayer(argument);
-    if (action == "cfgfile") return DamageConfig(argument);
-    if (action == "simconnect") return SendOdd(argument);
-    if (action == "pause") return Pause(argument);
-    if (action == "focus") return LoseFocus(argument);
-    return false;
-}
 
 void SessionFaults::Frame(double now) {
     if (killWhenPlayingUntil_ > 0.0) {

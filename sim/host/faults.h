@@ -26,8 +26,12 @@ public:
                   const StandInOddRecords &odd);
     ~SessionFaults();
 
-    // One of the fault actions; false when the argument is not understood.
-    bool Perform(const std::string &action, const std::string &argument);
+    // The fault actions; each false when its argument is not understood.
+    bool KillPlayer(const std::string &argument);
+    bool DamageConfig(const std::string &how);
+    bool SendOdd(const std::string &argument);
+    bool Pause(const std::string &argument);
+    bool LoseFocus(const std::string &argument);
     // Once a frame: ends a pause or a focus loss whose time is up.
     void Frame(double now);
     // The simulation is paused: the aircraft stays where it is while frames,
@@ -35,13 +39,8 @@ public:
     bool Paused() const { return pausedUntil_ > 0.0; }
 
 private:
-    bool KillPlayer(const std::string &argument);
     // playing: the player answered that a cue plays, just before.
     void KillPlayerNow(HWND player, bool playing);
-    bool DamageConfig(const std::string &how);
-    bool SendOdd(const std::string &argument);
-    bool Pause(const std::string &argument);
-    bool LoseFocus(const std::string &argument);
     void RegainFocus();
 
     HWND simWindow_;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../../player/player_protocol.h"
 #include "../common/process_memory.h"
 #include "../simconnect/standin.h"
 #include "faults.h"
@@ -24,6 +25,7 @@
 #include "scenario.h"
 #include "scenery_library.h"
 #include "sim_window.h"
+#include "simulator_kind.h"
 #include "trace.h"
 #include "unload_watch.h"
 #include "user_keys.h"
@@ -33,7 +35,6 @@ namespace {
 const double kFrameSeconds = 1.0 / 60.0;
 const double kStateTraceSeconds = 0.25;
 const double kStarvedSeconds = 1.0;  // a frame this late means the process got no processor
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator\\10.0";
 
 struct StandInLink {
     HMODULE module = NULL;
@@ -74,28 +75,6 @@ void EnsureAircraftFile(const std::string &name) {
     HANDLE file = CreateFileA(AircraftFilePath(name).c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-}
-
-void WriteSetupPath(const Scenario &scenario) {
-    HKEY key = NULL;
-    JsonLine record = Record("registry");
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS) {
-        record.Bool("ok", false);
-        Emit(record);
-        return;
-    }
-    if (scenario.setupPathNone) {
-        RegDeleteValueA(key, "SetupPath");
-        record.Null("SetupPath");
-    } else {
-        const std::string value = scenario.setupPathGiven ? scenario.setupPath : installFolder;
-        RegSetValueExA(key, "SetupPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        record.Str("SetupPath", value.c_str());
-    }
-    RegCloseKey(key);
-    record.Bool("ok", true);
-    Emit(record);
 }
 
 void WriteConfigEntry(const ConfigEntry &e) {
@@ -255,7 +234,7 @@ HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProces
     return NULL;
 }
 
-HWND FindPlayerWindow() { return FindRunWindow("DrovanaSndPlay", "DROVANA Sound Play", false); }
+HWND FindPlayerWindow() { return FindRunWindow(kPlayerWindowClass, kPlayerWindowTitle, false); }
 
 BOOL CALLBACK DismissBoxOwnedBy(HWND window, LPARAM owner) {
     char windowClass[16] = "";
@@ -270,31 +249,29 @@ public:
     HostActions(GroundModel &model, StandInLink &link, HWND window, SessionFaults &faults)
         : model_(model), link_(link), window_(window), faults_(faults) {}
 
-    bool Perform(const std::string &action, const std::string &argument) override {
-        if (faults_.Perform(action, argument)) return true;
-        if (action == "menu") return link_.pickMenu(argument.c_str()) >= 0;
-        if (action == "key") return QueueUserKeys(argument.c_str());
-        if (action == "inject") return SendKeyBurst(window_, argument.c_str());
-        if (action == "simstart") {
-            link_.sendSimStart();
-            return true;
-        }
-        if (action == "aircraft") {
-            if (argument.empty()) return false;
-            model_.LoadAircraft(argument.c_str());
-            EnsureAircraftFile(argument);
-            link_.setAircraftPath(AircraftFilePath(argument).c_str(), 1);
-            return true;
-        }
-        if (action == "set") return Set(argument);
-        if (action == "dialog") return AnswerDialog(argument);
-        if (action == "config") return Config(argument);
-        if (action == "resources") {
-            TraceResources(argument);
-            return true;
-        }
-        return false;
+    bool PickMenu(const std::string &caption) override { return link_.pickMenu(caption.c_str()) >= 0; }
+    bool PressKeys(const std::string &keys) override { return QueueUserKeys(keys.c_str()); }
+    bool InjectKeys(const std::string &keys) override { return SendKeyBurst(window_, keys.c_str()); }
+    bool SendSimStart(const std::string &) override {
+        link_.sendSimStart();
+        return true;
     }
+    bool LoadAircraft(const std::string &name) override {
+        if (name.empty()) return false;
+        model_.LoadAircraft(name.c_str());
+        EnsureAircraftFile(name);
+        link_.setAircraftPath(AircraftFilePath(name).c_str(), 1);
+        return true;
+    }
+    bool WriteResources(const std::string &label) override {
+        TraceResources(label);
+        return true;
+    }
+    bool KillPlayer(const std::string &how) override { return faults_.KillPlayer(how); }
+    bool DamageConfig(const std::string &how) override { return faults_.DamageConfig(how); }
+    bool SendOddRecord(const std::string &record) override { return faults_.SendOdd(record); }
+    bool Pause(const std::string &seconds) override { return faults_.Pause(seconds); }
+    bool LoseFocus(const std::string &argument) override { return faults_.LoseFocus(argument); }
 
     size_t TextCount() override {
         EnterCriticalSection(&textLock);
@@ -312,10 +289,9 @@ public:
     int SimStartsSent() override { return link_.simStartsSent(); }
     int ActiveTimers() override { return ActiveThreadTimers(); }
 
-private:
     // The add-on's settings dialog runs on a thread of its own; the answer is
     // posted to it as its buttons would send it.
-    bool AnswerDialog(const std::string &answer) {
+    bool AnswerDialog(const std::string &answer) override {
         HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
         if (dialog == NULL) return false;
         // A message box the dialog put up (a refused value) is answered
@@ -329,7 +305,7 @@ private:
     }
 
     // A hand edit of Drovana.cfg while the simulator runs.
-    bool Config(const std::string &argument) {
+    bool EditConfig(const std::string &argument) override {
         char section[64] = "", key[64] = "";
         int consumed = 0;
         if (sscanf(argument.c_str(), "%63s %63s %n", section, key, &consumed) < 2) return false;
@@ -341,7 +317,7 @@ private:
         return true;
     }
 
-    bool Set(const std::string &argument) {
+    bool Set(const std::string &argument) override {
         char what[32] = "";
         double a = 0.0, b = 0.0;
         char extra[8] = "";
@@ -374,6 +350,7 @@ private:
         return false;
     }
 
+private:
     GroundModel &model_;
     StandInLink &link_;
     HWND window_;
@@ -498,10 +475,19 @@ int main(int argc, char **argv) {
     model.LoadAircraft(scenario.aircraft.c_str());
     EnsureAircraftFile(scenario.aircraft);
     WriteConfig(scenario);
-    WriteSetupPath(scenario);
-    WriteSceneryLibrary(scenario.scenery, installFolder);
+    const SimulatorKind &kind =
+        scenario.simulator.empty() ? DefaultSimulator() : *FindSimulatorKind(scenario.simulator);
+    WriteSimulatorRegistry(kind, installFolder, scenario.setupPathGiven && !scenario.setupPathNone, scenario.setupPath,
+                           scenario.setupPathNone);
+    const std::string data = SimulatorDataFolder(kind, installFolder);
+    {
+        JsonLine record = Record("simulator");
+        record.Str("code", kind.code).Str("data", data.c_str()).Str("title", kind.title);
+        Emit(record);
+    }
+    WriteSceneryLibrary(scenario.scenery, installFolder, data);
 
-    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model);
+    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model, kind.title);
     if (window == NULL) {
         fprintf(stderr, "DrovanaSim: cannot create the FS98MAIN window\n");
         CloseTrace();
@@ -512,8 +498,17 @@ int main(int argc, char **argv) {
     // SimConnect.dll to the assembly folder beside this program. Loading that
     // same file by its full path then yields the module the add-on uses.
     HMODULE addon = NULL;
-    const std::string addonPath = installFolder + "DrovanaX.dll";
+    // Named by the simulator's dll.xml as the real one reads it; the runs of
+    // no particular simulator load it from the folder.
+    const std::string addonPath = scenario.simulator.empty()
+                                      ? installFolder + "DrovanaX.dll"
+                                      : AddonFromDllXml(SimulatorDllXml(data), "DrovanaX", installFolder);
     const std::string standInPath = installFolder + "Microsoft.FlightSimulator.SimConnect\\SimConnect.dll";
+    if (scenario.loadAddon && addonPath.empty()) {
+        fprintf(stderr, "DrovanaSim: no DrovanaX entry in the %s dll.xml\n", kind.code);
+        CloseTrace();
+        return 3;
+    }
     if (scenario.loadAddon) {
         addon = LoadLibraryA(addonPath.c_str());
         JsonLine record = Record("load");

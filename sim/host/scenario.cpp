@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "simulator_kind.h"
 #include "trace.h"
 
 namespace {
@@ -46,6 +47,207 @@ bool ParseTimeout(std::string rest, double *timeout, std::string *error) {
     return true;
 }
 
+// The timed commands, `at T NAME ARGUMENT`: the name a scenario writes and
+// the host's action that performs it.
+struct TimedCommand {
+    const char *name;
+    TimedAction action;
+};
+
+const TimedCommand kTimedCommands[] = {
+    {"menu", &ScenarioActions::PickMenu},
+    {"set", &ScenarioActions::Set},
+    {"key", &ScenarioActions::PressKeys},
+    {"inject", &ScenarioActions::InjectKeys},
+    {"aircraft", &ScenarioActions::LoadAircraft},
+    {"simstart", &ScenarioActions::SendSimStart},
+    {"dialog", &ScenarioActions::AnswerDialog},
+    {"config", &ScenarioActions::EditConfig},
+    {"resources", &ScenarioActions::WriteResources},
+    {"player", &ScenarioActions::KillPlayer},
+    {"cfgfile", &ScenarioActions::DamageConfig},
+    {"simconnect", &ScenarioActions::SendOddRecord},
+    {"pause", &ScenarioActions::Pause},
+    {"focus", &ScenarioActions::LoseFocus},
+};
+
+}  // namespace
+
+// What an `until NAME ...` waits for: how the rest of its line is read and
+// when the wait is over. textMark: the texts before it do not meet the wait.
+struct UntilCondition {
+    const char *name;
+    bool (*parse)(std::string rest, ScenarioCommand *command, std::string *error);
+    bool (*met)(const ScenarioCommand &command, ScenarioActions &actions, size_t *textMark);
+};
+
+namespace {
+
+bool ParseUntilText(std::string rest, ScenarioCommand *command, std::string *error) {
+    const size_t open = rest.find('"');
+    const size_t close = rest.rfind('"');
+    if (open != 0 || close == open) { *error = "until text needs a \"quoted text\""; return false; }
+    command->argument = rest.substr(1, close - 1);
+    // `"A" or "B"`: either text meets it.
+    const std::string kOr = "\" or \"";
+    std::string texts = command->argument;
+    for (size_t at; (at = texts.find(kOr)) != std::string::npos; texts = texts.substr(at + kOr.size()))
+        command->texts.push_back(texts.substr(0, at));
+    command->texts.push_back(texts);
+    return ParseTimeout(Trim(rest.substr(close + 1)), &command->timeout, error);
+}
+
+bool TextShown(const ScenarioCommand &command, ScenarioActions &actions, size_t *textMark) {
+    bool met = false;
+    const size_t count = actions.TextCount();
+    for (size_t i = *textMark; i < count && !met; ++i) {
+        const std::string shown = actions.TextAt(i);
+        for (const std::string &text : command.texts) met = met || shown.find(text) != std::string::npos;
+    }
+    *textMark = count;
+    return met;
+}
+
+bool ParseUntilPushback(std::string rest, ScenarioCommand *command, std::string *error) {
+    command->argument = TakeWord(rest);
+    if (command->argument != "off" && command->argument != "straight" && command->argument != "left" &&
+        command->argument != "right" && command->argument != "on") {
+        *error = "until pushback needs off, on, straight, left or right";
+        return false;
+    }
+    return ParseTimeout(rest, &command->timeout, error);
+}
+
+bool PushbackIs(const ScenarioCommand &command, ScenarioActions &actions, size_t *) {
+    const std::string state = actions.PushbackState();
+    return command.argument == "on" ? state != "off" : state == command.argument;
+}
+
+bool ParseTimeoutOnly(std::string rest, ScenarioCommand *command, std::string *error) {
+    return ParseTimeout(rest, &command->timeout, error);
+}
+
+bool SimStartSent(const ScenarioCommand &, ScenarioActions &actions, size_t *) { return actions.SimStartsSent() > 0; }
+
+bool AddonIdle(const ScenarioCommand &, ScenarioActions &actions, size_t *) { return actions.ActiveTimers() == 0; }
+
+const UntilCondition kUntilConditions[] = {
+    {"text", ParseUntilText, TextShown},
+    {"pushback", ParseUntilPushback, PushbackIs},
+    {"simstart", ParseTimeoutOnly, SimStartSent},
+    {"idle", ParseTimeoutOnly, AddonIdle},
+};
+
+// Every command a line may start with. The setup commands fill the scenario
+// before the add-on starts; `at`, `until` and `end` add a command to run.
+// command: the line's own, with its number and text filled in.
+struct LineCommand {
+    const char *word;
+    bool (*parse)(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error);
+};
+
+bool ParseAircraft(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    if (rest.empty()) { *error = "aircraft needs a name"; return false; }
+    s->aircraft = rest;
+    return true;
+}
+
+bool ParseProfile(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    return ParseProfileCommand(rest, &s->tug, error);
+}
+
+bool ParseConfig(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    ConfigEntry entry;
+    entry.section = TakeWord(rest);
+    entry.key = TakeWord(rest);
+    entry.value = rest;
+    if (entry.section.empty() || entry.key.empty()) { *error = "config needs SECTION KEY VALUE"; return false; }
+    s->config.push_back(entry);
+    return true;
+}
+
+bool ParseOpen(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    if (rest != "fail") { *error = "only `open fail` is known"; return false; }
+    s->failOpen = true;
+    return true;
+}
+
+bool ParseOpenDelay(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    if (!ParseSeconds(rest, &s->openDelay)) { *error = "opendelay needs seconds"; return false; }
+    return true;
+}
+
+bool ParseAddon(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    if (rest != "none") { *error = "only `addon none` is known"; return false; }
+    s->loadAddon = false;
+    return true;
+}
+
+bool ParseSetupPath(std::string rest, ScenarioCommand &, Scenario *s, std::string *) {
+    s->setupPathGiven = true;
+    s->setupPathNone = rest == "none";
+    s->setupPath = rest;
+    return true;
+}
+
+bool ParseScenery(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    return ParseSceneryLine(rest, &s->scenery, error);
+}
+
+bool ParseSimulator(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
+    if (FindSimulatorKind(rest) == nullptr) {
+        *error = "simulator needs one of FSX, FSX-SE, P3Dv1, P3Dv2, P3Dv3";
+        return false;
+    }
+    s->simulator = rest;
+    return true;
+}
+
+bool ParseAt(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error) {
+    command.kind = ScenarioCommand::AT;
+    if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }
+    const std::string name = TakeWord(rest);
+    for (const TimedCommand &timed : kTimedCommands)
+        if (name == timed.name) command.action = timed.action;
+    if (command.action == nullptr) { *error = "unknown action `" + name + "`"; return false; }
+    command.argument = rest;
+    s->commands.push_back(command);
+    return true;
+}
+
+bool ParseUntil(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error) {
+    command.kind = ScenarioCommand::UNTIL;
+    const std::string name = TakeWord(rest);
+    for (const UntilCondition &condition : kUntilConditions)
+        if (name == condition.name) command.until = &condition;
+    if (command.until == nullptr) { *error = "until needs `text`, `pushback`, `simstart` or `idle`"; return false; }
+    if (!command.until->parse(rest, &command, error)) return false;
+    s->commands.push_back(command);
+    return true;
+}
+
+bool ParseEnd(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error) {
+    command.kind = ScenarioCommand::END;
+    if (!ParseSeconds(TakeWord(rest), &command.time) || !rest.empty()) { *error = "end needs a time"; return false; }
+    s->commands.push_back(command);
+    return true;
+}
+
+const LineCommand kLineCommands[] = {
+    {"aircraft", ParseAircraft},
+    {"profile", ParseProfile},
+    {"config", ParseConfig},
+    {"open", ParseOpen},
+    {"opendelay", ParseOpenDelay},
+    {"addon", ParseAddon},
+    {"setuppath", ParseSetupPath},
+    {"scenery", ParseScenery},
+    {"simulator", ParseSimulator},
+    {"at", ParseAt},
+    {"until", ParseUntil},
+    {"end", ParseEnd},
+};
+
 bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string *error) {
     std::string rest = text;
     const std::string word = TakeWord(rest);
@@ -54,99 +256,8 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
     command.source = text;
     command.time = 0.0;
     command.timeout = 0.0;
-    if (word == "aircraft") {
-        if (rest.empty()) { *error = "aircraft needs a name"; return false; }
-        s->aircraft = rest;
-        return true;
-    }
-    if (word == "profile") return ParseProfileCommand(rest, &s->tug, error);
-    if (word == "config") {
-        ConfigEntry entry;
-        entry.section = TakeWord(rest);
-        entry.key = TakeWord(rest);
-        entry.value = rest;
-        if (entry.section.empty() || entry.key.empty()) { *error = "config needs SECTION KEY VALUE"; return false; }
-        s->config.push_back(entry);
-        return true;
-    }
-    if (word == "open") {
-        if (rest != "fail") { *error = "only `open fail` is known"; return false; }
-        s->failOpen = true;
-        return true;
-    }
-    if (word == "opendelay") {
-        if (!ParseSeconds(rest, &s->openDelay)) { *error = "opendelay needs seconds"; return false; }
-        return true;
-    }
-    if (word == "addon") {
-        if (rest != "none") { *error = "only `addon none` is known"; return false; }
-        s->loadAddon = false;
-        return true;
-    }
-    if (word == "setuppath") {
-        s->setupPathGiven = true;
-        s->setupPathNone = rest == "none";
-        s->setupPath = rest;
-        return true;
-    }
-    if (word == "scenery") return ParseSceneryLine(rest, &s->scenery, error);
-    if (word == "at") {
-        command.kind = ScenarioCommand::AT;
-        if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }
-        command.action = TakeWord(rest);
-        command.argument = rest;
-        static const char *const kActions[] = {"menu", "set", "key", "inject", "aircraft", "simstart", "dialog",
-                                               "config", "resources", "player", "cfgfile", "simconnect",
-                                               "pause", "focus"};
-        bool known = false;
-        for (const char *a : kActions) known = known || command.action == a;
-        if (!known) { *error = "unknown action `" + command.action + "`"; return false; }
-        s->commands.push_back(command);
-        return true;
-    }
-    if (word == "until") {
-        const std::string what = TakeWord(rest);
-        if (what == "text") {
-            const size_t open = rest.find('"');
-            const size_t close = rest.rfind('"');
-            if (open != 0 || close == open) { *error = "until text needs a \"quoted text\""; return false; }
-            command.kind = ScenarioCommand::UNTIL_TEXT;
-            command.argument = rest.substr(1, close - 1);
-            // `"A" or "B"`: either text meets it.
-            const std::string kOr = "\" or \"";
-            std::string texts = command.argument;
-            for (size_t at; (at = texts.find(kOr)) != std::string::npos; texts = texts.substr(at + kOr.size()))
-                command.texts.push_back(texts.substr(0, at));
-            command.texts.push_back(texts);
-            if (!ParseTimeout(Trim(rest.substr(close + 1)), &command.timeout, error)) return false;
-        } else if (what == "pushback") {
-            command.kind = ScenarioCommand::UNTIL_PUSHBACK;
-            command.argument = TakeWord(rest);
-            if (command.argument != "off" && command.argument != "straight" && command.argument != "left" &&
-                command.argument != "right" && command.argument != "on") {
-                *error = "until pushback needs off, on, straight, left or right";
-                return false;
-            }
-            if (!ParseTimeout(rest, &command.timeout, error)) return false;
-        } else if (what == "simstart") {
-            command.kind = ScenarioCommand::UNTIL_SIMSTART;
-            if (!ParseTimeout(rest, &command.timeout, error)) return false;
-        } else if (what == "idle") {
-            command.kind = ScenarioCommand::UNTIL_IDLE;
-            if (!ParseTimeout(rest, &command.timeout, error)) return false;
-        } else {
-            *error = "until needs `text`, `pushback`, `simstart` or `idle`";
-            return false;
-        }
-        s->commands.push_back(command);
-        return true;
-    }
-    if (word == "end") {
-        command.kind = ScenarioCommand::END;
-        if (!ParseSeconds(TakeWord(rest), &command.time) || !rest.empty()) { *error = "end needs a time"; return false; }
-        s->commands.push_back(command);
-        return true;
-    }
+    for (const LineCommand &line : kLineCommands)
+        if (word == line.word) return line.parse(rest, command, s, error);
     *error = "unknown command `" + word + "`";
     return false;
 }
@@ -155,10 +266,7 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
 
 bool ParseScenario(const char *path, Scenario *scenario, std::string *error) {
     FILE *file = fopen(path, "rb");
-    if (file == nullptr) {
-        *error = std::string("cannot open ") + path;
-        return false;
-    }
+    if (file == nullptr) { *error = std::string("cannot open ") + path; return false; }
     char buffer[1024];
     int lineNumber = 0;
     bool ok = true;
@@ -187,7 +295,7 @@ ScenarioRunner::Status ScenarioRunner::Step(double now, ScenarioActions &actions
         const ScenarioCommand &c = scenario_.commands[next_];
         if (c.kind == ScenarioCommand::AT) {
             if (now < anchor_ + c.time) return RUNNING;
-            const bool ok = actions.Perform(c.action, c.argument);
+            const bool ok = (actions.*c.action)(c.argument);
             JsonLine record = Record("scenario");
             record.Int("line", c.line).Str("command", c.source.c_str()).Bool("ok", ok);
             Emit(record);
@@ -208,22 +316,7 @@ ScenarioRunner::Status ScenarioRunner::Step(double now, ScenarioActions &actions
             waitStart_ = now;
             textMark_ = actions.TextCount();
         }
-        bool met = false;
-        if (c.kind == ScenarioCommand::UNTIL_TEXT) {
-            const size_t count = actions.TextCount();
-            for (size_t i = textMark_; i < count && !met; ++i) {
-                const std::string shown = actions.TextAt(i);
-                for (const std::string &text : c.texts) met = met || shown.find(text) != std::string::npos;
-            }
-            textMark_ = count;
-        } else if (c.kind == ScenarioCommand::UNTIL_SIMSTART) {
-            met = actions.SimStartsSent() > 0;
-        } else if (c.kind == ScenarioCommand::UNTIL_IDLE) {
-            met = actions.ActiveTimers() == 0;
-        } else {
-            const std::string state = actions.PushbackState();
-            met = c.argument == "on" ? state != "off" : state == c.argument;
-        }
+        const bool met = c.until->met(c, actions, &textMark_);
         const bool timedOut = !met && now - waitStart_ >= c.timeout;
         if (!met && !timedOut) return RUNNING;
         JsonLine record = Record("until");

@@ -15,16 +15,24 @@ struct ConfigEntry {
     std::string section, key, value;
 };
 
+class ScenarioActions;
+// What a timed command does: one of the host's actions below, given the rest
+// of the line after the action's name.
+typedef bool (ScenarioActions::*TimedAction)(const std::string &argument);
+// What an `until` waits for (the table in scenario.cpp).
+struct UntilCondition;
+
 struct ScenarioCommand {
-    enum Kind { AT, UNTIL_TEXT, UNTIL_PUSHBACK, UNTIL_SIMSTART, UNTIL_IDLE, END };
+    enum Kind { AT, UNTIL, END };
     Kind kind;
     int line;
     std::string source;  // the line as written
     double time;         // AT, END: seconds after the anchor
-    double timeout;      // UNTIL_*: seconds
-    std::string action;  // AT: first word after T ("menu", "set", "key", ...)
-    std::string argument;  // AT: the rest; UNTIL_TEXT: the first text; UNTIL_PUSHBACK: the state
-    std::vector<std::string> texts;  // UNTIL_TEXT: any of these meets it
+    double timeout;      // UNTIL: seconds
+    TimedAction action = nullptr;              // AT
+    const UntilCondition *until = nullptr;     // UNTIL
+    std::string argument;  // AT: the rest after the action; UNTIL text: the first text; UNTIL pushback: the state
+    std::vector<std::string> texts;  // UNTIL text: any of these meets it
 };
 
 struct Scenario {
@@ -36,6 +44,7 @@ struct Scenario {
     bool setupPathGiven = false;
     bool setupPathNone = false;
     std::string setupPath;
+    std::string simulator;  // `simulator CODE`; empty: the boxed edition as every run before played it
     TugBehaviour tug;  // `profile SPEED RATE DELAY`
     std::vector<SceneryArea> scenery;
     std::vector<ScenarioCommand> commands;
@@ -44,12 +53,29 @@ struct Scenario {
 // False with a message naming the line when the file cannot be used.
 bool ParseScenario(const char *path, Scenario *scenario, std::string *error);
 
-// What the timed commands do to the simulator; implemented by the host.
+// What the timed commands do to the simulator; implemented by the host. The
+// scenario's names for them are the table of timed commands in scenario.cpp,
+// the one place that pairs a name with its action, so no name is parsed
+// that nothing performs. Each action is given the rest of its line and
+// answers false when that is not understood or the action has no target.
 class ScenarioActions {
 public:
     virtual ~ScenarioActions() {}
-    // False when the command's argument is not understood or has no target.
-    virtual bool Perform(const std::string &action, const std::string &argument) = 0;
+    virtual bool PickMenu(const std::string &caption) = 0;
+    virtual bool Set(const std::string &what) = 0;
+    virtual bool PressKeys(const std::string &keys) = 0;
+    virtual bool InjectKeys(const std::string &keys) = 0;
+    virtual bool LoadAircraft(const std::string &name) = 0;
+    virtual bool SendSimStart(const std::string &ignored) = 0;
+    virtual bool AnswerDialog(const std::string &answer) = 0;
+    virtual bool EditConfig(const std::string &entry) = 0;
+    virtual bool WriteResources(const std::string &label) = 0;
+    virtual bool KillPlayer(const std::string &how) = 0;
+    virtual bool DamageConfig(const std::string &how) = 0;
+    virtual bool SendOddRecord(const std::string &record) = 0;
+    virtual bool Pause(const std::string &seconds) = 0;
+    virtual bool LoseFocus(const std::string &argument) = 0;
+
     // Texts shown since the run started, in order.
     virtual size_t TextCount() = 0;
     virtual std::string TextAt(size_t index) = 0;

@@ -23,14 +23,18 @@ bool IsAbsolute(const std::string &folder) {
     return (folder.size() >= 2 && folder[1] == ':') || (folder.size() >= 2 && folder[0] == '\\' && folder[1] == '\\');
 }
 
-// %ProgramData%\Microsoft\FSX\, made when missing; empty when it cannot be had.
-std::string LibraryFolder() {
+// %ProgramData%\<data>\, made when missing; empty when it cannot be had.
+std::string LibraryFolder(const std::string &data) {
     char common[MAX_PATH] = "";
     if (SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, common) != S_OK) return "";
-    std::string folder = std::string(common) + "\\Microsoft";
-    CreateDirectoryA(folder.c_str(), NULL);
-    folder += "\\FSX";
-    CreateDirectoryA(folder.c_str(), NULL);
+    std::string folder = common;
+    for (size_t start = 0; start <= data.size();) {
+        size_t end = data.find('\\', start);
+        if (end == std::string::npos) end = data.size();
+        folder += "\\" + data.substr(start, end - start);
+        CreateDirectoryA(folder.c_str(), NULL);
+        start = end + 1;
+    }
     return folder + "\\";
 }
 
@@ -69,9 +73,10 @@ bool ParseSceneryLine(const std::string &rest, std::vector<SceneryArea> *areas, 
     return true;
 }
 
-void WriteSceneryLibrary(const std::vector<SceneryArea> &areas, const std::string &installFolder) {
+void WriteSceneryLibrary(const std::vector<SceneryArea> &areas, const std::string &installFolder,
+                         const std::string &data) {
     JsonLine record = Record("scenery");
-    const std::string folder = LibraryFolder();
+    const std::string folder = LibraryFolder(data);
     const std::string path = folder + "Scenery.CFG";
     const std::string text = LibraryText(areas);
     bool written = false;

@@ -17,9 +17,11 @@ struct SceneryArea {
 // win. False with a message when the line names no folder.
 bool ParseSceneryLine(const std::string &rest, std::vector<SceneryArea> *areas, std::string *error);
 
-// Writes the boxed edition's %ProgramData%\Microsoft\FSX\Scenery.CFG with one
-// active area a line, before the add-on loads, as the simulator keeps it. The
-// trace gets a `scenery` record with the file and its areas.
-void WriteSceneryLibrary(const std::vector<SceneryArea> &areas, const std::string &installFolder);
+// Writes the simulator's %ProgramData%\<data>\Scenery.CFG (data: its folder,
+// Microsoft\FSX for the boxed edition) with one active area a line, before
+// the add-on loads, as the simulator keeps it. The trace gets a `scenery`
+// record with the file and its areas.
+void WriteSceneryLibrary(const std::vector<SceneryArea> &areas, const std::string &installFolder,
+                         const std::string &data);
 
 #endif

@@ -55,7 +55,7 @@ LRESULT CALLBACK SimulatorWindowProc(HWND window, UINT message, WPARAM wParam, L
 
 }  // namespace
 
-HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model) {
+HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model, const char *title) {
     groundModel = model;
     WNDCLASSA windowClass;
     memset(&windowClass, 0, sizeof windowClass);
@@ -65,9 +65,8 @@ HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassA(&windowClass)) return NULL;
-    HWND window = CreateWindowExA(0, kClassName, "Microsoft Flight Simulator X (DrovanaX stand-in)",
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, NULL, NULL, instance,
-                                  NULL);
+    HWND window = CreateWindowExA(0, kClassName, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600,
+                                  NULL, NULL, instance, NULL);
     if (window == NULL) return NULL;
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);

@@ -1,5 +1,6 @@
-// The simulator's main window, class "FS98MAIN". Its procedure is the
-// simulator's own: whatever the add-on's hook passes on ends here.
+// The simulator's main window, class "FS98MAIN" (Prepar3D's as FSX's). Its
+// procedure is the simulator's own: whatever the add-on's hook passes on ends
+// here.
 #ifndef DROVANA_SIM_SIM_WINDOW_H
 #define DROVANA_SIM_SIM_WINDOW_H
 
@@ -7,6 +8,7 @@
 
 class GroundModel;
 
-HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model);
+// title: the simulator's own (simulator_kind.h).
+HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model, const char *title);
 
 #endif

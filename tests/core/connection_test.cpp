@@ -8,6 +8,7 @@
 #include "core/connection.h"
 #include "core/identifiers.h"
 #include "core/state.h"
+#include "dispatch/module_entry.h"
 #include "fake_simconnect.h"
 #include "sim_report.h"
 #include "pushback/measurement.h"
@@ -23,8 +24,8 @@ const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator
 // beside them (it holds the same resource lock).
 class SetupPathValue {
 public:
-    SetupPathValue() {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_, NULL);
+    explicit SetupPathValue(const char *subKey = kSetupKey) {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_, NULL);
         savedSize_ = sizeof saved_;
         hadValue_ = RegQueryValueExA(key_, "SetupPath", NULL, &savedType_, saved_, &savedSize_) == ERROR_SUCCESS;
     }
@@ -142,6 +143,16 @@ TEST_F(ConnectionTest, TheProgramsFolderComesFirstAndSetupPathOnlyWithoutIt) {
         UseSimulatorFolder(c.program);
         EXPECT_EQ(c.folder + "Drovana.cfg", PushbackState.configPath) << (c.program ? c.program : "no program");
     }
+}
+
+// A Prepar3D machine without FSX: the fallback finds Prepar3D's folder.
+TEST_F(ConnectionTest, WithoutTheBoxedEditionsSetupPathAPrepar3DOneIsTaken) {
+    SetupPathValue boxed;
+    boxed.Remove();
+    SetupPathValue prepar3d("SOFTWARE\\Lockheed Martin\\Prepar3D v2");
+    prepar3d.Set("D:\\Prepar3D v2\\");
+    UseSimulatorFolder(NULL);
+    EXPECT_STREQ("D:\\Prepar3D v2\\Drovana.cfg", PushbackState.configPath);
 }
 
 TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {

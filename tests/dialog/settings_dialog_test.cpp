@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/connection.h"
 #include "core/identifiers.h"
 #include "core/state.h"
 #include "dialog/resource.h"
 #include "dialog/settings_dialog.h"
+#include "dispatch/dispatch.h"
+#include "dispatch/module_entry.h"
 #include "fake_simconnect.h"
 
 namespace {

@@ -246,18 +246,22 @@ TEST_F(MapLinkTest, RefusesMalformedAnswers) {
     MapAnswerHeader *header = reinterpret_cast<MapAnswerHeader *>(forged);
     struct Case {
         const char *what;
-        uint32_t tag, cbData, size, questionId, status, pathCount;
+        uint32_t tag, cbData, size, questionId, status, pathCount, standCount;
     };
     const uint32_t one = sizeof(MapAnswerHeader) + sizeof(MapPath);
     const Case cases[] = {
-        {"wrong tag", kMapQuestionTag, one, one, id, MAP_AIRPORT, 1},
-        {"shorter than a header", kMapAnswerTag, sizeof(MapAnswerHeader) - 4, one, id, MAP_AIRPORT, 1},
-        {"size is not what came", kMapAnswerTag, one, one + sizeof(MapPath), id, MAP_AIRPORT, 1},
-        {"more paths than came", kMapAnswerTag, one, one, id, MAP_AIRPORT, 2},
+        {"wrong tag", kMapQuestionTag, one, one, id, MAP_AIRPORT, 1, 0},
+        {"shorter than a header", kMapAnswerTag, sizeof(MapAnswerHeader) - 4, one, id, MAP_AIRPORT, 1, 0},
+        {"size is not what came", kMapAnswerTag, one, one + sizeof(MapPath), id, MAP_AIRPORT, 1, 0},
+        {"more paths than came", kMapAnswerTag, one, one, id, MAP_AIRPORT, 2, 0},
         // 1 + 2^29 paths of 56 bytes wrap a 32-bit size around to one path.
-        {"path count that wraps the size", kMapAnswerTag, one, one, id, MAP_AIRPORT, (1u << 29) + 1},
-        {"another question", kMapAnswerTag, one, one, id + 7, MAP_AIRPORT, 1},
-        {"unknown status", kMapAnswerTag, one, one, id, 3, 1},
+        {"path count that wraps the size", kMapAnswerTag, one, one, id, MAP_AIRPORT, (1u << 29) + 1, 0},
+        // A path's 56 bytes read as two stands of 24 and 8 bytes over.
+        {"stands where a path came", kMapAnswerTag, one, one, id, MAP_AIRPORT, 0, 2},
+        // 2^32 / 24 rounded up: the stands' bytes wrap around to 8.
+        {"stand count that wraps the size", kMapAnswerTag, one, one, id, MAP_AIRPORT, 1, 178956971},
+        {"another question", kMapAnswerTag, one, one, id + 7, MAP_AIRPORT, 1, 0},
+        {"unknown status", kMapAnswerTag, one, one, id, 3, 1, 0},
     };
     for (const Case &c : cases) {
         memset(forged, 'x', sizeof forged);  // no NUL anywhere
@@ -265,6 +269,7 @@ TEST_F(MapLinkTest, RefusesMalformedAnswers) {
         header->questionId = c.questionId;
         header->status = c.status;
         header->pathCount = c.pathCount;
+        header->standCount = c.standCount;
         COPYDATASTRUCT data = {c.tag, c.cbData, forged};
         EXPECT_EQ(FALSE, SendMessageA(worker, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data))) << c.what;
         EXPECT_FALSE(TakeMapAnswer(id, &answer)) << c.what;
@@ -276,6 +281,7 @@ TEST_F(MapLinkTest, RefusesMalformedAnswers) {
     header->questionId = id;
     header->status = MAP_AIRPORT;
     header->pathCount = 1;
+    header->standCount = 0;
     COPYDATASTRUCT data = {kMapAnswerTag, one, forged};
     EXPECT_EQ(TRUE, SendMessageA(worker, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)));
     ASSERT_TRUE(TakeMapAnswer(id, &answer));
@@ -294,8 +300,8 @@ TEST_F(MapLinkTest, NoProgramAnswersNotReadYet) {
 }
 
 // The line the map program reads: both paths quoted for blanks, the folder
-// as given; a folder too long for the buffer starts nothing rather than a
-// program of a cut name.
+// as given, and the process it ends with; a folder too long for the buffer
+// starts nothing rather than a program of a cut name.
 TEST(MapCommandLine, QuotedWholeOrNotAtAll) {
     struct Case {
         const char *folder;
@@ -303,14 +309,15 @@ TEST(MapCommandLine, QuotedWholeOrNotAtAll) {
         const char *line;  // NULL: does not fit
     };
     const Case cases[] = {
-        {"C:\\FSX\\", 256, "\"C:\\FSX\\DrovanaMap.exe\" \"C:\\FSX\\\""},
-        {"C:\\Program Files\\FSX\\", 256, "\"C:\\Program Files\\FSX\\DrovanaMap.exe\" \"C:\\Program Files\\FSX\\\""},
-        {"C:\\FSX\\", 34, "\"C:\\FSX\\DrovanaMap.exe\" \"C:\\FSX\\\""},  // 33 characters and the NUL
-        {"C:\\FSX\\", 33, NULL},
+        {"C:\\FSX\\", 256, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},
+        {"C:\\Program Files\\FSX\\", 256,
+         "\"C:\\Program Files\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\Program Files\\FSX\\\""},
+        {"C:\\FSX\\", 48, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},  // 47 characters and the NUL
+        {"C:\\FSX\\", 47, NULL},
     };
     for (const Case &c : cases) {
         char line[256];
-        EXPECT_EQ(c.line != NULL, FormMapCommandLine(c.folder, line, c.size)) << c.folder << " in " << c.size;
+        EXPECT_EQ(c.line != NULL, FormMapCommandLine(c.folder, 4242, line, c.size)) << c.folder << " in " << c.size;
         EXPECT_STREQ(c.line != NULL ? c.line : "", line) << c.folder << " in " << c.size;
     }
 }

@@ -56,7 +56,7 @@ public:
     // Several players may run in this wineserver; ours belongs to our child.
     HWND FindOurWindow() const {
         HWND found = nullptr;
-        while ((found = FindWindowExA(nullptr, found, "DrovanaSndPlay", "DROVANA Sound Play")) != nullptr) {
+        while ((found = FindWindowExA(nullptr, found, kPlayerWindowClass, kPlayerWindowTitle)) != nullptr) {
             DWORD owner = 0;
             GetWindowThreadProcessId(found, &owner);
             if (owner == process.dwProcessId) return found;
@@ -64,7 +64,7 @@ public:
         return nullptr;
     }
 
-    LRESULT Status() const { return SendMessageA(window, WM_APP, 0, 0); }
+    LRESULT Status() const { return SendMessageA(window, kPlayerStatusQuery, 0, 0); }
 
     LRESULT Send(const std::string& path) const {
         COPYDATASTRUCT data = {0, static_cast<DWORD>(path.size() + 1), const_cast<char*>(path.c_str())};

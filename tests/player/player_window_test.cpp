@@ -107,6 +107,8 @@ protected:
 
 TEST_F(PlayerWindowTest, WindowIsTheOneTheAddOnLooksFor) {
     ASSERT_NE(nullptr, window);
+    // Written out rather than taken from player_protocol.h: every released
+    // add-on looks for exactly these texts.
     EXPECT_EQ(window, FindWindowExA(nullptr, nullptr, "DrovanaSndPlay", "DROVANA Sound Play"));
     RECT rect;
     GetWindowRect(window, &rect);

@@ -34,14 +34,29 @@ double Lon(double east) { return kLongitude + east / (1852.0 * 60.0 * cos(kLatit
 struct Answer {
     MapAnswerHeader header;
     std::vector<MapPath> paths;
+    std::vector<MapStand> stands;
 };
 
-Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH) {
+// A stand in metres east and north of the aircraft.
+struct Stand {
+    double x, y;
+    float radius;
+};
+
+// The aircraft stands in its own stand (radius 20 m, nose north); other
+// stands as given.
+Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH,
+                   const std::vector<Stand> &stands = {}) {
     Answer answer;
     memset(&answer.header, 0, sizeof answer.header);
     answer.header.status = MAP_AIRPORT;
     answer.header.hasParking = 1;
     answer.header.pushbackSide = side;
+    answer.header.parkingLatitude = kLatitude;
+    answer.header.parkingLongitude = kLongitude;
+    answer.header.parkingRadius = 20.0f;
+    for (const Stand &stand : stands) answer.stands.push_back(MapStand{Lat(stand.y), Lon(stand.x), stand.radius, 0.0f});
+    answer.header.standCount = static_cast<uint32_t>(answer.stands.size());
     for (const Line &line : lines) {
         MapPath path;
         memset(&path, 0, sizeof path);
@@ -61,7 +76,8 @@ Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH
 TaxiwayPlan Plan(const Answer &answer, int side, double heading = 0.0, double radius = kRadius) {
     const TaxiwayAircraft aircraft = {kLatitude, kLongitude, heading, radius, kCorrection, side};
     TaxiwayPlan plan;
-    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(), aircraft, &plan);
+    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(),
+                    answer.stands.empty() ? NULL : answer.stands.data(), aircraft, &plan);
     return plan;
 }
 
@@ -102,8 +118,8 @@ TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
     const Line squareFar = {TAXI, "B", -150, -70, 150, -70, 20};
     const Line sixty = {TAXI, "C", -100 * sin(kPi / 3), -100 - 100 * cos(kPi / 3), 100 * sin(kPi / 3),
                         -100 + 100 * cos(kPi / 3), 20};
-    const Line tooClose = {TAXI, "N", -150, -20, 150, -20, 20};
     const Line pathType = {PATH, "P", -150, -40, 150, -40, 20};
+    const Line pathWest = {PATH, "P", -150, -40, -5, -40, 20};
     const Line alongEast = {TAXI, "E", -40, -150, -40, 150, 20};
     struct Case {
         const char *what;
@@ -124,9 +140,12 @@ TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
         {"sixty, right", {sixty}, TAXIWAY_TAIL_RIGHT, 0.0, 0, 100 - 45 / tan(kPi / 3) - 30 * sin(kPi / 3), 120.0,
          240.0},
         {"the nearer of two", {squareFar, square}, TAXIWAY_TAIL_LEFT, 0.0, 1, 10.0, 90.0, 90.0},
-        {"too close, the next one", {tooClose, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
-        {"taxi before path", {pathType, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
+        // A path 40 m back that the push does not cross, beside a taxi line 70 m back.
+        {"taxi before path", {pathWest, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
         {"path where no taxi line", {pathType}, TAXIWAY_TAIL_LEFT, 0.0, 0, 10.0, 90.0, 90.0},
+        // A taxi line 140 m back lies beyond the 100 m of the lane behind; a path there comes first.
+        {"a near path before a far taxi line", {{TAXI, "F", -150, -140, 150, -140, 20}, pathType}, TAXIWAY_TAIL_LEFT,
+         0.0, 1, 10.0, 90.0, 90.0},
     };
     for (const Case &c : cases) {
         const TaxiwayPlan plan = Plan(AirportWith(c.lines), c.side, c.heading);
@@ -147,6 +166,7 @@ TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
 
 TEST(TaxiwayPlan, RefusesWithTheReason) {
     const Line square = {TAXI, "A", -150, -40, 150, -40, 20};
+    const Line far = {TAXI, "F", -150, -70, 150, -70, 20};
     struct Case {
         const char *what;
         Answer answer;
@@ -168,6 +188,28 @@ TEST(TaxiwayPlan, RefusesWithTheReason) {
          TAXIWAY_TOO_CLOSE},
         {"runway between", AirportWith({square, {RUNWAY, "09", -300, -25, 300, -25, 45}}), TAXIWAY_TAIL_LEFT,
          TAXIWAY_CROSSES_RUNWAY},
+        // The line 70 m back lies across the one too close: the push never crosses it.
+        {"too close, and beyond it", AirportWith({{TAXI, "N", -150, -20, 150, -20, 20}, far}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_TOO_CLOSE},
+        // 40 m back a line ends 3 m past where a tail-left turn would end on it.
+        {"a line to cross first", AirportWith({{TAXI, "C", 150, -40, -33, -40, 20}, far}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_CROSSES_LINE},
+        {"a line to cross where its segments meet",
+         AirportWith({{TAXI, "C", -34, -40, 0, -40, 20}, {TAXI, "C", 0, -40, 150, -40, 20}, far}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_CROSSES_LINE},
+        {"a junction of three taxi paths to pass",
+         AirportWith({{TAXI, "J", 0, -40, -20, -40, 20}, {TAXI, "J", 0, -40, -3, -30, 20},
+                      {TAXI, "J", 0, -40, -3, -45, 20}, far}),
+         TAXIWAY_TAIL_LEFT, TAXIWAY_CROSSES_LINE},
+        {"a stand on the straight push", AirportWith({far}, MAP_PUSH_BOTH, {{0, -45, 15}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_THROUGH_STAND},
+        // The tail-left turn onto the line 70 m back sweeps round (-30, -40)
+        // from (0, -40) to (-30, -70), passing (-8.8, -61.2); the roll-out
+        // ends at (-35, -70).
+        {"a stand on the turn", AirportWith({far}, MAP_PUSH_BOTH, {{-8.8, -61.2, 6}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_THROUGH_STAND},
+        {"a stand on the roll-out", AirportWith({far}, MAP_PUSH_BOTH, {{-38, -74, 6}}), TAXIWAY_TAIL_LEFT,
+         TAXIWAY_THROUGH_STAND},
         // West of the end 4 m only: the 90-degree turn has no roll-out; the
         // line eastwards is reached by turning 270 degrees.
         {"only a turn past 180", AirportWith({{TAXI, "A", -34, -40, 150, -40, 20}}), TAXIWAY_TAIL_LEFT,
@@ -177,6 +219,9 @@ TEST(TaxiwayPlan, RefusesWithTheReason) {
         {"stand allows right only", AirportWith({square}, MAP_PUSH_RIGHT), TAXIWAY_TAIL_LEFT,
          TAXIWAY_STAND_OTHER_SIDE},
         {"NaN coordinates", AirportWith({{TAXI, "A", NAN, -40, 150, NAN, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
+        // Every path end at one point: more meeting ends than are kept.
+        {"1024 paths of no length", AirportWith(std::vector<Line>(kMapMaxPaths, Line{TAXI, "Z", 0, -40, 0, -40, 20})),
+         TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
     };
     for (const Case &c : cases) {
         const TaxiwayPlan plan = Plan(c.answer, c.side);
@@ -206,16 +251,80 @@ TEST(TaxiwayPlan, StandSideNoneOrBothOrOutsideTheCircleAcceptsEither) {
 }
 
 // The roll-out needs 5 m of line past the end: a line cut 3 m past it is no
-// target, unless a straight segment goes on from there; a bend does not.
+// target unless the line goes on, straight or across a bend it keeps to (the
+// 2.8 degrees of a real apron taxilane; 20 degrees, which the 5 m straight
+// roll-out leaves by 0.7 m); one that turns away by 56 degrees is another line.
 TEST(TaxiwayPlan, RollOutStaysOnTheLine) {
     const Line cut = {TAXI, "A", 150, -40, -33, -40, 20};
     const Line onward = {TAXI, "A", -33, -40, -90, -40.5, 20};
-    const Line bend = {TAXI, "A", -33, -40, -60, -80, 20};
-    EXPECT_NE(TAXIWAY_PLANNED, Plan(AirportWith({cut}), TAXIWAY_TAIL_LEFT).outcome);
-    EXPECT_EQ(TAXIWAY_PLANNED, Plan(AirportWith({cut, onward}), TAXIWAY_TAIL_LEFT).outcome);
-    const TaxiwayPlan bent = Plan(AirportWith({cut, bend}), TAXIWAY_TAIL_LEFT);
-    if (bent.outcome == TAXIWAY_PLANNED) {
-        EXPECT_GT(fabs(bent.targetHeading - 90.0), 1.0) << "the bent line's end was taken as the target";
+    const double kink = 2.8 * kPi / 180.0, twenty = 20.0 * kPi / 180.0;
+    const Line kinked = {TAXI, "A", -33, -40, -33 - 30 * cos(kink), -40 - 30 * sin(kink), 20};
+    const Line bent = {TAXI, "A", -33, -40, -33 - 30 * cos(twenty), -40 - 30 * sin(twenty), 20};
+    const Line away = {TAXI, "A", -33, -40, -60, -80, 20};
+    struct Case {
+        const char *what;
+        std::vector<Line> lines;
+        bool planned;
+    } cases[] = {
+        {"cut", {cut}, false},
+        {"straight on", {cut, onward}, true},
+        {"across a 2.8 degree kink", {cut, kinked}, true},
+        {"across a 20 degree bend", {cut, bent}, true},
+        {"turning away by 56 degrees", {cut, away}, false},
+    };
+    for (const Case &c : cases) {
+        const TaxiwayPlan plan = Plan(AirportWith(c.lines), TAXIWAY_TAIL_LEFT);
+        EXPECT_EQ(c.planned, plan.outcome == TAXIWAY_PLANNED) << c.what << ": outcome " << plan.outcome;
+        if (c.planned) {
+            EXPECT_NEAR(90.0, plan.targetHeading, 3.0) << c.what << ": the turn ends along the line";
+        }
+    }
+}
+
+// An apron taxilane drawn as a curve: 20 m segments that bend by 4 degrees
+// each, the way real airports draw them. The turn may end on any of them
+// and faces along the one it ends on.
+TEST(TaxiwayPlan, ACurveOfShortSegmentsIsOneLine) {
+    std::vector<Line> curve;
+    double x = 150, y = -60, bearing = 270;  // westwards, bending south
+    for (int i = 0; i < 12; ++i, bearing -= 4.0) {
+        const double x1 = x + 20 * sin(bearing * kPi / 180), y1 = y + 20 * cos(bearing * kPi / 180);
+        curve.push_back({TAXI, "K", x, y, x1, y1, 20});
+        x = x1, y = y1;
+    }
+    for (const int side : {TAXIWAY_TAIL_LEFT, TAXIWAY_TAIL_RIGHT}) {
+        const TaxiwayPlan plan = Plan(AirportWith(curve), side);
+        ASSERT_EQ(TAXIWAY_PLANNED, plan.outcome) << Side(side);
+        double east, north, heading;
+        Drive(plan, side, 0.0, kRadius, &east, &north, &heading);
+        double nearest = 1e9, along = 0;
+        for (const Line &segment : curve) {
+            const double dx = segment.x1 - segment.x0, dy = segment.y1 - segment.y0;
+            const double t = ((east - segment.x0) * dx + (north - segment.y0) * dy) / (dx * dx + dy * dy);
+            if (t < -0.01 || t > 1.01 || DistanceToLine(east, north, segment) >= nearest) continue;
+            nearest = DistanceToLine(east, north, segment);
+            along = atan2(dx, dy) * 180 / kPi;
+        }
+        EXPECT_LT(nearest, 0.05) << Side(side) << " ends off the curve";
+        const double apart = fmod(heading - along + 720.0, 180.0);
+        EXPECT_LT(fmin(apart, 180.0 - apart), 0.05) << Side(side) << ": heading " << heading << ", line " << along;
+    }
+}
+
+// The stand's own lead-in, a line from inside its circle along its axis
+// (here 5 m behind, 0.5 m aside, 5 degrees off), is no lane: the taxilane
+// 60 m back is. The aircraft's own stand, and one drawn over it, are no
+// obstacle; a stand beside the path is none either.
+TEST(TaxiwayPlan, TheLaneBehindNotTheLeadInNorTheOwnStand) {
+    const double off = 5.0 * kPi / 180.0;
+    const Line leadIn = {TAXI, "LEAD", 0.5, -5, 0.5 + 55 * sin(off), -5 - 55 * cos(off), 20};
+    const Line lane = {TAXI, "T", -150, -60, 150, -60, 20};
+    const std::vector<Stand> around = {{0, 0, 20}, {5, 3, 30}, {40, -20, 15}, {-45, 0, 20}};
+    for (const int side : {TAXIWAY_TAIL_LEFT, TAXIWAY_TAIL_RIGHT}) {
+        const TaxiwayPlan plan = Plan(AirportWith({leadIn, lane}, MAP_PUSH_BOTH, around), side);
+        ASSERT_EQ(TAXIWAY_PLANNED, plan.outcome) << Side(side);
+        EXPECT_STREQ("T", plan.name) << Side(side);
+        EXPECT_NEAR(30.0, plan.pushMetres, 1e-3) << Side(side);
     }
 }
 
@@ -235,6 +344,13 @@ TEST(TaxiwayPlan, TextHasItsFixedForm) {
     plan = Plan(AirportWith({{TAXI, "A", -150, -40, 150, -40, 20}}, MAP_PUSH_LEFT), TAXIWAY_TAIL_RIGHT);
     FormatTaxiwayText(plan, TAXIWAY_TAIL_RIGHT, text);
     EXPECT_STREQ("Taxiway: this stand allows pushback to the left only", text);
+
+    plan.outcome = TAXIWAY_THROUGH_STAND;
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_LEFT, text);
+    EXPECT_STREQ("Taxiway: every taxi line behind on the left takes the push through another stand", text);
+    plan.outcome = TAXIWAY_CROSSES_LINE;
+    FormatTaxiwayText(plan, TAXIWAY_TAIL_RIGHT, text);
+    EXPECT_STREQ("Taxiway: the straight push to the right would cross a taxi line", text);
 }
 
 }  // namespace

@@ -210,14 +210,14 @@ TEST(SceneryLibrary, EachEditionReadsItsOwnSceneryCfgFirst) {
     CreateDirectoryA(work.File("A").c_str(), nullptr);
     CreateDirectoryA(work.File("S").c_str(), nullptr);
     for (const Case &c : cases) {
-        std::string candidates[2];
+        std::string candidates[2], simulator;
         int count = 0;
         {
             Registry registry;
             if (c.boxed) registry.Set(true, kBoxed, "SetupPath", work.File("A") + "\\");
             if (c.steam) registry.Set(true, kSteam, "Install_Path", work.File("S") + "\\");
             registry.Override();
-            count = SceneryCfgCandidates((work.File(c.asked) + "\\").c_str(), candidates);
+            count = SceneryCfgCandidates((work.File(c.asked) + "\\").c_str(), candidates, &simulator);
         }
         ASSERT_EQ(2, count) << c.name;
         const std::string own = std::string("\\Microsoft\\") + c.own + "\\Scenery.CFG";
@@ -284,15 +284,20 @@ TEST(SceneryLibrary, BrokenAndForeignFilesAreOneLogLineEach) {
     EXPECT_EQ(3u, skipped) << notes.all;
 }
 
-TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
+// The map of one test airport file, added as path in that layer.
+void MapOfTestAirport(const char *name, const char *path, int layer, AirportMap *map) {
     BglFileContents contents;
     char why[kBglWhySize];
-    const BglBytes sample = TestAirport("sample");
-    ASSERT_TRUE(ReadBglAirports(sample.data(), sample.size(), &contents, why, sizeof why)) << why;
-    AirportMap map;
+    const BglBytes bytes = TestAirport(name);
+    ASSERT_TRUE(ReadBglAirports(bytes.data(), bytes.size(), &contents, why, sizeof why)) << why;
     Notes notes;
-    map.AddFile("C:\\FSX\\Addon\\scenery\\sample.bgl", 42, contents, &notes);
-    map.Compact();
+    map->AddFile(path, layer, contents, &notes);
+    map->Compact();
+}
+
+TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
+    AirportMap map;
+    ASSERT_NO_FATAL_FAILURE(MapOfTestAirport("sample", "C:\\FSX\\Addon\\scenery\\sample.bgl", 42, &map));
     // Positions in metres east and north of KTST's reference (47.5, -122.3).
     struct Case { const char *name; double east, north; uint32_t status; const char *spot; uint32_t paths; };
     const Case cases[] = {
@@ -327,9 +332,17 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     EXPECT_EQ(static_cast<uint32_t>(MAP_PATH_RUNWAY), paths[0].type);
     EXPECT_STREQ("16L", paths[0].name);
     EXPECT_EQ(45.0f, paths[0].width);
-    // At gate B7: its heading, radius, pushback side and number.
+    // At gate B7: its heading, radius, pushback side and number; the stands
+    // around it nearest first (A12 100 m off, the ramp spot 251 m), their
+    // bytes counted in the answer's size.
+    MapStand stands[kMapMaxStands];
     map.Answer(47.5, -122.3 + 100 / (1852.0 * 60.0 * cos(47.5 * 3.14159265358979323846 / 180.0)), &header, paths,
-               kMapMaxPaths);
+               kMapMaxPaths, stands, kMapMaxStands);
+    ASSERT_EQ(3u, header.standCount);
+    EXPECT_EQ(sizeof header + header.pathCount * sizeof(MapPath) + 3 * sizeof(MapStand), header.size);
+    EXPECT_EQ(25.0f, stands[1].radius);
+    EXPECT_NEAR(-122.3, stands[1].longitude, 1e-6) << "A12 second";
+    EXPECT_EQ(10.0f, stands[2].radius) << "the ramp spot last";
     EXPECT_EQ(7u, header.parkingNumber);
     EXPECT_EQ(static_cast<uint32_t>(MAP_PUSH_BOTH), header.pushbackSide);
     EXPECT_EQ(180.0f, header.parkingHeading);
@@ -338,6 +351,31 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     EXPECT_EQ(2u, map.Answer(47.5, -122.3, &header, paths, 2));
     EXPECT_EQ(2u, header.pathCount);
     EXPECT_EQ(static_cast<uint32_t>(MAP_PATH_PARKING), paths[0].type) << "the gate's own lead-in is nearest";
+}
+
+// A taxi line 400 m long that ends 33 m short of 180 degrees: an aircraft 64 m
+// past its end across 180 degrees is 64 m from it, not 464 m from its other end.
+TEST(AirportMapAnswer, ReachWrapsAcrossTheAntimeridian) {
+    AirportMap map;
+    ASSERT_NO_FATAL_FAILURE(MapOfTestAirport("antimeridian", "antimeridian.bgl", 1, &map));
+    const struct {
+        const char *icao;  // expected; "" for none
+        double latitude, referenceLongitude, metresEast;
+    } cases[] = {
+        {"NFAW", 0, 179.997, 364},    // past the eastern end, at -179.99972
+        {"NFAE", 1, -179.997, -364},  // past the western end, at 179.99972
+        {"", 0, 179.997, 700},        // 400 m past it: out of reach
+    };
+    for (const auto &c : cases) {
+        const double metresPerDegree = 1852.0 * 60.0 * cos(c.latitude * 3.14159265358979323846 / 180.0);
+        double longitude = c.referenceLongitude + c.metresEast / metresPerDegree;
+        longitude += longitude > 180.0 ? -360.0 : longitude < -180.0 ? 360.0 : 0.0;
+        MapAnswerHeader header = {};
+        static MapPath paths[kMapMaxPaths];
+        const uint32_t count = map.Answer(c.latitude, longitude, &header, paths, kMapMaxPaths);
+        EXPECT_STREQ(c.icao, header.icao) << "at " << c.latitude << ", " << longitude;
+        EXPECT_EQ(c.icao[0] ? 1u : 0u, count) << "at " << c.latitude << ", " << longitude;
+    }
 }
 
 // Compact moves each kept network down over the replaced and deleted ones in

@@ -2,7 +2,9 @@
 // work. A damaged or foreign one is dropped whole; a file whose size or time
 // changed is read again.
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "library_reader.h"
 #include "map_index.h"
@@ -49,6 +51,12 @@ BglBytes ValidIndex() {
 // Where the record's first network lies: after its skip count (no skips),
 // airport count, ident and kind. Its counts, bounds, then its arrays follow.
 size_t KeptNetwork(const BglBytes &b) { return b.size() - LowerRecord().size() + 2 + 4 + 8 + 1; }
+size_t KeptFirstSpot(const BglBytes &b) { return KeptNetwork(b) + 36 + ReadU32(b, KeptNetwork(b)) * 8; }
+void WriteFloat(BglBytes *b, size_t at, float value) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    WriteU32(b, at, bits);
+}
 size_t KeptFirstPath(const BglBytes &b) {
     const size_t network = KeptNetwork(b);
     return network + 36 + ReadU32(b, network) * 8 + ReadU32(b, network + 4) * 20;
@@ -137,6 +145,15 @@ TEST(MapIndex, DamagedOrForeignIndexIsDroppedWhole) {
         {"a kept network of a huge name count", [](BglBytes *b) { WriteU32(b, KeptNetwork(*b) + 12, 0xFFFFFFFFu), Sign(b); }},
         {"a kept path from a point it lacks", [](BglBytes *b) { WriteU16(b, KeptFirstPath(*b), 2), Sign(b); }},
         {"a kept path to a point it lacks", [](BglBytes *b) { WriteU16(b, KeptFirstPath(*b) + 10, 2), Sign(b); }},
+        // The network's bounds at +16 (south, north, west, east) and its reach at +32: an answer
+        // measures from them and wraps longitudes, so none may be what no file gives.
+        {"a kept east bound of minus infinity", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 28, -INFINITY), Sign(b); }},
+        {"a kept east bound of -1e30", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 28, -1e30f), Sign(b); }},
+        {"a kept south bound north of its north bound", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 16, 45.0f), Sign(b); }},
+        {"a kept reach that is no number", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 32, NAN), Sign(b); }},
+        {"a kept reach under 300 m", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 32, 10.0f), Sign(b); }},
+        {"a kept spot of an infinite radius", [](BglBytes *b) { WriteFloat(b, KeptFirstSpot(*b) + 12, INFINITY), Sign(b); }},
+        {"a kept path of no type", [](BglBytes *b) { (*b)[KeptFirstPath(*b) + 4] = 0, Sign(b); }},
         {"a kept taxi name without its end", [](BglBytes *b) { (*b)[b->size() - 1] = 'X', Sign(b); }},
         {"random bytes", [](BglBytes *b) { for (size_t i = 0; i < b->size(); ++i) (*b)[i] = static_cast<uint8_t>(i * 151 + 7); }},
     };

@@ -64,7 +64,8 @@ struct Asker {
                 memcpy(header, answer.data(), sizeof *header);
                 if (header->questionId != id) continue;
                 EXPECT_EQ(answer.size(), header->size) << "the header's size is the message's";
-                EXPECT_EQ(answer.size(), sizeof *header + header->pathCount * sizeof(MapPath));
+                EXPECT_EQ(answer.size(), sizeof *header + header->pathCount * sizeof(MapPath) +
+                                             header->standCount * sizeof(MapStand));
                 if (paths != nullptr) {
                     paths->resize(header->pathCount);
                     if (header->pathCount > 0 && answer.size() == header->size)

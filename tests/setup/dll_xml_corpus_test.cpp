@@ -2,7 +2,10 @@
 // have, with real files, the real MSXML and a pilot's Drovana.cfg in place.
 #include <string.h>
 
+#include "command_line.h"
 #include "dll_xml_edit.h"
+#include "elevation.h"
+#include "folders.h"
 #include "setup_exit.h"
 #include "setup_fixture.h"
 
@@ -71,6 +74,7 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     if (hadFile) WriteBytes(Sim("Drovana.cfg"), kPilotConfig);
 
     ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    EXPECT_EQ(std::string::npos, report.find("write access")) << report;
     const std::string installed = FileBytes(dllXml);
     EXPECT_EQ(std::vector<std::string>{"False|False|DrovanaX.dll"}, DrovanaEntries(dllXml))
         << "one enabled DrovanaX block after the install:\n" << installed;
@@ -96,11 +100,18 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     EXPECT_EQ(installed, FileBytes(dllXml)) << "a second install changed dll.xml";
     EXPECT_NE(std::string::npos, report.find("already up to date")) << report;
 
-    // What the map program wrote as the simulator ran goes with it.
+    // What the map program wrote as the simulator ran goes with it, in the
+    // pilot's own DrovanaX folder too (where the simulator's refused it).
     WriteBytes(Sim("DrovanaX\\DrovanaMap.log"), "read Scenery.CFG");
     WriteBytes(Sim("DrovanaX\\DrovanaMap-KSEA.txt"), "KSEA: 3 parking spots");
     WriteBytes(Sim("DrovanaX\\DrovanaMap.idx"), "DMIX");
+    char own[MAX_PATH];
+    ASSERT_TRUE(PilotDataFolder(own, sizeof(own)));
+    CreateDirectoryA(own, nullptr);
+    WriteBytes(std::string(own) + "DrovanaMap.log", "could not be written");
+    WriteBytes(std::string(own) + "DrovanaMap-KSEA.txt", "KSEA: 3 parking spots");
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
+    EXPECT_FALSE(FileExists(own)) << "the pilot's DrovanaX folder stays after the uninstall";
     const std::string removed = FileBytes(dllXml);
     if (corpus.left == LEFT_AS_BEFORE) {
         EXPECT_EQ(original, removed) << "the uninstall did not give the file back";
@@ -218,32 +229,14 @@ TEST_F(SetupRuns, ReadOnlyFilesAreNeitherMadeNorHalfRemoved) {
 // The simulator maps DrovanaX.dll while it runs; a second process maps the
 // built DLL the same way here.
 TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    *strrchr(self, '\\') = '\0';
-    const std::string built = std::string(self) + "\\..\\DrovanaX.dll";
-    ASSERT_TRUE(CopyFileA(built.c_str(), Sim("DrovanaX.dll").c_str(), FALSE)) << built;
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaX.dll").c_str(), Sim("DrovanaX.dll").c_str(), FALSE));
     CreateDirectoryA(work.File("AppData\\Microsoft\\FSX").c_str(), nullptr);
     const std::string original = SourceFile("tests/setup/corpus/drovana_disabled.xml");
     WriteBytes(dllXml, original);
     const std::string before = SimListing();
-
-    char command[MAX_PATH * 2];
-    snprintf(command, sizeof(command), "\"%s\\hold_module.exe\" \"%s\"", self, Sim("DrovanaX.dll").c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
-    CloseHandle(holder.hThread);
-    // Held once an exclusive open fails (at most 30 s: a new process starts slowly beside five other tests).
-    bool held = false;
-    for (int i = 0; i < 600 && !held; ++i) {
-        HANDLE file = CreateFileA(Sim("DrovanaX.dll").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        held = file == INVALID_HANDLE_VALUE;
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (!held) Sleep(50);
-    }
-    EXPECT_TRUE(held) << "hold_module.exe did not map the DLL";
+    DWORD holderId = 0;
+    HANDLE holder = HoldAsProgram(Sim("DrovanaX.dll"), &holderId);
+    ASSERT_NE(nullptr, holder) << "hold_module.exe did not map the DLL";
 
     EXPECT_EQ(SETUP_IN_USE, Run(false)) << report;
     EXPECT_NE(std::string::npos, report.find("close the simulator first")) << report;
@@ -253,11 +246,41 @@ TEST_F(SetupRuns, DllHeldOpenChangesNothing) {
     EXPECT_EQ(before, SimListing());
     EXPECT_EQ(original, FileBytes(dllXml));
 
-    TerminateProcess(holder.hProcess, 0);
-    WaitForSingleObject(holder.hProcess, 10000);
-    CloseHandle(holder.hProcess);
+    EndProgram(holder);
     EXPECT_EQ(SETUP_DONE, Run(false)) << "once the simulator is closed: " << report;
     EXPECT_EQ("the add-on, new", FileBytes(Sim("DrovanaX.dll")));
+}
+
+// Apps & features under Program Files: the kept copy hands the removal to a
+// temporary copy, whose files need the administrator's run. That run gets
+// the very arguments the temporary copy forms, while the kept copy it must
+// leave alone still runs; elevation itself cannot run here.
+TEST_F(SetupRuns, AdministratorsRemovalSparesTheRunningKeptCopy) {
+    ASSERT_EQ(SETUP_DONE, Run(false)) << report;
+    const std::string kept = Sim("DrovanaX\\DrovanaSetup.exe"), temporaryCopy = work.File("DrovanaSetup-1.exe");
+    ASSERT_TRUE(CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), kept.c_str(), FALSE) &&
+                CopyFileA(BuiltFile("DrovanaSetup.exe").c_str(), temporaryCopy.c_str(), FALSE));
+    DWORD keptProcess = 0, runId = 0, exitCode = 0;
+    HANDLE holder = HoldAsProgram(kept, &keptProcess);
+    ASSERT_NE(nullptr, holder) << "hold_module.exe did not map the kept copy";
+    // The temporary copy's line from the kept copy, and what it hands on.
+    SetupOptions options;
+    char error[128], arguments[kFilesOnlyArgumentsSize];
+    const std::string line = "/after=" + std::to_string(keptProcess) + " /uninstall /S /D=" + Sim("");
+    ASSERT_TRUE(ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << error;
+    ASSERT_TRUE(FormFilesOnlyArguments(options, Sim("").c_str(), arguments, sizeof(arguments)));
+    HANDLE run = StartProgram("\"" + temporaryCopy + "\" " + arguments, &runId);
+    const bool ended = run != nullptr && WaitForSingleObject(run, 30000) == WAIT_OBJECT_0;
+    if (ended) GetExitCodeProcess(run, &exitCode);
+    if (run != nullptr) EndProgram(run);
+    EndProgram(holder);
+    ASSERT_TRUE(ended) << "the administrator's run did not end beside the kept copy: " << arguments;
+    int code = -1;
+    UnpackAdministratorCodes(exitCode, 1, &code);
+    EXPECT_EQ(SETUP_DONE, code) << arguments;
+    for (const char *gone : {"DrovanaX.dll", "DrovanaX\\InstalledFiles.txt", "DrovanaX\\Sounds"})
+        EXPECT_FALSE(FileExists(Sim(gone))) << gone << " left by: " << arguments;
+    EXPECT_TRUE(FileExists(kept)) << "the running kept copy is the temporary copy's to remove";
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 """DrovanaSetup.exe as a pilot runs it: from the unpacked package, silent,
 into a fresh simulated folder that the registry names. The stand-in then runs
 a sound-on Auto Right from that folder to "Good luck !", and /uninstall takes
-DrovanaX out again, leaving Drovana.cfg. Then the boxed edition and the Steam
-Edition side by side: both installed at once, each with its own dll.xml,
-Drovana.cfg and Apps & features entry; and one of them failing while the
-other succeeds. The voice cues' language: preselected from the locale Wine
-takes from the host (LC_ALL, with locales compiled into the build tree),
-swapped by /LANG=, and an unknown /LANG= refused.
+DrovanaX out again, leaving Drovana.cfg. Then the five simulators side by side
+(the boxed edition, the Steam Edition, Prepar3D v1, v2 and v3): all installed
+at once, each with its own dll.xml, Drovana.cfg and Apps & features entry, the
+stand-in playing Prepar3D v2 and loading DrovanaX from that simulator's
+dll.xml; each of the four others alone, in a folder nothing else names, named
+with /SIM= or known by its program; and one of two editions failing while the other succeeds. The
+voice cues' language: preselected from the locale Wine takes from the host
+(LC_ALL, with locales compiled into the build tree), swapped by /LANG=, and
+an unknown /LANG= refused.
 
 The dll.xml it edits is the prefix's own (%APPDATA%\\Microsoft\\FSX\\dll.xml
 inside the build tree's Wine prefix). In the x64 lane the package's three
@@ -43,34 +46,44 @@ SETUP_KEY = r"HKLM\SOFTWARE\Microsoft\microsoft games\flight simulator\10.0"
 STEAM_KEY = r"HKLM\SOFTWARE\Dovetail Games\FSX\10.0"
 STEAM_USER_KEY = r"HKCU\Software\Microsoft\Microsoft Games\Flight Simulator - Steam Edition\10.0"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# Each simulator as the pilot's machine has it: the code /SIM= takes, its
+# registry values naming its folder (machine, then user), its dll.xml folder
+# under %APPDATA% (alone; the Steam Edition's beside the boxed one is FSX-SE).
+SIMULATORS = {
+    "boxed edition": ("FSX", SETUP_KEY, "SetupPath", r"HKCU\Software\Microsoft\Microsoft Games\Flight Simulator\10.0",
+                      "AppPath", "Microsoft/FSX"),
+    "Steam Edition": ("FSX-SE", STEAM_KEY, "Install_Path", STEAM_USER_KEY, "AppPath", "Microsoft/FSX"),
+    "Prepar3D v1": ("P3Dv1", r"HKLM\SOFTWARE\LockheedMartin\Prepar3D", "SetupPath",
+                    r"HKCU\Software\LockheedMartin\Prepar3D", "AppPath", "Lockheed Martin/Prepar3D"),
+    "Prepar3D v2": ("P3Dv2", r"HKLM\SOFTWARE\Lockheed Martin\Prepar3D v2", "SetupPath",
+                    r"HKCU\Software\Lockheed Martin\Prepar3D v2", "AppPath", "Lockheed Martin/Prepar3D v2"),
+    "Prepar3D v3": ("P3Dv3", r"HKLM\SOFTWARE\Lockheed Martin\Prepar3D v3", "SetupPath",
+                    r"HKCU\Software\Lockheed Martin\Prepar3D v3", "AppPath", "Lockheed Martin/Prepar3D v3"),
+}
+# What the tests add beyond the boxed edition's SetupPath, deleted after each.
+ADDED_KEYS = (SIMULATORS["boxed edition"][3], r"HKLM\SOFTWARE\Dovetail Games", STEAM_USER_KEY,
+              r"HKLM\SOFTWARE\LockheedMartin", r"HKLM\SOFTWARE\Lockheed Martin", r"HKCU\Software\LockheedMartin",
+              r"HKCU\Software\Lockheed Martin")
 # Another add-on's block: each dll.xml must come back byte for byte.
 OTHER_DLL_XML = ('<?xml version="1.0" encoding="Windows-1252"?>\r\n<SimBase.Document Type="Launch" version="1,0">\r\n'
                  '  <Launch.Addon>\r\n    <Name>%s</Name>\r\n    <Path>%s.dll</Path>\r\n  </Launch.Addon>\r\n'
                  '</SimBase.Document>\r\n')
 SIDE_BY_SIDE = """\
+simulator P3Dv2
 aircraft Liner
-setuppath {boxed}
 until simstart timeout 20
 at 0.5 menu Auto Left
 until pushback left timeout 60
 end 0.5
 """
-# The Steam Edition's folder: 10 m less the Liner's correction of 3 before the turn.
+# Prepar3D v2's folder (and the others' but the boxed one): 10 m less the
+# Liner's correction of 3 before the turn.
 STEAM_CFG = b"[Data]\r\nDistance=10\r\nHead=6\r\n[PLANE_CORRECT]\r\nLiner=3.000000\r\n"
 BOXED_CFG = b"[Data]\r\nDistance=45\r\nHead=6\r\n[PLANE_CORRECT]\r\nLiner=0.500000\r\n"
 
 
 def digest(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
-
-
-def app_data(env):
-    """The prefix's application-data folder, as a Linux path."""
-    users = Path(env["WINEPREFIX"]) / "drive_c" / "users"
-    found = [p for p in users.glob("*/AppData/Roaming") if p.parts[-3] != "Public"]
-    if len(found) != 1:
-        raise AssertionError("no single user application-data folder in %s: %s" % (users, found))
-    return found[0]
 
 
 class SetupEndToEnd(unittest.TestCase):
@@ -85,7 +98,7 @@ class SetupEndToEnd(unittest.TestCase):
         self.env = run_scenario.wine_env(BUILD)
         # Wine takes Windows' languages from the host's locale: English here.
         self.env["LC_ALL"] = "C.UTF-8"
-        self.dll_xml = app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
+        self.dll_xml = run_scenario.app_data(self.env) / "Microsoft" / "FSX" / "dll.xml"
         for path in (self.dll_xml, self.dll_xml.with_name("dll.xml.DrovanaX.bak")):
             path.unlink(missing_ok=True)
 
@@ -124,7 +137,7 @@ class SetupEndToEnd(unittest.TestCase):
 
     def result_of(self, edition):
         """The result line of an edition and the lines under it, up to the next edition's."""
-        parts = re.split(r"^(?=(?:boxed edition|Steam Edition), )", self.output, flags=re.M)
+        parts = re.split(r"^(?=(?:boxed edition|Steam Edition|Prepar3D v[123]), )", self.output, flags=re.M)
         return "".join(p for p in parts if p.startswith(edition + ", "))
 
     def entries(self):
@@ -140,28 +153,36 @@ class SetupEndToEnd(unittest.TestCase):
                     found[current["DisplayName"]] = current
         return found
 
-    def two_editions(self):
-        """The boxed edition and the Steam Edition side by side, each with its
-        folder, Drovana.cfg and dll.xml; returns (boxed, steam)."""
-        folders = []
-        for name, cfg in (("setup-boxed", BOXED_CFG), ("setup-steam", STEAM_CFG)):
-            folder = run_scenario.lay_out(BUILD, name, SIDE_BY_SIDE, "none")
+    def editions(self, names):
+        """The simulators named side by side, each with its folder, Drovana.cfg,
+        registry values and a dll.xml holding another add-on; returns name -> folder."""
+        folders, values = {}, []
+        for name in names:
+            folder = run_scenario.lay_out(BUILD, "setup-" + SIMULATORS[name][0], SIDE_BY_SIDE, "none")
             (folder / "DrovanaX.dll").unlink()
-            (folder / "Drovana.cfg").write_bytes(cfg)
-            folders.append(folder)
-        boxed, steam = folders
-        self.reg("add", SETUP_KEY, "/v", "SetupPath", "/d", run_scenario.windows_path(boxed, self.env) + "\\", "/f")
-        self.reg("add", STEAM_KEY, "/v", "Install_Path", "/d", run_scenario.windows_path(steam, self.env), "/f")
-        self.reg("add", STEAM_USER_KEY, "/v", "AppPath", "/d", run_scenario.windows_path(steam, self.env) + "\\", "/f")
-        self.addCleanup(self.reg, "delete", r"HKLM\SOFTWARE\Dovetail Games", "/f", check=False)
-        self.addCleanup(self.reg, "delete", STEAM_USER_KEY, "/f", check=False)
-        self.dll_xmls = {"boxed edition": self.dll_xml,
-                         "Steam Edition": self.dll_xml.parent.parent / "FSX-SE" / "dll.xml"}
-        for edition, path in self.dll_xmls.items():
+            (folder / "Drovana.cfg").write_bytes(BOXED_CFG if name == "boxed edition" else STEAM_CFG)
+            folders[name] = folder
+            code, machine, machine_value, user, user_value, _ = SIMULATORS[name]
+            windows = run_scenario.windows_path(folder, self.env)
+            values += ["[%s]" % machine, run_scenario.reg_value(machine_value, windows + "\\"),
+                       "[%s]" % user, run_scenario.reg_value(user_value, windows)]
+        run_scenario.reg_import(BUILD, self.env, values)
+        for key in ADDED_KEYS:
+            self.addCleanup(self.reg, "delete", key, "/f", check=False)
+        roaming = run_scenario.app_data(self.env)
+        beside = "boxed edition" in names
+        self.dll_xmls = {name: roaming / ("Microsoft/FSX-SE" if name == "Steam Edition" and beside
+                                          else SIMULATORS[name][5]) / "dll.xml" for name in names}
+        for name, path in self.dll_xmls.items():
             path.parent.mkdir(parents=True, exist_ok=True)
-            path.write_bytes((OTHER_DLL_XML % (edition, edition.split()[0])).encode())
+            path.write_bytes((OTHER_DLL_XML % (name, name.split()[0])).encode())
             path.with_name("dll.xml.DrovanaX.bak").unlink(missing_ok=True)
-        return boxed, steam
+        return folders
+
+    def two_editions(self):
+        """The boxed edition and the Steam Edition side by side; returns (boxed, steam)."""
+        folders = self.editions(("boxed edition", "Steam Edition"))
+        return folders["boxed edition"], folders["Steam Edition"]
 
     def in_locale(self, name):
         """The environment with Wine in the host locale name (compiled once into the build tree)."""
@@ -238,59 +259,95 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertFalse(self.dll_xml.exists(), "a dll.xml with nothing but DrovanaX in it stayed")
 
 
-    def test_side_by_side(self):
-        boxed, steam = self.two_editions()
-        before = {edition: path.read_bytes() for edition, path in self.dll_xmls.items()}
-        # The boxed edition lacks the SimConnect assembly; its SDK holds the installer.
-        shutil.rmtree(boxed / run_scenario.ASSEMBLY)
-        msi = boxed / "SDK" / "Core Utilities Kit" / "SimConnect SDK" / "lib" / "SimConnect.msi"
-        msi.parent.mkdir(parents=True)
-        msi.write_bytes(b"msi")
+    def test_five_side_by_side(self):
+        folders = self.editions(SIMULATORS)
+        before = {name: path.read_bytes() for name, path in self.dll_xmls.items()}
+        # The boxed edition and Prepar3D v1 lack the SimConnect assembly; the
+        # first's SDK and the second's redistributables hold its installer.
+        msis = {"boxed edition": "SDK/Core Utilities Kit/SimConnect SDK/lib/SimConnect.msi",
+                "Prepar3D v1": "redist/Interface/FSX-SP2-XPACK/retail/lib/SimConnect.msi"}
+        for name, msi in msis.items():
+            shutil.rmtree(folders[name] / run_scenario.ASSEMBLY)
+            (folders[name] / msi).parent.mkdir(parents=True)
+            (folders[name] / msi).write_bytes(b"msi")
 
         self.assertEqual(0, self.setup_exe(), self.output)
-        for edition, folder in (("boxed edition", boxed), ("Steam Edition", steam)):
-            self.assertIn("DrovanaX installed", self.result_of(edition), self.output)
-            self.assertEqual(digest(self.unpacked / "DrovanaX.dll"), digest(folder / "DrovanaX.dll"), edition)
-            self.assertEqual(1, self.dll_xmls[edition].read_text().count("<Name>DrovanaX</Name>"), edition)
-        self.assertIn("SimConnect 10.0.60905.0 is missing", self.result_of("boxed edition"))
-        self.assertIn(run_scenario.windows_path(msi, self.env), self.result_of("boxed edition"))
-        self.assertNotIn("SimConnect", self.result_of("Steam Edition"), "a present assembly was reported missing")
+        for name, folder in folders.items():
+            self.assertIn("DrovanaX installed", self.result_of(name), self.output)
+            self.assertEqual(digest(self.unpacked / "DrovanaX.dll"), digest(folder / "DrovanaX.dll"), name)
+            self.assertEqual(1, self.dll_xmls[name].read_text().count("<Name>DrovanaX</Name>"), name)
+            if name in msis:
+                self.assertIn("this simulator (%s) will not load DrovanaX yet. SimConnect 10.0.60905.0 is missing"
+                              % name, self.result_of(name))
+                self.assertIn(run_scenario.windows_path(folders[name] / msis[name], self.env), self.result_of(name))
+            else:
+                self.assertNotIn("SimConnect", self.result_of(name), "a present assembly was reported missing")
         entries = self.entries()
-        self.assertEqual({"DrovanaX (FSX)", "DrovanaX (Steam Edition)"}, set(entries), self.output)
-        steam_entry = entries["DrovanaX (Steam Edition)"]
-        steam_windows = run_scenario.windows_path(steam, self.env) + "\\"
-        self.assertEqual('"%sDrovanaX\\DrovanaSetup.exe" /uninstall /D=%s' % (steam_windows, steam_windows),
-                         steam_entry["UninstallString"])
-        self.assertEqual(("1.0.0.1", steam_windows, "0x1", "0x1"), (steam_entry["DisplayVersion"],
-                         steam_entry["InstallLocation"], steam_entry["NoModify"], steam_entry["NoRepair"]))
+        self.assertEqual({"DrovanaX (FSX)", "DrovanaX (Steam Edition)", "DrovanaX (Prepar3D v1)",
+                          "DrovanaX (Prepar3D v2)", "DrovanaX (Prepar3D v3)"}, set(entries), self.output)
+        p3d = folders["Prepar3D v2"]
+        p3d_entry = entries["DrovanaX (Prepar3D v2)"]
+        p3d_windows = run_scenario.windows_path(p3d, self.env) + "\\"
+        self.assertEqual('"%sDrovanaX\\DrovanaSetup.exe" /uninstall /D=%s' % (p3d_windows, p3d_windows),
+                         p3d_entry["UninstallString"])
+        self.assertEqual(("1.0.0.1", p3d_windows, "0x1", "0x1", "P3Dv2"), (
+            p3d_entry["DisplayVersion"], p3d_entry["InstallLocation"], p3d_entry["NoModify"], p3d_entry["NoRepair"],
+            p3d_entry["Simulator"]))
         self.assertEqual(0, self.setup_exe(), "a second install: " + self.output)
-        self.assertEqual(2, len(self.entries()), "a reinstall doubled an entry")
+        self.assertEqual(5, len(self.entries()), "a reinstall doubled an entry")
 
-        # A pushback in the Steam Edition, with SetupPath naming the boxed folder.
-        shutil.copy2(BUILD / "sim" / "KestrolaProbe.exe", steam / "Kestrola.exe")
-        boxed_windows = run_scenario.windows_path(boxed, self.env) + "\\"
-        (steam / "scenario.txt").write_text(SIDE_BY_SIDE.format(boxed=boxed_windows))
-        trace_path = steam / "trace.jsonl"
+        # A pushback in Prepar3D v2, which loads DrovanaX from its own dll.xml.
+        shutil.copy2(BUILD / "sim" / "KestrolaProbe.exe", p3d / "Kestrola.exe")
+        trace_path = p3d / "trace.jsonl"
         done = subprocess.run([run_scenario.WINE_RUN, "DrovanaSim.exe", "--scenario",
-                               run_scenario.windows_path(steam / "scenario.txt", self.env), "--trace",
-                               run_scenario.windows_path(trace_path, self.env)], cwd=steam, env=self.env,
+                               run_scenario.windows_path(p3d / "scenario.txt", self.env), "--trace",
+                               run_scenario.windows_path(trace_path, self.env)], cwd=p3d, env=self.env,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
-        result = run_scenario.RunResult(done.returncode, run_scenario.read_trace(trace_path), steam)
+        result = run_scenario.RunResult(done.returncode, run_scenario.read_trace(trace_path), p3d)
         self.assertEqual(0, result.code, done.stdout[-2000:])
+        self.assertEqual([p3d_windows + "DrovanaX.dll"], [r["path"] for r in result.of("dll_xml")])
         pushes = result.of("pushback")
         pushed = e2e_support.distance_m(pushes[0], next(p for p in pushes if p["change"] == "turn_left"))
         one_tick = e2e_support.LINER_PUSH_SPEED * e2e_support.TICK_S + 0.4
-        self.assertTrue(7 < pushed < 7 + one_tick, "pushed %.1f m, not the Steam folder's 10 m less 3" % pushed)
-        self.assertEqual('"' + steam_windows + 'Kestrola.exe"', (steam / "kestrola-started.txt").read_text().strip())
-        self.assertEqual(BOXED_CFG, (boxed / "Drovana.cfg").read_bytes(), "the boxed edition's Drovana.cfg changed")
+        self.assertTrue(7 < pushed < 7 + one_tick, "pushed %.1f m, not Prepar3D v2's 10 m less 3" % pushed)
+        self.assertEqual('"' + p3d_windows + 'Kestrola.exe"', (p3d / "kestrola-started.txt").read_text().strip())
+        self.assertEqual(BOXED_CFG, (folders["boxed edition"] / "Drovana.cfg").read_bytes(),
+                         "the boxed edition's Drovana.cfg changed")
 
         self.assertEqual(0, self.setup_exe("/uninstall"), self.output)
-        for edition, path in self.dll_xmls.items():
-            self.assertEqual(before[edition], path.read_bytes(), edition + ": dll.xml is not as before")
+        for name, path in self.dll_xmls.items():
+            self.assertEqual(before[name], path.read_bytes(), name + ": dll.xml is not as before")
         self.assertEqual({}, self.entries(), "an uninstall left its Apps & features entry")
-        for folder in (boxed, steam):
+        for folder in folders.values():
             self.assertFalse((folder / "DrovanaX").exists(), "the uninstall left DrovanaX\\ in %s" % folder)
             self.assertFalse((folder / "DrovanaX.dll").exists())
+
+    def test_each_simulator_alone_named_or_by_its_program(self):
+        # Nothing in the registry names these folders: the pilot names each
+        # simulator (Prepar3D v1 is known by its program: a Prepar3D.exe of
+        # file version 1), the install remembers it and the uninstall finds it.
+        for key in (SETUP_KEY,) + ADDED_KEYS:  # the Steam Edition has no boxed edition beside it
+            self.reg("delete", key, "/f", check=False)
+        for name in ("Steam Edition", "Prepar3D v1", "Prepar3D v2", "Prepar3D v3"):
+            code, *_, data = SIMULATORS[name]
+            with self.subTest(name):
+                folder, target = self.sim_folder(code)
+                dll_xml = run_scenario.app_data(self.env) / data / "dll.xml"
+                dll_xml.parent.mkdir(parents=True, exist_ok=True)
+                dll_xml.write_bytes((OTHER_DLL_XML % (name, code)).encode())
+                before = dll_xml.read_bytes()
+                named = ("/SIM=" + code.lower(),) if code != "P3Dv1" else ()
+                if not named:
+                    shutil.copy2(self.unpacked / "DrovanaSetup.exe", folder / "Prepar3D.exe")  # version 1.0.0.1
+                self.assertEqual(0, self.setup_exe(*named, target), self.output)
+                self.assertIn("DrovanaX installed", self.result_of(name), self.output)
+                self.assertEqual(1, dll_xml.read_text().count("<Name>DrovanaX</Name>"), self.output)
+                self.assertEqual(code, self.entries()["DrovanaX (%s)" % name]["Simulator"])
+                self.assertEqual(0, self.setup_exe("/uninstall", target), self.output)
+                self.assertEqual(before, dll_xml.read_bytes(), name + ": dll.xml is not as before")
+                self.assertFalse((folder / "DrovanaX.dll").exists(), name)
+        self.assertEqual(7, self.setup_exe("/SIM=P3Dv4", target), "Prepar3D v4 is 64-bit: no simulator here")
+        self.assertEqual(7, self.setup_exe("/SIM=P3Dv2"), "/SIM= without the folder it names")
 
     def test_one_edition_failing(self):
         boxed, steam = self.two_editions()

@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <shlwapi.h>
 
@@ -72,6 +73,49 @@ std::string SourceFile(const char *relative) {
         if (c == '/') c = '\\';
     }
     return FileBytes(path);
+}
+
+namespace {
+
+std::string TestFolder() {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    *strrchr(self, '\\') = '\0';
+    return self;
+}
+
+}  // namespace
+
+std::string BuiltFile(const char *name) { return TestFolder() + "\\..\\" + name; }
+
+HANDLE StartProgram(std::string command, DWORD *processId) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return nullptr;
+    CloseHandle(started.hThread);
+    *processId = started.dwProcessId;
+    return started.hProcess;
+}
+
+void EndProgram(HANDLE process) {
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
+HANDLE HoldAsProgram(const std::string &path, DWORD *processId) {
+    HANDLE holder = StartProgram("\"" + TestFolder() + "\\hold_module.exe\" \"" + path + "\"", processId);
+    // At most 30 s: a new process starts slowly beside five other tests.
+    for (int i = 0; i < 600 && holder != nullptr; ++i) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return holder;
+        CloseHandle(file);
+        Sleep(50);
+    }
+    if (holder != nullptr) EndProgram(holder);
+    return nullptr;
 }
 
 std::vector<std::string> DrovanaEntries(const std::string &path) {

@@ -19,6 +19,17 @@ void WriteBytes(const std::string &path, const std::string &bytes);
 // A file of the source tree (DROVANA_SOURCE_DIR), read from its Windows name.
 std::string SourceFile(const char *relative);
 
+// A file the build made beside the tests: DrovanaX.dll, DrovanaSetup.exe.
+std::string BuiltFile(const char *name);
+// The process of a whole command line, null when it does not start; ended
+// (if it still runs) and let go by EndProgram.
+HANDLE StartProgram(std::string command, DWORD *processId);
+void EndProgram(HANDLE process);
+// hold_module.exe mapping path as a program image, as a running program holds
+// its own file, once the file is held (an exclusive open fails); null when
+// it never was.
+HANDLE HoldAsProgram(const std::string &path, DWORD *processId);
+
 // Disabled|ManualLoad|Path of each Launch.Addon named DrovanaX, as MSXML
 // reads the file; one "(not loaded)" entry when it does not load.
 std::vector<std::string> DrovanaEntries(const std::string &path);

@@ -1,6 +1,7 @@
 // The parts of DrovanaSetup that the corpus runs do not reach: the command
 // line, where the folders are found, and dll.xml shapes beyond the corpus.
 #include <windows.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <ctype.h>
@@ -39,6 +40,9 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     EXPECT_STREQ("Unknown switch \"/quiet\".", error);
     EXPECT_TRUE(options.silent) << "a silent run with a wrong switch must still show no box";
     EXPECT_FALSE(ParseCommandLine("/purge", &options, error, sizeof(error))) << "/purge without /uninstall";
+    ASSERT_TRUE(ParseCommandLine("/S /SIM=p3dv2 /D=C:\\P3D", &options, error, sizeof(error))) << error;
+    EXPECT_STREQ("p3dv2", options.simulator);
+    EXPECT_FALSE(ParseCommandLine("/SIM= /D=C:\\P3D", &options, error, sizeof(error)));
     EXPECT_FALSE(ParseCommandLine("/D=", &options, error, sizeof(error)));
     std::string overlong = "/D=C:\\" + std::string(MAX_PATH, 'x');
     EXPECT_FALSE(ParseCommandLine(overlong.c_str(), &options, error, sizeof(error)));
@@ -46,11 +50,16 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     // What the administrator's run is handed must read back as the same job.
     SetupOptions job = {};
     job.uninstall = true;
-    char arguments[MAX_PATH + 64];
+    job.afterProcess = 4242;
+    snprintf(job.pilotSid, sizeof(job.pilotSid), "S-1-5-21-1-2-3-1001");
+    char arguments[kFilesOnlyArgumentsSize];
     ASSERT_TRUE(FormFilesOnlyArguments(job, "C:\\Program Files\\FSX\\", arguments, sizeof(arguments)));
     ASSERT_TRUE(ParseCommandLine(arguments, &options, error, sizeof(error))) << arguments;
     EXPECT_TRUE(options.silent && options.filesOnly && options.uninstall && !options.purge);
     EXPECT_STREQ("C:\\Program Files\\FSX\\", options.simFolder);
+    EXPECT_EQ(4242u, options.afterProcess) << arguments;
+    EXPECT_STREQ("S-1-5-21-1-2-3-1001", options.pilotSid) << arguments;
+    EXPECT_FALSE(ParseCommandLine("/pilot=S-1-5;rm /S /filesonly /D=C:\\FSX", &options, error, sizeof(error)));
 
     // One administrator's run for the folders of two editions.
     ASSERT_TRUE(FormFilesOnlyArguments(job, "C:\\FSX\\|D:\\Steam\\FSX\\", arguments, sizeof(arguments)));
@@ -66,7 +75,7 @@ TEST(SetupCommandLine, SwitchesAndAFolderWithBlanks) {
     EXPECT_FALSE(ParseCommandLine("/after=12x", &options, error, sizeof(error)));
 }
 
-// The administrator's run is handed at most four folders (kMaxFolders), each
+// The administrator's run is handed at most eight folders (kMaxFolders), each
 // a path of at most MAX_PATH - 2 characters (258): a list past either, or
 // with an empty folder in it, is a wrong command line, not a shorter list.
 TEST(SetupCommandLine, AdministratorsFolderListLimits) {
@@ -76,8 +85,9 @@ TEST(SetupCommandLine, AdministratorsFolderListLimits) {
         std::string list;
         bool accepted;
     } cases[] = {
-        {"four folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\", true},
-        {"five folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\", false},
+        {"eight folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\|C:\\F\\|C:\\G\\|C:\\H\\", true},
+        {"nine folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\|C:\\F\\|C:\\G\\|C:\\H\\|C:\\I\\",
+         false},
         {"an empty folder between two", "C:\\A\\||C:\\B\\", false},
         {"a bar at the end", "C:\\A\\|", false},
         {"a folder of 258 characters", "C:\\A\\|" + longest, true},
@@ -136,11 +146,12 @@ TEST(SetupAdministratorRun, OnlyAFinishedRunsCodeIsDecoded) {
         UnpackAdministratorCodes(c.exitCode, 3, codes);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(c.codes[i], codes[i]) << c.what << ", folder " << i;
     }
-    // A folder's code no run gives (15) is no success either.
-    int codes[2] = {-1, -1};
-    UnpackAdministratorCodes(finished | 0xF0, 2, codes);
-    EXPECT_EQ(SETUP_DONE, codes[0]);
-    EXPECT_EQ(SETUP_WRITE_FAILED, codes[1]);
+    // Five simulators under Program Files go to one run: every folder's code comes back.
+    const int eight[] = {SETUP_BAD_COMMAND_LINE, SETUP_DONE, SETUP_IN_USE, SETUP_CANCELLED, SETUP_PACKAGE_INCOMPLETE,
+                         SETUP_DLL_XML_REFUSED, SETUP_NO_SIM_FOLDER, SETUP_WRITE_FAILED};
+    int back[8] = {};
+    UnpackAdministratorCodes(PackAdministratorCodes(eight, 8), 8, back);
+    EXPECT_EQ(std::vector<int>(eight, eight + 8), std::vector<int>(back, back + 8));
 }
 
 // A folder grows in place (out is folder) and a name gets its folder in
@@ -172,90 +183,112 @@ TEST(SetupFolders, JoinPathIntoItsOwnSource) {
 }
 
 // The registry of each arrangement a pilot may have, laid out in keys of this
-// process only (RegOverridePredefKey), so the prefix's own stays as it is.
+// process only, so the prefix's own stays as it is: HKLM's two views and
+// HKCU each a scratch key of its own (FindEditionsIn).
+enum Place { VIEW32, VIEW64, USER, ENTRY };  // ENTRY: the folder's Apps & features entry (HKCU)
+
 struct RegistryValue {
-    bool machine;
+    Place place;
     const char *subKey;
     const char *name;
-    const char *folder;  // "A", "S", "a" (A in lower case), "gone"; with a trailing backslash when it ends in '\'
+    const char *folder;  // "A", "S", "1", "2", "3", "a" (A in lower case), "gone"; a trailing '\' is kept
     bool terminated;
 };
 
 const char kBoxedKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\10.0";
 const char kSteamMachineKey[] = "SOFTWARE\\Dovetail Games\\FSX\\10.0";
 const char kSteamUserKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator - Steam Edition\\10.0";
+const char kP3d1MachineKey[] = "SOFTWARE\\LockheedMartin\\Prepar3D";
+const char kP3d1UserKey[] = "Software\\LockheedMartin\\Prepar3D";
+const char kP3d2MachineKey[] = "SOFTWARE\\Lockheed Martin\\Prepar3D v2";
+const char kP3d3UserKey[] = "Software\\Lockheed Martin\\Prepar3D v3";
 
 struct Arrangement {
     const char *name;
     std::vector<RegistryValue> values;
-    std::vector<std::string> found;  // edition|folder|dll.xml folder
+    std::vector<std::string> found;  // edition|folder|dll.xml folder under %APPDATA%
 };
 
 const Arrangement kArrangements[] = {
     {"boxed only, values without terminator or backslash",
-     {{true, kBoxedKey, "SetupPath", "A", false}, {false, kBoxedKey, "AppPath", "a\\", true}},
-     {"boxed edition|A|FSX"}},
+     {{VIEW32, kBoxedKey, "SetupPath", "A", false}, {USER, kBoxedKey, "AppPath", "a\\", true}},
+     {"boxed edition|A|Microsoft\\FSX"}},
     {"Steam only, without the boxed keys",
-     {{true, kSteamMachineKey, "Install_Path", "S\\", true}, {false, kSteamUserKey, "AppPath", "S", true}},
-     {"Steam Edition|S|FSX"}},
+     {{VIEW32, kSteamMachineKey, "Install_Path", "S\\", true}, {USER, kSteamUserKey, "AppPath", "S", true}},
+     {"Steam Edition|S|Microsoft\\FSX"}},
     {"Steam only, with the boxed keys",
-     {{true, kBoxedKey, "SetupPath", "S\\", true}, {false, kBoxedKey, "AppPath", "S", true},
-      {true, kSteamMachineKey, "Install_Path", "S", false}},
-     {"Steam Edition|S|FSX"}},
+     {{VIEW32, kBoxedKey, "SetupPath", "S\\", true}, {USER, kBoxedKey, "AppPath", "S", true},
+      {VIEW32, kSteamMachineKey, "Install_Path", "S", false}},
+     {"Steam Edition|S|Microsoft\\FSX"}},
     {"both side by side",
-     {{true, kBoxedKey, "SetupPath", "A\\", true}, {false, kSteamUserKey, "AppPath", "S\\", true},
-      {true, kSteamMachineKey, "Install_Path", "S", true}},
-     {"boxed edition|A|FSX", "Steam Edition|S|FSX-SE"}},
+     {{VIEW32, kBoxedKey, "SetupPath", "A\\", true}, {USER, kSteamUserKey, "AppPath", "S\\", true},
+      {VIEW32, kSteamMachineKey, "Install_Path", "S", true}},
+     {"boxed edition|A|Microsoft\\FSX", "Steam Edition|S|Microsoft\\FSX-SE"}},
     {"a boxed edition removed by hand beside the Steam Edition",
-     {{true, kBoxedKey, "SetupPath", "gone\\", true}, {true, kSteamMachineKey, "Install_Path", "S", true}},
-     {"Steam Edition|S|FSX"}},
+     {{VIEW32, kBoxedKey, "SetupPath", "gone\\", true}, {VIEW32, kSteamMachineKey, "Install_Path", "S", true}},
+     {"Steam Edition|S|Microsoft\\FSX"}},
+    {"Prepar3D v1 alone, the company spelt without its blank",
+     {{VIEW32, kP3d1MachineKey, "SetupPath", "1\\", true}, {USER, kP3d1UserKey, "AppPath", "1", false}},
+     {"Prepar3D v1|1|Lockheed Martin\\Prepar3D"}},
+    {"Prepar3D v2 in HKLM's 64-bit view alone", {{VIEW64, kP3d2MachineKey, "SetupPath", "2\\", true}},
+     {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2"}},
+    {"all five side by side, Prepar3D v3 by its AppPath",
+     {{VIEW32, kBoxedKey, "SetupPath", "A", true}, {VIEW32, kSteamMachineKey, "Install_Path", "S", true},
+      {VIEW32, kP3d1MachineKey, "SetupPath", "1", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2", true},
+      {USER, kP3d3UserKey, "AppPath", "3\\", true}},
+     {"boxed edition|A|Microsoft\\FSX", "Steam Edition|S|Microsoft\\FSX-SE", "Prepar3D v1|1|Lockheed Martin\\Prepar3D",
+      "Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|3|Lockheed Martin\\Prepar3D v3"}},
+    {"a Prepar3D folder given FSX's keys, and a folder an install was told is Prepar3D v3",
+     {{VIEW32, kBoxedKey, "SetupPath", "2", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2\\", true},
+      {USER, kBoxedKey, "AppPath", "A", true}, {ENTRY, nullptr, "P3Dv3", "A", true}},
+     {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|A|Lockheed Martin\\Prepar3D v3"}},
 };
 
 TEST(SetupEditions, EachRegistryArrangement) {
     TempFolder work;
-    CreateDirectoryA(work.File("A").c_str(), nullptr);
-    CreateDirectoryA(work.File("S").c_str(), nullptr);
+    for (const char *name : {"A", "S", "1", "2", "3"}) CreateDirectoryA(work.File(name).c_str(), nullptr);
     char scratch[64];
     snprintf(scratch, sizeof(scratch), "Software\\DrovanaXTest-%lu", GetCurrentProcessId());
-    const char *appData = getenv("APPDATA");
-    ASSERT_NE(nullptr, appData);
+    char appData[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData));
     for (const Arrangement &arrangement : kArrangements) {
-        HKEY machine = nullptr;
-        HKEY user = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(scratch) + "\\machine").c_str(), 0,
-                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(scratch) + "\\user").c_str(), 0,
-                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr));
+        HKEY roots[3] = {};
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (scratch + std::string("\\") + "mwu"[i]).c_str(),
+                                                     0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &roots[i], nullptr));
         for (const RegistryValue &value : arrangement.values) {
             std::string data = work.File(value.folder);
             if (value.folder[0] == 'a') {
                 data = work.File(std::string("A") + (value.folder + 1));
                 for (char &c : data) c = static_cast<char>(tolower(c));
             }
+            char entry[160];
+            const char *subKey = value.subKey;
+            if (value.place == ENTRY) {
+                ASSERT_TRUE(EntryKeyOf((data + "\\").c_str(), entry, sizeof(entry)));
+                subKey = entry;
+                data = value.name;
+            }
             HKEY key = nullptr;
-            RegCreateKeyExA(value.machine ? machine : user, value.subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr);
-            RegSetValueExA(key, value.name, 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+            RegCreateKeyExA(roots[value.place == ENTRY ? USER : value.place], subKey, 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &key, nullptr);
+            RegSetValueExA(key, value.place == ENTRY ? kEntrySimulatorValue : value.name, 0, REG_SZ,
+                           reinterpret_cast<const BYTE *>(data.c_str()),
                            static_cast<DWORD>(data.size() + (value.terminated ? 1 : 0)));
             RegCloseKey(key);
         }
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
-        RegOverridePredefKey(HKEY_CURRENT_USER, user);
+        const EditionRegistry registry = {{{roots[0], 0}, {roots[1], 0}}, {roots[2], 0}};
         FoundEdition found[kMaxEditions];
-        const int count = FindEditions(found, kMaxEditions);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegCloseKey(machine);
-        RegCloseKey(user);
+        const int count = FindEditionsIn(registry, found, kMaxEditions);
+        for (HKEY root : roots) RegCloseKey(root);
         SHDeleteKeyA(HKEY_CURRENT_USER, scratch);
 
         std::vector<std::string> seen;
         for (int i = 0; i < count; ++i) {
-            const std::string folder = found[i].folder;
-            const std::string shown = folder == work.File("A") + "\\"   ? "A"
-                                      : folder == work.File("S") + "\\" ? "S"
-                                                                        : folder;
-            const std::string prefix = std::string(appData) + "\\Microsoft\\";
+            std::string shown = found[i].folder;
+            for (const char *name : {"A", "S", "1", "2", "3"})
+                if (shown == work.File(name) + "\\") shown = name;
+            const std::string prefix = std::string(appData) + "\\";
             const std::string dllXml = found[i].dllXml;
             const bool inAppData = dllXml.compare(0, prefix.size(), prefix) == 0 &&
                                    dllXml.size() > prefix.size() + 8 && dllXml.substr(dllXml.size() - 8) == "\\dll.xml";

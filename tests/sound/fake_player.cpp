@@ -1,9 +1,9 @@
 #include "fake_player.h"
 
+#include "../../player/player_protocol.h"
+
 namespace {
 
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
 const char kPrivateClass[] = "DrovanaSoundTestPlayer";
 const char kPrivateTitle[] = "Sound test player";
 
@@ -18,7 +18,7 @@ void RegisterClassOnce(const char *name) {
 void RegisterPlayerClasses() {
     static bool registered = false;
     if (registered) return;
-    RegisterClassOnce(kPlayerClass);
+    RegisterClassOnce(kPlayerWindowClass);
     RegisterClassOnce(kPrivateClass);
     registered = true;
 }
@@ -57,7 +57,8 @@ FakePlayer::~FakePlayer() {
 DWORD WINAPI FakePlayer::Run(LPVOID self) {
     FakePlayer *player = static_cast<FakePlayer *>(self);
     const bool findable = player->visibility_ == FINDABLE;
-    HWND window = CreateWindowExA(0, findable ? kPlayerClass : kPrivateClass, findable ? kPlayerTitle : kPrivateTitle,
+    HWND window = CreateWindowExA(0, findable ? kPlayerWindowClass : kPrivateClass,
+                                  findable ? kPlayerWindowTitle : kPrivateTitle,
                                   WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
     if (window != NULL) {
@@ -79,7 +80,7 @@ DWORD WINAPI FakePlayer::Run(LPVOID self) {
 LRESULT CALLBACK FakePlayer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     FakePlayer *player = reinterpret_cast<FakePlayer *>(GetWindowLongPtrA(window, GWLP_USERDATA));
     switch (message) {
-    case WM_APP: {
+    case kPlayerStatusQuery: {
         PlayerEvent event = {PlayerEvent::STATUS_QUERY, NowMs(), player->Answer(), std::string(), 0, 0};
         player->Record(event);
         return event.answer;
@@ -107,12 +108,12 @@ LRESULT CALLBACK FakePlayer::WindowProc(HWND window, UINT message, WPARAM wParam
 }
 
 LRESULT FakePlayer::Answer() {
-    if (script_.alwaysBusy) return 0;
+    if (script_.alwaysBusy) return kPlayerPlaying;
     if (busyLeft_ > 0) {
         --busyLeft_;
-        return 0;
+        return kPlayerPlaying;
     }
-    return 1;
+    return kPlayerIdle;
 }
 
 void FakePlayer::Record(const PlayerEvent &event) {
@@ -144,8 +145,8 @@ std::vector<PlayerEvent> FakePlayer::Queries() const {
 
 HWND DestroyedPlayerWindow() {
     RegisterPlayerClasses();
-    HWND window = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, NULL, NULL,
-                                  GetModuleHandleA(NULL), NULL);
+    HWND window = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, NULL,
+                                  NULL, GetModuleHandleA(NULL), NULL);
     DestroyWindow(window);
     return window;
 }

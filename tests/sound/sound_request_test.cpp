@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../../player/player_protocol.h"
 #include "core/state.h"
 #include "fake_player.h"
 #include "sound/sound_request.h"
@@ -110,7 +111,7 @@ protected:
     // a case that looks the player up waits until they have none.
     static bool NoOtherPlayer(DWORD timeoutMs) {
         const DWORD start = GetTickCount();
-        while (FindWindowExA(NULL, NULL, "DrovanaSndPlay", "DROVANA Sound Play") != NULL) {
+        while (FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle) != NULL) {
             if (GetTickCount() - start > timeoutMs) return false;
             Sleep(100);
         }

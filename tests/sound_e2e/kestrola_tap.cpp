@@ -9,10 +9,9 @@
 #include <stdio.h>
 #include <string.h>
 
-namespace {
+#include "../../player/player_protocol.h"
 
-const char kPlayerClass[] = "DrovanaSndPlay";
-const char kPlayerTitle[] = "DROVANA Sound Play";
+namespace {
 
 HWND RealPlayer = NULL;
 FILE *Log = NULL;
@@ -44,8 +43,8 @@ void WriteJsonText(const char *text, size_t length) {
 
 LRESULT CALLBACK TapProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_APP: {
-        const LRESULT answer = SendMessageA(RealPlayer, WM_APP, 0, 0);
+    case kPlayerStatusQuery: {
+        const LRESULT answer = SendMessageA(RealPlayer, kPlayerStatusQuery, 0, 0);
         fprintf(Log, "{\"ev\": \"query\", \"t\": %.3f, \"answer\": %ld}\n", Seconds(), static_cast<long>(answer));
         fflush(Log);
         return answer;
@@ -81,8 +80,8 @@ BOOL CALLBACK FindRealPlayer(HWND window, LPARAM) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (process == GetCurrentProcessId() || !GetClassNameA(window, name, sizeof name) ||
-        strcmp(name, kPlayerClass) != 0 || !GetWindowTextA(window, name, sizeof name) ||
-        strcmp(name, kPlayerTitle) != 0)
+        strcmp(name, kPlayerWindowClass) != 0 || !GetWindowTextA(window, name, sizeof name) ||
+        strcmp(name, kPlayerWindowTitle) != 0)
         return TRUE;
     RealPlayer = window;
     return FALSE;
@@ -117,10 +116,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = TapProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = kPlayerClass;
+    windowClass.lpszClassName = kPlayerWindowClass;
     if (!RegisterClassA(&windowClass)) return 1;
-    HWND tap = CreateWindowExA(0, kPlayerClass, kPlayerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300,
-                               100, NULL, NULL, instance, NULL);
+    HWND tap = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                               CW_USEDEFAULT, 300, 100, NULL, NULL, instance, NULL);
     if (tap == NULL) return 1;
 
     const bool started = StartRealPlayer();
@@ -130,7 +129,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A look-up by class and title finds the topmost of the two.
     SetWindowPos(tap, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     fprintf(Log, "{\"ev\": \"window\", \"t\": %.3f, \"found_first\": %s}\n", Seconds(),
-            FindWindowExA(NULL, NULL, kPlayerClass, kPlayerTitle) == tap ? "true" : "false");
+            FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle) == tap ? "true" : "false");
     fflush(Log);
 
     MSG message;
