@@ -143,9 +143,9 @@ RADII_SHARE = 0.5
 # the run-state faults (the pilot's STOPs and picks) held back until the run
 # has pushed out and turned, the checklist's cues taking that much longer with
 # sound. The other faults come as drawn, so the run meets them.
-WATCHED_SHARE = {False: 0.15, True: 0.6}  # by engine cues
+WATCHED_SHARE = {False: 0.1, True: 0.5}  # by engine cues
 WATCHED_PICK_AT = 3.0
-WATCHED_S = {False: 40.0, True: 62.0}  # by sound
+WATCHED_S = {False: 40.0, True: 50.0}  # by sound
 WATCH_HOLDS = (0, 2)  # the streams held back
 TAXIWAY_PRIORITY = 3  # merged after the pilot's and the faults' lines of the same moment
 ABRUPT_END_SHARE = 0.2
