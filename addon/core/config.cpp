@@ -58,15 +58,25 @@ void ReadConfigText(const char *section, const char *key, const char *defaultTex
     buffer[size - 1] = '\0';
 }
 
-void WriteConfigText(const char *section, const char *key, const char *text) {
-    WritePrivateProfileStringA(section, key, text, PushbackState.configPath);
+bool WriteConfigText(const char *section, const char *key, const char *text) {
+    return WritePrivateProfileStringA(section, key, text, PushbackState.configPath) != FALSE;
 }
 
 bool ReadConfigSwitch(const char *section, const ConfigNumber &number) { return ReadConfigNumber(section, number) == 1; }
 
-void WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on) {
-    WriteConfigText(section, number.key, on ? "1" : "0");
+bool WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on) {
+    return WriteConfigText(section, number.key, on ? "1" : "0");
 }
+
+namespace {
+
+ConfigStore WriteMeasured(const char *section, const char *aircraftKey, double value) {
+    char text[TEXT_SIZE];
+    snprintf(text, sizeof text, "%f", value);
+    return WriteConfigText(section, aircraftKey, text) ? CONFIG_STORED : CONFIG_NOT_WRITTEN;
+}
+
+}  // namespace
 
 double ReadCorrection(const char *aircraftKey) {
     char text[TEXT_SIZE];
@@ -75,13 +85,10 @@ double ReadCorrection(const char *aircraftKey) {
     return IsCorrectionInRange(metres) ? metres : 0.0;
 }
 
-bool WriteCorrection(const char *aircraftKey, double metres) {
+ConfigStore WriteCorrection(const char *aircraftKey, double metres) {
     // NaN fails the range test too.
-    if (!IsCorrectionInRange(metres)) return false;
-    char text[TEXT_SIZE];
-    snprintf(text, sizeof text, "%f", metres);
-    WriteConfigText(kSectionPlaneCorrect, aircraftKey, text);
-    return true;
+    if (!IsCorrectionInRange(metres)) return CONFIG_OUT_OF_RANGE;
+    return WriteMeasured(kSectionPlaneCorrect, aircraftKey, metres);
 }
 
 double ReadTurnRadius(const char *aircraftKey) {
@@ -91,13 +98,10 @@ double ReadTurnRadius(const char *aircraftKey) {
     return IsRadiusInRange(metres) ? metres : 0.0;
 }
 
-bool WriteTurnRadius(const char *aircraftKey, double metres) {
+ConfigStore WriteTurnRadius(const char *aircraftKey, double metres) {
     // NaN fails the range test too.
-    if (!IsRadiusInRange(metres)) return false;
-    char text[TEXT_SIZE];
-    snprintf(text, sizeof text, "%f", metres);
-    WriteConfigText(kSectionPlaneRadius, aircraftKey, text);
-    return true;
+    if (!IsRadiusInRange(metres)) return CONFIG_OUT_OF_RANGE;
+    return WriteMeasured(kSectionPlaneRadius, aircraftKey, metres);
 }
 
 int RoundedCorrection(double metres) {

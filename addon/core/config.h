@@ -38,25 +38,30 @@ int ReadConfigNumber(const char *section, const ConfigNumber &number);
 // gives defaultText (NULL reads as empty).
 void ReadConfigText(const char *section, const char *key, const char *defaultText, char *buffer, DWORD size);
 
-void WriteConfigText(const char *section, const char *key, const char *text);
+// False when the file could not be written (a read-only file or folder, a
+// full disk): the value is then not stored, and the caller tells the pilot.
+bool WriteConfigText(const char *section, const char *key, const char *text);
 
 // A switch is on exactly when its value is 1; it is written "1" or "0".
 bool ReadConfigSwitch(const char *section, const ConfigNumber &number);
-void WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on);
+bool WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on);
+
+// What became of a measured value handed to be stored.
+enum ConfigStore { CONFIG_STORED = 0, CONFIG_OUT_OF_RANGE, CONFIG_NOT_WRITTEN };
 
 // The aircraft's correction in metres, as stored under [PLANE_CORRECT]; a
 // missing entry, one that is no number or one beyond kCorrectionLimit reads
 // as 0.
 double ReadCorrection(const char *aircraftKey);
-// Stores only a finite correction within kCorrectionLimit; false otherwise.
-bool WriteCorrection(const char *aircraftKey, double metres);
+// Stores only a finite correction within kCorrectionLimit.
+ConfigStore WriteCorrection(const char *aircraftKey, double metres);
 
 // The aircraft's turn radius in metres under [PLANE_RADIUS], within
 // kRadiusMinimum..kRadiusMaximum; anything else (missing, no number, out of
 // range) reads as 0, "not measured".
 double ReadTurnRadius(const char *aircraftKey);
-// Stores ("%f") only a radius within the range; false otherwise.
-bool WriteTurnRadius(const char *aircraftKey, double metres);
+// Stores ("%f") only a radius within the range.
+ConfigStore WriteTurnRadius(const char *aircraftKey, double metres);
 
 // Whole metres to take off the straight push: the correction rounded half up.
 int RoundedCorrection(double metres);

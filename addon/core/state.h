@@ -85,6 +85,13 @@ struct PushbackRecord {
     double taxiwayPushMetres;
     UINT_PTR taxiwayTimer;
     int taxiwayShownValue;  // the last "Distance"/"Heading" number shown, so the fine timer shows each once
+    // The turn is followed as the heading's whole rotation since the plan was
+    // made, summed sample by sample the plan's way round, so a heading that
+    // jumps past the line's direction ends it instead of reading as a turn of
+    // nearly a full circle still to go.
+    double taxiwayTurnDegrees;  // the plan's turn, (0, 180]
+    double taxiwayTurned;       // degrees turned the plan's way so far (less when turned back)
+    double taxiwayLastHeading;  // degrees, at the last sample
 
     // Checklist and sound.
     int engineCheckMode;

@@ -1,6 +1,7 @@
 #include "settings_dialog.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "../core/config.h"
 #include "../core/state.h"
@@ -24,6 +25,14 @@ struct NumberField {
 const NumberField kDistanceField = {"Distance (m)", &kDistance};
 const NumberField kAngleField = {"Angle (deg)", &kHead};
 
+// The check boxes OK stores, named as the pilot sees them.
+struct SwitchBox {
+    const char *label;
+    HWND *control;
+    const char *section;
+    const ConfigNumber *number;
+};
+
 // Handles of the controls that show and edit settings, fetched once per dialog.
 struct SettingControls {
     HWND aircraft;
@@ -39,6 +48,14 @@ struct SettingControls {
 
 SettingControls Controls;
 bool Refusing;  // a refusal's message box is up; the dialog thread's alone
+
+const SwitchBox kSwitchBoxes[] = {
+    {"Set before pushback", &Controls.setBefore, kSectionParking, &kCheck1},
+    {"Release before pushback", &Controls.releaseBefore, kSectionParking, &kCheck2},
+    {"Set after pushback", &Controls.setAfter, kSectionParking, &kCheck3},
+    {"Engine start check", &Controls.engineCheck, kSectionData, &kEngFlag},
+    {"Sound ON", &Controls.soundOn, kSectionData, &kWavFlag},
+};
 
 void FetchControls(HWND dialog) {
     Controls.aircraft = GetDlgItem(dialog, IDC_AIRCRAFT);
@@ -68,6 +85,15 @@ void ShowSwitch(HWND box, const char *section, const ConfigNumber &number) {
     SendMessageA(box, BM_SETCHECK, ReadConfigSwitch(section, number) ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// A box over the dialog that the pilot must answer before OK counts again.
+void Refuse(HWND dialog, const char *message) {
+    // An OK that reaches the dialog while the box is up (a posted command)
+    // waits for the box to be answered rather than open a second one.
+    Refusing = true;
+    MessageBoxA(dialog, message, kRefusalCaption, MB_OK | MB_ICONEXCLAMATION);
+    Refusing = false;
+}
+
 // The field's whole number, or false after telling the user which field and
 // which range, with the field focused and its text selected for retyping.
 bool TakeNumber(HWND dialog, HWND control, const NumberField &field, int *value) {
@@ -80,24 +106,28 @@ bool TakeNumber(HWND dialog, HWND control, const NumberField &field, int *value)
     char message[TEXT_SIZE];
     snprintf(message, sizeof message, "%s must be a whole number from %d to %d.", field.label,
              field.number->minimum, field.number->maximum);
-    // An OK that reaches the dialog while the box is up (a posted command)
-    // waits for the box to be answered rather than open a second one.
-    Refusing = true;
-    MessageBoxA(dialog, message, kRefusalCaption, MB_OK | MB_ICONEXCLAMATION);
-    Refusing = false;
+    Refuse(dialog, message);
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     SendMessageA(control, EM_SETSEL, 0, -1);
     return false;
 }
 
-void StoreNumber(const char *section, const ConfigNumber &number, int value) {
-    char text[kDialogTextSize];
-    snprintf(text, sizeof text, "%d", value);
-    WriteConfigText(section, number.key, text);
+// Adds the label to the list of values the file did not take.
+void NoteNotSaved(bool written, const char *label, char (&list)[TEXT_SIZE]) {
+    if (written) return;
+    const size_t used = strlen(list);
+    snprintf(list + used, sizeof list - used, "%s%s", used == 0 ? "" : ", ", label);
 }
 
-void StoreSwitch(HWND box, const char *section, const ConfigNumber &number) {
-    WriteConfigSwitch(section, number, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
+void StoreNumber(const NumberField &field, int value, char (&notSaved)[TEXT_SIZE]) {
+    char text[kDialogTextSize];
+    snprintf(text, sizeof text, "%d", value);
+    NoteNotSaved(WriteConfigText(kSectionData, field.number->key, text), field.label, notSaved);
+}
+
+void StoreSwitch(const SwitchBox &box, char (&notSaved)[TEXT_SIZE]) {
+    const bool on = SendMessageA(*box.control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    NoteNotSaved(WriteConfigSwitch(box.section, *box.number, on), box.label, notSaved);
 }
 
 void ShowSettings(HWND dialog) {
@@ -113,28 +143,31 @@ void ShowSettings(HWND dialog) {
     ShowNumber(Controls.angle, kSectionData, kHead);
     ShowNumber(Controls.distance, kSectionData, kDistance);
     ShowText(Controls.compensation, kSectionPlaneCorrect, aircraftKey, "0");
-    ShowSwitch(Controls.soundOn, kSectionData, kWavFlag);
-    ShowSwitch(Controls.engineCheck, kSectionData, kEngFlag);
-    ShowSwitch(Controls.setBefore, kSectionParking, kCheck1);
-    ShowSwitch(Controls.releaseBefore, kSectionParking, kCheck2);
-    ShowSwitch(Controls.setAfter, kSectionParking, kCheck3);
+    for (const SwitchBox &box : kSwitchBoxes) ShowSwitch(*box.control, box.section, *box.number);
 }
 
 // Stores nothing unless both typed values are whole numbers in range: a typo
-// ("5O") or a slip ("999999") must not reach the next pushback.
+// ("5O") or a slip ("999999") must not reach the next pushback. Values the
+// file does not take (read-only, a folder the pilot may not write) are named,
+// and the dialog stays open with them, so nothing the pilot set is lost
+// without a word.
 bool StoreSettings(HWND dialog) {
     int distance = 0;
     int angle = 0;
     if (!TakeNumber(dialog, Controls.distance, kDistanceField, &distance)) return false;
     if (!TakeNumber(dialog, Controls.angle, kAngleField, &angle)) return false;
-    StoreNumber(kSectionData, kDistance, distance);
-    StoreNumber(kSectionData, kHead, angle);
-    StoreSwitch(Controls.setBefore, kSectionParking, kCheck1);
-    StoreSwitch(Controls.releaseBefore, kSectionParking, kCheck2);
-    StoreSwitch(Controls.setAfter, kSectionParking, kCheck3);
-    StoreSwitch(Controls.engineCheck, kSectionData, kEngFlag);
-    StoreSwitch(Controls.soundOn, kSectionData, kWavFlag);
-    return true;
+    char notSaved[TEXT_SIZE] = "";
+    StoreNumber(kDistanceField, distance, notSaved);
+    StoreNumber(kAngleField, angle, notSaved);
+    for (const SwitchBox &box : kSwitchBoxes) StoreSwitch(box, notSaved);
+    if (notSaved[0] == '\0') return true;
+
+    char message[3 * TEXT_SIZE];
+    snprintf(message, sizeof message,
+             "%s could not be written. Not saved: %s.\n\nOK tries again; CANCEL closes the dialog without saving.",
+             PushbackState.configPath, notSaved);
+    Refuse(dialog, message);
+    return false;
 }
 
 // The loop looks at dialogClosed only when a message comes out of the queue.

@@ -35,6 +35,35 @@ bool MeasuresTheSameAircraft() {
            strcmp(PushbackState.measuredAircraft, PushbackState.aircraftKey) == 0;
 }
 
+struct MeasuredValue {
+    const char *name;
+    double minimum;
+    double maximum;
+};
+const MeasuredValue kCorrectionValue = {"correction", -kCorrectionLimit, kCorrectionLimit};
+const MeasuredValue kRadiusValue = {"turn radius", kRadiusMinimum, kRadiusMaximum};
+
+// The pilot has just run "Correct Value": a value it does not store is said,
+// with why and what the next runs go on with (kept is 0 for none), or a
+// Taxiway pick would ask for "Correct Value" again without a reason.
+// Returns true when it was stored.
+bool Stored(ConfigStore outcome, const MeasuredValue &value, double measured, double kept) {
+    const char *key = PushbackState.aircraftKey;
+    if (outcome == CONFIG_NOT_WRITTEN) {
+        ShowFormattedMessage("Correct Value: Drovana.cfg could not be written, the %s %.1f m for %s is not saved",
+                             value.name, measured, key);
+    } else if (outcome == CONFIG_OUT_OF_RANGE) {
+        char keeps[TEXT_SIZE];
+        if (kept != 0.0)
+            snprintf(keeps, sizeof keeps, "%s keeps %.1f m", key, kept);
+        else
+            snprintf(keeps, sizeof keeps, "%s has none", key);
+        ShowFormattedMessage("Correct Value: the %s %.1f m is outside %g to %g m and not kept; %s", value.name,
+                             measured, value.minimum, value.maximum, keeps);
+    }
+    return outcome == CONFIG_STORED;
+}
+
 // From where the heading first moved, the turn is an arc: its chord and the
 // heading turned since give the radius whatever the sampling's phase.
 void FollowTurnForRadius(double heading) {
@@ -43,8 +72,11 @@ void FollowTurnForRadius(double heading) {
     const double chord = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
     // Out of range (a jump of the position, a turn that stalled) stores
     // nothing: the old radius stays.
-    if (MeasuresTheSameAircraft() && turned > 0.0)
-        WriteTurnRadius(PushbackState.aircraftKey, chord / (2.0 * sin(turned / 2.0)));
+    if (MeasuresTheSameAircraft() && turned > 0.0) {
+        const double radius = chord / (2.0 * sin(turned / 2.0));
+        const double kept = ReadTurnRadius(PushbackState.aircraftKey);
+        Stored(WriteTurnRadius(PushbackState.aircraftKey, radius), kRadiusValue, radius, kept);
+    }
     StopAndEnd();
 }
 
@@ -123,8 +155,13 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     // Another aircraft loaded meanwhile: the distance belongs to neither. A
     // distance beyond the correction's range (a position jump, a turn key
     // lost for a long roll) is not stored either: the old value stays, and
-    // no radius is looked for after it.
-    if (!MeasuresTheSameAircraft() || !WriteCorrection(PushbackState.aircraftKey, distance)) {
+    // no radius is looked for after it, nor after a file that refused it.
+    if (!MeasuresTheSameAircraft()) {
+        StopAndEnd();
+        return;
+    }
+    const double kept = ReadCorrection(PushbackState.aircraftKey);
+    if (!Stored(WriteCorrection(PushbackState.aircraftKey, distance), kCorrectionValue, distance, kept)) {
         StopAndEnd();
         return;
     }

@@ -99,6 +99,7 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
         if (!idle && TurnAllowed('1')) Turn(PUSH_LEFT, '1');
         break;
     case MENU_STOP:
+        CancelTaxiwayPick();
         // A measurement that never sees its heading move (its turn key was
         // lost) would otherwise push on with every start refused. A pushback
         // the add-on found running (loaded into one) is stopped all the same.
@@ -119,6 +120,7 @@ void OnSimEvent(const SIMCONNECT_RECV_EVENT *event) {
 }
 
 void OnSimulatorQuit() {
+    CancelTaxiwayPick();
     if (PushbackState.measureTimer != 0) AbortMeasurement();
     // Whatever step it is at, checklist and closing cue included: a run ends
     // once the simulator reports its pushback stopped, a manual one at once

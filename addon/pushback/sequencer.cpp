@@ -36,14 +36,12 @@ bool PushedFarEnough(double distance) {
 }
 
 // The Auto items take a turn within 1 degree of its end as ended. The taxiway
-// run samples often enough to end it within a fraction of a degree, and a
-// sample past the end (the signed remainder below zero) ends it too.
+// run samples often enough to end it within a fraction of a degree, and ends
+// it at the first sample at or past its end however far past: what is left is
+// the plan's turn less the rotation so far, never a heading taken modulo 360.
 bool TurnHasEnded(double heading) {
     if (!PushbackState.taxiwayRun) return HeadingDifference(heading, PushbackState.targetHeading) < TURN_END_DEGREES;
-    const double sign = PushbackState.turnKey == '1' ? 1.0 : -1.0;
-    const double overshoot = 20.0;
-    const double remaining = fmod(sign * (PushbackState.targetHeading - heading) + overshoot + 720.0, 360.0) - overshoot;
-    return remaining < TAXIWAY_TURN_END_DEGREES;
+    return PushbackState.taxiwayTurnDegrees - PushbackState.taxiwayTurned < TAXIWAY_TURN_END_DEGREES;
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ double NormalisedDegrees(double degrees) {
 }
 
 // Everything else of the run is an Auto item's: checklist, cues, keys, STOP.
-void StartPlannedRun(const TaxiwayPlan &plan, double correction) {
+void StartPlannedRun(const TaxiwayPlan &plan, double correction, double heading) {
     PushbackState.pushMode = PushbackState.taxiwaySide == TAXIWAY_TAIL_LEFT ? PUSH_LEFT : PUSH_RIGHT;
     PushbackState.runKind = RUN_AUTO;
     StartPushback();
@@ -47,7 +47,22 @@ void StartPlannedRun(const TaxiwayPlan &plan, double correction) {
     PushbackState.taxiwayPushMetres = plan.pushMetres - correction;
     PushbackState.pushDistance = static_cast<int>(floor(PushbackState.taxiwayPushMetres));
     PushbackState.taxiwayShownValue = -1;
+    PushbackState.taxiwayTurnDegrees = plan.turnDegrees;
+    PushbackState.taxiwayTurned = 0.0;
+    PushbackState.taxiwayLastHeading = heading;
     PushbackState.taxiwayRun = 1;
+}
+
+// Between two samples 50 ms apart the heading moves a fraction of a degree,
+// so the shorter way round is the way it went; a jump of more than half a
+// circle between two samples would be read the other way.
+void FollowRotation() {
+    const double heading = HeadingDegrees(SimSnapshot.heading);
+    const double step = fmod(heading - PushbackState.taxiwayLastHeading + 540.0, 360.0) - 180.0;
+    if (!isfinite(step)) return;  // a sample with no heading: the next one counts from the last good one
+    const double sign = PushbackState.turnKey == '1' ? 1.0 : -1.0;
+    PushbackState.taxiwayTurned += sign * step;
+    PushbackState.taxiwayLastHeading = heading;
 }
 
 void TakeAnswer() {
@@ -79,7 +94,7 @@ void TakeAnswer() {
     FormatTaxiwayText(plan, PushbackState.taxiwaySide, text);
     ShowMessage(text);
     if (plan.outcome == TAXIWAY_PLANNED)
-        StartPlannedRun(plan, correction);
+        StartPlannedRun(plan, correction, aircraft.heading);
     else
         KillTaxiwayTimer();
 }
@@ -111,8 +126,14 @@ void EndTaxiwayRun() {
     if (PushbackState.taxiwayQuestion == 0) KillTaxiwayTimer();
 }
 
-void EndTaxiwayForUnload() {
+void CancelTaxiwayPick() {
+    if (PushbackState.taxiwayQuestion == 0) return;
     PushbackState.taxiwayQuestion = 0;
+    KillTaxiwayTimer();
+}
+
+void EndTaxiwayForUnload() {
+    CancelTaxiwayPick();
     EndTaxiwayRun();
 }
 
@@ -125,8 +146,9 @@ void CALLBACK TaxiwayTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
         EndTaxiwayRun();
         return;
     }
-    // As on the sequencer's tick: a cue holds the run until it has been heard.
-    if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1) return;
+    FollowRotation();
+    // No cue holds the steering: an engine cue plays during the push every
+    // 11 s, and the aircraft would push and turn on past its plan meanwhile.
     if (PushbackState.sequenceStep == 8 && PushbackState.pushActive == 1 && PushbackState.runKind == RUN_AUTO)
         SteerAutomaticPushback();
 }

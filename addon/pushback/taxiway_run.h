@@ -20,6 +20,10 @@ void PickTaxiway(int side);
 // The sequencer ends a run: a taxiway run's timer goes with it.
 void EndTaxiwayRun();
 
+// STOP and the simulator's QUIT: a pick still waiting for the map's answer
+// is dropped, so no run starts after them.
+void CancelTaxiwayPick();
+
 // DLLStop: a question waiting for its answer and a run's timer end now.
 void EndTaxiwayForUnload();
 

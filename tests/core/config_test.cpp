@@ -38,7 +38,7 @@ TEST_F(ConfigTest, WritesCreateTheFileAndReadBack) {
     WriteConfigText(kSectionData, kKeyDistance, "40.7");
     WriteConfigSwitch(kSectionParking, kCheck2, true);
     WriteConfigSwitch(kSectionParking, kCheck3, false);
-    EXPECT_TRUE(WriteCorrection("Liner", 12.345678));
+    EXPECT_EQ(CONFIG_STORED, WriteCorrection("Liner", 12.345678));
     ASSERT_TRUE(FileExists(PushbackState.configPath));
     EXPECT_EQ("40.7", Text(kSectionData, kKeyDistance, "50"));
     EXPECT_EQ(40, ReadConfigNumber(kSectionData, kDistance)) << "only whole metres take effect";
@@ -60,10 +60,10 @@ TEST_F(ConfigTest, TurnRadiusReadsOnlyWithinItsRange) {
         WriteConfigText(kSectionPlaneRadius, "Liner", c.stored);
         EXPECT_EQ(c.read, ReadTurnRadius("Liner")) << "stored \"" << c.stored << "\"";
     }
-    EXPECT_TRUE(WriteTurnRadius("Liner", 34.5));
+    EXPECT_EQ(CONFIG_STORED, WriteTurnRadius("Liner", 34.5));
     EXPECT_EQ("34.500000", Text(kSectionPlaneRadius, "Liner", "")) << "radii are written with %f";
     for (double wrong : {2.9, 200.5, -5.0, __builtin_nan("")}) {
-        EXPECT_FALSE(WriteTurnRadius("Liner", wrong)) << wrong;
+        EXPECT_EQ(CONFIG_OUT_OF_RANGE, WriteTurnRadius("Liner", wrong)) << wrong;
         EXPECT_EQ("34.500000", Text(kSectionPlaneRadius, "Liner", "")) << wrong << " replaced the stored radius";
     }
     EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", "")) << "the radius has a section of its own";
@@ -132,12 +132,12 @@ TEST_F(ConfigTest, NumbersOutsideTheirRangeReadAsMissing) {
 }
 
 TEST_F(ConfigTest, OnlyAFiniteCorrectionWithinItsRangeIsStored) {
-    ASSERT_TRUE(WriteCorrection("Liner", 2.5));
+    ASSERT_EQ(CONFIG_STORED, WriteCorrection("Liner", 2.5));
     for (double wild : {__builtin_nan(""), __builtin_inf(), -1e308, 100.000001}) {
-        EXPECT_FALSE(WriteCorrection("Liner", wild)) << wild;
+        EXPECT_EQ(CONFIG_OUT_OF_RANGE, WriteCorrection("Liner", wild)) << wild;
         EXPECT_EQ("2.500000", Text(kSectionPlaneCorrect, "Liner", "")) << wild << " replaced the correction";
     }
-    EXPECT_TRUE(WriteCorrection("Liner", -100.0));
+    EXPECT_EQ(CONFIG_STORED, WriteCorrection("Liner", -100.0));
 }
 
 struct RaceShared {

@@ -306,6 +306,34 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
     EXPECT_EQ(Stored("Data", "Head"), "180");
 }
 
+// A Drovana.cfg that refuses the writes (here a folder in its place, as a
+// read-only file under Windows): OK names what was not saved and the dialog
+// stays open with the pilot's values, so a second OK can store them.
+TEST_F(SettingDialogTest, OkThatTheFileRefusesNamesWhatWasNotSavedAndStaysOpen) {
+    ASSERT_TRUE(CreateDirectoryA(PushbackState.configPath, NULL));
+    ASSERT_NE(Open(), (HWND)NULL);
+    SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
+    Click(IDOK);
+    HWND box = NULL;
+    for (const DWORD start = GetTickCount(); box == NULL && GetTickCount() - start < kWaitMs; Sleep(10))
+        box = FindWindowA("#32770", "DrovanaX");
+    ASSERT_NE(box, (HWND)NULL) << "OK said nothing of the values it could not store";
+    char says[1024] = "";
+    GetDlgItemTextA(box, 0xFFFF, says, sizeof says);
+    EXPECT_EQ(std::string(PushbackState.configPath) +
+                  " could not be written. Not saved: Distance (m), Angle (deg), Set before pushback, Release before "
+                  "pushback, Set after pushback, Engine start check, Sound ON.\n\nOK tries again; CANCEL closes the "
+                  "dialog without saving.",
+              says);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread_, 300)) << "the dialog closed with its values unsaved";
+
+    ASSERT_TRUE(RemoveDirectoryA(PushbackState.configPath));
+    Click(IDOK);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Stored("Data", "Distance"), "40");
+}
+
 TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
     PushbackState.aircraftKey[0] = '\0';
     Put("PLANE_CORRECT", "B737", "1.500000");

@@ -2,6 +2,7 @@
 
 #include "pushback/ground_distance.h"
 #include "pushback/sequencer.h"
+#include "pushback/taxiway_run.h"
 #include "run_fixture.h"
 
 namespace {
@@ -31,6 +32,20 @@ protected:
         SimSnapshot.latitude = latitude;
         SimSnapshot.longitude = 0.3;
         SimSnapshot.heading = RadiansFor(headingDegrees);
+    }
+    // A taxiway run as its plan leaves it: a turn of `turn` degrees the
+    // turn key's way round from the heading the plan was made at.
+    void TaxiwayAt(int phase, double latitude, double headingDegrees, char turnKey, double turn) {
+        AutomaticAt(phase, latitude, headingDegrees);
+        PushbackState.turnKey = turnKey;
+        PushbackState.taxiwayRun = 1;
+        PushbackState.taxiwayTurnDegrees = turn;
+        PushbackState.taxiwayTurned = 0.0;
+        PushbackState.taxiwayLastHeading = headingDegrees;
+    }
+    static void TaxiwaySample(double headingDegrees) {
+        SimSnapshot.heading = isnan(headingDegrees) ? headingDegrees : RadiansFor(headingDegrees);
+        TaxiwayTimerProc(NULL, WM_TIMER, 0, 0);
     }
 };
 
@@ -175,7 +190,45 @@ TEST_F(Sequencer, ACueHoldsTheChecklistButNeverTheAutomaticPushback) {
     SimReportsPushback(false);
     Tick();
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep) << "the cue held the STOP's end";
+
+    // Nor the taxiway run's own timer: an engine cue of EngFlag=2 plays for
+    // seconds while it pushes out, here 637 m past a 5 m turn point.
+    TaxiwayAt(PHASE_PUSH_OUT, 0.2001, 10.0, '1', 90.0);
+    PushbackState.taxiwayPushMetres = 5.0;
+    PushbackState.soundOn = 1;
+    TaxiwaySample(10.0);
+    EXPECT_EQ(std::string(kRestartKeys) + " +1 -1", KeysAfter(9)) << "the cue held the taxiway run past its turn";
     PushbackState.soundBusy = 0;
+}
+
+// The taxiway run ends its turn at the first sample at or within a quarter
+// of a degree of the plan's turn, counted as the heading's rotation since the
+// plan, so one past it by any amount ends it too rather than reading as a
+// turn of nearly a full circle still to go.
+TEST_F(Sequencer, ATaxiwayTurnEndsAtTheFirstSampleAtOrPastItsTurn) {
+    const double nan = __builtin_nan("");
+    const struct {
+        const char *what;
+        double from;
+        char key;
+        double turn;
+        std::vector<double> samples;  // the last one ends the turn
+    } cases[] = {
+        {"a left turn's heading set 25 degrees past its end", 0.0, '1', 60.0, {10.0, 30.0, 85.0}},
+        {"a right turn's heading set 25 degrees past its end", 100.0, '2', 90.0, {80.0, 40.0, 345.0}},
+        {"a left turn across north, 0.3 short and 0.2 short", 350.0, '1', 30.0, {355.0, 5.0, 19.7, 19.8}},
+        {"a sample with no heading counts nothing", 0.0, '1', 60.0, {nan, 30.0, 59.8}},
+    };
+    for (const auto &c : cases) {
+        TaxiwayAt(PHASE_TURNING, 0.2, c.from, c.key, c.turn);
+        for (size_t i = 0; i < c.samples.size(); ++i) {
+            TaxiwaySample(c.samples[i]);
+            const bool last = i + 1 == c.samples.size();
+            EXPECT_EQ(last ? PHASE_ROLL_OUT : PHASE_TURNING, PushbackState.autoPhase) << c.what << ", sample " << i;
+        }
+        EXPECT_EQ(kRestartKeys, KeysAfter(7)) << c.what;
+        KillTimer(NULL, PushbackState.sequenceTimer);
+    }
 }
 
 TEST_F(Sequencer, APushbackThePilotEndedBeforeTheStartStepIsNotStartedAgain) {

@@ -7,6 +7,7 @@
 #include "pushback/menu_commands.h"
 #include "pushback/sequencer.h"
 #include "run_fixture.h"
+#include "temp_files.h"
 
 namespace {
 
@@ -164,6 +165,51 @@ TEST_F(Measurement, StopBeforeFifteenDegreesKeepsTheCorrectionAlone) {
     EXPECT_EQ(0u, PushbackState.measureTimer);
     EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner"));
     EXPECT_EQ("<missing>", config_.Get("PLANE_RADIUS", "Liner"));
+}
+
+// "Correct Value" says what it measured and why it keeps it not: a value out
+// of its range, or a Drovana.cfg that refuses the write (here a folder in its
+// place), before the correction or after it, before the radius.
+TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
+    const TempFolder folder;
+    const std::string unwritable = folder.File("Drovana.cfg");
+    CreateDirectoryA(unwritable.c_str(), NULL);
+    enum { WRITABLE, REFUSED_AT_ONCE, REFUSED_AFTER_CORRECTION };
+    const struct {
+        const char *stored;  // the radius stored before, if any
+        double radius;       // the turn the samples make
+        int file;
+        const char *says;
+    } cases[] = {
+        {NULL, 250.0, WRITABLE,
+         "Correct Value: the turn radius 250.0 m is outside 3 to 200 m and not kept; Liner has none"},
+        {"34.000000", 2.0, WRITABLE,
+         "Correct Value: the turn radius 2.0 m is outside 3 to 200 m and not kept; Liner keeps 34.0 m"},
+        {"34.000000", 30.0, REFUSED_AFTER_CORRECTION,
+         "Correct Value: Drovana.cfg could not be written, the turn radius 30.0 m for Liner is not saved"},
+        {"34.000000", 30.0, REFUSED_AT_ONCE,
+         "Correct Value: Drovana.cfg could not be written, the correction 6.4 m for Liner is not saved"},
+    };
+    for (const auto &c : cases) {
+        config_.Set("PLANE_RADIUS", "Liner", c.stored);
+        config_.Use();
+        if (c.file == REFUSED_AT_ONCE) lstrcpynA(PushbackState.configPath, unwritable.c_str(), TEXT_SIZE);
+        fake_simconnect::Reset();
+        SimSnapshot.heading = RadiansFor(10.0);
+        SimSnapshot.latitude = 0.0;
+        Pick(MENU_CORRECT);
+        KeysAfter(7);
+        SimReportsPushback(true);
+        Sample(12.0, 0.000001);  // 6.4 m, the correction
+        if (c.file == REFUSED_AFTER_CORRECTION) lstrcpynA(PushbackState.configPath, unwritable.c_str(), TEXT_SIZE);
+        // 15 degrees of a turn of that radius: its chord, in radians of latitude.
+        const double chord = 2.0 * c.radius * sin(7.5 * acos(-1.0) / 180.0);
+        if (c.file != REFUSED_AT_ONCE) Sample(27.0, 0.000001 + chord / 6366707.0);
+        EXPECT_EQ(c.says, LastText());
+        EXPECT_EQ(0u, PushbackState.measureTimer) << c.says;
+        EXPECT_EQ(kToggleKeys, KeysAfter(5)) << "the measurement's pushback was not stopped";
+        EXPECT_EQ(c.stored ? c.stored : "<missing>", config_.Get("PLANE_RADIUS", "Liner")) << c.says;
+    }
 }
 
 TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {

@@ -3,9 +3,12 @@ at random times, an aircraft change, the settings dialog opened and closed,
 all drawn from a seed. Beside what the pilot does, a session draws, from a
 second stream of the same seed, what a real session throws at the add-on
 (FAULTS below, with what the add-on does about each). Some sessions run with
-sound on and the real Kestrola. After the random part a fixed ending picks
-STOP, waits until the add-on runs no timer, closes the dialog, then picks
-"Auto Left" and STOP.
+sound on and the real Kestrola. Sessions with faults also pick Taxiway Left
+and Right from a stream of their own, at an airport of their own in the
+simulator's scenery library (the aircraft starting on its gate A1), with the
+aircraft's turn radius stored beforehand or not. After the random part a
+fixed ending picks STOP, waits until the add-on runs no timer, closes the
+dialog, then picks "Auto Left" and STOP.
 
 What a session must never show, read from the trace and Drovana.cfg:
   - a STOP pick that starts the simulator's pushback;
@@ -18,6 +21,12 @@ What a session must never show, read from the trace and Drovana.cfg:
     the session itself replaced or deleted the file);
   - an automatic run pushing straight past the farthest Distance the file
     ever gave it (unsteered);
+  - a taxiway run whose turn key goes more than 3 m past where its plan puts
+    it, or that turns more than 3 degrees past its plan's turn;
+  - an automatic turn going round more than 3 degrees past the widest Head;
+  - the simulator's pushback still moving 3 s after a STOP (the simulator's
+    window in front, nothing else picked meanwhile), or after the session's
+    end when the add-on had started it;
   - a timer still running some seconds after the simulator's QUIT;
   - handles, threads or windows piling up beyond RESOURCE_GROWTH.
 
@@ -42,6 +51,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import run_scenario  # noqa: E402
 import sample_config  # noqa: E402
 import voice_cues  # noqa: E402
+from e2e_support import distance_m  # noqa: E402
 
 # Corrections a session starts with; a measurement of the aircraft gives a
 # value near its turn delay (sim/PROFILES.md): the delay, plus the roll while
@@ -70,7 +80,8 @@ PICKS = [("menu Auto Left", 3), ("menu Auto Right", 3), ("menu Pushback", 4), ("
 #      reads on with the old values until a write makes the file again).
 #      A store writes a new file; the other corrections are gone with the old.
 #  cfgfile unwritable|writable  the immutable attribute on or off: a dialog OK
-#      or a measurement stores nothing, silently, and the pushback goes on.
+#      or a measurement stores nothing and says so (the dialog stays open
+#      until a later answer), and the pushback goes on.
 #  cfgfile longline  "Head=" and a 10,000-character number: read as far as the
 #      add-on's buffer goes, and out of any range.
 #  cfgfile nobracket  "[Parking" with no closing bracket, and a key after it:
@@ -108,12 +119,35 @@ REPLACING = ("cfgfile garbage", "cfgfile empty", "cfgfile delete")
 #  simulator ends  the simulator ends its pushback by itself: the run goes on
 #      to its closing steps and starts nothing again.
 #  EngFlag 2  (sessions with sound) engine cues during the push, whose
-#      8-second tones never hold the steering.
+#      30-second tones (about 9 s at the silent device's pace, every 12 s)
+#      never hold the steering.
 #  abrupt end  the session ends at a random moment, whatever runs (so the
 #      add-on is stopped and unloaded mid-run).
 RUN_STATE_FAULTS = [("stop away", 2), ("quit away", 1), ("other turn", 2), ("stop in pick frame", 1.5),
                     ("simulator ends", 2)]
 ENGINE_CUES_SHARE = 0.5  # of sessions with sound
+ENGINE_CUE_S = 30
+
+# Drawn from a stream of their own too: Taxiway Left and Right at random
+# times at the sessions' airport (whose short lead-outs a run from gate A1
+# reaches, turns onto and leaves within a session), and, in half the
+# sessions, the radii "Correct Value" gives the two aircraft stored
+# beforehand (otherwise a pick is refused until a Correct Value of the
+# session stores one).
+SESSION_AIRPORT = SOURCE / "tests" / "taxiway" / "geometries" / "lead_out"
+RADII = {"Liner": "34.377468", "Prop": "25.066479"}
+RADII_SHARE = 0.5
+# Some of the sessions with the radii stored (more of those whose engine cues
+# play during the push) open with a run the pilot watches from the gate: the
+# pick once the map program has read the library, and the pilot's stream and
+# the run-state faults (the pilot's STOPs and picks) held back until the run
+# has pushed out and turned, the checklist's cues taking that much longer with
+# sound. The other faults come as drawn, so the run meets them.
+WATCHED_SHARE = {False: 0.1, True: 0.5}  # by engine cues
+WATCHED_PICK_AT = 3.0
+WATCHED_S = {False: 40.0, True: 50.0}  # by sound
+WATCH_HOLDS = (0, 2)  # the streams held back
+TAXIWAY_PRIORITY = 3  # merged after the pilot's and the faults' lines of the same moment
 ABRUPT_END_SHARE = 0.2
 SOUND_SHARE = 0.3        # of sessions with faults: sound on, the real player
 QUIT_QUIET_S = 8.0       # the pilot and the faults leave the add-on alone this long after QUIT
@@ -182,6 +216,14 @@ class Session:
             if faults and run_state_rng.random() < ENGINE_CUES_SHARE:
                 setup.append("config Data EngFlag 2")
                 self.drawn.append("EngFlag 2")
+        taxiway_rng = random.Random(seed * 15485867 + 49979693)
+        if faults:
+            setup.append("scenery %s" % SESSION_AIRPORT)
+        radii = faults and taxiway_rng.random() < RADII_SHARE
+        if radii:
+            setup += ["config PLANE_RADIUS %s %s" % item for item in sorted(RADII.items())]
+            self.drawn.append("radii stored")
+        watched = radii and taxiway_rng.random() < WATCHED_SHARE["EngFlag 2" in self.drawn]
         setup += ["until simstart timeout 20", "at 0.2 resources start"]
 
         pilot = self._pilot(rng, seconds)
@@ -190,12 +232,30 @@ class Session:
         if faults:
             events += [(t, 1, lines, blackout) for t, lines, blackout in self._faults(faults_rng, seconds, pilot)]
             events += [(t, 2, lines, blackout) for t, lines, blackout in self._run_state_faults(run_state_rng, seconds)]
+        watching = WATCHED_S[self.sound] if watched else 0.0
+        if faults:
+            events += [(t, TAXIWAY_PRIORITY, lines, 0.0)
+                       for t, lines in self._taxiway_picks(taxiway_rng, seconds, watching)]
         # Merged in time; a fault that keeps the pilot away (another program in
         # front, a QUIT) moves everything after it on by that long.
         events.sort(key=lambda e: (e[0], e[1]))
-        body, shift, end = [], 0.0, 0.5
-        for t, _, lines, blackout in events:
-            at = t + shift
+        timed, shift, end = [], 0.0, 0.5
+        for t, priority, lines, blackout in events:
+            # The kill mid-cue belongs to the pilot's Auto pick it follows.
+            held = priority in WATCH_HOLDS or lines == ["at {t} player kill playing"]
+            at = t + shift + (watching if held else 0.0)
+            timed.append((at, priority, lines))
+            shift += blackout
+            # The taxiway picks came after the other streams: the session's
+            # end is where it was for the seeds drawn before them.
+            if priority != TAXIWAY_PRIORITY:
+                end = max(end, at + blackout)
+        timed.sort(key=lambda e: (e[0], e[1]))
+        stop = max(end, (pilot[-1][0] if pilot else 0.0) + shift + watching) + 0.5
+        body = []
+        for at, priority, lines in timed:
+            if priority == TAXIWAY_PRIORITY and at > stop - 0.5:
+                continue
             for line in lines:
                 # {t+S}: S seconds more than {t+} (a QUIT's stop that waits for
                 # the simulator's window waits that much longer).
@@ -203,9 +263,6 @@ class Session:
                 body.append(line.replace("{t}", "%.2f" % at).replace("{t+}", "%.2f" % (at + QUIT_IDLE_AT_S)))
                 if "simconnect quit" in line:
                     self.quits.append(at)
-            shift += blackout
-            end = max(end, at + blackout)
-        stop = max(end, (pilot[-1][0] if pilot else 0.0) + shift) + 0.5
         if self.abrupt:
             # Whatever runs then: DLLStop and the unload come in its midst.
             ending = "end %.2f\n" % run_state_rng.uniform(0.5, stop)
@@ -240,6 +297,21 @@ class Session:
             out.append((t, lines, blackout))
             self.drawn.append(kind)
             t += blackout + rng.uniform(4.0, 12.0)
+        return out
+
+    def _taxiway_picks(self, rng, seconds, watching):
+        """The taxiway picks, the watched run's first; the others from when
+        the pilot is back."""
+        out = []
+        if watching:
+            out.append((WATCHED_PICK_AT, ["at {t} menu Taxiway %s" % rng.choice(["Left", "Right"])]))
+            self.drawn.append("taxiway watched")
+        t = watching + rng.uniform(0.5, 4.0)
+        while t < seconds + watching:
+            side = rng.choice(["Left", "Right"])
+            out.append((t, ["at {t} menu Taxiway %s" % side]))
+            self.drawn.append("taxiway " + side.lower())
+            t += rng.uniform(3.0, 10.0)
         return out
 
     @staticmethod
@@ -333,18 +405,27 @@ def session(seed, seconds=30.0, faults=True):
     return Session(seed, seconds, faults).text
 
 
-def prepare_sound(build):
+def tone(build, name, seconds):
+    """A quiet sine of that length in the build tree, made once."""
+    path = Path(build).resolve() / "voice_cues" / name
+    if not path.exists():
+        path.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(path), "synth", str(seconds), "sine",
+                        "440", "vol", "0.1"], check=True)
+    return path
+
+
+def prepare_sound(build, engine_cue_s=ENGINE_CUE_S):
     """The cues and a silent ALSA set-up, once, before sessions run. Every
     cue is one 8-second tone: the silent device plays several times faster
     than real time, and a spoken cue would be over before a kill could find
-    it playing; the sound thread waits 3 s after each file all the same."""
+    it playing; the sound thread waits 3 s after each file all the same.
+    The engine-start cues are longer, so that a cue holding the steering
+    would show."""
     build = Path(build).resolve()
-    cue = build / "voice_cues" / "session_cue.wav"
-    if not cue.exists():
-        cue.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", str(cue), "synth", "8", "sine", "440",
-                        "vol", "0.1"], check=True)
-    cues = {section: cue for section in voice_cues.FILES}
+    cues = {section: tone(build, "session_cue.wav", 8) for section in voice_cues.FILES}
+    engine = tone(build, "engine_cue_%d.wav" % engine_cue_s, engine_cue_s)
+    cues.update({section: engine for section in cues if section.startswith("EngSound")})
     conf = build / "wine" / "alsa-silent.conf"
     conf.parent.mkdir(parents=True, exist_ok=True)
     if not conf.exists():
@@ -352,13 +433,13 @@ def prepare_sound(build):
     return cues, conf
 
 
-def run_text(build, text, name, env=None, sound=False):
+def run_text(build, text, name, env=None, sound=False, engine_cue_s=ENGINE_CUE_S):
     """Runs a scenario text as a session runs: with sound, the real player,
     the cues and a Drovana.cfg that names them."""
     prepare = None
     env = dict(env or run_scenario.wine_env(build))
     if sound:
-        cues, conf = prepare_sound(build)
+        cues, conf = prepare_sound(build, engine_cue_s)
         env["ALSA_CONFIG_PATH"] = str(conf)
 
         def prepare(folder):
@@ -495,29 +576,162 @@ def unsteered_pushes(result, drawn):
 
 # An automatic run's turn is as wide as Head, which is the session's or, in a
 # damaged file, the default 90; 3 degrees more is a turn that ran past its
-# target (the other turn key's, or one a cue left unwatched).
+# target (the other turn key's, or one a cue left unwatched). A taxiway run's
+# turn is its plan's (shown in whole degrees), and its push its plan's push.
 DEFAULT_HEAD = 90
 TURN_SLACK_DEG = 3.0
+PUSH_SLACK_M = 3.0
+PLAN_TEXT = re.compile(r"Taxiway \S+: push (\d+) m, turn (\d+) deg")
+# A restart is a stop and a start within this long (the stand-in marks it).
+RESTART_S = 1.0
+
+
+def turns(result, start, end):
+    """(start, stop, degrees) of each turn of the simulator's pushback that
+    began in [start, end): the heading's steps summed the shorter way round,
+    up to the pushback's stop, the next turn, or `end`."""
+    out = []
+    turn = None
+    for r in result.trace:
+        is_change = r.get("ev") == "pushback"
+        if turn is not None and (r["t"] >= end or (is_change and r["change"] in ("stopped", "turning"))):
+            out.append((turn[0], r["t"], turn[1]))
+            turn = None
+        if is_change and r["change"] == "turning" and start <= r["t"] < end:
+            turn, last = [r["t"], 0.0], r["heading_deg"]
+        elif r.get("ev") == "state" and turn is not None:
+            step = abs(r["heading_deg"] - last) % 360.0
+            turn[1] += min(step, 360.0 - step)
+            last = r["heading_deg"]
+    if turn is not None:
+        out.append((turn[0], result.trace[-1]["t"], turn[1]))
+    return out
+
+
+def taxiway_runs(result):
+    """Each planned taxiway run: its plan's push and turn, its aircraft, when
+    it was shown, how far it pushed straight before its turn key (or any stop,
+    STOP, QUIT, the end) and when its steering ended."""
+    texts = result.of("text")
+    states = result.states()
+    changes = result.of("pushback")
+    endings = sorted([r["t"] for r in result.of("deliver") if r.get("label") == "STOP !!" or r["msg"] == "QUIT"]
+                     + [r["t"] for r in result.of("scenario") if "Shift+P" in r["command"]]
+                     + [r["t"] for r in texts if r["text"] in ("Good luck !",) or r["text"].startswith("Request")]
+                     + [r["t"] for r in result.of("dllstop")] + [result.trace[-1]["t"]])
+    runs = []
+    for i, r in enumerate(texts[:-1]):
+        plan = PLAN_TEXT.fullmatch(r["text"])
+        if not plan or not texts[i + 1]["text"].startswith("Request Pushback !"):
+            continue
+        t0 = r["t"]
+        ending = min(t for t in endings if t > texts[i + 1]["t"])
+        key_or_stop = [c for c in changes if c["t"] >= t0 and c["change"] in ("turn_left", "turn_right", "stopped")]
+        push_end = min([ending] + [c["t"] for c in key_or_stop[:1]])
+        # The roll-out's stop, or the simulator's own: a stop no restart follows.
+        final = [c["t"] for c in changes if c["t"] >= t0 and c["change"] == "stopped" and
+                 not any(d["change"] == "started" and d.get("restart") and 0 <= d["t"] - c["t"] < RESTART_S
+                         for d in changes)]
+        start = ([s for s in states if s["t"] <= t0] or states)[-1]
+        pushed = [s for s in states if t0 <= s["t"] <= push_end] + [c for c in key_or_stop[:1] if c["t"] <= push_end]
+        runs.append({"t": t0, "push": int(plan.group(1)), "turn": int(plan.group(2)), "push_end": push_end,
+                     "start": start,
+                     "aircraft": texts[i + 1]["text"][len("Request Pushback ! Your aircraft is "):],
+                     "pushed": max([distance_m(start, s) for s in pushed] + [0.0]), "end": min([ending] + final)})
+    return runs
+
+
+def least_lead(drawn, aircraft):
+    """The least the turn key may go ahead of the plan's turn point: the
+    correction less the first degree of arc, the least a measurement gives,
+    or none where the session may have left the aircraft no correction."""
+    if drawn.replaces_file or aircraft in drawn.written or aircraft not in MEASURED_RANGE:
+        return 0.0
+    return MEASURED_RANGE[aircraft][0] - 1.03 * float(RADII[aircraft]) * math.pi / 180.0
+
+
+def taxiway_runs_off_plan(result, drawn):
+    """Taxiway runs whose turn key went more than 3 m past where it was
+    planned, or that turned past their plan's turn (a timer a cue held, a
+    loop)."""
+    problems = []
+    for run in taxiway_runs(result):
+        # A turn key due while another program kept the front goes once the
+        # simulator is back.
+        def pushed_at(t):
+            return distance_m(run["start"], state_at(result, t) or result.states()[-1])
+        reach = run["push"] + 0.5 - least_lead(drawn, run["aircraft"])
+        for left, back in away_windows(result):
+            if run["t"] <= left <= run["push_end"] and pushed_at(left) <= reach:
+                reach = max(reach, pushed_at(back))
+        bound = reach + PUSH_SLACK_M
+        if run["pushed"] > bound:
+            problems.append("the taxiway run planned at %.1f s pushed %.1f m straight before its turn key, for a "
+                            "push of %d m" % (run["t"], run["pushed"], run["push"]))
+        turned = sum(degrees for _, _, degrees in turns(result, run["t"], run["end"]))
+        if turned > run["turn"] + 0.5 + TURN_SLACK_DEG:
+            problems.append("the taxiway run planned at %.1f s turned %.0f degrees for a turn of %d"
+                            % (run["t"], turned, run["turn"]))
+    return problems
 
 
 def runaway_turns(result):
     """Turns of an automatic run (the add-on shows their heading each tick)
-    that went round further than any target."""
+    that went round further than any target; a taxiway run's are its plan's."""
     problems = []
-    turning_from, rotated, last, watched = None, 0.0, None, False
     texts = [(r["t"], r["text"]) for r in result.of("text")]
-    for r in result.trace:
-        if r.get("ev") == "pushback" and r["change"] == "turning":
-            turning_from, rotated, last = r["t"], 0.0, r["heading_deg"]
-        elif r.get("ev") == "state" and turning_from is not None:
-            step = abs(r["heading_deg"] - last) % 360.0
-            rotated += min(step, 360.0 - step)
-            last = r["heading_deg"]
-        elif r.get("ev") == "pushback" and r["change"] == "stopped" and turning_from is not None:
-            watched = any(turning_from <= t <= r["t"] and text.startswith("Heading = ") for t, text in texts)
-            if watched and rotated > DEFAULT_HEAD + TURN_SLACK_DEG:
-                problems.append("a turn from %.1f s went round %.0f degrees, past any target" % (turning_from, rotated))
-            turning_from = None
+    taxiway = [(run["t"], run["end"]) for run in taxiway_runs(result)]
+    for turning_from, stopped, rotated in turns(result, 0.0, math.inf):
+        if any(start <= turning_from <= end for start, end in taxiway):
+            continue
+        watched = any(turning_from <= t <= stopped and text.startswith("Heading = ") for t, text in texts)
+        if watched and rotated > DEFAULT_HEAD + TURN_SLACK_DEG:
+            problems.append("a turn from %.1f s went round %.0f degrees, past any target" % (turning_from, rotated))
+    return problems
+
+
+# STOP's key goes out at once, or at the run's next tick when the simulator
+# has not yet answered the run's last Shift+P.
+STOP_SETTLE_S = 3.0
+
+
+def away_windows(result):
+    """(away, back) of each time another program kept the front."""
+    focus = result.of("fault", kind="focus")
+    return [(away, min([r["t"] for r in focus if r["what"] == "back" and r["t"] >= away] + [math.inf]))
+            for away in [r["t"] for r in focus if r["what"] == "away"]]
+
+
+def focus_back(result, t):
+    """When the simulator's window is back in front, for a moment another
+    program kept it (None when it was in front)."""
+    return next((back for away, back in away_windows(result) if away <= t <= back), None)
+
+
+def state_at(result, t):
+    return next((s for s in result.states() if s["t"] >= t), None)
+
+
+def pushbacks_left_moving(result):
+    """STOPs and session ends after which the simulator's pushback moved on."""
+    problems = []
+    commands = [r["t"] for r in result.of("scenario") if not r["command"].startswith(("resources", "menu STOP"))]
+    for stop in [r["t"] for r in result.of("deliver") if r.get("label") == "STOP !!"]:
+        deadline = (focus_back(result, stop) or stop) + STOP_SETTLE_S
+        # Anything else the session did meanwhile may start a pushback again.
+        if any(stop - 0.2 <= t <= deadline for t in commands):
+            continue
+        after = state_at(result, deadline)
+        if after is not None and after["pushback"] != "off":
+            problems.append("the pushback still moved %.0f s after STOP at %.1f s" % (deadline - stop, stop))
+    # At the end only the add-on's own pushback is its to stop (a pilot's
+    # Shift+P alone, with no run, stays the pilot's), when its key can go.
+    stops = result.of("dllstop")
+    started = [c for c in pushback_causes(result) if c["change"] == "started" and stops and c["t"] < stops[0]["t"]]
+    final = result.states()[-1] if result.states() else None
+    if (stops and final is not None and final["pushback"] != "off" and started and started[-1]["by_addon"]
+            and focus_back(result, stops[0]["t"]) is None):
+        problems.append("the add-on's pushback moved on after the session ended")
     return problems
 
 
@@ -553,7 +767,9 @@ def check(result):
         problems.append("STOP picked at %.2f s started the simulator's pushback" % t)
     problems += broken_corrections(result, drawn)
     problems += unsteered_pushes(result, drawn)
+    problems += taxiway_runs_off_plan(result, drawn)
     problems += runaway_turns(result)
+    problems += pushbacks_left_moving(result)
     problems += timers_after_quit(result)
     problems += resource_growth(result)
     return problems

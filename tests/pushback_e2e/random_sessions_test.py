@@ -101,7 +101,8 @@ class RandomSessions(unittest.TestCase):
                  "config Data Distance 99999999999", "config PLANE_CORRECT Liner nan",
                  "config PLANE_CORRECT Liner -1e308", "simconnect exception", "simconnect data", "simstart",
                  "aircraft", "pause", "simconnect quit", "focus away", "stop away", "quit away", "other turn",
-                 "stop in pick frame", "simulator ends", "EngFlag", "abrupt end"}
+                 "stop in pick frame", "simulator ends", "EngFlag", "abrupt end", "taxiway left", "taxiway right",
+                 "radii stored"}
         self.assertEqual(every - drawn, set())
 
     def test_a_run_goes_on_without_its_killed_player_and_quit_ends_the_next(self):

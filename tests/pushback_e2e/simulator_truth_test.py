@@ -10,18 +10,26 @@ from e2e_support import GATE_HEADING, angle_between, build_dir, changes, distanc
 import unittest
 
 
+# A taxiway pick of the Prop at gate A1 of the stand-in's default airport,
+# with what "Correct Value" would have stored; its map program has read the
+# library by the pick.
+TAXIWAY_PROP = "aircraft Prop\nconfig PLANE_RADIUS Prop 25.066\nconfig PLANE_CORRECT Prop 3.0\n"
+
+
 def nothing_ran_after_unload(test, result):
     test.assertEqual(result.code, 0, result.output[-3000:])
     after = result.of("after_unload")
     test.assertEqual(len(after), 1, "the stand-in did not unload the add-on")
     test.assertEqual((after[0]["calls"], after[0]["faults"], after[0]["still_loaded"]), (0, 0, False),
                      "something of the add-on ran after FreeLibrary: %s" % result.of("after_unload_call"))
+    test.assertEqual(result.states()[-1]["pushback"], "off", "the pushback moved on after DLLStop")
 
 
 class UnloadLeavesNothingRunning(unittest.TestCase):
     # Each ends while something of the add-on runs: the dialog open and an
     # automatic run pushing; the dialog's box refusing an out-of-range
-    # Distance, still up; a measurement; a connection that never opened.
+    # Distance, still up; a measurement; a taxiway run pushing out on its own
+    # timer; a connection that never opened.
     CASES = {
         "dialog_refusing": "config Data Distance 99999999999\nuntil simstart timeout 20\nat 0.5 menu Setting\n"
                            "at 1.5 dialog ok\nend 1\n",
@@ -29,6 +37,8 @@ class UnloadLeavesNothingRunning(unittest.TestCase):
                           "until pushback on timeout 30\nend 2\n",
         "measurement": "aircraft Prop\nuntil simstart timeout 20\nat 0.5 menu Correct Value\n"
                        "until pushback on timeout 10\nend 0.5\n",
+        "taxiway_run": TAXIWAY_PROP + "until simstart timeout 20\nat 4 menu Taxiway Left\n"
+                                      "until pushback on timeout 30\nend 1\n",
         "never_opened": "open fail\nend 2\n",
     }
 
@@ -38,17 +48,25 @@ class UnloadLeavesNothingRunning(unittest.TestCase):
                 nothing_ran_after_unload(self, run(scenario, "truth_unload_" + name))
 
 
-class StopInTheFrameOfCorrectValue(unittest.TestCase):
-    # Both picks reach the add-on in one frame, the pick's keys still queued.
-    SCENARIO = ("aircraft Prop\nuntil simstart timeout 20\nat 0.5 menu Correct Value\nat 0.5 menu STOP !!\n"
-                "end 8\n")
+class StopInTheFrameOfAPick(unittest.TestCase):
+    # Both picks reach the add-on in one frame: Correct Value's keys still
+    # queued; a taxiway pick's question still before the map program, whose
+    # answer started the run after the STOP.
+    SCENARIOS = {
+        "correct": "aircraft Prop\nuntil simstart timeout 20\nat 0.5 menu Correct Value\nat 0.5 menu STOP !!\nend 8\n",
+        "taxiway": TAXIWAY_PROP + "until simstart timeout 20\nat 4 menu Taxiway Left\nat 4 menu STOP !!\nend 4\n",
+    }
 
     def test_no_pushback_starts(self):
-        result = run(self.SCENARIO, "truth_correct_stop")
-        nothing_ran_after_unload(self, result)
-        self.assertNotIn("started", changes(result), "the queued keys started a pushback after STOP")
-        states = result.states()
-        self.assertLess(distance_m(states[0], states[-1]), 0.5)
+        for name, scenario in self.SCENARIOS.items():
+            with self.subTest(name):
+                result = run(scenario, "truth_stop_" + name)
+                nothing_ran_after_unload(self, result)
+                self.assertNotIn("started", changes(result), "a pushback started after STOP")
+                self.assertFalse([t for t in result.texts() if t.startswith(("Request Pushback", "Taxiway"))],
+                                 "a run was planned or started after STOP")
+                states = result.states()
+                self.assertLess(distance_m(states[0], states[-1]), 0.5)
 
 
 class ManualStopWithAnotherProgramInFront(unittest.TestCase):

@@ -76,6 +76,9 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
     seeds = list(range(first_seed, first_seed + count))
     broken = {}
     started = time.monotonic()
+    # How far the sessions' taxiway runs got: the soak is what reaches their
+    # own timer with a pilot and faults around them.
+    taxiway = {"planned": 0, "pushed out": 0, "turned": 0, "pushed with engine cues": 0}
 
     def run(seed, env, slot):
         try:
@@ -90,6 +93,13 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
             broken[seed] = ["the session could not run: %r" % result]
             print("session %d: could not run: %r" % (seed, result), flush=True)
             return
+        for planned in random_sessions.taxiway_runs(result):
+            taxiway["planned"] += 1
+            if planned["pushed"] > 1.0:
+                taxiway["pushed out"] += 1
+                taxiway["pushed with engine cues"] += "EngFlag 2" in result.session.drawn
+            taxiway["turned"] += any(turned > 1.0 for _, _, turned in
+                                     random_sessions.turns(result, planned["t"], planned["end"]))
         if problems:
             drawn = result.session.drawn
             broken[seed] = problems + ["faults drawn: %s%s" % (", ".join(drawn) or "none",
@@ -106,6 +116,7 @@ def random_sessions_soak(build, count, first_seed, seconds, parallel):
     print("soak: %d random sessions of %g s (seeds %d to %d) in %d min %02d s over %d prefix(es): %d broken"
           % (count, seconds, first_seed, first_seed + count - 1, elapsed // 60, elapsed % 60, len(prefixes),
              len(broken)))
+    print("taxiway runs: %s" % ", ".join("%d %s" % (n, what) for what, n in taxiway.items()))
     for seed in sorted(broken):
         print("FAIL: seed %d: %s" % (seed, "; ".join(broken[seed])))
     return 1 if broken else 0

@@ -4,9 +4,15 @@ geometries (tests/taxiway/geometries, writer descriptions) and tug profiles.
 A planned case first runs "Correct Value" (which must store both the
 correction and the radius), puts the aircraft back on its stand, picks
 Taxiway Left or Right, and checks the plan's text and where the run ends: within
-2 m of the chosen line's centre-line and within 2 degrees of its direction.
-Each case prints the end error it got. A refused case checks the refusal's text
-and that nothing moved.
+2 m of the chosen line's centre-line and within 2 degrees of its direction of
+travel, having turned the plan's turn in all (the heading's rotation summed
+sample by sample, so a loop or a turn the wrong way fails however the end
+heading reads). Each case prints the end error it got. A refused case checks
+the refusal's text and that nothing moved. A jump case sets the heading past
+the line's direction during the turn: the run must end its turn there. An
+engine-cue case runs with sound and EngFlag=2, its engine cues 60-second
+tones, which play from the first second of the push: no cue may hold the
+run's steering.
 
   taxiway_e2e_test.py --build DIR --case NAME   one case (CTest runs the core four)
   taxiway_e2e_test.py --build DIR --all         the whole table, side by side in the
@@ -26,6 +32,9 @@ sys.path.insert(0, str(SOURCE / "sim"))
 
 import run_scenario  # noqa: E402
 
+sys.path.insert(0, str(SOURCE / "tests" / "pushback_e2e"))
+import random_sessions  # noqa: E402
+
 GEOMETRIES = Path(__file__).resolve().parent / "geometries"
 # Every geometry's reference is the stand-in's start position.
 REF_LAT, REF_LON = 47.4433, -122.3025
@@ -39,11 +48,14 @@ PROFILES = {"Liner": (0.9, 1.5, 6.0), "Prop": (0.7, 1.6, 2.5), "Heavy": (0.6, 1.
 
 class Case:
     def __init__(self, name, geometry, aircraft, side, line=None, turn=None, refused=None, profile=None,
-                 first=None, core=False):
+                 first=None, core=False, jump=None, heading=0.0, engine_cues=False):
         self.name, self.geometry, self.aircraft, self.side = name, geometry, aircraft, side
         self.line, self.turn, self.refused, self.profile = line, turn, refused, profile
         self.first = first  # (side, refusal) picked before the case's own pick
         self.core = core
+        self.jump = jump  # degrees past the line's direction the heading is set to, 3 s into the turn
+        self.heading = heading  # at the pick
+        self.engine_cues = engine_cues
 
     @property
     def behaviour(self):
@@ -53,6 +65,15 @@ class Case:
     def radius(self):
         speed, rate, _ = self.behaviour
         return speed / math.radians(rate)
+
+    @property
+    def sign(self):
+        """Tail left turns the heading up."""
+        return 1.0 if self.side == "Left" else -1.0
+
+    @property
+    def measures(self):
+        return self.refused is None and self.jump is None and not self.engine_cues
 
 
 CASES = [
@@ -88,6 +109,12 @@ CASES = [
     Case("runway_between", "runway_between", "Liner", "Left",
          refused="Taxiway: the push to the left would cross a runway"),
     Case("no_radius", "square", "Liner", "Right", refused='Taxiway: run "Correct Value" first for Liner'),
+    # The heading 25 degrees past the line's direction: read modulo 360, the
+    # turn went on round for 335 degrees more.
+    Case("jump_past_the_line", "sixty", "Fast", "Left", line="S", turn=60, profile=(2.5, 3.0, 2.0), jump=25),
+    # A cue held the run's own timer: the push went on some 15 m past its
+    # turn point and the turn ended off the line.
+    Case("engine_cues_lead_out", "lead_out", "Liner", "Left", line="L", turn=15, heading=150.0, engine_cues=True),
 ]
 
 
@@ -109,8 +136,15 @@ def line_segments(geometry, line):
     return segments
 
 
-def end_error(segments, east, north, heading):
-    """Metres off the nearest segment's centre-line and degrees off its direction (either way)."""
+def angle_between(a, b):
+    """Degrees between two headings, 0 to 180."""
+    return abs((a - b + 180.0) % 360.0 - 180.0)
+
+
+def end_error(segments, east, north, heading, travel):
+    """Metres off the nearest segment's centre-line and degrees off its
+    direction the way the plan travels along it (the segment's bearing or its
+    reverse, whichever is nearer the heading `travel` the plan turns to)."""
     best = None
     for (x0, y0), (x1, y1) in segments:
         dx, dy = x1 - x0, y1 - y0
@@ -118,31 +152,46 @@ def end_error(segments, east, north, heading):
         t = max(0.0, min(1.0, ((east - x0) * dx + (north - y0) * dy) / length ** 2))
         off = math.hypot(east - (x0 + t * dx), north - (y0 + t * dy))
         bearing = math.degrees(math.atan2(dx, dy))
-        angle = abs((heading - bearing + 90.0) % 180.0 - 90.0)
+        if angle_between(bearing, travel) > 90.0:
+            bearing += 180.0
         if best is None or off < best[0]:
-            best = (off, angle)
+            best = (off, angle_between(heading, bearing))
     return best
+
+
+def rotation(states, sign):
+    """Degrees the heading turned the plan's way over the states, summed step
+    by step (a quarter of a second apart, far less than half a circle)."""
+    turned = 0.0
+    for before, after in zip(states, states[1:]):
+        turned += sign * ((after["heading_deg"] - before["heading_deg"] + 180.0) % 360.0 - 180.0)
+    return turned
 
 
 def scenario(case):
     lines = ["aircraft %s" % case.aircraft, "scenery %s" % (GEOMETRIES / case.geometry)]
     if case.profile:
         lines.append("profile %g %g %g" % case.profile)
-    measure = case.refused is None
+    if case.engine_cues:
+        lines.append("config Data EngFlag 2")
+    measure = case.measures
     if not measure and case.name != "no_radius":
-        # Refusals need a stored radius but no accuracy: the measurement's values, given.
+        # Refusals and jumps need a stored radius but no accuracy: the measurement's values, given.
         lines += ["config PLANE_RADIUS %s %f" % (case.aircraft, case.radius),
                   "config PLANE_CORRECT %s %f" % (case.aircraft, case.behaviour[2] + 0.5)]
-    lines += ["until simstart timeout 30", "at 0.1 set heading 0"]
+    lines += ["until simstart timeout 30", "at 0.1 set heading %g" % case.heading]
     if measure:
         lines += ["at 0.5 menu Correct Value", "until pushback left timeout 30", "until pushback off timeout 150",
-                  "at 0.3 set position %s %s" % (REF_LAT, REF_LON), "at 0.3 set heading 0"]
+                  "at 0.3 set position %s %s" % (REF_LAT, REF_LON), "at 0.3 set heading %g" % case.heading]
     else:
-        lines.append("at 4 set heading 0")  # the map program has read the library by then
+        lines.append("at 4 set heading %g" % case.heading)  # the map program has read the library by then
     if case.first:
         lines += ["at 1 menu Taxiway %s" % case.first[0], 'until text "Taxiway:" timeout 30']
     lines.append("at 1 menu Taxiway %s" % case.side)
-    if measure:
+    if case.jump:
+        lines += ["until pushback %s timeout 60" % case.side.lower(),
+                  "at 3 set heading %g" % ((case.sign * (case.turn + case.jump)) % 360.0)]
+    if case.refused is None:
         lines.append('until text "Good luck !" or "Taxiway:" timeout 500')
     else:
         lines.append('until text "Taxiway:" timeout 30')
@@ -165,34 +214,63 @@ def check(case, result):
             failures.append("a refused pick moved the aircraft")
         return failures, "refused: %s" % (texts[-1] if texts else "nothing")
 
-    config = configparser.ConfigParser(strict=False)
-    config.optionxform = str
-    config.read(result.folder / "Drovana.cfg")
-    stored = config.get("PLANE_RADIUS", case.aircraft, fallback=None)
-    if stored is None or not config.has_option("PLANE_CORRECT", case.aircraft):
-        failures.append("Correct Value did not store both values: %s" % dict(config.items()))
-    elif abs(float(stored) - case.radius) > 0.03 * case.radius:
-        failures.append("stored radius %s for a turn of %.2f m" % (stored, case.radius))
+    if case.measures:
+        config = configparser.ConfigParser(strict=False)
+        config.optionxform = str
+        config.read(result.folder / "Drovana.cfg")
+        stored = config.get("PLANE_RADIUS", case.aircraft, fallback=None)
+        if stored is None or not config.has_option("PLANE_CORRECT", case.aircraft):
+            failures.append("Correct Value did not store both values: %s" % dict(config.items()))
+        elif abs(float(stored) - case.radius) > 0.03 * case.radius:
+            failures.append("stored radius %s for a turn of %.2f m" % (stored, case.radius))
 
-    plans = [re.fullmatch(r"Taxiway (\S+): push (\d+) m, turn (\d+) deg", t) for t in texts]
-    plans = [m for m in plans if m]
-    if not plans or plans[-1].group(1) != case.line or abs(int(plans[-1].group(3)) - case.turn) > 1:
+    plan_texts = [(r["t"], re.fullmatch(r"Taxiway (\S+): push (\d+) m, turn (\d+) deg", r["text"]))
+                  for r in result.of("text")]
+    plan_texts = [(t, m) for t, m in plan_texts if m]
+    planned = plan_texts[-1][1] if plan_texts else None
+    if not planned or planned.group(1) != case.line or abs(int(planned.group(3)) - case.turn) > 1:
         failures.append("expected a plan onto %s turning %d deg, texts: %s" % (case.line, case.turn, texts))
         return failures, "no plan"
+    planned_at, plan = plan_texts[-1]
     if result.texts()[-1] != "Good luck !":
         failures.append("the run did not end with Good luck !: %s" % result.texts()[-5:])
-    final = result.states()[-1]
+    states = result.states()
+    run = [s for s in states if s["t"] >= planned_at]
+    start = ([s for s in states if s["t"] < planned_at] or run)[-1]
+    turn = int(plan.group(3)) + (case.jump or 0)
+    turned = rotation([start] + run, case.sign)
+    final = states[-1]
+    travel = start["heading_deg"] + case.sign * turn
+    if case.jump:
+        # Set past the line's direction, the run ends its turn at the next
+        # sample: the aircraft turns no further than where it was set.
+        report = "%s; turned %.1f deg, heading set %d deg past the line" % (plan.group(0), turned, case.jump)
+        if turned > turn + END_DEGREES or angle_between(final["heading_deg"], travel) > END_DEGREES:
+            failures.append("turned %.1f deg in all to %.1f, for a turn set to end at %.0f"
+                            % (turned, final["heading_deg"], travel % 360.0))
+        return failures, report
+    prompts = [r for r in result.of("text") if r["t"] > planned_at and r["text"].startswith("Start Engine No.")]
+    if case.engine_cues and not prompts:
+        failures.append("no engine cue was asked for during the run")
     east, north = local_metres(final["lat_deg"], final["lon_deg"])
-    off, angle = end_error(line_segments(case.geometry, case.line), east, north, final["heading_deg"])
-    report = "%s; end %.2f m off the centre-line, %.2f deg off its direction" % (plans[-1].group(0), off, angle)
+    off, angle = end_error(line_segments(case.geometry, case.line), east, north, final["heading_deg"], travel)
+    report = "%s; end %.2f m off the centre-line, %.2f deg off its direction, turned %.1f deg" % (
+        plan.group(0), off, angle, turned)
     if off > END_METRES or angle > END_DEGREES:
         failures.append("ended %.2f m and %.2f deg off line %s" % (off, angle, case.line))
+    # The text gives the turn in whole degrees.
+    if abs(turned - turn) > END_DEGREES + 0.5:
+        failures.append("turned %.1f deg in all for a plan of %d" % (turned, turn))
     return failures, report
 
 
 def run_case(case, env=None):
-    result = run_scenario.run(build_dir(), scenario(case), name="taxiway_" + case.name, player="none",
-                              timeout=900, env=env)
+    if case.engine_cues:
+        result = random_sessions.run_text(build_dir(), scenario(case), "taxiway_" + case.name, env, sound=True,
+                                          engine_cue_s=60)
+    else:
+        result = run_scenario.run(build_dir(), scenario(case), name="taxiway_" + case.name, player="none",
+                                  timeout=900, env=env)
     return check(case, result)
 
 
