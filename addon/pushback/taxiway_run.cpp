@@ -35,13 +35,13 @@ double NormalisedDegrees(double degrees) {
 }
 
 // Everything else of the run is an Auto item's: checklist, cues, keys, STOP.
-void StartPlannedRun(const TaxiwayPlan &plan, double correction, double heading) {
+bool StartPlannedRun(const TaxiwayPlan &plan, double correction, double heading) {
     PushbackState.pushMode = PushbackState.taxiwaySide == TAXIWAY_TAIL_LEFT ? PUSH_LEFT : PUSH_RIGHT;
     PushbackState.runKind = RUN_AUTO;
     StartPushback();
     if (PushbackState.pushMode == PUSH_NONE || PushbackState.sequenceTimer == 0) {
         KillTaxiwayTimer();
-        return;
+        return false;
     }
     PushbackState.targetHeading = plan.targetHeading;
     PushbackState.taxiwayPushMetres = plan.pushMetres - correction;
@@ -51,6 +51,7 @@ void StartPlannedRun(const TaxiwayPlan &plan, double correction, double heading)
     PushbackState.taxiwayTurned = 0.0;
     PushbackState.taxiwayLastHeading = heading;
     PushbackState.taxiwayRun = 1;
+    return true;
 }
 
 // Between two samples 50 ms apart the heading moves a fraction of a degree,
@@ -92,11 +93,15 @@ void TakeAnswer() {
     PlanTaxiwayPush(g_answer.header, g_answer.paths, g_answer.stands, aircraft, &plan);
     char text[256];
     FormatTaxiwayText(plan, PushbackState.taxiwaySide, text);
-    ShowMessage(text);
-    if (plan.outcome == TAXIWAY_PLANNED)
-        StartPlannedRun(plan, correction, aircraft.heading);
-    else
+    if (plan.outcome != TAXIWAY_PLANNED) {
         KillTaxiwayTimer();
+        ShowMessage(text);
+        return;
+    }
+    // The push's own "Request Pushback !" comes first, so the plan is the text
+    // the pilot reads while the aircraft moves; a push that could not start
+    // has said why instead.
+    if (StartPlannedRun(plan, correction, aircraft.heading)) ShowMessage(text);
 }
 
 }  // namespace

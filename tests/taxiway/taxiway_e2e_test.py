@@ -232,6 +232,12 @@ def check(case, result):
         failures.append("expected a plan onto %s turning %d deg, texts: %s" % (case.line, case.turn, texts))
         return failures, "no plan"
     planned_at, plan = plan_texts[-1]
+    # The simulator shows one text at a time: the push's own greeting must not
+    # replace the plan the moment it appears.
+    shown = result.texts()
+    after_plan = shown[len(shown) - shown[::-1].index(plan.group(0)):][:1]
+    if after_plan and after_plan[0].startswith("Request Pushback"):
+        failures.append("the plan's text was replaced at once by %r" % after_plan[0])
     if result.texts()[-1] != "Good luck !":
         failures.append("the run did not end with Good luck !: %s" % result.texts()[-5:])
     states = result.states()
