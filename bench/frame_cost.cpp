@@ -144,7 +144,7 @@ void MeasureTaxiwayTick(LARGE_INTEGER frequency, double clock, int ticks) {
         PushbackState.refLongitude = -2.134;
         PushbackState.sequenceTimer = 1;  // a run whose sequencer ticks
         PushbackState.taxiwayRun = 1;
-        PushbackState.sequenceStep = 8;
+        PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
         PushbackState.pushActive = 1;
         PushbackState.runKind = RUN_AUTO;
         PushbackState.autoPhase = phases[p];

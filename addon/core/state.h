@@ -11,7 +11,25 @@ enum PushMode { PUSH_NONE = 0, PUSH_LEFT = 1, PUSH_RIGHT = 2, PUSH_STRAIGHT = 3 
 enum RunKind { RUN_MANUAL = 0, RUN_AUTO = 1, RUN_MEASURING = 2 };
 enum AutoPhase { PHASE_PUSH_OUT = 0, PHASE_TURNING = 1, PHASE_ROLL_OUT = 3 };
 
-static const int SEQUENCE_IDLE = 14;
+// The checklist's steps in the order a run takes them; the record keeps the
+// step as an int, and a step advances by one.
+enum SequenceStep {
+    SEQUENCE_OPENING_CUE = 0,
+    SEQUENCE_BRAKE_SET_PROMPT = 1,
+    SEQUENCE_BRAKE_SET_WAIT = 2,  // then the brake-set cue
+    SEQUENCE_ENGINES_BEFORE = 3,
+    SEQUENCE_RELEASE_CUE = 4,
+    SEQUENCE_BRAKE_RELEASE_PROMPT = 5,
+    SEQUENCE_BRAKE_RELEASE_WAIT = 6,  // then the pushback cue
+    SEQUENCE_START_PUSHBACK = 7,
+    SEQUENCE_PUSHBACK = 8,  // the run pushes, turns and stops here
+    SEQUENCE_STOPPED_CUE = 9,
+    SEQUENCE_BRAKE_AFTER_PROMPT = 10,
+    SEQUENCE_BRAKE_AFTER_WAIT = 11,  // then the engines-after prompt
+    SEQUENCE_CLOSING_CUE = 12,
+    SEQUENCE_END = 13,
+    SEQUENCE_IDLE = 14
+};
 static const int TEXT_SIZE = 256;          // paths, messages, profile values
 static const int AIRCRAFT_PATH_SIZE = 260; // as the simulator sends it
 static const int SOUND_SECTION_SIZE = 10;  // nine characters and the NUL

@@ -32,7 +32,7 @@ void Stop() {
     // Keys of the run still queued (a pick in the same frame) would start or
     // turn the pushback again after this.
     RetireQueuedKeys();
-    PushbackState.sequenceStep = 13;
+    PushbackState.sequenceStep = SEQUENCE_END;
     PushbackState.pushActive = 0;
     PushbackState.autoPhase = PHASE_PUSH_OUT;
     PushbackState.stopRequested = 1;
@@ -199,7 +199,7 @@ void StartPushback() {
     PushbackState.engineCount = static_cast<int>(SimSnapshot.numberOfEngines);
     PushbackState.engineIndex = 1;
     PushbackState.engineDoneCued = 0;
-    PushbackState.sequenceStep = 0;
+    PushbackState.sequenceStep = SEQUENCE_OPENING_CUE;
     PushbackState.pushActive = 1;
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.autoPhase = PHASE_PUSH_OUT;

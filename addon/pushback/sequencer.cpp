@@ -154,7 +154,7 @@ void EndRun() {
 // trying to stop the pushback.
 bool CueMayNotHold() {
     if (PushbackState.stopRequested) return true;
-    return PushbackState.sequenceStep == 8 && PushbackState.runKind == RUN_AUTO && PushbackState.pushActive == 1;
+    return PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.runKind == RUN_AUTO && PushbackState.pushActive == 1;
 }
 
 }  // namespace
@@ -162,44 +162,44 @@ bool CueMayNotHold() {
 void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
     // A cue holds the checklist steps until it has been heard.
     if (PushbackState.soundOn == 1 && PushbackState.soundBusy == 1 && !CueMayNotHold()) return;
-    if (PushbackState.sequenceStep > 13 || PushbackState.sequenceStep < 0) return;
+    if (PushbackState.sequenceStep > SEQUENCE_END || PushbackState.sequenceStep < SEQUENCE_OPENING_CUE) return;
 
     switch (PushbackState.sequenceStep) {
-    case 0:
+    case SEQUENCE_OPENING_CUE:
         Cue("Sound0");
         Advance();
         break;
-    case 1:
+    case SEQUENCE_BRAKE_SET_PROMPT:
         if (ReadConfigSwitch(kSectionParking, kCheck1) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_BEFORE);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
-    case 2:
+    case SEQUENCE_BRAKE_SET_WAIT:
         if (ReadConfigSwitch(kSectionParking, kCheck1) && !WaitForBrake(BRAKE_SET_BEFORE, 0)) break;
         Cue("Sound1");
         Advance();
         break;
-    case 3:
+    case SEQUENCE_ENGINES_BEFORE:
         if (PushbackState.engineCheckMode == 1)
             EnginePrompt(1);
         else
             Advance();
         break;
-    case 4:
+    case SEQUENCE_RELEASE_CUE:
         Cue("Sound2");
         Advance();
         break;
-    case 5:
+    case SEQUENCE_BRAKE_RELEASE_PROMPT:
         if (ReadConfigSwitch(kSectionParking, kCheck2) && IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_RELEASE_BEFORE);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
-    case 6:
+    case SEQUENCE_BRAKE_RELEASE_WAIT:
         if (ReadConfigSwitch(kSectionParking, kCheck2) && !WaitForBrake(BRAKE_RELEASE_BEFORE, 1)) break;
         Cue("Sound3");
         Advance();
         break;
-    case 7:
+    case SEQUENCE_START_PUSHBACK:
         // The pilot started and ended the run's pushback with Shift+P before
         // this step: it is over, and a start here would begin one that no
         // run, Shift+P count or STOP follows any more.
@@ -212,31 +212,31 @@ void CALLBACK SequencerTick(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*
         if (!StartSimulatorPushback()) break;
         Advance();
         break;
-    case 8:
+    case SEQUENCE_PUSHBACK:
         Pushback();
         break;
-    case 9:
+    case SEQUENCE_STOPPED_CUE:
         Cue("Sound4");
         Advance();
         break;
-    case 10:
+    case SEQUENCE_BRAKE_AFTER_PROMPT:
         if (ReadConfigSwitch(kSectionParking, kCheck3) && !IsParkingBrakeSet()) ShowBrakePrompt(BRAKE_SET_AFTER);
         PushbackState.brakeReminderTicks = 0;
         Advance();
         break;
-    case 11:
+    case SEQUENCE_BRAKE_AFTER_WAIT:
         if (ReadConfigSwitch(kSectionParking, kCheck3) && !WaitForBrake(BRAKE_SET_AFTER, 0)) break;
         if (PushbackState.engineCheckMode == 3)
             EnginePrompt(1);
         else
             Advance();
         break;
-    case 12:
+    case SEQUENCE_CLOSING_CUE:
         Cue("Sound5");
         Advance();
         ShowTextInBuffer("Good luck !");
         break;
-    case 13:
+    case SEQUENCE_END:
         EndRun();
         break;
     default:

@@ -154,6 +154,6 @@ void CALLBACK TaxiwayTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     FollowRotation();
     // No cue holds the steering: an engine cue plays during the push every
     // 11 s, and the aircraft would push and turn on past its plan meanwhile.
-    if (PushbackState.sequenceStep == 8 && PushbackState.pushActive == 1 && PushbackState.runKind == RUN_AUTO)
+    if (PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.pushActive == 1 && PushbackState.runKind == RUN_AUTO)
         SteerAutomaticPushback();
 }

@@ -51,7 +51,7 @@ bool OnShiftP() {
         return false;
     case RUN_AUTO:
         // Only while the simulator's pushback runs may the user end it.
-        if (PushbackState.sequenceStep != 7 && PushbackState.sequenceStep != 8) return false;
+        if (PushbackState.sequenceStep != SEQUENCE_START_PUSHBACK && PushbackState.sequenceStep != SEQUENCE_PUSHBACK) return false;
         FollowUsersShiftP();
         return true;
     default:
@@ -73,7 +73,7 @@ bool OnTurnKey(char key) {
         // The early turn belongs to the straight push of step 8; before the
         // pushback exists it would make the run wait for a turn that never
         // comes, and afterwards there is nothing to turn.
-        if (PushbackState.sequenceStep != 8 || PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
+        if (PushbackState.sequenceStep != SEQUENCE_PUSHBACK || PushbackState.autoPhase != PHASE_PUSH_OUT) return false;
         PushbackState.autoPhase = PHASE_TURNING;
         return true;
     default:

@@ -327,7 +327,7 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
 
     // A run at its closing text and a measurement still tick after the stop.
     const size_t before = fake_simconnect::Calls().size();
-    PushbackState.sequenceStep = 12;
+    PushbackState.sequenceStep = SEQUENCE_CLOSING_CUE;
     SequencerTick(NULL, WM_TIMER, 0, 0);
     SimReportsPushback(true);
     MeasureTimerProc(NULL, WM_TIMER, 0, 0);
@@ -348,7 +348,7 @@ TEST_F(OpenedConnectionTest, StopLeavesNoHookAndNoTimerBehind) {
     const UINT_PTR measure = SetTimer(NULL, 0, 60000, MeasureTimerProc);
     PushbackState.sequenceTimer = sequence;
     PushbackState.measureTimer = measure;
-    PushbackState.sequenceStep = 8;
+    PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
 
     DLLStop();
     EXPECT_EQ(own, GetWindowLongPtrA(simulator, GWLP_WNDPROC)) << "the simulator's window still calls the hook";

@@ -45,10 +45,10 @@ public:
 ::testing::Environment *const recordsAtLoad = ::testing::AddGlobalTestEnvironment(new RecordsAtLoad);
 
 TEST(StateAtLoad, SequencerIdleEverythingElseEmpty) {
-    EXPECT_EQ(14, pushbackAtLoad.sequenceStep) << "the sequencer must start idle";
+    EXPECT_EQ(SEQUENCE_IDLE, pushbackAtLoad.sequenceStep) << "the sequencer must start idle";
     PushbackRecord expected;
     memset(&expected, 0, sizeof expected);
-    expected.sequenceStep = 14;
+    expected.sequenceStep = SEQUENCE_IDLE;
     EXPECT_EQ(0, memcmp(&expected, &pushbackAtLoad, sizeof expected)) << "a field other than sequenceStep is set";
     SimSnapshotRecord expectedSnapshot;
     memset(&expectedSnapshot, 0, sizeof expectedSnapshot);

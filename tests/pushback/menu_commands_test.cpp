@@ -86,7 +86,7 @@ TEST_F(MenuCommands, StartSetsUpTheRunAndItsTimer) {
     Pick(MENU_AUTO_LEFT);
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "the direction lives in turnKey until the turn";
     EXPECT_EQ(RUN_AUTO, PushbackState.runKind);
-    EXPECT_EQ(0, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_OPENING_CUE, PushbackState.sequenceStep);
     EXPECT_EQ(1, PushbackState.pushActive);
     EXPECT_EQ(45, PushbackState.turnAngle);
     EXPECT_EQ(50, PushbackState.pushDistance) << "default Distance";
@@ -157,7 +157,7 @@ TEST_F(MenuCommands, AStartWhileTheLastRunStillTicksLeavesOneTimer) {
     const UINT_PTR first = PushbackState.sequenceTimer;
     PushbackState.pushMode = PUSH_NONE;
     PushbackState.pushActive = 0;
-    PushbackState.sequenceStep = 10;
+    PushbackState.sequenceStep = SEQUENCE_BRAKE_AFTER_PROMPT;
     Pick(MENU_PUSHBACK);
     // The new run's timer may carry the first one's id again once that was
     // killed. With the new one killed here, the first id answers only if the

@@ -28,16 +28,16 @@ protected:
 
 TEST_F(Prompts, SingleEngineAlreadyRunningCompletesWithoutPrompt) {
     PushbackState.engineCount = 1;
-    PushbackState.sequenceStep = 3;
+    PushbackState.sequenceStep = SEQUENCE_ENGINES_BEFORE;
     SimSnapshot.combustion1 = 1.0;
     EnginePrompt(1);
-    EXPECT_EQ(4, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_RELEASE_CUE, PushbackState.sequenceStep);
     EXPECT_TRUE(Texts().empty());
 }
 
 TEST_F(Prompts, FourEnginesArePromptedInOrder) {
     PushbackState.engineCount = 4;
-    PushbackState.sequenceStep = 3;
+    PushbackState.sequenceStep = SEQUENCE_ENGINES_BEFORE;
     double *combustion[] = {&SimSnapshot.combustion1, &SimSnapshot.combustion2, &SimSnapshot.combustion3,
                             &SimSnapshot.combustion4};
     for (int engine = 1; engine <= 4; ++engine) {
@@ -52,16 +52,16 @@ TEST_F(Prompts, FourEnginesArePromptedInOrder) {
             EXPECT_EQ(0, PushbackState.engineWaitTicks);
         }
     }
-    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep);
     const size_t shown = Texts().size();
     EnginePrompt(1);
-    EXPECT_EQ(4, PushbackState.sequenceStep) << "engine 4 runs while awaited: complete";
+    EXPECT_EQ(SEQUENCE_RELEASE_CUE, PushbackState.sequenceStep) << "engine 4 runs while awaited: complete";
     EXPECT_EQ(shown, Texts().size());
 }
 
 TEST_F(Prompts, TwinWithOnlyEngineTwoRunningWaitsForEngineOne) {
     PushbackState.engineCount = 2;
-    PushbackState.sequenceStep = 3;
+    PushbackState.sequenceStep = SEQUENCE_ENGINES_BEFORE;
     SimSnapshot.combustion2 = 1.0;
     for (int i = 0; i < 3; ++i) EnginePrompt(1);
     EXPECT_EQ(1, PushbackState.engineIndex);
@@ -69,17 +69,17 @@ TEST_F(Prompts, TwinWithOnlyEngineTwoRunningWaitsForEngineOne) {
     SimSnapshot.combustion1 = 1.0;
     EnginePrompt(1);
     EXPECT_EQ(2, PushbackState.engineIndex);
-    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep);
     EnginePrompt(1);
-    EXPECT_EQ(4, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_RELEASE_CUE, PushbackState.sequenceStep);
 }
 
 TEST_F(Prompts, NoEnginesNeverComplete) {
     PushbackState.engineCount = 0;
-    PushbackState.sequenceStep = 3;
+    PushbackState.sequenceStep = SEQUENCE_ENGINES_BEFORE;
     SimSnapshot.combustion1 = SimSnapshot.combustion2 = 1.0;
     for (int i = 0; i < 20; ++i) EnginePrompt(1);
-    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep);
 }
 
 TEST_F(Prompts, EngineCueOnFirstCallAndEveryEleventh) {
@@ -102,7 +102,7 @@ TEST_F(Prompts, EngineCueOnFirstCallAndEveryEleventh) {
 TEST_F(Prompts, CompletionCueOncePerRunDuringThePushback) {
     PushbackState.engineCount = 1;
     PushbackState.soundOn = 1;
-    PushbackState.sequenceStep = 8;
+    PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
     SimSnapshot.combustion1 = 1.0;
     EnginePrompt(0);
     EXPECT_STREQ("EngSound4", PushbackState.soundSection);
@@ -111,7 +111,7 @@ TEST_F(Prompts, CompletionCueOncePerRunDuringThePushback) {
     EnginePrompt(0);
     EnginePrompt(0);
     EXPECT_STREQ("", PushbackState.soundSection);
-    EXPECT_EQ(8, PushbackState.sequenceStep) << "advance 0 never moves the step";
+    EXPECT_EQ(SEQUENCE_PUSHBACK, PushbackState.sequenceStep) << "advance 0 never moves the step";
 }
 
 TEST_F(Prompts, HalfSetBrakeCountsAsReleased) {

@@ -41,7 +41,7 @@ protected:
         PushbackState.sequenceTimer = SetTimer(NULL, 0, 600000, NULL);
         // What the hook would have seen: the start step's Shift+P reached
         // the simulator, and nothing has stopped the pushback since.
-        SimReportsPushback(step == 8);
+        SimReportsPushback(step == SEQUENCE_PUSHBACK);
     }
     // The keys that reached the window once the expected count has arrived,
     // and a little longer so an extra one shows too.

@@ -25,7 +25,7 @@ void StraddleDistance(double metres, double *notBeyond, double *beyond) {
 class Sequencer : public RunFixture {
 protected:
     void AutomaticAt(int phase, double latitude, double headingDegrees) {
-        BeginRun(RUN_AUTO, 8);
+        BeginRun(RUN_AUTO, SEQUENCE_PUSHBACK);
         PushbackState.autoPhase = phase;
         PushbackState.refLatitude = 0.2;
         PushbackState.refLongitude = 0.3;
@@ -50,29 +50,29 @@ protected:
 };
 
 TEST_F(Sequencer, DefaultRunStartsAtTheEighthTickAndEndsSixTicksAfterThePushback) {
-    BeginRun(RUN_MANUAL, 0);
+    BeginRun(RUN_MANUAL, SEQUENCE_OPENING_CUE);
     const UINT_PTR timer = PushbackState.sequenceTimer;
     for (int tick = 1; tick <= 7; ++tick) Tick();
-    EXPECT_EQ(7, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_START_PUSHBACK, PushbackState.sequenceStep);
     EXPECT_EQ("", KeysAfter(0)) << "nothing is sent before the start step";
     Tick();
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
-    EXPECT_EQ(8, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_PUSHBACK, PushbackState.sequenceStep);
 
     for (int tick = 0; tick < 5; ++tick) Tick();
-    EXPECT_EQ(8, PushbackState.sequenceStep) << "a manual run waits for the user";
+    EXPECT_EQ(SEQUENCE_PUSHBACK, PushbackState.sequenceStep) << "a manual run waits for the user";
     EXPECT_TRUE(fake_simconnect::Texts().empty());
 
     PushbackState.pushActive = 0;  // the user's Shift+P
     PushbackState.pushMode = PUSH_NONE;
     SimReportsPushback(false);
     for (int tick = 0; tick < 5; ++tick) Tick();
-    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep);
     EXPECT_EQ("Good luck !", LastText());
     Tick();
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     EXPECT_EQ(0u, PushbackState.sequenceTimer);
-    EXPECT_FALSE(KillTimer(NULL, timer)) << "step 13 left its timer running";
+    EXPECT_FALSE(KillTimer(NULL, timer)) << "the end step left its timer running";
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
     Tick();
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
@@ -137,27 +137,27 @@ TEST_F(Sequencer, RollOutStopsOnlyBeyondFiveMetres) {
     StraddleDistance(5.0, &notBeyond, &beyond);
     SimSnapshot.latitude = notBeyond;
     Tick();
-    EXPECT_EQ(8, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_PUSHBACK, PushbackState.sequenceStep);
     EXPECT_EQ("", KeysAfter(0));
     SimSnapshot.latitude = beyond;
     Tick();
     EXPECT_EQ("Distance = 5", LastText());
-    EXPECT_EQ(9, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_STOPPED_CUE, PushbackState.sequenceStep);
     EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
     EXPECT_EQ(1, PushbackState.pushActive);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
 }
 
-TEST_F(Sequencer, PushbackEndedByTheUserOrTheSimulatorLeavesStepEight) {
+TEST_F(Sequencer, PushbackEndedByTheUserOrTheSimulatorLeavesThePushbackStep) {
     const struct {
         const char *how;
         void (*end)();
         int step;
     } cases[] = {
-        {"the user's Shift+P", [] { PushbackState.pushActive = 0; }, 9},
-        {"the simulator by itself", [] { SimReportsPushback(false); }, 9},
+        {"the user's Shift+P", [] { PushbackState.pushActive = 0; }, SEQUENCE_STOPPED_CUE},
+        {"the simulator by itself", [] { SimReportsPushback(false); }, SEQUENCE_STOPPED_CUE},
         // Its report may be from before the add-on's own last Shift+P.
-        {"a report before the last toggle was answered", [] { SimReportsPushback(false); NotePushbackToggle(); }, 8},
+        {"a report before the last toggle was answered", [] { SimReportsPushback(false); NotePushbackToggle(); }, SEQUENCE_PUSHBACK},
     };
     for (const auto &c : cases) {
         AutomaticAt(PHASE_TURNING, 0.2, 10.0);
@@ -180,12 +180,12 @@ TEST_F(Sequencer, ACueHoldsTheChecklistButNeverTheAutomaticPushback) {
     EXPECT_EQ(PHASE_ROLL_OUT, PushbackState.autoPhase) << "the cue held the turn past its target";
     EXPECT_EQ(kRestartKeys, KeysAfter(7));
 
-    PushbackState.sequenceStep = 9;  // the closing cue waits for the one playing
+    PushbackState.sequenceStep = SEQUENCE_STOPPED_CUE;  // the closing cue waits for the one playing
     Tick();
-    EXPECT_EQ(9, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_STOPPED_CUE, PushbackState.sequenceStep);
 
     // Nor does a cue hold a STOP that waits for the simulator's answer.
-    PushbackState.sequenceStep = 13;
+    PushbackState.sequenceStep = SEQUENCE_END;
     PushbackState.stopRequested = 1;
     SimReportsPushback(false);
     Tick();
@@ -233,79 +233,79 @@ TEST_F(Sequencer, ATaxiwayTurnEndsAtTheFirstSampleAtOrPastItsTurn) {
 
 TEST_F(Sequencer, APushbackThePilotEndedBeforeTheStartStepIsNotStartedAgain) {
     // Shift+P twice during a manual run's checklist: started, then ended.
-    BeginRun(RUN_MANUAL, 7);
+    BeginRun(RUN_MANUAL, SEQUENCE_START_PUSHBACK);
     PushbackState.pushMode = PUSH_NONE;
     PushbackState.pushActive = 0;
     Tick();
     Tick();
     EXPECT_EQ("", KeysAfter(0)) << "a pushback nobody follows was started";
-    EXPECT_EQ(9, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_STOPPED_CUE, PushbackState.sequenceStep);
 }
 
 TEST_F(Sequencer, SoundCueHoldsTheNextTick) {
-    BeginRun(RUN_MANUAL, 0);
+    BeginRun(RUN_MANUAL, SEQUENCE_OPENING_CUE);
     PushbackState.soundOn = 1;
     PushbackState.soundBusy = 1;
     Tick();
-    EXPECT_EQ(0, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_OPENING_CUE, PushbackState.sequenceStep);
     PushbackState.soundBusy = 0;
     Tick();
-    EXPECT_EQ(1, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_BRAKE_SET_PROMPT, PushbackState.sequenceStep);
     EXPECT_STREQ("Sound0", PushbackState.soundSection);
 
     PumpUntil([] { return PushbackState.soundBusy == 0; });
     PushbackState.soundOn = 0;
     PushbackState.soundBusy = 1;  // a busy flag means nothing with cues off
     Tick();
-    EXPECT_EQ(2, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_BRAKE_SET_WAIT, PushbackState.sequenceStep);
     PushbackState.soundBusy = 0;
 }
 
 TEST_F(Sequencer, SetBrakeBeforeThePushbackWaitsForTheBrake) {
     config_.Set("Parking", "Check1", "1");
     config_.Use();
-    BeginRun(RUN_MANUAL, 1);
+    BeginRun(RUN_MANUAL, SEQUENCE_BRAKE_SET_PROMPT);
     Tick();
     EXPECT_EQ("Set Parking Brake!", LastText());
     for (int tick = 0; tick < 3; ++tick) Tick();
-    EXPECT_EQ(2, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_BRAKE_SET_WAIT, PushbackState.sequenceStep);
     SimSnapshot.parkingBrake = 1.0;
     Tick();
-    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep);
 
     fake_simconnect::Reset();
-    PushbackState.sequenceStep = 1;
+    PushbackState.sequenceStep = SEQUENCE_BRAKE_SET_PROMPT;
     Tick();
     Tick();
-    EXPECT_EQ(3, PushbackState.sequenceStep) << "a brake already set passes at once";
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep) << "a brake already set passes at once";
     EXPECT_TRUE(fake_simconnect::Texts().empty());
 }
 
 TEST_F(Sequencer, ReleaseBeforeThePushbackPassesWhenAlreadyReleased) {
     config_.Set("Parking", "Check2", "1");
-    BeginRun(RUN_MANUAL, 5);
+    BeginRun(RUN_MANUAL, SEQUENCE_BRAKE_RELEASE_PROMPT);
     Tick();
     Tick();
-    EXPECT_EQ(7, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_START_PUSHBACK, PushbackState.sequenceStep);
     EXPECT_TRUE(fake_simconnect::Texts().empty());
 }
 
 TEST_F(Sequencer, EngineCheckBeforeThePushbackHoldsStepThree) {
-    BeginRun(RUN_MANUAL, 3);
+    BeginRun(RUN_MANUAL, SEQUENCE_ENGINES_BEFORE);
     PushbackState.engineCheckMode = 1;
     PushbackState.engineCount = 1;
     Tick();
     Tick();
-    EXPECT_EQ(3, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_ENGINES_BEFORE, PushbackState.sequenceStep);
     EXPECT_EQ("Start Engine No.  1", LastText());
     SimSnapshot.combustion1 = 1.0;
     Tick();
-    EXPECT_EQ(4, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_RELEASE_CUE, PushbackState.sequenceStep);
 }
 
 TEST_F(Sequencer, BrakeReleasedDuringTheClosingEngineCheckHoldsIt) {
     config_.Set("Parking", "Check3", "1");
-    BeginRun(RUN_AUTO, 11);
+    BeginRun(RUN_AUTO, SEQUENCE_BRAKE_AFTER_WAIT);
     PushbackState.engineCheckMode = 3;
     PushbackState.engineCount = 1;
     SimSnapshot.parkingBrake = 1.0;
@@ -315,22 +315,22 @@ TEST_F(Sequencer, BrakeReleasedDuringTheClosingEngineCheckHoldsIt) {
     SimSnapshot.combustion1 = 1.0;
     const size_t shown = fake_simconnect::Texts().size();
     Tick();
-    EXPECT_EQ(11, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_BRAKE_AFTER_WAIT, PushbackState.sequenceStep);
     EXPECT_EQ(shown, fake_simconnect::Texts().size());
     SimSnapshot.parkingBrake = 1.0;
     Tick();
-    EXPECT_EQ(12, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_CLOSING_CUE, PushbackState.sequenceStep);
 }
 
 TEST_F(Sequencer, EngineCheckDuringThePushbackNeverMovesTheStep) {
-    BeginRun(RUN_MANUAL, 8);
+    BeginRun(RUN_MANUAL, SEQUENCE_PUSHBACK);
     PushbackState.engineCheckMode = 2;
     PushbackState.engineCount = 1;
     Tick();
     EXPECT_EQ("Start Engine No.  1", LastText());
     SimSnapshot.combustion1 = 1.0;
     for (int tick = 0; tick < 3; ++tick) Tick();
-    EXPECT_EQ(8, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_PUSHBACK, PushbackState.sequenceStep);
 }
 
 }  // namespace

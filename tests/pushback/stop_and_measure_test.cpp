@@ -21,7 +21,7 @@ void Pick(DWORD id) {
 using Stop = RunFixture;
 
 TEST_F(Stop, ManualRunEndsAtOnceAndStopsThePushback) {
-    BeginRun(RUN_MANUAL, 8);
+    BeginRun(RUN_MANUAL, SEQUENCE_PUSHBACK);
     const UINT_PTR timer = PushbackState.sequenceTimer;
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
@@ -33,27 +33,27 @@ TEST_F(Stop, ManualRunEndsAtOnceAndStopsThePushback) {
 }
 
 TEST_F(Stop, BeforeTheStartStepOnlyEndsTheRun) {
-    BeginRun(RUN_MANUAL, 3);
+    BeginRun(RUN_MANUAL, SEQUENCE_ENGINES_BEFORE);
     Pick(MENU_STOP);
     EXPECT_EQ("", KeysAfter(0)) << "a toggle here would start a pushback nobody steers";
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     EXPECT_EQ(0u, PushbackState.sequenceTimer);
 
-    BeginRun(RUN_AUTO, 7);
+    BeginRun(RUN_AUTO, SEQUENCE_START_PUSHBACK);
     Pick(MENU_STOP);
     EXPECT_EQ("", KeysAfter(0));
-    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep);
 }
 
 TEST_F(Stop, AutomaticRunStopsThePushbackAndEndsThroughStep13) {
-    BeginRun(RUN_AUTO, 8);
+    BeginRun(RUN_AUTO, SEQUENCE_PUSHBACK);
     PushbackState.autoPhase = PHASE_TURNING;
     Pick(MENU_STOP);
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
-    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep);
     EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
     SequencerTick(NULL, WM_TIMER, 0, 0);
-    EXPECT_EQ(13, PushbackState.sequenceStep) << "the run ended before the simulator answered the stop key";
+    EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep) << "the run ended before the simulator answered the stop key";
     EXPECT_EQ("", KeysAfter(0)) << "a second toggle before the answer would start the pushback again";
     SimReportsPushback(false);
     SequencerTick(NULL, WM_TIMER, 0, 0);
@@ -64,10 +64,10 @@ TEST_F(Stop, AutomaticRunStopsThePushbackAndEndsThroughStep13) {
 }
 
 TEST_F(Stop, AfterTheRollOutOnlyEndsTheRun) {
-    BeginRun(RUN_AUTO, 10);
+    BeginRun(RUN_AUTO, SEQUENCE_BRAKE_AFTER_PROMPT);
     Pick(MENU_STOP);
     EXPECT_EQ("", KeysAfter(0)) << "the roll-out already stopped the pushback";
-    EXPECT_EQ(13, PushbackState.sequenceStep);
+    EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep);
 }
 
 TEST_F(Stop, EndsTheUsersOwnPushback) {
@@ -82,7 +82,7 @@ TEST_F(Stop, EndsTheUsersOwnPushback) {
 }
 
 TEST_F(Stop, OnlyTheRunsOwnTurnCommandActsInAnAutomaticRun) {
-    BeginRun(RUN_AUTO, 8);  // a left run: its turn key is 1
+    BeginRun(RUN_AUTO, SEQUENCE_PUSHBACK);  // a left run: its turn key is 1
     Pick(MENU_TURN_RIGHT);
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "the other turn would take the tail the wrong way round";
     EXPECT_EQ("", KeysAfter(0));
@@ -223,7 +223,7 @@ TEST_F(Measurement, StopEndsItStoresNothingAndStopsThePushback) {
     EXPECT_EQ(kToggleKeys, KeysAfter(5)) << "the measurement's pushback was not stopped";
     EXPECT_EQ("3.000000", config_.Get("PLANE_CORRECT", "Liner"));
     Pick(MENU_PUSHBACK);
-    EXPECT_EQ(0, PushbackState.sequenceStep) << "a start after the stopped measurement was refused";
+    EXPECT_EQ(SEQUENCE_OPENING_CUE, PushbackState.sequenceStep) << "a start after the stopped measurement was refused";
 }
 
 TEST_F(Measurement, AStopThatCannotBeSentNowIsSentAtALaterTick) {

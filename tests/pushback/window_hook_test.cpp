@@ -101,7 +101,7 @@ TEST_F(WindowHook, UsersShiftPSaysWhatItDidToTheSimulatorsPushback) {
     // A manual run before its start step: a run, but no pushback yet.
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
-    PushbackState.sequenceStep = 3;
+    PushbackState.sequenceStep = SEQUENCE_ENGINES_BEFORE;
     UserPresses('P', true);
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode);
     EXPECT_EQ(1, PushbackState.pushActive);
@@ -157,11 +157,11 @@ TEST_F(WindowHook, AutomaticRunTakesShiftPOnlyWhileThePushbackRuns) {
     PushbackState.runKind = RUN_AUTO;
     PushbackState.pushMode = PUSH_STRAIGHT;
     PushbackState.pushActive = 1;
-    PushbackState.sequenceStep = 5;
+    PushbackState.sequenceStep = SEQUENCE_BRAKE_RELEASE_PROMPT;
     UserPresses('P', true);
     EXPECT_EQ("", DownsPassedOn());
     EXPECT_EQ(1, PushbackState.pushActive);
-    PushbackState.sequenceStep = 8;
+    PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
     SimReportsPushback(true);
     UserPresses('P', true);
     EXPECT_EQ("P", DownsPassedOn());
@@ -173,7 +173,7 @@ TEST_F(WindowHook, AutomaticRunSeesItsTurnKeyOnce) {
     PushbackState.runKind = RUN_AUTO;
     PushbackState.pushMode = PUSH_LEFT;
     PushbackState.turnKey = '1';
-    PushbackState.sequenceStep = 8;
+    PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
     UserPresses('1', false);
     EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase);
     UserPresses('2', false);
