@@ -168,12 +168,12 @@ int main(int argc, char **argv) {
         std::vector<MapPath> paths(kMapMaxPaths);
         std::vector<double> written;
         const double took = StartAndAnswer(folder, cfg, positions[0], &map, &header, &paths, &written);
-        printf("airport_map: one start %s: first answer in %.0f ms, index written in %.0f ms; map %u KB held; peak "
-               "working set %u KB (%u KB before the read)\n",
-               argc > 3 ? "without an index" : "with the index there", took, written.empty() ? 0.0 : written[0],
-               static_cast<unsigned>(map.BytesHeld() >> 10),
-               static_cast<unsigned>(Memory().PeakWorkingSetSize >> 10),
-               static_cast<unsigned>(before.PeakWorkingSetSize >> 10));
+        printf(
+            "airport_map: one start %s: first answer in %.0f ms, index written in %.0f ms; map %u KB held; peak "
+            "working set %u KB (%u KB before the read)\n",
+            argc > 3 ? "without an index" : "with the index there", took, written.empty() ? 0.0 : written[0],
+            static_cast<unsigned>(map.BytesHeld() >> 10), static_cast<unsigned>(Memory().PeakWorkingSetSize >> 10),
+            static_cast<unsigned>(before.PeakWorkingSetSize >> 10));
         return 0;
     }
 
@@ -227,23 +227,26 @@ int main(int argc, char **argv) {
     const double floor = Median(floors), cold = Median(colds), afterChange = Median(changes);
     const double fileRead = Median(fileReads), unchanged = Median(unchangeds);
 
-    printf("airport_map: %u files, %u airports with a network (%u KB held); first answer %s %s, %u paths; "
-           "medians of %d rounds\n",
-           static_cast<unsigned>(files), static_cast<unsigned>(airports), static_cast<unsigned>(held >> 10),
-           firstStatus == MAP_AIRPORT ? "airport" : "no airport", positions[0].icao, firstPaths, kRounds);
+    printf(
+        "airport_map: %u files, %u airports with a network (%u KB held); first answer %s %s, %u paths; "
+        "medians of %d rounds\n",
+        static_cast<unsigned>(files), static_cast<unsigned>(airports), static_cast<unsigned>(held >> 10),
+        firstStatus == MAP_AIRPORT ? "airport" : "no airport", positions[0].icao, firstPaths, kRounds);
     // The fastest round is what the code costs; the median what this
     // machine's load let it have.
     printf("                                                  median   fastest\n");
     printf("  floor (list, open every file, read its header)  %6.0f ms %6.0f ms\n", floor, Fastest(floors));
-    printf("  cold (no index)                                 %6.0f ms %6.0f ms  %.2f x floor (fastest %.2f; goal at "
-           "most 3)\n",
-           cold, Fastest(colds), cold / floor, Fastest(colds) / Fastest(floors));
+    printf(
+        "  cold (no index)                                 %6.0f ms %6.0f ms  %.2f x floor (fastest %.2f; goal at "
+        "most 3)\n",
+        cold, Fastest(colds), cold / floor, Fastest(colds) / Fastest(floors));
     printf("  warm (slowest of %2u positions)                 %6.1f ms            (goal under 50)\n",
            static_cast<unsigned>(positions.size()), warm);
-    printf("  one file changed                                %6.0f ms %6.0f ms  goal at most %.0f (fastest: %.0f): "
-           "warm + its read %.1f + 1.5 x floor\n",
-           afterChange, Fastest(changes), warm + fileRead + 1.5 * floor,
-           warm + Fastest(fileReads) + 1.5 * Fastest(floors), fileRead);
+    printf(
+        "  one file changed                                %6.0f ms %6.0f ms  goal at most %.0f (fastest: %.0f): "
+        "warm + its read %.1f + 1.5 x floor\n",
+        afterChange, Fastest(changes), warm + fileRead + 1.5 * floor, warm + Fastest(fileReads) + 1.5 * Fastest(floors),
+        fileRead);
     printf("  no file changed                                 %6.0f ms %6.0f ms\n", unchanged, Fastest(unchangeds));
     WIN32_FILE_ATTRIBUTE_DATA indexFile = {};
     GetFileAttributesExA(index, GetFileExInfoStandard, &indexFile);

@@ -50,7 +50,8 @@ struct FrameMessages {
     FrameMessages() {
         // The position block ends with the simulator's pushback state (3: none):
         // a block of four would be too short and skip the copy being measured.
-        const double values[4][5] = {{0.8, 0.04, 30.0, 1.5, 3.0}, {1.0, 0, 0, 0, 0}, {2.0, 1.0, 1.0, 0, 0}, {1.0, 0, 0, 0, 0}};
+        const double values[4][5] = {
+            {0.8, 0.04, 30.0, 1.5, 3.0}, {1.0, 0, 0, 0, 0}, {2.0, 1.0, 1.0, 0, 0}, {1.0, 0, 0, 0, 0}};
         const int counts[4] = {5, 1, 5, 1};
         for (int i = 0; i < 4; ++i) {
             const DWORD size = SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET + counts[i] * sizeof(double);
@@ -100,8 +101,8 @@ void Frame(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND 
     for (UINT message : kNonKeyMessages) CallWindowProcA(procedure, window, message, 0, 0);
 }
 
-Timing Measure(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND window,
-               LARGE_INTEGER frequency, int frames) {
+Timing Measure(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND window, LARGE_INTEGER frequency,
+               int frames) {
     Timing timing;
     timing.nanoseconds.reserve(frames);
     for (int i = 0; i < kWarmUpFrames; ++i) Frame(frame, dispatch, procedure, window);
@@ -210,8 +211,8 @@ void MeasureTaxiwayPlan(LARGE_INTEGER frequency) {
         QueryPerformanceCounter(&to);
         timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
     }
-    printf("  taxiway plan over %u paths: %.2f ms (slowest of 20: %.2f ms), outcome %d, once per pick\n",
-           kMapMaxPaths, timing.Percentile(0.5) / 1.0e6, timing.Percentile(1.0) / 1.0e6, plan.outcome);
+    printf("  taxiway plan over %u paths: %.2f ms (slowest of 20: %.2f ms), outcome %d, once per pick\n", kMapMaxPaths,
+           timing.Percentile(0.5) / 1.0e6, timing.Percentile(1.0) / 1.0e6, plan.outcome);
 }
 
 }  // namespace
@@ -243,8 +244,7 @@ int main(int argc, char **argv) {
     }
     StandInHost host = {QuietTrace, QuietTrace, NoTime, QuietTrace};
     Entry<StandInAttachFn>(simconnect, "StandIn_Attach")(&host);
-    StandInSetOpenDelayFn setOpenDelay =
-        Entry<StandInSetOpenDelayFn>(simconnect, "StandIn_SetOpenDelay");
+    StandInSetOpenDelayFn setOpenDelay = Entry<StandInSetOpenDelayFn>(simconnect, "StandIn_SetOpenDelay");
     if (setOpenDelay) setOpenDelay(0.0);
     StandInPumpFn pump = Entry<StandInPumpFn>(simconnect, "StandIn_Pump");
     typedef DispatchProc (*DispatchOfFn)();

@@ -56,7 +56,8 @@ int main() {
         BglFileContents contents;
         double lat, lon;
         const bool large = n % (kAirports / kLarge) == 0;
-        contents.airports.push_back(large ? MakeAirport(n, 400, 500, 150, &lat, &lon) : MakeAirport(n, 8, 8, 4, &lat, &lon));
+        contents.airports.push_back(large ? MakeAirport(n, 400, 500, 150, &lat, &lon)
+                                          : MakeAirport(n, 8, 8, 4, &lat, &lon));
         lats.push_back(lat), lons.push_back(lon);
         map.AddFile("C:\\FSX\\Scenery\\0000\\scenery\\APX00000.bgl", 1, contents, &quiet);
     }
@@ -76,8 +77,9 @@ int main() {
     }
     QueryPerformanceCounter(&end);
     const double answerUs = (end.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart / kQuestions;
-    printf("map_size: %d airports (%d large) held in %.2f MB, built in %.0f ms; an answer takes %.0f us "
-           "(%u of %d found an airport)\n",
-           kAirports, kLarge, map.BytesHeld() / 1048576.0, buildMs, answerUs, found, kQuestions);
+    printf(
+        "map_size: %d airports (%d large) held in %.2f MB, built in %.0f ms; an answer takes %.0f us "
+        "(%u of %d found an airport)\n",
+        kAirports, kLarge, map.BytesHeld() / 1048576.0, buildMs, answerUs, found, kQuestions);
     return 0;
 }

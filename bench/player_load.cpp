@@ -37,13 +37,13 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void Put16(BYTE* at, WORD value) { memcpy(at, &value, 2); }
-void Put32(BYTE* at, DWORD value) { memcpy(at, &value, 4); }
+void Put16(BYTE *at, WORD value) { memcpy(at, &value, 2); }
+void Put32(BYTE *at, DWORD value) { memcpy(at, &value, 4); }
 
 // A 16-bit stereo 44.1 kHz PCM file with this many data bytes.
-bool WriteWave(const char* path, DWORD dataBytes) {
+bool WriteWave(const char *path, DWORD dataBytes) {
     std::vector<BYTE> file(44 + dataBytes);
-    BYTE* h = file.data();
+    BYTE *h = file.data();
     memcpy(h, "RIFF", 4);
     Put32(h + 4, 36 + dataBytes);
     memcpy(h + 8, "WAVEfmt ", 8);
@@ -67,13 +67,13 @@ bool WriteWave(const char* path, DWORD dataBytes) {
 
 // Read the whole file into fresh memory, then copy it into more fresh
 // memory: what any load must at least do.
-double RawCost(const char* path) {
+double RawCost(const char *path) {
     double start = Now();
     HANDLE in = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (in == INVALID_HANDLE_VALUE) return -1;
     DWORD size = GetFileSize(in, nullptr);
-    BYTE* read = static_cast<BYTE*>(malloc(size));
-    BYTE* copy = static_cast<BYTE*>(malloc(size));
+    BYTE *read = static_cast<BYTE *>(malloc(size));
+    BYTE *copy = static_cast<BYTE *>(malloc(size));
     DWORD got = 0;
     ReadFile(in, read, size, &got, nullptr);
     CloseHandle(in);
@@ -86,8 +86,8 @@ double RawCost(const char* path) {
     return elapsed;
 }
 
-double LoadCost(HWND player, const char* path, bool* played) {
-    COPYDATASTRUCT data = {0, static_cast<DWORD>(strlen(path) + 1), const_cast<char*>(path)};
+double LoadCost(HWND player, const char *path, bool *played) {
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(strlen(path) + 1), const_cast<char *>(path)};
     double start = Now();
     SendMessageA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     double elapsed = Now() - start;
@@ -97,7 +97,7 @@ double LoadCost(HWND player, const char* path, bool* played) {
 
 // The ten-minute tone as PCM and as IMA ADPCM, loaded in turns; returns false
 // when the files could not be made or a load played nothing.
-bool CompareCompressedLoad(HWND window, const char* folder) {
+bool CompareCompressedLoad(HWND window, const char *folder) {
     char pcm[MAX_PATH], adpcm[MAX_PATH];
     snprintf(pcm, sizeof(pcm), "%skestrola-bench-10min-pcm.wav", folder);
     snprintf(adpcm, sizeof(adpcm), "%skestrola-bench-10min-imaadpcm.wav", folder);
@@ -128,25 +128,25 @@ bool CompareCompressedLoad(HWND window, const char* folder) {
 // The capture file the ALSA set-up writes into grows while the player's
 // DirectSound is open; it is of no use after the run.
 void RemoveAlsaCapture() {
-    const char* conf = getenv("ALSA_CONFIG_PATH");
+    const char *conf = getenv("ALSA_CONFIG_PATH");
     if (conf == nullptr) return;
     char windowsConf[MAX_PATH];
     snprintf(windowsConf, sizeof(windowsConf), "Z:%s", conf);
-    for (char* c = windowsConf; *c; ++c) {
+    for (char *c = windowsConf; *c; ++c) {
         if (*c == '/') *c = '\\';
     }
-    FILE* in = fopen(windowsConf, "r");
+    FILE *in = fopen(windowsConf, "r");
     if (in == nullptr) return;
     char line[512];
     while (fgets(line, sizeof(line), in)) {
-        char* file = strstr(line, "file \"/");
+        char *file = strstr(line, "file \"/");
         if (file == nullptr) continue;
-        char* end = strchr(file + 7, '"');
+        char *end = strchr(file + 7, '"');
         if (end == nullptr) continue;
         *end = '\0';
         char capture[MAX_PATH];
         snprintf(capture, sizeof(capture), "Z:%s", file + 6);
-        for (char* c = capture; *c; ++c) {
+        for (char *c = capture; *c; ++c) {
             if (*c == '/') *c = '\\';
         }
         DeleteFileA(capture);
@@ -156,13 +156,13 @@ void RemoveAlsaCapture() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     char player[MAX_PATH];
     if (argc > 1) {
         snprintf(player, sizeof(player), "%s", argv[1]);
     } else {
         GetModuleFileNameA(nullptr, player, sizeof(player));
-        char* slash = strrchr(player, '\\');
+        char *slash = strrchr(player, '\\');
         if (slash != nullptr) *slash = '\0';
         slash = strrchr(player, '\\');
         if (slash != nullptr) *slash = '\0';
@@ -197,11 +197,11 @@ int main(int argc, char** argv) {
         result = 1;
     } else {
         struct Case {
-            const char* label;
-            const char* path;
+            const char *label;
+            const char *path;
         } cases[] = {{"1 MB", small}, {"16 MB", large}};
         printf("player_load: WM_COPYDATA until answered vs ReadFile + memcpy, median of %d rounds\n", kRounds);
-        for (const Case& c : cases) {
+        for (const Case &c : cases) {
             std::vector<double> load, raw;
             bool allPlayed = true;
             RawCost(c.path);  // the file comes from the page cache for both

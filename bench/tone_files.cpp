@@ -10,15 +10,15 @@
 
 namespace {
 
-void Put16(std::vector<BYTE>* out, WORD value) { out->insert(out->end(), {BYTE(value), BYTE(value >> 8)}); }
-void Put32(std::vector<BYTE>* out, DWORD value) {
+void Put16(std::vector<BYTE> *out, WORD value) { out->insert(out->end(), {BYTE(value), BYTE(value >> 8)}); }
+void Put32(std::vector<BYTE> *out, DWORD value) {
     Put16(out, static_cast<WORD>(value));
     Put16(out, static_cast<WORD>(value >> 16));
 }
-void PutId(std::vector<BYTE>* out, const char* id) { out->insert(out->end(), id, id + 4); }
+void PutId(std::vector<BYTE> *out, const char *id) { out->insert(out->end(), id, id + 4); }
 
 // RIFF, "fmt " with the whole format record, "data" with the samples.
-bool WriteWave(const char* path, const WAVEFORMATEX* format, const std::vector<BYTE>& data) {
+bool WriteWave(const char *path, const WAVEFORMATEX *format, const std::vector<BYTE> &data) {
     const DWORD formatBytes = sizeof(WAVEFORMATEX) + format->cbSize;
     std::vector<BYTE> head;
     PutId(&head, "RIFF");
@@ -26,7 +26,7 @@ bool WriteWave(const char* path, const WAVEFORMATEX* format, const std::vector<B
     PutId(&head, "WAVE");
     PutId(&head, "fmt ");
     Put32(&head, formatBytes);
-    const BYTE* record = reinterpret_cast<const BYTE*>(format);
+    const BYTE *record = reinterpret_cast<const BYTE *>(format);
     head.insert(head.end(), record, record + formatBytes);
     if (formatBytes & 1) head.push_back(0);
     PutId(&head, "data");
@@ -62,13 +62,13 @@ std::vector<BYTE> Tone(DWORD seconds, DWORD rate, WORD channels) {
 // eight 4-bit samples, four bytes per channel in turn. Wine's codec encodes
 // no 48 kHz, so the benchmark encodes for itself.
 const WORD kImaBlockAlign = 2048;
-const int kImaSteps[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+const int kImaSteps[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+                           25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+                           88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+                           307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+                           1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+                           3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
+                           12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 const int kImaIndexMoves[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
 struct ImaChannel {
@@ -98,7 +98,7 @@ struct ImaChannel {
     }
 };
 
-short SampleAt(const std::vector<BYTE>& samples, size_t frame, WORD channel, WORD channels) {
+short SampleAt(const std::vector<BYTE> &samples, size_t frame, WORD channel, WORD channels) {
     const size_t at = (frame * channels + channel) * 2;
     if (at + 1 >= samples.size()) return 0;  // the last block is padded with silence
     short value;
@@ -106,8 +106,8 @@ short SampleAt(const std::vector<BYTE>& samples, size_t frame, WORD channel, WOR
     return value;
 }
 
-void EncodeIma(const WAVEFORMATEX& pcm, const std::vector<BYTE>& samples, IMAADPCMWAVEFORMAT* format,
-               std::vector<BYTE>* encoded) {
+void EncodeIma(const WAVEFORMATEX &pcm, const std::vector<BYTE> &samples, IMAADPCMWAVEFORMAT *format,
+               std::vector<BYTE> *encoded) {
     const WORD channels = pcm.nChannels;
     const WORD framesPerBlock = static_cast<WORD>((kImaBlockAlign - 4 * channels) * 2 / channels + 1);
     *format = IMAADPCMWAVEFORMAT();
@@ -143,7 +143,7 @@ void EncodeIma(const WAVEFORMATEX& pcm, const std::vector<BYTE>& samples, IMAADP
 
 }  // namespace
 
-bool WriteToneFiles(const char* pcmPath, const char* adpcmPath, DWORD seconds, DWORD rate, WORD channels) {
+bool WriteToneFiles(const char *pcmPath, const char *adpcmPath, DWORD seconds, DWORD rate, WORD channels) {
     WAVEFORMATEX pcm = {};
     pcm.wFormatTag = WAVE_FORMAT_PCM;
     pcm.nChannels = channels;

@@ -7,6 +7,6 @@
 
 // Writes both files at this rate and channel count; false when either could
 // not be written.
-bool WriteToneFiles(const char* pcmPath, const char* adpcmPath, DWORD seconds, DWORD rate, WORD channels);
+bool WriteToneFiles(const char *pcmPath, const char *adpcmPath, DWORD seconds, DWORD rate, WORD channels);
 
 #endif

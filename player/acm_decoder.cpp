@@ -17,7 +17,7 @@ DWORD Smaller(DWORD a, DWORD b) { return a < b ? a : b; }
 
 }  // namespace
 
-bool NeedsDecoding(const WAVEFORMATEX* format) {
+bool NeedsDecoding(const WAVEFORMATEX *format) {
     if (format == nullptr) return false;
     switch (format->wFormatTag) {
     case WAVE_FORMAT_PCM:
@@ -43,7 +43,7 @@ void CAcmDecoder::Close() {
     }
 }
 
-HRESULT CAcmDecoder::Open(const WAVEFORMATEX* format, DWORD heldBytes) {
+HRESULT CAcmDecoder::Open(const WAVEFORMATEX *format, DWORD heldBytes) {
     Close();
     free(fileFormat);
     fileFormat = nullptr;
@@ -52,7 +52,7 @@ HRESULT CAcmDecoder::Open(const WAVEFORMATEX* format, DWORD heldBytes) {
     if (format == nullptr) return E_FAIL;
 
     const size_t formatBytes = sizeof(WAVEFORMATEX) + format->cbSize;
-    fileFormat = static_cast<WAVEFORMATEX*>(malloc(formatBytes));
+    fileFormat = static_cast<WAVEFORMATEX *>(malloc(formatBytes));
     if (fileFormat == nullptr) return E_OUTOFMEMORY;
     memcpy(fileFormat, format, formatBytes);
 
@@ -91,7 +91,7 @@ HRESULT CAcmDecoder::Open(const WAVEFORMATEX* format, DWORD heldBytes) {
     return S_OK;
 }
 
-HRESULT CAcmDecoder::Decode(CWaveStream* stream, BYTE* destination, DWORD capacity, DWORD* written) {
+HRESULT CAcmDecoder::Decode(CWaveStream *stream, BYTE *destination, DWORD capacity, DWORD *written) {
     if (written == nullptr || destination == nullptr || stream == nullptr) return E_INVALIDARG;
     *written = 0;
     if (acmStream == nullptr) return CO_E_NOTINITIALIZED;

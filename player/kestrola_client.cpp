@@ -24,13 +24,13 @@ LRESULT QueryStatus(HWND window) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: KestrolaSend.exe PLAYER_EXE FILE [TIMEOUT_SECONDS]\n");
         return 2;
     }
-    const char* player = argv[1];
-    const char* path = argv[2];
+    const char *player = argv[1];
+    const char *path = argv[2];
     DWORD timeoutMs = argc > 3 ? static_cast<DWORD>(atoi(argv[3])) * 1000 : 60000;
     if (strlen(path) > 255) {
         printf("path longer than 255 characters: the add-on never sends one\n");
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     COPYDATASTRUCT data = {};
     data.dwData = 0;
     data.cbData = static_cast<DWORD>(strlen(path) + 1);
-    data.lpData = const_cast<char*>(path);
+    data.lpData = const_cast<char *>(path);
     DWORD sent = GetTickCount();
     const LRESULT answer = SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     printf("file handed over in %lu ms\n", GetTickCount() - sent);

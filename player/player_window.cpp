@@ -15,7 +15,7 @@ const int kTextX = 10;
 const int kTextY = 10;
 const WORD kApplicationIcon = 32512;
 
-LRESULT PlayReceivedPath(HWND window, const COPYDATASTRUCT* data) {
+LRESULT PlayReceivedPath(HWND window, const COPYDATASTRUCT *data) {
     bool whole = CopyReceivedPath(data, playerState.currentPath, sizeof(playerState.currentPath));
     InvalidateRect(window, nullptr, TRUE);
 
@@ -46,12 +46,12 @@ void PaintPath(HWND window) {
 
 }  // namespace
 
-bool CopyReceivedPath(const COPYDATASTRUCT* data, char* path, size_t pathSize) {
+bool CopyReceivedPath(const COPYDATASTRUCT *data, char *path, size_t pathSize) {
     if (path == nullptr || pathSize == 0) return false;
     size_t length = 0;
     bool whole = true;
     if (data != nullptr && data->lpData != nullptr && data->cbData > 0) {
-        const char* text = static_cast<const char*>(data->lpData);
+        const char *text = static_cast<const char *>(data->lpData);
         size_t available = data->cbData;
         size_t limit = available < pathSize - 1 ? available : pathSize - 1;
         while (length < limit && text[length] != '\0') ++length;
@@ -87,14 +87,14 @@ ATOM RegisterPlayerClass(HINSTANCE instance) {
 }
 
 HWND CreatePlayerWindow(HINSTANCE instance) {
-    return CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+    return CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                           kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COPYDATA:
-        return PlayReceivedPath(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return PlayReceivedPath(window, reinterpret_cast<const COPYDATASTRUCT *>(lParam));
     case kPlayerStatusQuery:
         return PlayerStatus();
     case WM_PAINT:

@@ -13,8 +13,8 @@ static const int PLAYER_PATH_SIZE = 256;  // 255 characters and the NUL
 
 struct PlayerState {
     HWND mainWindow;
-    CSoundDevice* soundDevice;  // owned, lives as long as the process
-    CSound* currentSound;       // owned; the sound of the last accepted path
+    CSoundDevice *soundDevice;  // owned, lives as long as the process
+    CSound *currentSound;       // owned; the sound of the last accepted path
     char currentPath[PLAYER_PATH_SIZE];
 };
 
@@ -27,7 +27,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // Copies the path a WM_COPYDATA carries into path (pathSize bytes, always
 // terminated), reading no byte beyond cbData. No data is an empty path.
 // Returns false when the path did not fit.
-bool CopyReceivedPath(const COPYDATASTRUCT* data, char* path, size_t pathSize);
+bool CopyReceivedPath(const COPYDATASTRUCT *data, char *path, size_t pathSize);
 
 // The answer to a status query: idle, or playing while the current sound plays.
 LRESULT PlayerStatus();

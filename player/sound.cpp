@@ -5,8 +5,8 @@
 
 #include <new>
 
-CSound::CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream, CAcmDecoder* decoder)
-    : buffers(new (std::nothrow) IDirectSoundBuffer*[1]),
+CSound::CSound(IDirectSoundBuffer *buffer, DWORD bufferBytes, CWaveStream *waveStream, CAcmDecoder *decoder)
+    : buffers(new (std::nothrow) IDirectSoundBuffer *[1]),
       bufferBytes(bufferBytes),
       waveStream(waveStream),
       bufferCount(0),
@@ -39,13 +39,13 @@ CSound::~CSound() {
     waveStream = nullptr;
 }
 
-const WAVEFORMATEX* CSound::PlayedFormat() const {
+const WAVEFORMATEX *CSound::PlayedFormat() const {
     return decoder != nullptr ? decoder->PcmFormat() : waveStream->Format();
 }
 
 // Restore is called twice a pass with a short pause between; a device that
 // keeps the buffer lost for seconds is given up on rather than waited for.
-HRESULT CSound::RestoreLostBuffer(IDirectSoundBuffer* buffer) {
+HRESULT CSound::RestoreLostBuffer(IDirectSoundBuffer *buffer) {
     HRESULT hr = DSERR_BUFFERLOST;
     for (int pass = 0; pass < kMaxRestorePasses && hr == DSERR_BUFFERLOST; ++pass) {
         if (buffer->Restore() == DSERR_BUFFERLOST) Sleep(10);
@@ -54,7 +54,7 @@ HRESULT CSound::RestoreLostBuffer(IDirectSoundBuffer* buffer) {
     return hr;
 }
 
-HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer* buffer) {
+HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer *buffer) {
     if (buffer == nullptr || waveStream == nullptr) return CO_E_NOTINITIALIZED;
 
     DWORD status = 0;
@@ -65,13 +65,13 @@ HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer* buffer) {
         if (hr == DSERR_BUFFERLOST) return hr;
     }
 
-    void* area = nullptr;
+    void *area = nullptr;
     DWORD areaBytes = 0;
     hr = buffer->Lock(0, bufferBytes, &area, &areaBytes, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
     if (area == nullptr) areaBytes = 0;
 
-    BYTE* bytes = static_cast<BYTE*>(area);
+    BYTE *bytes = static_cast<BYTE *>(area);
     DWORD bytesRead = 0;
     waveStream->SeekToData();
     hr = decoder != nullptr ? decoder->Decode(waveStream, bytes, areaBytes, &bytesRead)
@@ -82,7 +82,7 @@ HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer* buffer) {
     }
 
     // Unsigned 8-bit samples are silent at their midpoint, all others at 0.
-    const WAVEFORMATEX* format = PlayedFormat();
+    const WAVEFORMATEX *format = PlayedFormat();
     const BYTE silence = (format != nullptr && format->wBitsPerSample == 8) ? 0x80 : 0x00;
     if (bytesRead < areaBytes) memset(bytes + bytesRead, silence, areaBytes - bytesRead);
 
@@ -90,7 +90,7 @@ HRESULT CSound::LoadIntoBuffer(IDirectSoundBuffer* buffer) {
     return S_OK;
 }
 
-HRESULT CSound::RestoreIfLost(IDirectSoundBuffer* buffer, bool* restored) {
+HRESULT CSound::RestoreIfLost(IDirectSoundBuffer *buffer, bool *restored) {
     *restored = false;
     DWORD status = 0;
     HRESULT hr = buffer->GetStatus(&status);
@@ -103,7 +103,7 @@ HRESULT CSound::RestoreIfLost(IDirectSoundBuffer* buffer, bool* restored) {
     return S_OK;
 }
 
-IDirectSoundBuffer* CSound::ChooseBuffer() {
+IDirectSoundBuffer *CSound::ChooseBuffer() {
     if (buffers == nullptr || bufferCount == 0) return nullptr;
     for (DWORD i = 0; i < bufferCount; ++i) {
         if (buffers[i] == nullptr) continue;
@@ -116,7 +116,7 @@ IDirectSoundBuffer* CSound::ChooseBuffer() {
 
 HRESULT CSound::StartPlayback() {
     if (buffers == nullptr) return CO_E_NOTINITIALIZED;
-    IDirectSoundBuffer* buffer = ChooseBuffer();
+    IDirectSoundBuffer *buffer = ChooseBuffer();
     if (buffer == nullptr) return E_FAIL;
 
     bool restored = false;

@@ -16,10 +16,10 @@ public:
     // Takes over the buffer, the stream and the decoder (none for data that
     // plays as it is) and fills the buffer from the stream; a fill that fails
     // leaves the buffer as it is.
-    CSound(IDirectSoundBuffer* buffer, DWORD bufferBytes, CWaveStream* waveStream, CAcmDecoder* decoder = nullptr);
+    CSound(IDirectSoundBuffer *buffer, DWORD bufferBytes, CWaveStream *waveStream, CAcmDecoder *decoder = nullptr);
     virtual ~CSound();
-    CSound(const CSound&) = delete;
-    CSound& operator=(const CSound&) = delete;
+    CSound(const CSound &) = delete;
+    CSound &operator=(const CSound &) = delete;
 
     // Plays the sound once from its start, restoring and refilling a lost
     // buffer first.
@@ -31,18 +31,18 @@ public:
     static const int kMaxRestorePasses = 300;
 
 private:
-    IDirectSoundBuffer* ChooseBuffer();
-    HRESULT RestoreIfLost(IDirectSoundBuffer* buffer, bool* restored);
-    HRESULT LoadIntoBuffer(IDirectSoundBuffer* buffer);
-    HRESULT RestoreLostBuffer(IDirectSoundBuffer* buffer);
-    const WAVEFORMATEX* PlayedFormat() const;
+    IDirectSoundBuffer *ChooseBuffer();
+    HRESULT RestoreIfLost(IDirectSoundBuffer *buffer, bool *restored);
+    HRESULT LoadIntoBuffer(IDirectSoundBuffer *buffer);
+    HRESULT RestoreLostBuffer(IDirectSoundBuffer *buffer);
+    const WAVEFORMATEX *PlayedFormat() const;
 
-    IDirectSoundBuffer** buffers;
+    IDirectSoundBuffer **buffers;
     DWORD bufferBytes;
-    CWaveStream* waveStream;
+    CWaveStream *waveStream;
     DWORD bufferCount;
     DWORD bufferFlags;
-    CAcmDecoder* decoder;  // owned, or none
+    CAcmDecoder *decoder;  // owned, or none
 };
 
 #endif

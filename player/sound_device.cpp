@@ -4,7 +4,7 @@
 
 namespace {
 
-typedef HRESULT(WINAPI* DirectSoundCreate8Function)(LPCGUID, LPDIRECTSOUND8*, LPUNKNOWN);
+typedef HRESULT(WINAPI *DirectSoundCreate8Function)(LPCGUID, LPDIRECTSOUND8 *, LPUNKNOWN);
 
 // dsound.dll exports DirectSoundCreate8 under this ordinal on every version
 // that has it.
@@ -19,10 +19,10 @@ static_assert(sizeof(DSBUFFERDESC) == 36, "the shipped player describes its buff
 // A file cut short (an interrupted copy) claims more data than it holds, up to
 // gigabytes: the buffer holds only what is really there, in whole sample
 // frames, so the sound plays that and ends.
-DWORD PlayableBytes(const CWaveStream& stream) {
+DWORD PlayableBytes(const CWaveStream &stream) {
     const DWORD held = stream.HeldDataSize();
     if (held == stream.DataSize()) return held;
-    const WAVEFORMATEX* format = stream.Format();
+    const WAVEFORMATEX *format = stream.Format();
     const DWORD frame = (format != nullptr && format->nBlockAlign > 0) ? format->nBlockAlign : 1;
     return held - held % frame;
 }
@@ -31,7 +31,7 @@ DWORD PlayableBytes(const CWaveStream& stream) {
 
 CSoundDevice::CSoundDevice() : directSound(nullptr), dsoundModule(nullptr) {}
 
-CSoundDevice::CSoundDevice(IDirectSound8* directSound) : directSound(directSound), dsoundModule(nullptr) {}
+CSoundDevice::CSoundDevice(IDirectSound8 *directSound) : directSound(directSound), dsoundModule(nullptr) {}
 
 CSoundDevice::~CSoundDevice() {
     if (directSound != nullptr) {
@@ -54,13 +54,13 @@ void CSoundDevice::OpenDevice(HWND window) {
     DirectSoundCreate8Function create =
         reinterpret_cast<DirectSoundCreate8Function>(reinterpret_cast<void (*)(void)>(entry));
 
-    IDirectSound8* created = nullptr;
+    IDirectSound8 *created = nullptr;
     if (FAILED(create(nullptr, &created, nullptr)) || created == nullptr) return;
     directSound = created;
     directSound->SetCooperativeLevel(window, DSSCL_PRIORITY);
 }
 
-HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** currentSound) {
+HRESULT CSoundDevice::LoadSound(const char *path, REFGUID algorithm, CSound **currentSound) {
     if (currentSound == nullptr) return E_INVALIDARG;
     // Only one sound, one buffer and one open file exist at a time.
     delete *currentSound;
@@ -68,12 +68,12 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
 
     if (directSound == nullptr) return CO_E_NOTINITIALIZED;
 
-    CWaveStream* stream = new (std::nothrow) CWaveStream();
+    CWaveStream *stream = new (std::nothrow) CWaveStream();
     if (stream == nullptr) return E_OUTOFMEMORY;
     stream->OpenForReading(path);
-    const WAVEFORMATEX* playedFormat = stream->Format();
+    const WAVEFORMATEX *playedFormat = stream->Format();
     DWORD bufferBytes = PlayableBytes(*stream);
-    CAcmDecoder* decoder = nullptr;
+    CAcmDecoder *decoder = nullptr;
     if (bufferBytes > 0 && NeedsDecoding(playedFormat)) {
         // Compressed data is decoded into the buffer as PCM; the decoder
         // stays with the sound for refills.
@@ -103,10 +103,10 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
     description.dwFlags = DSBCAPS_GLOBALFOCUS;
     description.dwBufferBytes = bufferBytes;
     description.dwReserved = 0;
-    description.lpwfxFormat = const_cast<WAVEFORMATEX*>(playedFormat);
+    description.lpwfxFormat = const_cast<WAVEFORMATEX *>(playedFormat);
     description.guid3DAlgorithm = algorithm;
 
-    IDirectSoundBuffer* buffer = nullptr;
+    IDirectSoundBuffer *buffer = nullptr;
     HRESULT result = directSound->CreateSoundBuffer(&description, &buffer, nullptr);
     if (result != DS_NO_VIRTUALIZATION) {
         if (FAILED(result) || buffer == nullptr) {
@@ -118,7 +118,7 @@ HRESULT CSoundDevice::LoadSound(const char* path, REFGUID algorithm, CSound** cu
         result = S_OK;
     }
 
-    CSound* sound = new (std::nothrow) CSound(buffer, bufferBytes, stream, decoder);
+    CSound *sound = new (std::nothrow) CSound(buffer, bufferBytes, stream, decoder);
     if (sound == nullptr) {
         buffer->Release();
         delete decoder;

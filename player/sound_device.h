@@ -12,10 +12,10 @@ class CSoundDevice {
 public:
     CSoundDevice();
     // Takes over a DirectSound object made elsewhere instead of opening one.
-    explicit CSoundDevice(IDirectSound8* directSound);
+    explicit CSoundDevice(IDirectSound8 *directSound);
     ~CSoundDevice();
-    CSoundDevice(const CSoundDevice&) = delete;
-    CSoundDevice& operator=(const CSoundDevice&) = delete;
+    CSoundDevice(const CSoundDevice &) = delete;
+    CSoundDevice &operator=(const CSoundDevice &) = delete;
 
     // DirectSound 8 on the default device at priority level. A failure is
     // silent: the device stays closed and every load reports it.
@@ -24,10 +24,10 @@ public:
 
     // Destroys *currentSound, then reads the file into a new sound that
     // becomes *currentSound. Any failure leaves no sound current.
-    HRESULT LoadSound(const char* path, REFGUID algorithm, CSound** currentSound);
+    HRESULT LoadSound(const char *path, REFGUID algorithm, CSound **currentSound);
 
 private:
-    IDirectSound8* directSound;
+    IDirectSound8 *directSound;
     HMODULE dsoundModule;
 };
 

@@ -15,8 +15,7 @@ const LONG kPcmFormatBytes = 16;
 
 }  // namespace
 
-CWaveStream::CWaveStream()
-    : format(nullptr), file(nullptr), dataChunk(), riffChunk(), dataSize(0), heldDataSize(0) {}
+CWaveStream::CWaveStream() : format(nullptr), file(nullptr), dataChunk(), riffChunk(), dataSize(0), heldDataSize(0) {}
 
 CWaveStream::~CWaveStream() {
     CloseFile();
@@ -28,7 +27,7 @@ void CWaveStream::FreeFormat() {
     format = nullptr;
 }
 
-HRESULT CWaveStream::OpenForReading(const char* path) {
+HRESULT CWaveStream::OpenForReading(const char *path) {
     FreeFormat();
     CloseFile();
     dataSize = 0;
@@ -37,7 +36,7 @@ HRESULT CWaveStream::OpenForReading(const char* path) {
 
     // MMIO_ALLOCBUF: multimedia I/O reads through a buffer of its own, which
     // ReadData copies from directly.
-    file = mmioOpenA(const_cast<char*>(path), nullptr, MMIO_ALLOCBUF | MMIO_READ);
+    file = mmioOpenA(const_cast<char *>(path), nullptr, MMIO_ALLOCBUF | MMIO_READ);
     if (file == nullptr) return E_FAIL;
 
     HRESULT hr = ReadHeader();
@@ -77,7 +76,7 @@ HRESULT CWaveStream::ReadHeader() {
     if (mmioRead(file, reinterpret_cast<HPSTR>(&pcm), kPcmFormatBytes) != kPcmFormatBytes) return E_FAIL;
 
     if (pcm.wf.wFormatTag == WAVE_FORMAT_PCM) {
-        format = static_cast<WAVEFORMATEX*>(malloc(sizeof(WAVEFORMATEX)));
+        format = static_cast<WAVEFORMATEX *>(malloc(sizeof(WAVEFORMATEX)));
         if (format == nullptr) return E_FAIL;
         memcpy(format, &pcm, kPcmFormatBytes);
         format->cbSize = 0;
@@ -94,7 +93,7 @@ HRESULT CWaveStream::ReadHeader() {
             const DWORD held = beyondPcm - sizeof(extraBytes);
             if (extraBytes > held) extraBytes = static_cast<WORD>(held);
         }
-        format = static_cast<WAVEFORMATEX*>(malloc(sizeof(WAVEFORMATEX) + extraBytes));
+        format = static_cast<WAVEFORMATEX *>(malloc(sizeof(WAVEFORMATEX) + extraBytes));
         if (format == nullptr) return E_FAIL;
         memcpy(format, &pcm, kPcmFormatBytes);
         format->cbSize = extraBytes;
@@ -127,7 +126,7 @@ HRESULT CWaveStream::SeekToData() {
 // ours rather than MMIO_FINDCHUNK's: a chunk size near 0xFFFFFFFF wraps
 // multimedia I/O's 32-bit arithmetic back onto the same chunk, and its search
 // then never ends. Here every step must move forward inside the RIFF chunk.
-HRESULT CWaveStream::FindSubChunk(FOURCC id, MMCKINFO* chunk) {
+HRESULT CWaveStream::FindSubChunk(FOURCC id, MMCKINFO *chunk) {
     const ULONGLONG riffEnd = static_cast<ULONGLONG>(riffChunk.dwDataOffset) + riffChunk.cksize;
     for (;;) {
         MMCKINFO candidate = {};
@@ -137,13 +136,14 @@ HRESULT CWaveStream::FindSubChunk(FOURCC id, MMCKINFO* chunk) {
             *chunk = candidate;
             return S_OK;
         }
-        const ULONGLONG next = static_cast<ULONGLONG>(candidate.dwDataOffset) + candidate.cksize + (candidate.cksize & 1);
+        const ULONGLONG next =
+            static_cast<ULONGLONG>(candidate.dwDataOffset) + candidate.cksize + (candidate.cksize & 1);
         if (next > riffEnd || next > 0x7FFFFFFF) return E_FAIL;
         if (mmioSeek(file, static_cast<LONG>(next), SEEK_SET) == -1) return E_FAIL;
     }
 }
 
-HRESULT CWaveStream::ReadData(BYTE* destination, DWORD count, DWORD* bytesRead) {
+HRESULT CWaveStream::ReadData(BYTE *destination, DWORD count, DWORD *bytesRead) {
     if (file == nullptr) return CO_E_NOTINITIALIZED;
     if (destination == nullptr || bytesRead == nullptr) return E_INVALIDARG;
     *bytesRead = 0;

@@ -10,20 +10,20 @@ class CWaveStream {
 public:
     CWaveStream();
     ~CWaveStream();
-    CWaveStream(const CWaveStream&) = delete;
-    CWaveStream& operator=(const CWaveStream&) = delete;
+    CWaveStream(const CWaveStream &) = delete;
+    CWaveStream &operator=(const CWaveStream &) = delete;
 
     // Opens the file, reads its header and leaves the position at the first
     // data byte. A missing "data" chunk leaves the file open with dataSize 0.
-    HRESULT OpenForReading(const char* path);
+    HRESULT OpenForReading(const char *path);
     // Makes the whole data chunk readable again from its first byte.
     HRESULT SeekToData();
     // Copies at most count bytes of what is left of the data chunk.
-    HRESULT ReadData(BYTE* destination, DWORD count, DWORD* bytesRead);
+    HRESULT ReadData(BYTE *destination, DWORD count, DWORD *bytesRead);
     HRESULT CloseFile();
 
     // The file's format record (18 bytes plus cbSize), or null before an open.
-    const WAVEFORMATEX* Format() const { return format; }
+    const WAVEFORMATEX *Format() const { return format; }
     // Size of the data chunk as found at open; 0 until an open succeeded.
     DWORD DataSize() const { return dataSize; }
     // The part of that size the file really holds: less than DataSize when
@@ -32,11 +32,11 @@ public:
 
 private:
     HRESULT ReadHeader();
-    HRESULT FindSubChunk(FOURCC id, MMCKINFO* chunk);
+    HRESULT FindSubChunk(FOURCC id, MMCKINFO *chunk);
     DWORD BytesHeldAfter(DWORD offset);
     void FreeFormat();
 
-    WAVEFORMATEX* format;
+    WAVEFORMATEX *format;
     HMMIO file;
     MMCKINFO dataChunk;  // cksize counts down as ReadData hands bytes out
     MMCKINFO riffChunk;

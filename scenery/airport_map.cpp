@@ -92,13 +92,19 @@ double NearbyMetres(double lat1, double lon1, double lat2, double lon2) {
 AirportMap::Path AirportMap::Packed(const BglPath &path) {
     const float decimetres = path.width * 10.0f + 0.5f;
     Path packed = {path.start, path.end, static_cast<uint8_t>((path.type & 0x0F) | (path.designator << 4)), path.name,
-                   static_cast<uint16_t>(decimetres <= 0.0f ? 0 : decimetres >= 65535.0f ? 65535 : decimetres)};
+                   static_cast<uint16_t>(decimetres <= 0.0f       ? 0
+                                         : decimetres >= 65535.0f ? 65535
+                                                                  : decimetres)};
     return packed;
 }
 
 BglPath AirportMap::Unpacked(const Path &path) {
-    BglPath unpacked = {path.start, path.end, static_cast<uint8_t>(path.type & 0x0F), path.name,
-                        static_cast<uint8_t>(path.type >> 4), path.decimetres / 10.0f};
+    BglPath unpacked = {path.start,
+                        path.end,
+                        static_cast<uint8_t>(path.type & 0x0F),
+                        path.name,
+                        static_cast<uint8_t>(path.type >> 4),
+                        path.decimetres / 10.0f};
     return unpacked;
 }
 
@@ -282,8 +288,8 @@ void AirportMap::PathText(const Airport &airport, const Path &path, char *text, 
     }
 }
 
-uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *out,
-                            uint32_t maxPaths, MapStand *stands, uint32_t maxStands) const {
+uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *header, MapPath *out, uint32_t maxPaths,
+                            MapStand *stands, uint32_t maxStands) const {
     const uint32_t questionId = header->questionId;
     memset(header, 0, sizeof *header);
     header->questionId = questionId;
@@ -369,8 +375,8 @@ uint32_t AirportMap::Answer(double latitude, double longitude, MapAnswerHeader *
     header->pathCount = count;
     header->standCount =
         stands != nullptr ? NearStands(parking_.data() + a.firstParking, a.parkingCount, plane, stands, maxStands) : 0;
-    header->size = static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath) +
-                                         header->standCount * sizeof(MapStand));
+    header->size =
+        static_cast<uint32_t>(sizeof *header + count * sizeof(MapPath) + header->standCount * sizeof(MapStand));
     return count;
 }
 

@@ -86,7 +86,7 @@ private:
     // A taxi path in 8 bytes: a large airport has thousands.
     struct Path {
         uint16_t start, end;
-        uint8_t type;         // low 4 bits MapPathType, high 4 bits the runway designator
+        uint8_t type;  // low 4 bits MapPathType, high 4 bits the runway designator
         uint8_t name;
         uint16_t decimetres;  // width
     };

@@ -86,12 +86,11 @@ void AirportMap::AppendDelete(std::vector<uint8_t> *taken, const char *icao) {
 }
 
 void AirportMap::AppendNetwork(std::vector<uint8_t> *taken, const Airport &kept) const {
-    static_assert(sizeof(BglPoint) == 8 && sizeof(BglParking) == 20 && sizeof(Path) == 8 &&
-                      sizeof(BglTaxiName) == 9 && sizeof(TakenNetwork) == 36 && sizeof kept.icao == kIcaoBytes,
+    static_assert(sizeof(BglPoint) == 8 && sizeof(BglParking) == 20 && sizeof(Path) == 8 && sizeof(BglTaxiName) == 9 &&
+                      sizeof(TakenNetwork) == 36 && sizeof kept.icao == kIcaoBytes,
                   "the index holds these sizes");
-    const TakenNetwork network = {kept.pointCount, kept.parkingCount, kept.pathCount, kept.nameCount,
-                                  kept.south,      kept.north,        kept.west,      kept.east,
-                                  kept.reach};
+    const TakenNetwork network = {kept.pointCount, kept.parkingCount, kept.pathCount, kept.nameCount, kept.south,
+                                  kept.north,      kept.west,         kept.east,      kept.reach};
     AppendIcao(taken, kept.icao);
     AppendTaken(taken, &kTakenNetwork, 1);
     AppendTaken(taken, &network, sizeof network);
@@ -161,8 +160,7 @@ void AirportMap::Reserve(const TakenSizes &sizes) {
     more(names_, sizes.names);
 }
 
-void AirportMap::Restore(Airport *kept, const TakenNetwork &network, const uint8_t *arrays, int layer,
-                         uint32_t file) {
+void AirportMap::Restore(Airport *kept, const TakenNetwork &network, const uint8_t *arrays, int layer, uint32_t file) {
     kept->layer = layer;
     kept->file = file;
     auto append = [&arrays](auto &array, uint32_t count, uint32_t *first, uint32_t *counted) {

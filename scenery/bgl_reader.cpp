@@ -59,8 +59,9 @@ void IdentText(uint32_t code, char *text, size_t size) {
     while (value > 0 && count < 7) {
         const uint32_t digit = value % 38;
         value /= 38;
-        reversed[count++] = digit == 0 ? ' ' : digit < 12 ? static_cast<char>('0' + digit - 2)
-                                                          : static_cast<char>('A' + digit - 12);
+        reversed[count++] = digit == 0   ? ' '
+                            : digit < 12 ? static_cast<char>('0' + digit - 2)
+                                         : static_cast<char>('A' + digit - 12);
     }
     if (value > 0) count = 0;  // more than an ident holds: not one
     size_t at = 0;
@@ -84,8 +85,8 @@ public:
         : record_(record), size_(size), airport_(airport), why_(why), whySize_(whySize) {}
 
     bool Parse() {
-        if (size_ < kFsxAirportFixedSize) return Fail("airport record of %u bytes, shorter than its fixed part",
-                                                      static_cast<unsigned>(size_));
+        if (size_ < kFsxAirportFixedSize)
+            return Fail("airport record of %u bytes, shorter than its fixed part", static_cast<unsigned>(size_));
         airport_->reference.lonRaw = LittleEndianU32(record_ + 0x0C);
         airport_->reference.latRaw = LittleEndianU32(record_ + 0x10);
         IdentText(LittleEndianU32(record_ + 0x28), airport_->icao, sizeof airport_->icao);
@@ -152,8 +153,7 @@ private:
                 spot.radius = LittleEndianF32(entry + 4);
                 spot.heading = LittleEndianF32(entry + 8);
                 spot.at = {LittleEndianU32(entry + 28), LittleEndianU32(entry + 32)};
-                if (!BglParkingIsSane(spot))
-                    return Fail("parking spot %u has radius or heading out of range", Off(i));
+                if (!BglParkingIsSane(spot)) return Fail("parking spot %u has radius or heading out of range", Off(i));
                 const size_t airlines = spot.flags >> 24;
                 const size_t whole = kParkingFixedSize + 4 * airlines;
                 if (static_cast<size_t>(end - entry) < whole)
@@ -286,9 +286,9 @@ double RawLongitude(uint32_t raw) { return raw * (360.0 / (3.0 * 268435456.0)) -
 double RawLatitude(uint32_t raw) { return 90.0 - raw * (180.0 / (2.0 * 268435456.0)); }
 
 const char *ParkingNameText(uint32_t nameCode) {
-    static const char *const kNames[] = {"NONE",      "PARKING",   "N_PARKING",  "NE_PARKING", "E_PARKING",
-                                         "SE_PARKING", "S_PARKING", "SW_PARKING", "W_PARKING",  "NW_PARKING",
-                                         "GATE",      "DOCK"};
+    static const char *const kNames[] = {"NONE",      "PARKING",    "N_PARKING", "NE_PARKING",
+                                         "E_PARKING", "SE_PARKING", "S_PARKING", "SW_PARKING",
+                                         "W_PARKING", "NW_PARKING", "GATE",      "DOCK"};
     static const char *const kGates[] = {"GATE_A", "GATE_B", "GATE_C", "GATE_D", "GATE_E", "GATE_F", "GATE_G",
                                          "GATE_H", "GATE_I", "GATE_J", "GATE_K", "GATE_L", "GATE_M", "GATE_N",
                                          "GATE_O", "GATE_P", "GATE_Q", "GATE_R", "GATE_S", "GATE_T", "GATE_U",

@@ -120,8 +120,8 @@ void ReadAreas(const char *simFolder, const char *cfgText, size_t cfgLength, Air
             bool holdsAirports = true;
             const uint8_t *taken = nullptr;
             size_t takenSize = 0;
-            if (known != nullptr && known->Known(file.path, file.size, file.writeTime, &holdsAirports, &taken,
-                                                 &takenSize)) {
+            if (known != nullptr &&
+                known->Known(file.path, file.size, file.writeTime, &holdsAirports, &taken, &takenSize)) {
                 if (!holdsAirports) {
                     seen->Add(file.path, file.size, file.writeTime, false);
                     continue;
@@ -170,8 +170,7 @@ bool ReadFirstSceneryCfg(const char *simFolder, const std::string *candidates, i
             notes->Library(line);
             continue;
         }
-        snprintf(line, sizeof line, "read %s%s", candidates[i].c_str(),
-                 i > 0 ? " (the edition's own is missing)" : "");
+        snprintf(line, sizeof line, "read %s%s", candidates[i].c_str(), i > 0 ? " (the edition's own is missing)" : "");
         notes->Library(line);
         LibraryIndex now;
         LibraryIndex *index = later != nullptr ? later : &now;

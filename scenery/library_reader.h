@@ -18,8 +18,7 @@ const size_t kMaxSceneryCfgBytes = 4u << 20;
 // One BGL file from disk: only its header and section table when it holds no
 // airports (*holdsAirports, when given, says whether it does). False when it
 // cannot be read or is damaged (why says which).
-bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize,
-                 bool *holdsAirports = nullptr);
+bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t whySize, bool *holdsAirports = nullptr);
 
 // The index a start read and the one its reading made, kept until the new
 // one is written: the records of the new one may lie in the old one's bytes.

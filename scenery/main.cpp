@@ -64,21 +64,21 @@ void Print(const std::string &text) {
     if (opened) CloseHandle(out);
 }
 
-bool WriteText(const char *path, const std::string &text) {
-    return WriteWholeFile(path, text.data(), text.size());
-}
+bool WriteText(const char *path, const std::string &text) { return WriteWholeFile(path, text.data(), text.size()); }
 
 std::string WithBackslash(const std::string &folder) {
     return folder.empty() || folder[folder.size() - 1] == '\\' || folder[folder.size() - 1] == '/' ? folder
-                                                                                                  : folder + "\\";
+                                                                                                   : folder + "\\";
 }
 
 std::string Report(const AirportMap &map, const ReportNotes &notes, const char *icao) {
     std::string text;
     for (const std::string &line : notes.Lines()) text += line + "\r\n";
     std::vector<std::string> idents;
-    if (icao != nullptr) idents.push_back(icao);
-    else idents = map.Idents();
+    if (icao != nullptr)
+        idents.push_back(icao);
+    else
+        idents = map.Idents();
     for (const std::string &ident : idents) {
         AirportMap::View view;
         if (map.Find(ident.c_str(), &view))
@@ -144,8 +144,8 @@ int ReportOfLibrary(const std::string &folder, const std::string &icaoText) {
     }
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                           written == text.size();
+        const bool whole =
+            WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
         CloseHandle(file);
         snprintf(said, sizeof said, "%s %s\r\n", whole ? "written to" : "could not write all of", place.path);
         Print(said);
@@ -169,9 +169,9 @@ AirportMap *ReadLibrary(void *context, volatile LONG *stop) {
     library->index = new LibraryIndex();
     ReadSceneryLibrary(library->folder.c_str(), map, library->log, stop, library->index);
     char line[160];
-    snprintf(line, sizeof line, "%s: %u airports with a taxi network, %u KB, in %lu ms",
-             *stop ? "stopped" : "read", static_cast<unsigned>(map->AirportCount()),
-             static_cast<unsigned>(map->BytesHeld() >> 10), GetTickCount() - started);
+    snprintf(line, sizeof line, "%s: %u airports with a taxi network, %u KB, in %lu ms", *stop ? "stopped" : "read",
+             static_cast<unsigned>(map->AirportCount()), static_cast<unsigned>(map->BytesHeld() >> 10),
+             GetTickCount() - started);
     library->log->Line(line);
     return map;
 }
@@ -199,13 +199,16 @@ bool ProcessIdOf(const std::string &text, DWORD *id) {
 // cannot be opened for waiting leaves *process null: nothing is watched.
 bool OpenStarter(DWORD id, HANDLE *process, MapLog *log) {
     *process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    if (*process == nullptr) *process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);  // before Vista
+    if (*process == nullptr)
+        *process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);  // before Vista
     char line[160];
     if (*process == nullptr) {
         const DWORD error = GetLastError();
         if (error == ERROR_INVALID_PARAMETER) return false;  // no such process
-        snprintf(line, sizeof line, "process %lu, which started the map, cannot be watched (error %lu): "
-                 "the map ends only when the add-on closes it", static_cast<unsigned long>(id), error);
+        snprintf(line, sizeof line,
+                 "process %lu, which started the map, cannot be watched (error %lu): "
+                 "the map ends only when the add-on closes it",
+                 static_cast<unsigned long>(id), error);
         log->Line(line);
         return true;
     }
@@ -282,9 +285,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return ServeMap(instance, WithBackslash(args[2]), starter);
     if (args.size() == 1) return ServeMap(instance, WithBackslash(args[0]), 0);
     if (args.size() == 2 && args[0] != "--parent") return ReportOfLibrary(WithBackslash(args[0]), args[1]);
-    Print("use: DrovanaMap.exe \"<simulator folder>\" [ICAO]\r\n"
-          "     DrovanaMap.exe --parent PID \"<simulator folder>\"\r\n"
-          "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n"
-          "     DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER\r\n");
+    Print(
+        "use: DrovanaMap.exe \"<simulator folder>\" [ICAO]\r\n"
+        "     DrovanaMap.exe --parent PID \"<simulator folder>\"\r\n"
+        "     DrovanaMap.exe --file FILE.bgl [ICAO] [--svg FOLDER]\r\n"
+        "     DrovanaMap.exe --plans FILE.bgl [ICAO] [--radius R] [--correction C] --out FOLDER\r\n");
     return 2;
 }

@@ -144,8 +144,8 @@ bool MapIndex::Load(const char *path, char *why, size_t whySize) {
     return false;
 }
 
-bool MapIndex::Known(const std::string &path, uint64_t size, uint64_t writeTime, bool *airports,
-                     const uint8_t **taken, size_t *takenSize) const {
+bool MapIndex::Known(const std::string &path, uint64_t size, uint64_t writeTime, bool *airports, const uint8_t **taken,
+                     size_t *takenSize) const {
     const auto found = files_.find(path);
     if (found == files_.end() || found->second.size != size || found->second.writeTime != writeTime) return false;
     *airports = found->second.airports;

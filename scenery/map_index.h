@@ -88,10 +88,10 @@ private:
 
     Files files_;
     std::vector<const Files::value_type *> order_;  // as added, so the bytes repeat; a map's entries never move
-    std::vector<uint8_t> loaded_;             // what Load read
-    std::deque<std::vector<uint8_t>> owned_;  // records given to Add; a deque never moves them
-    AirportMap::TakenSizes taken_;           // of the records Parse read
-    size_t bytes_ = 0;                        // of the index as it would be written
+    std::vector<uint8_t> loaded_;                   // what Load read
+    std::deque<std::vector<uint8_t>> owned_;        // records given to Add; a deque never moves them
+    AirportMap::TakenSizes taken_;                  // of the records Parse read
+    size_t bytes_ = 0;                              // of the index as it would be written
 };
 
 #endif

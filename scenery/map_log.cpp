@@ -50,8 +50,8 @@ MapLog::MapLog(const char *simFolder) : file_(INVALID_HANDLE_VALUE), written_(0)
     file_ = CreateDrovanaFile(simFolder, "DrovanaMap.log", FILE_SHARE_READ, &place);
     if (place.refused[0] == '\0') return;
     char line[MAX_PATH + 80];
-    snprintf(line, sizeof line, "%s could not be written (error %lu): this log is written here instead",
-             place.refused, place.error);
+    snprintf(line, sizeof line, "%s could not be written (error %lu): this log is written here instead", place.refused,
+             place.error);
     Line(line);
 }
 

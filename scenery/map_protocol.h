@@ -35,8 +35,8 @@ struct MapQuestion {
     uint32_t questionId;   // echoed in the answer; the asker drops older ones
     uint32_t replyWindow;  // HWND of the asker's window (window handles fit 32 bits)
     uint32_t reserved;
-    double latitude;       // degrees, north positive
-    double longitude;      // degrees, east positive
+    double latitude;   // degrees, north positive
+    double longitude;  // degrees, east positive
 };
 
 enum MapStatus : uint32_t {
@@ -66,9 +66,9 @@ const double kMapReachMetres = 300.0;
 const uint32_t kMapMaxStands = 256;
 
 struct MapPath {
-    uint32_t type;    // MapPathType
-    char name[12];    // taxiway name (up to 8 characters), the runway number, or empty; NUL-terminated
-    float width;      // metres
+    uint32_t type;  // MapPathType
+    char name[12];  // taxiway name (up to 8 characters), the runway number, or empty; NUL-terminated
+    float width;    // metres
     uint32_t reserved;
     double startLatitude, startLongitude;  // degrees
     double endLatitude, endLongitude;      // degrees
@@ -82,7 +82,7 @@ struct MapStand {
 };
 
 struct MapAnswerHeader {
-    uint32_t size;        // of the whole answer: header, pathCount paths, standCount stands
+    uint32_t size;  // of the whole answer: header, pathCount paths, standCount stands
     uint32_t questionId;
     uint32_t status;      // MapStatus; the rest is meaningful only for MAP_AIRPORT
     int32_t layer;        // the scenery area's Layer the airport came from
@@ -90,11 +90,11 @@ struct MapAnswerHeader {
     char file[260];       // the BGL file it came from, Windows path, NUL-terminated (cut if longer)
     uint32_t hasParking;  // 1: the position lies in this parking spot's circle
     uint32_t parkingNumber;
-    char parkingName[16];  // "GATE_A", "PARKING", "NONE" ... NUL-terminated
-    float parkingHeading;  // degrees true
-    float parkingRadius;   // metres
-    uint32_t pushbackSide;  // MapPushbackSide
-    uint32_t pathCount;     // taxi paths with a point within kMapReachMetres, at most kMapMaxPaths
+    char parkingName[16];                      // "GATE_A", "PARKING", "NONE" ... NUL-terminated
+    float parkingHeading;                      // degrees true
+    float parkingRadius;                       // metres
+    uint32_t pushbackSide;                     // MapPushbackSide
+    uint32_t pathCount;                        // taxi paths with a point within kMapReachMetres, at most kMapMaxPaths
     double parkingLatitude, parkingLongitude;  // degrees
     uint32_t standCount;  // aircraft stands reaching within kMapReachMetres, the nearest first, at most kMapMaxStands
     // MapPath paths[pathCount] follow, then MapStand stands[standCount].

@@ -31,11 +31,16 @@ std::string PathName(const AirportMap::View &a, const BglPath &path) {
 std::string Escaped(const std::string &text) {
     std::string out;
     for (const char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '"') out += "&quot;";
-        else out += (c >= 0x20 && c < 0x7F) ? c : '?';
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += (c >= 0x20 && c < 0x7F) ? c : '?';
     }
     return out;
 }
@@ -71,8 +76,8 @@ void ReportNotes::Library(const char *text) { lines_.push_back(text); }
 
 std::string AirportReport(const AirportMap::View &a) {
     std::string text;
-    Append(&text, "%s from %s (layer %d): %u taxi points, %u parking spots, %u taxi paths\r\n", a.icao, a.file,
-           a.layer, static_cast<unsigned>(a.points.size()), static_cast<unsigned>(a.parking.size()),
+    Append(&text, "%s from %s (layer %d): %u taxi points, %u parking spots, %u taxi paths\r\n", a.icao, a.file, a.layer,
+           static_cast<unsigned>(a.points.size()), static_cast<unsigned>(a.parking.size()),
            static_cast<unsigned>(a.paths.size()));
     Append(&text, "parking spots (pushback: the side the tail goes to):\r\n");
     for (const BglParking &spot : a.parking) {
@@ -144,8 +149,8 @@ std::string AirportPlanSvg(const AirportMap::View &a, const std::string &overlay
         Append(&svg,
                "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"%.1f\" "
                "stroke-opacity=\"0.6\" stroke-linecap=\"round\"><title>%s %s</title></line>\n",
-               x1, y1, x2, y2, kColours[path.type], std::max(1.0f, std::min(path.width, 100.0f)),
-               kPathTypes[path.type], Escaped(PathName(a, path)).c_str());
+               x1, y1, x2, y2, kColours[path.type], std::max(1.0f, std::min(path.width, 100.0f)), kPathTypes[path.type],
+               Escaped(PathName(a, path)).c_str());
     }
     for (const BglParking &spot : a.parking) {
         double x, y;

@@ -14,8 +14,14 @@ const UINT kAnswerSendMs = 2000;
 }  // namespace
 
 MapServer::MapServer()
-    : window_(nullptr), thread_(nullptr), read_(nullptr), after_(nullptr), readContext_(nullptr), stop_(0),
-      map_(nullptr), queued_(0) {}
+    : window_(nullptr),
+      thread_(nullptr),
+      read_(nullptr),
+      after_(nullptr),
+      readContext_(nullptr),
+      stop_(0),
+      map_(nullptr),
+      queued_(0) {}
 
 MapServer::~MapServer() {
     StopReading(INFINITE);
@@ -57,8 +63,8 @@ bool MapServer::StopReading(DWORD waitMs) {
 }
 
 AirportMap *MapServer::Published() const {
-    return static_cast<AirportMap *>(InterlockedCompareExchangePointer(const_cast<void *volatile *>(&map_), nullptr,
-                                                                       nullptr));
+    return static_cast<AirportMap *>(
+        InterlockedCompareExchangePointer(const_cast<void *volatile *>(&map_), nullptr, nullptr));
 }
 
 DWORD WINAPI MapServer::ReadingThread(void *self) {

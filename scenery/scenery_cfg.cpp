@@ -22,8 +22,8 @@ bool SameText(const std::string &a, const char *b) { return lstrcmpiA(a.c_str(),
 
 // "Area.012" -> 12; false for other sections.
 bool AreaNumber(const std::string &section, int *number) {
-    if (section.size() < 6 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, section.c_str(), 5, "Area.", 5) !=
-                                  CSTR_EQUAL)
+    if (section.size() < 6 ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, section.c_str(), 5, "Area.", 5) != CSTR_EQUAL)
         return false;
     const char *digits = section.c_str() + 5;
     char *end = nullptr;
@@ -48,9 +48,7 @@ bool EndsWithBgl(const char *name) {
     return length > 4 && lstrcmpiA(name + length - 4, ".bgl") == 0;
 }
 
-bool IsAbsolute(const char *path) {
-    return (path[0] != '\0' && path[1] == ':') || path[0] == '\\' || path[0] == '/';
-}
+bool IsAbsolute(const char *path) { return (path[0] != '\0' && path[1] == ':') || path[0] == '\\' || path[0] == '/'; }
 
 }  // namespace
 
@@ -135,13 +133,14 @@ std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder) {
         BglFileEntry entry;
         entry.path = path;
         entry.size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-        entry.writeTime = static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 |
-                          found.ftLastWriteTime.dwLowDateTime;
+        entry.writeTime =
+            static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime;
         files.push_back(entry);
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    std::sort(files.begin(), files.end(),
-              [](const BglFileEntry &a, const BglFileEntry &b) { return lstrcmpiA(a.path.c_str(), b.path.c_str()) < 0; });
+    std::sort(files.begin(), files.end(), [](const BglFileEntry &a, const BglFileEntry &b) {
+        return lstrcmpiA(a.path.c_str(), b.path.c_str()) < 0;
+    });
     return files;
 }
 
@@ -188,8 +187,8 @@ int SceneryCfgCandidates(const char *simFolder, std::string candidates[2], std::
         if (appData.empty()) return 1;
         candidates[1] = appData + own + "\\Scenery.CFG";
     } else {
-        candidates[1] = programData + (SameText(own, "Microsoft\\FSX") ? "Microsoft\\FSX-SE" : "Microsoft\\FSX") +
-                        "\\Scenery.CFG";
+        candidates[1] =
+            programData + (SameText(own, "Microsoft\\FSX") ? "Microsoft\\FSX-SE" : "Microsoft\\FSX") + "\\Scenery.CFG";
     }
     return 2;
 }

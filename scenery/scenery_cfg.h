@@ -12,8 +12,8 @@
 #include <vector>
 
 struct SceneryArea {
-    int number;         // of its [Area.NNN] section: only a key, and hand edits repeat them
-    int layer;          // a higher layer loads later and wins
+    int number;  // of its [Area.NNN] section: only a key, and hand edits repeat them
+    int layer;   // a higher layer loads later and wins
     bool active;
     std::string title;  // as written (often Windows-1252)
     std::string local;  // as written: relative to the simulator's folder, or absolute
@@ -50,6 +50,5 @@ std::vector<BglFileEntry> AreaBglFiles(const char *areaFolder);
 // folder under the pilot's application data. simulator gets which simulator
 // that is and how it was known, for the log. Returns the count.
 int SceneryCfgCandidates(const char *simFolder, std::string candidates[2], std::string *simulator);
-
 
 #endif

@@ -50,8 +50,12 @@ std::vector<StandPlan> PlanEveryStand(const AirportMap &map, const AirportMap::V
         memset(&answer->header, 0, sizeof answer->header);
         map.Answer(latitude, longitude, &answer->header, answer->paths, kMapMaxPaths, answer->stands, kMapMaxStands);
         for (const int side : kSides) {
-            const TaxiwayAircraft standing = {latitude, longitude, spot.heading, aircraft.radius,
-                                              TaxiwayTurnKeyLead(aircraft.correction, aircraft.radius), side};
+            const TaxiwayAircraft standing = {latitude,
+                                              longitude,
+                                              spot.heading,
+                                              aircraft.radius,
+                                              TaxiwayTurnKeyLead(aircraft.correction, aircraft.radius),
+                                              side};
             StandPlan plan;
             plan.spot = &spot;
             plan.side = side;
@@ -106,9 +110,8 @@ std::string PlansOverlay(const AirportMap::View &airport, const std::vector<Stan
             Append(&svg, " %.1f,%.1f", x, y);
         }
         const double out = push + sign * plan.turnDegrees * kPi / 180.0;
-        Append(&svg, " %.1f,%.1f\"><title>%s %s: %s</title></polyline>\n",
-               x + TAXIWAY_ROLL_OUT_METRES * sin(out), y - TAXIWAY_ROLL_OUT_METRES * cos(out),
-               StandName(*p.spot).c_str(), SideName(p.side), p.text);
+        Append(&svg, " %.1f,%.1f\"><title>%s %s: %s</title></polyline>\n", x + TAXIWAY_ROLL_OUT_METRES * sin(out),
+               y - TAXIWAY_ROLL_OUT_METRES * cos(out), StandName(*p.spot).c_str(), SideName(p.side), p.text);
     }
     return svg;
 }
@@ -122,8 +125,8 @@ bool ParseMetres(const std::string &text, bool (*inRange)(double), double *value
 std::vector<PlanAircraft> MeasuredAircraft(const char *configPath) {
     std::vector<PlanAircraft> aircraft;
     std::vector<char> section(64 * 1024);
-    const DWORD length = GetPrivateProfileSectionA(kSectionPlaneRadius, section.data(),
-                                                   static_cast<DWORD>(section.size()), configPath);
+    const DWORD length =
+        GetPrivateProfileSectionA(kSectionPlaneRadius, section.data(), static_cast<DWORD>(section.size()), configPath);
     // "key=value" lines, each ended by a NUL, the last by two. A section too
     // long for the buffer comes cut, its last line perhaps in the middle of
     // a number: that line is left out.
@@ -138,8 +141,7 @@ std::vector<PlanAircraft> MeasuredAircraft(const char *configPath) {
             continue;
         one.name = line.substr(0, equals);
         char correction[256];
-        GetPrivateProfileStringA(kSectionPlaneCorrect, one.name.c_str(), "", correction, sizeof correction,
-                                 configPath);
+        GetPrivateProfileStringA(kSectionPlaneCorrect, one.name.c_str(), "", correction, sizeof correction, configPath);
         // One that fills the buffer may be cut: no number, as the add-on reads it.
         if (strlen(correction) + 1 >= sizeof correction ||
             !ParseMetres(correction, IsCorrectionInRange, &one.correction))
@@ -155,9 +157,10 @@ std::string StandPlansReport(const AirportMap &map, const char *icao, const char
     std::vector<PlanAircraft> aircraft = MeasuredAircraft(configPath);
     std::string text = "taxiway pushes from each stand, as DrovanaX plans them there (tail left, tail right):\r\n";
     if (aircraft.empty()) {
-        Append(&text, "  no aircraft in %s has a turn radius yet (\"Correct Value\" measures it): the plans "
-               "are for a radius of %.1f m and a correction of %.1f m\r\n", configPath, kDefaultPlanRadius,
-               kDefaultPlanCorrection);
+        Append(&text,
+               "  no aircraft in %s has a turn radius yet (\"Correct Value\" measures it): the plans "
+               "are for a radius of %.1f m and a correction of %.1f m\r\n",
+               configPath, kDefaultPlanRadius, kDefaultPlanCorrection);
         aircraft.push_back(PlanAircraft{"the defaults", kDefaultPlanRadius, kDefaultPlanCorrection});
     }
     for (const PlanAircraft &one : aircraft) {
@@ -208,8 +211,8 @@ int PlansOfFile(const std::vector<std::string> &args, void (*print)(const std::s
         found = true;
         const std::vector<StandPlan> plans = PlanEveryStand(map, airport, aircraft);
         const std::string tsv = folder + ident + "-plans.tsv", svg = folder + ident + "-plans.svg";
-        const std::string table = PlansTsv(plans), drawing = AirportPlanSvg(airport, PlansOverlay(airport, plans,
-                                                                                                   aircraft.radius));
+        const std::string table = PlansTsv(plans),
+                          drawing = AirportPlanSvg(airport, PlansOverlay(airport, plans, aircraft.radius));
         const bool written = WriteWholeFile(tsv.c_str(), table.data(), table.size()) &&
                              WriteWholeFile(svg.c_str(), drawing.data(), drawing.size());
         said += (written ? "plans: " : "cannot write ") + tsv + "\r\n";

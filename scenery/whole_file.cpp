@@ -10,7 +10,8 @@ bool ReadWholeFile(const char *path, size_t maxBytes, std::vector<uint8_t> *byte
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
+    bool ok =
+        GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
     if (ok) {
         bytes->resize(static_cast<size_t>(size.QuadPart));
         size_t done = 0;

@@ -113,7 +113,6 @@ struct SIMCONNECT_RECV_SYSTEM_STATE : SIMCONNECT_RECV {
 
 #pragma pack(pop)
 
-
 // Bytes of a SIMOBJECT_DATA message before its data block.
 static const DWORD SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET = sizeof(SIMCONNECT_RECV_SIMOBJECT_DATA) - sizeof(DWORD);
 
@@ -145,14 +144,14 @@ HRESULT __stdcall SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_
 HRESULT __stdcall SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
                                                     SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                                     SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
-                                                    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin,
-                                                    DWORD interval, DWORD limit);
+                                                    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval,
+                                                    DWORD limit);
 HRESULT __stdcall SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                     const char *SystemEventName);
 HRESULT __stdcall SimConnect_RequestSystemState(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
                                                 const char *szState);
-HRESULT __stdcall SimConnect_SetSystemState(HANDLE hSimConnect, const char *szState, DWORD dwInteger,
-                                            float fFloat, const char *szString);
+HRESULT __stdcall SimConnect_SetSystemState(HANDLE hSimConnect, const char *szState, DWORD dwInteger, float fFloat,
+                                            const char *szString);
 HRESULT __stdcall SimConnect_Text(HANDLE hSimConnect, SIMCONNECT_TEXT_TYPE type, float fTimeSeconds,
                                   SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD cbUnitSize, void *pDataSet);
 }

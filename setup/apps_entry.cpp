@@ -32,17 +32,16 @@ bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedB
     const std::string quiet = "\"" + kept + "\" /S /uninstall /D=" + target.folder;
     if (!EntryKeyOf(target.folder, keyName, sizeof(keyName))) return false;
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
-    const bool ok = SetText(key, "DisplayName", target.edition->entryName) &&
-                    SetText(key, "DisplayVersion", kDrovanaVersion) && SetText(key, "Publisher", "DrovanaX") &&
-                    SetText(key, "InstallLocation", target.folder) &&
-                    SetText(key, kEntrySimulatorValue, target.edition->code) &&
-                    SetText(key, "DisplayIcon", kept.c_str()) &&
-                    SetText(key, "UninstallString", uninstall.c_str()) &&
-                    SetText(key, "QuietUninstallString", quiet.c_str()) &&
-                    SetNumber(key, "EstimatedSize", static_cast<DWORD>((installedBytes + 1023) / 1024)) &&
-                    SetNumber(key, "NoModify", 1) && SetNumber(key, "NoRepair", 1);
+    const bool ok =
+        SetText(key, "DisplayName", target.edition->entryName) && SetText(key, "DisplayVersion", kDrovanaVersion) &&
+        SetText(key, "Publisher", "DrovanaX") && SetText(key, "InstallLocation", target.folder) &&
+        SetText(key, kEntrySimulatorValue, target.edition->code) && SetText(key, "DisplayIcon", kept.c_str()) &&
+        SetText(key, "UninstallString", uninstall.c_str()) && SetText(key, "QuietUninstallString", quiet.c_str()) &&
+        SetNumber(key, "EstimatedSize", static_cast<DWORD>((installedBytes + 1023) / 1024)) &&
+        SetNumber(key, "NoModify", 1) && SetNumber(key, "NoRepair", 1);
     RegCloseKey(key);
     return ok;
 }

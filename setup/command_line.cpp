@@ -129,9 +129,9 @@ bool FormFilesOnlyArguments(const SetupOptions &options, const char *folders, ch
     // administrator's run to leave that file alone.
     char after[32] = "";
     if (options.afterProcess != 0) snprintf(after, sizeof(after), " /after=%lu", options.afterProcess);
-    const int written = snprintf(arguments, size, "/S /filesonly%s%s%s%s%s%s%s /D=%s",
-                                 options.uninstall ? " /uninstall" : "", options.purge ? " /purge" : "",
-                                 options.language[0] ? " /LANG=" : "", options.language, after,
-                                 options.pilotSid[0] ? " /pilot=" : "", options.pilotSid, folders);
+    const int written =
+        snprintf(arguments, size, "/S /filesonly%s%s%s%s%s%s%s /D=%s", options.uninstall ? " /uninstall" : "",
+                 options.purge ? " /purge" : "", options.language[0] ? " /LANG=" : "", options.language, after,
+                 options.pilotSid[0] ? " /pilot=" : "", options.pilotSid, folders);
     return written > 0 && static_cast<size_t>(written) < size;
 }

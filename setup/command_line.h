@@ -35,10 +35,10 @@ struct SetupOptions {
     bool uninstall;
     bool purge;
     bool filesOnly;
-    char language[16];                    // /LANG= as given; empty: the run preselects one
-    char simulator[16];                   // /SIM= as given; empty: the folder tells
-    DWORD afterProcess;                   // 0: none
-    char pilotSid[192];                   // /pilot=; empty: the account this runs as
+    char language[16];                       // /LANG= as given; empty: the run preselects one
+    char simulator[16];                      // /SIM= as given; empty: the folder tells
+    DWORD afterProcess;                      // 0: none
+    char pilotSid[192];                      // /pilot=; empty: the account this runs as
     char simFolder[kMaxFolders * MAX_PATH];  // empty: every edition found; several only with /filesonly
 };
 

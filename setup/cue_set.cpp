@@ -60,8 +60,8 @@ bool IsPackageCue(const char *packageFolder, const char *name, const std::string
     for (const std::string &folder : CueFolders(packageFolder)) {
         char relative[MAX_PATH];
         std::string held;
-        if (JoinPath(relative, sizeof(relative), folder.c_str(), name) &&
-            ReadFileIn(packageFolder, relative, &held) && held == bytes)
+        if (JoinPath(relative, sizeof(relative), folder.c_str(), name) && ReadFileIn(packageFolder, relative, &held) &&
+            held == bytes)
             return true;
     }
     return false;

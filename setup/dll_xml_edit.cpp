@@ -269,8 +269,7 @@ Edit Insertion(const std::string &text, const std::vector<Element> &elements) {
 
 // Each field's element set to its value in place; missing ones added before
 // </Launch.Addon> the same way a new block goes before the root's end.
-void UpdateBlock(const std::string &text, const std::vector<Element> &elements, int block,
-                 std::vector<Edit> *edits) {
+void UpdateBlock(const std::string &text, const std::vector<Element> &elements, int block, std::vector<Edit> *edits) {
     std::string missing;
     std::string missingInline;
     const Element &element = elements[block];

@@ -16,9 +16,9 @@
 bool BackupPathFor(const char *path, char *backup, size_t size);
 
 struct DllXmlWrite {
-    bool backedUp;       // the old file was copied to the backup first
-    DWORD error;         // of the step that failed
-    bool failedCheck;    // the new text did not pass the parser: problem says why
+    bool backedUp;     // the old file was copied to the backup first
+    DWORD error;       // of the step that failed
+    bool failedCheck;  // the new text did not pass the parser: problem says why
     XmlProblem problem;
 };
 

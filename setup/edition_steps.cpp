@@ -27,16 +27,18 @@ bool BackupHolds(const SetupPlaces &places, const std::string &bytes) {
     char backup[MAX_PATH];
     std::string held;
     DWORD error = 0;
-    return BackupPathFor(places.dllXml, backup, sizeof(backup)) &&
-           ReadWholeFile(backup, &held, &error) == FILE_READ && held == bytes;
+    return BackupPathFor(places.dllXml, backup, sizeof(backup)) && ReadWholeFile(backup, &held, &error) == FILE_READ &&
+           held == bytes;
 }
 
 // Pilots make dll.xml read-only to keep installers out of it. That is known
 // before anything changes; finding it out when the new text is put in place
 // would leave the files in (or out) without their entry.
-int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan, std::string *report) {
+int RefuseReadOnly(const SetupOptions &options, const SetupPlaces &places, const DllXmlPlan &plan,
+                   std::string *report) {
     if (plan.action == KEEP_DLL_XML || !IsReadOnly(places.dllXml)) return SETUP_DONE;
-    AppendText(report, "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
+    AppendText(report,
+               "%s is read-only, so DrovanaSetup cannot %s it. Clear its read-only attribute and run "
                "DrovanaSetup.exe again. Nothing was changed.",
                places.dllXml, options.uninstall ? "take DrovanaX out of" : "enter DrovanaX in");
     return SETUP_WRITE_FAILED;
@@ -73,7 +75,8 @@ int PlanDllXml(const SetupOptions &options, const SetupPlaces &places, DllXmlPla
     if (check != XML_WELL_FORMED) {
         char why[320];
         DescribeXmlProblem(problem, why, sizeof(why));
-        AppendText(report, "%s is not well-formed: %s.\n\nDrovanaSetup left it unchanged and changed nothing else. "
+        AppendText(report,
+                   "%s is not well-formed: %s.\n\nDrovanaSetup left it unchanged and changed nothing else. "
                    "The simulator loads no add-on from it until it is mended.",
                    places.dllXml, why);
         return SETUP_DLL_XML_REFUSED;
@@ -105,29 +108,31 @@ void DescribeAdministratorRun(const SetupOptions &options, const SetupPlaces &pl
     if (code == SETUP_DONE)
         AppendText(report, "Files %s by the administrator's run.\n", options.uninstall ? "removed" : "copied");
     else if (code == SETUP_CANCELLED)
-        AppendText(report, "%s needs an administrator, and none was given. Nothing was changed.",
-                   places.simFolder);
+        AppendText(report, "%s needs an administrator, and none was given. Nothing was changed.", places.simFolder);
     else if (code == SETUP_IN_USE)
         AppendText(report, "A DrovanaX program is in use: close the simulator first. Nothing was changed.");
     else
-        AppendText(report, "The administrator's run could not write into %s (exit code %d). "
-                   "Nothing was changed.", places.simFolder, code);
+        AppendText(report,
+                   "The administrator's run could not write into %s (exit code %d). "
+                   "Nothing was changed.",
+                   places.simFolder, code);
 }
 
 int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::string *report) {
     FileSetReport files;
     char language[sizeof(options.language)] = "";
-    if (!options.uninstall && !ChooseCueLanguage(places.packageFolder, places.simFolder, options.language, language,
-                                                 sizeof(language))) {
-        AppendText(report, "%sDrovanaX\\Sounds\\languages.txt %s: run DrovanaSetup.exe from the unpacked "
-                   "DrovanaX package. Nothing was changed.", places.packageFolder,
-                   options.language[0] ? "lists no such language" : "is missing");
+    if (!options.uninstall &&
+        !ChooseCueLanguage(places.packageFolder, places.simFolder, options.language, language, sizeof(language))) {
+        AppendText(report,
+                   "%sDrovanaX\\Sounds\\languages.txt %s: run DrovanaSetup.exe from the unpacked "
+                   "DrovanaX package. Nothing was changed.",
+                   places.packageFolder, options.language[0] ? "lists no such language" : "is missing");
         return SETUP_PACKAGE_INCOMPLETE;
     }
-    const FileSetResult result = options.uninstall
-                                     ? RemoveFiles(places.packageFolder, places.simFolder, options.purge,
-                                                   options.afterProcess != 0, &files)
-                                     : InstallFiles(places.packageFolder, places.simFolder, language, &files);
+    const FileSetResult result =
+        options.uninstall
+            ? RemoveFiles(places.packageFolder, places.simFolder, options.purge, options.afterProcess != 0, &files)
+            : InstallFiles(places.packageFolder, places.simFolder, language, &files);
     switch (result) {
     case FILES_DONE:
         break;
@@ -135,13 +140,17 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::s
         AppendText(report, "%s is in use: close the simulator first. Nothing was changed.", files.failedPath);
         return SETUP_IN_USE;
     case FILES_PACKAGE_INCOMPLETE:
-        AppendText(report, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
-                   "Nothing was changed.", files.failedPath);
+        AppendText(report,
+                   "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+                   "Nothing was changed.",
+                   files.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     case FILES_WRITE_FAILED:
         if (IsReadOnly(files.failedPath))
-            AppendText(report, "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
-                       "again. Nothing was changed.", files.failedPath);
+            AppendText(report,
+                       "%s is read-only. Clear its read-only attribute and run DrovanaSetup.exe "
+                       "again. Nothing was changed.",
+                       files.failedPath);
         else
             AppendText(report, "%s could not be written (error %lu). Nothing was changed.", files.failedPath,
                        files.error);
@@ -154,7 +163,8 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::s
         if (files.configRemoved) AppendText(report, "Drovana.cfg removed.\n");
         if (files.configKept) AppendText(report, "Drovana.cfg kept, with your settings and corrections.\n");
         if (files.soundsFolderKept && files.cuesUnknown)
-            AppendText(report, "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
+            AppendText(report,
+                       "DrovanaX\\Sounds kept: the package's DrovanaX\\Sounds is not beside "
                        "DrovanaSetup.exe, so DrovanaSetup cannot tell DrovanaX's voice cues from your own.\n");
         else if (files.soundsFolderKept)
             AppendText(report, "DrovanaX\\Sounds kept: it holds files that are not DrovanaX's.\n");
@@ -164,16 +174,19 @@ int CopyFilesStep(const SetupOptions &options, const SetupPlaces &places, std::s
         AppendText(report, " and %d voice cue%s (language %s) under DrovanaX\\Sounds.\n", files.cues,
                    files.cues == 1 ? "" : "s", language);
         AppendText(report, files.configCopied ? "Drovana.cfg: the sample settings copied.\n"
-                                                    : "Drovana.cfg: yours kept as it was.\n");
+                                              : "Drovana.cfg: yours kept as it was.\n");
         char refused[MAX_PATH];
         const DWORD error = GrantPilotWrites(places.simFolder, options.pilotSid, refused, sizeof(refused));
         if (error != ERROR_SUCCESS)
-            AppendText(report, "Your account could not be given write access to %s (error %lu): if you cannot "
+            AppendText(report,
+                       "Your account could not be given write access to %s (error %lu): if you cannot "
                        "write there, the map program's log and index and the corrections you measure are not "
-                       "saved there.\n", refused, error);
+                       "saved there.\n",
+                       refused, error);
     }
     for (const std::string &own : files.pilotsOwn)
-        AppendText(report, "%s kept: not the file DrovanaSetup put there, so taken for your own%s.\n", own.c_str(), options.uninstall ? "" : "; its cue not installed");
+        AppendText(report, "%s kept: not the file DrovanaSetup put there, so taken for your own%s.\n", own.c_str(),
+                   options.uninstall ? "" : "; its cue not installed");
     return SETUP_DONE;
 }
 
@@ -189,8 +202,8 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
         } else {
             snprintf(why, sizeof(why), "error %lu", outcome.error);
         }
-        AppendText(report, "\nBut %s could not be %s (%s); it is as it was. Run DrovanaSetup.exe again.",
-                   places.dllXml, plan.action == DELETE_DLL_XML ? "removed" : "written", why);
+        AppendText(report, "\nBut %s could not be %s (%s); it is as it was. Run DrovanaSetup.exe again.", places.dllXml,
+                   plan.action == DELETE_DLL_XML ? "removed" : "written", why);
         return SETUP_WRITE_FAILED;
     }
     // Unchanged unless the edit says otherwise.
@@ -211,8 +224,10 @@ int FinishDllXml(const SetupOptions &options, const SetupPlaces &places, const D
 int PrepareSetup(const SetupOptions &options, const SetupPlaces &places, DllXmlPlan *plan, std::string *report) {
     FileSetReport package;
     if (!options.uninstall && !PackageIsComplete(places.packageFolder, &package)) {
-        AppendText(report, "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
-                   "Nothing was changed.", package.failedPath);
+        AppendText(report,
+                   "%s is missing: run DrovanaSetup.exe from the unpacked DrovanaX package. "
+                   "Nothing was changed.",
+                   package.failedPath);
         return SETUP_PACKAGE_INCOMPLETE;
     }
     return options.filesOnly ? SETUP_DONE : PlanDllXml(options, places, plan, report);

@@ -15,7 +15,7 @@
 struct SetupPlaces {
     char packageFolder[MAX_PATH];  // with DrovanaX.dll, Kestrola.exe, Drovana.cfg, dll.xml, DrovanaX\Sounds
     char simFolder[MAX_PATH];
-    char dllXml[MAX_PATH];         // unused with /filesonly
+    char dllXml[MAX_PATH];  // unused with /filesonly
 };
 
 enum DllXmlAction { KEEP_DLL_XML, WRITE_DLL_XML, DELETE_DLL_XML };

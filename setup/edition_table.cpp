@@ -15,6 +15,7 @@ const char kP3dRedistSource[] = "Prepar3D installs it with the FSX SimConnect cl
 }  // namespace
 
 // The sources of each value are in docs/issue-30-notes.md.
+// clang-format off
 const Edition kEditions[] = {
     {"FSX", "boxed edition", "DrovanaX (FSX)",
      {{true, kBoxedKey, "SetupPath"}, {false, kBoxedKey, "AppPath"}},
@@ -40,6 +41,7 @@ const Edition kEditions[] = {
      "Lockheed Martin\\Prepar3D v3", "Lockheed Martin\\Prepar3D v3", SCENERY_CFG_IN_APPDATA_TOO, "Prepar3D.exe", 3,
      kP3dRedist, kP3dRedistSource},
 };
+// clang-format on
 const int kEditionCount = sizeof(kEditions) / sizeof(kEditions[0]);
 const Edition &kBoxedEdition = kEditions[0];
 

@@ -15,8 +15,8 @@ const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Unin
 
 }  // namespace
 
-const EditionRegistry kSystemRegistry = {
-    {{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}, {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY}}, {HKEY_CURRENT_USER, 0}};
+const EditionRegistry kSystemRegistry = {{{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}, {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY}},
+                                         {HKEY_CURRENT_USER, 0}};
 const char kEntrySimulatorValue[] = "Simulator";
 
 bool ReadRegistryText(HKEY root, REGSAM view, const char *subKey, const char *value, char *text, size_t size) {
@@ -197,7 +197,7 @@ bool EditionOfFolder(const char *given, const Edition *named, FoundEdition *targ
         found[index].edition = remembered != nullptr ? remembered : program != nullptr ? program : &kBoxedEdition;
         found[index].evidence = remembered != nullptr ? EDITION_REMEMBERED
                                 : program != nullptr  ? EDITION_PROGRAM
-                                                   : EDITION_ASSUMED;
+                                                      : EDITION_ASSUMED;
     }
     if (named != nullptr) {
         found[index].edition = named;

@@ -22,17 +22,17 @@ enum SecondSceneryCfg {
 };
 
 struct Edition {
-    const char *code;             // "FSX", "FSX-SE", "P3Dv1", ...: /SIM= and the Apps & features entry's Simulator
-    const char *name;             // "boxed edition", "Prepar3D v2": what messages and the window say
-    const char *entryName;        // the Apps & features name
-    EditionKey keys[2];           // registry values naming its folder
-    const char *dataAlone;        // its folder under %APPDATA% (dll.xml) and %ProgramData% (Scenery.CFG)
-    const char *dataBeside;       // ... when another edition whose dataAlone is the same is installed too
+    const char *code;        // "FSX", "FSX-SE", "P3Dv1", ...: /SIM= and the Apps & features entry's Simulator
+    const char *name;        // "boxed edition", "Prepar3D v2": what messages and the window say
+    const char *entryName;   // the Apps & features name
+    EditionKey keys[2];      // registry values naming its folder
+    const char *dataAlone;   // its folder under %APPDATA% (dll.xml) and %ProgramData% (Scenery.CFG)
+    const char *dataBeside;  // ... when another edition whose dataAlone is the same is installed too
     SecondSceneryCfg secondSceneryCfg;
-    const char *program;          // the simulator's program in its folder
-    WORD programMajor;            // that program's file version, major part; 0: any
-    const char *simConnectFolder; // under its folder: where its SimConnect.msi lies
-    const char *simConnectSource; // how the pilot gets the SimConnect client it lacks
+    const char *program;           // the simulator's program in its folder
+    WORD programMajor;             // that program's file version, major part; 0: any
+    const char *simConnectFolder;  // under its folder: where its SimConnect.msi lies
+    const char *simConnectSource;  // how the pilot gets the SimConnect client it lacks
 };
 
 extern const Edition kEditions[];

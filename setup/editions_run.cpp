@@ -29,8 +29,8 @@ void Describe(const EditionJob &job, bool uninstall, std::string *report) {
     if (job.code == SETUP_DONE)
         AppendText(report, "%s, %s: %s.\n", job.target->edition->name, job.target->folder, done);
     else
-        AppendText(report, "%s, %s: not done, exit code %d.\n", job.target->edition->name,
-                   job.target->folder, job.code);
+        AppendText(report, "%s, %s: not done, exit code %d.\n", job.target->edition->name, job.target->folder,
+                   job.code);
     AppendText(report, "%s\n", job.text.c_str());
 }
 
@@ -39,19 +39,22 @@ void CheckLoads(EditionJob *job) {
     DWORD error = 0;
     const LoadCheck check = CheckAddonLoads(job->places.simFolder, &error);
     if (check == LOAD_NOT_CHECKED) {
-        AppendText(&job->text, "Whether the simulator can load DrovanaX.dll was not checked "
-                   "(error %lu).\n", error);
+        AppendText(&job->text,
+                   "Whether the simulator can load DrovanaX.dll was not checked "
+                   "(error %lu).\n",
+                   error);
     } else if (check == LOAD_ASSEMBLY_MISSING) {
         const Edition &edition = *job->target->edition;
         char msi[MAX_PATH];
-        AppendText(&job->text, "Warning: this simulator (%s) will not load DrovanaX yet. SimConnect %s is missing on "
+        AppendText(&job->text,
+                   "Warning: this simulator (%s) will not load DrovanaX yet. SimConnect %s is missing on "
                    "this computer (DrovanaX talks to the simulator through it). %s",
                    edition.name, kSimConnectVersion, edition.simConnectSource);
         if (FindSimConnectInstaller(job->places.simFolder, edition.simConnectFolder, msi, sizeof(msi)))
             AppendText(&job->text, ": run %s, then start the simulator.\n", msi);
         else
-            AppendText(&job->text, " (a SimConnect.msi under %s%s), then start the simulator.\n",
-                       job->places.simFolder, edition.simConnectFolder);
+            AppendText(&job->text, " (a SimConnect.msi under %s%s), then start the simulator.\n", job->places.simFolder,
+                       edition.simConnectFolder);
     }
 }
 
@@ -139,8 +142,7 @@ int RunEditions(const SetupOptions &options, const char *packageFolder, const Fo
         // is made again from the file as it is now.
         bool shared = false;
         for (size_t j = 0; j < i; ++j) shared = shared || lstrcmpiA(jobs[j].places.dllXml, job.places.dllXml) == 0;
-        if (job.code == SETUP_DONE && shared)
-            job.code = PrepareSetup(options, job.places, &job.plan, &job.text);
+        if (job.code == SETUP_DONE && shared) job.code = PrepareSetup(options, job.places, &job.plan, &job.text);
         if (job.code == SETUP_DONE) FinishEdition(options, &job);
         Describe(job, options.uninstall, report);
         if (runCode == SETUP_DONE) runCode = job.code;

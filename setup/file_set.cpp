@@ -69,8 +69,7 @@ bool AddMove(std::vector<FileMove> *moves, FileKind kind, const char *packageFol
 
 // What the map program writes beside the installed files as the simulator
 // runs: no list names them, yet they are ours and go with the programs.
-const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt", "DrovanaMap.idx",
-                                          "DrovanaMap.idx.new"};
+const char *const kWrittenByPrograms[] = {"DrovanaMap.log", "DrovanaMap-*.txt", "DrovanaMap.idx", "DrovanaMap.idx.new"};
 
 bool AddWrittenByPrograms(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder,
                           FileSetReport *report) {
@@ -123,8 +122,7 @@ FileSetResult CheckNotHeld(const std::vector<FileMove> &moves, FileSetReport *re
             continue;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            return FailWith(report, move.target, error);
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return FailWith(report, move.target, error);
     }
     return FILES_DONE;
 }
@@ -250,8 +248,7 @@ std::vector<ListedFile> ReadList(const char *simFolder, bool *found) {
                        entry.line.size() == tab + static_cast<size_t>(parsed);
         const std::string &name = entry.name;
         const bool safe = !name.empty() && name.size() < MAX_PATH && name[0] != '\\' && name[0] != '/' &&
-                          name.find(':') == std::string::npos && name.find("..") == std::string::npos &&
-                          IsOurs(name);
+                          name.find(':') == std::string::npos && name.find("..") == std::string::npos && IsOurs(name);
         if (safe) entries.push_back(entry);
     }
     return entries;
@@ -287,8 +284,8 @@ bool IsPilotsOwnCue(const FileMove &move, const std::vector<ListedFile> &listed,
 }
 
 // Takes the pilot's own cues out of the moves, naming them in the report.
-void LeavePilotsOwnCues(std::vector<FileMove> *moves, const std::vector<ListedFile> &listed,
-                        const char *packageFolder, FileSetReport *report) {
+void LeavePilotsOwnCues(std::vector<FileMove> *moves, const std::vector<ListedFile> &listed, const char *packageFolder,
+                        FileSetReport *report) {
     std::vector<FileMove> kept;
     for (const FileMove &move : *moves) {
         if (IsFile(move.target) && IsPilotsOwnCue(move, listed, packageFolder))

@@ -42,13 +42,13 @@ enum FileSetResult {
 };
 
 struct FileSetReport {
-    int programs;          // DrovanaX.dll and Kestrola.exe copied or removed
-    int cues;              // voice cues copied or removed
-    bool configCopied;     // Drovana.cfg was absent and the sample went in
-    bool configKept;       // Drovana.cfg was there and stays as it was
-    bool configRemoved;    // /purge
-    bool soundsFolderKept; // DrovanaX\Sounds holds files of the pilot's own
-    bool cuesUnknown;      // neither a list nor the package tells DrovanaX's cues from the pilot's
+    int programs;                        // DrovanaX.dll and Kestrola.exe copied or removed
+    int cues;                            // voice cues copied or removed
+    bool configCopied;                   // Drovana.cfg was absent and the sample went in
+    bool configKept;                     // Drovana.cfg was there and stays as it was
+    bool configRemoved;                  // /purge
+    bool soundsFolderKept;               // DrovanaX\Sounds holds files of the pilot's own
+    bool cuesUnknown;                    // neither a list nor the package tells DrovanaX's cues from the pilot's
     std::vector<std::string> pilotsOwn;  // cues left as they were: not what DrovanaSetup put there
     char failedPath[MAX_PATH];
     DWORD error;

@@ -35,10 +35,11 @@ bool OpenHandOver(DWORD keptProcess, bool create, HandOver *handOver) {
     if (!HandOverName("told", keptProcess, toldName, sizeof(toldName)) ||
         !HandOverName("result", keptProcess, valueName, sizeof(valueName)))
         return false;
-    handOver->told = create ? CreateEventA(nullptr, TRUE, FALSE, toldName)
-                            : OpenEventA(EVENT_MODIFY_STATE, FALSE, toldName);
-    handOver->value = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), valueName)
-                             : OpenFileMappingA(FILE_MAP_WRITE, FALSE, valueName);
+    handOver->told =
+        create ? CreateEventA(nullptr, TRUE, FALSE, toldName) : OpenEventA(EVENT_MODIFY_STATE, FALSE, toldName);
+    handOver->value =
+        create ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), valueName)
+               : OpenFileMappingA(FILE_MAP_WRITE, FALSE, valueName);
     if (handOver->value != nullptr)
         handOver->result = static_cast<LONG *>(MapViewOfFile(handOver->value, FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
     return handOver->told != nullptr && handOver->result != nullptr;
@@ -94,8 +95,8 @@ int HandOverToTemporaryCopy(const char *arguments) {
     if (named <= 0 || static_cast<size_t>(named) >= sizeof(copy) || !CopyFileA(self, copy, FALSE))
         return SETUP_WRITE_FAILED;
     char line[8192];
-    const int written = snprintf(line, sizeof(line), "\"%s\" /after=%lu %s", copy, GetCurrentProcessId(),
-                                 arguments ? arguments : "");
+    const int written =
+        snprintf(line, sizeof(line), "\"%s\" /after=%lu %s", copy, GetCurrentProcessId(), arguments ? arguments : "");
     if (written <= 0 || static_cast<size_t>(written) >= sizeof(line)) return SETUP_BAD_COMMAND_LINE;
     HandOver handOver;
     if (!OpenHandOver(GetCurrentProcessId(), true, &handOver)) {

@@ -93,18 +93,19 @@ bool UiLanguageCode(char *code, size_t size) {
 int PreselectCueLanguage(const CueLanguageList &list, const char *simFolder) {
     char code[32];
     int found = -1;
-    if (simFolder != nullptr && ReadInstalledLanguage(simFolder, code, sizeof(code))) found = FindCueLanguage(list, code);
+    if (simFolder != nullptr && ReadInstalledLanguage(simFolder, code, sizeof(code)))
+        found = FindCueLanguage(list, code);
     if (found < 0 && UiLanguageCode(code, sizeof(code))) found = FindCueLanguage(list, code);
     if (found < 0) found = FindCueLanguage(list, kEnglish);
     return found < 0 ? 0 : found;
 }
 
-bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const char *given, char *code,
-                       size_t size) {
+bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const char *given, char *code, size_t size) {
     code[0] = '\0';
     CueLanguageList list;
     if (!ReadCueLanguages(packageFolder, &list)) return false;
-    const int chosen = given != nullptr && given[0] ? FindCueLanguage(list, given) : PreselectCueLanguage(list, simFolder);
+    const int chosen =
+        given != nullptr && given[0] ? FindCueLanguage(list, given) : PreselectCueLanguage(list, simFolder);
     if (chosen < 0) return false;
     lstrcpynA(code, list.languages[chosen].code, static_cast<int>(size));
     return true;

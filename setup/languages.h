@@ -13,8 +13,8 @@
 const int kMaxCueLanguages = 32;
 
 struct CueLanguage {
-    char code[16];      // "de", "pt-BR"
-    wchar_t name[64];   // L"Deutsch"
+    char code[16];     // "de", "pt-BR"
+    wchar_t name[64];  // L"Deutsch"
 };
 
 struct CueLanguageList {

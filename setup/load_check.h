@@ -12,9 +12,9 @@
 #include <stddef.h>
 
 enum LoadCheck {
-    LOAD_RESOLVES,       // every assembly the manifest names is there (or it names none)
+    LOAD_RESOLVES,  // every assembly the manifest names is there (or it names none)
     LOAD_ASSEMBLY_MISSING,
-    LOAD_NOT_CHECKED,    // the DLL could not be read: error says why
+    LOAD_NOT_CHECKED,  // the DLL could not be read: error says why
 };
 
 // The SimConnect version DrovanaX.dll's manifest names.

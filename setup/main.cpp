@@ -65,8 +65,7 @@ int RunProgram(LPSTR commandLine) {
     static CueLanguageList languages;
     const bool listed = ReadCueLanguages(job.packageFolder, &languages);
     if (options.language[0] && listed && FindCueLanguage(languages, options.language) < 0) {
-        AppendText(&report, "Unknown language \"/LANG=%s\": the voice cues come in",
-                   options.language);
+        AppendText(&report, "Unknown language \"/LANG=%s\": the voice cues come in", options.language);
         for (int i = 0; i < languages.count; ++i)
             AppendText(&report, "%s %s", i ? "," : "", languages.languages[i].code);
         AppendText(&report, ".\n\n%s", kUsage);
@@ -110,8 +109,8 @@ int RunProgram(LPSTR commandLine) {
         if (options.uninstall && options.silent) count = KeepInstalled(targets, count);
     }
     if (!options.silent) {
-        LanguageChoice choice = {&languages, PreselectForEditions(languages, options, targets, count),
-                                 options.language, sizeof(options.language)};
+        LanguageChoice choice = {&languages, PreselectForEditions(languages, options, targets, count), options.language,
+                                 sizeof(options.language)};
         return RunSetupWindow(options, targets, count, RunWindowJob, &job, listed ? &choice : nullptr);
     }
     if (count == 0) {

@@ -18,8 +18,8 @@ const DWORD kPilotRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC
 DWORD Grant(const char *path, PSID account, DWORD inheritance) {
     PACL current = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current, nullptr,
-                                        &descriptor);
+    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
+                                        nullptr, &descriptor);
     if (error != ERROR_SUCCESS) return error;
     EXPLICIT_ACCESSA entry = {};
     entry.grfAccessPermissions = kPilotRights;
@@ -31,8 +31,8 @@ DWORD Grant(const char *path, PSID account, DWORD inheritance) {
     PACL granted = nullptr;
     error = SetEntriesInAclA(1, &entry, current, &granted);
     if (error == ERROR_SUCCESS)
-        error = SetNamedSecurityInfoA(const_cast<char *>(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      granted, nullptr);
+        error = SetNamedSecurityInfoA(const_cast<char *>(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, granted, nullptr);
     if (granted != nullptr) LocalFree(granted);
     LocalFree(descriptor);
     return error;

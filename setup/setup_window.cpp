@@ -15,7 +15,7 @@ const wchar_t kSetupWindowClass[] = L"DrovanaSetupWindow";
 namespace {
 
 // In pixels at 96 DPI; Px makes them the window's own.
-const int kWidth = 600;       // client area
+const int kWidth = 600;  // client area
 const int kMargin = 12;
 const int kRowHeight = 24;
 const int kButtonWidth = 96;
@@ -35,7 +35,7 @@ struct WindowState {
     const LanguageChoice *languages;
     HWND languageList;
     HWND window;
-    UINT dpi;                  // of the monitor the window is on
+    UINT dpi;  // of the monitor the window is on
     HFONT font;
     HWND boxes[kMaxEditions];
     HWND browse;
@@ -45,8 +45,8 @@ struct WindowState {
     HWND cancel;
     bool ran;
     int code;
-    HANDLE worker;             // the job's thread while it runs
-    volatile LONG cancelled;   // Cancel pressed while it runs
+    HANDLE worker;            // the job's thread while it runs
+    volatile LONG cancelled;  // Cancel pressed while it runs
 };
 
 // One job on its thread: what it was given and what it gave back.
@@ -73,9 +73,8 @@ int Px(const WindowState *state, int pixelsAt96) { return MulDiv(pixelsAt96, sta
 // system's DPI, which is every monitor's before that.
 UINT DpiOf(HWND window) {
     typedef UINT(WINAPI * DpiForWindow)(HWND);
-    const DpiForWindow forWindow =
-        reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                                                   "GetDpiForWindow")));
+    const DpiForWindow forWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (forWindow != nullptr && forWindow(window) != 0) return forWindow(window);
     HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -88,8 +87,8 @@ HFONT MessageFont(UINT dpi) {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
-                                            static_cast<int>(DpiOf(nullptr)));
+    metrics.lfMessageFont.lfHeight =
+        MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(DpiOf(nullptr)));
     return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
@@ -138,11 +137,11 @@ std::wstring EditionLabel(const FoundEdition &target) {
     return Wide(target.edition->name) + L"  \u2013  " + Wide(target.folder);
 }
 
-HWND Control(WindowState *state, const wchar_t *kind, const wchar_t *text, DWORD style, int id, int x, int y,
-             int width, int height) {
-    HWND control = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, Px(state, x), Px(state, y),
-                                   Px(state, width), Px(state, height), state->window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+HWND Control(WindowState *state, const wchar_t *kind, const wchar_t *text, DWORD style, int id, int x, int y, int width,
+             int height) {
+    HWND control = CreateWindowExW(
+        0, kind, text, WS_CHILD | WS_VISIBLE | style, Px(state, x), Px(state, y), Px(state, width), Px(state, height),
+        state->window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     return control;
 }
@@ -196,9 +195,9 @@ int AddLanguageRow(WindowState *state, int y) {
 }
 
 int AddResultsRow(WindowState *state, int y) {
-    state->results = Control(state, L"EDIT", L"",
-                             ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
-                             IDC_SETUP_RESULTS, kMargin, y, kWidth - 2 * kMargin, kResultsHeight);
+    state->results =
+        Control(state, L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
+                IDC_SETUP_RESULTS, kMargin, y, kWidth - 2 * kMargin, kResultsHeight);
     return y + kResultsHeight + kMargin;
 }
 
@@ -264,12 +263,14 @@ void RunJob(WindowState *state, bool uninstall) {
     run->state = state;
     run->uninstall = uninstall;
     for (int i = 0; i < state->count; ++i) {
-        if (SendMessageW(state->boxes[i], BM_GETCHECK, 0, 0) == BST_CHECKED) run->ticked[run->count++] = state->targets[i];
+        if (SendMessageW(state->boxes[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
+            run->ticked[run->count++] = state->targets[i];
     }
     if (run->count == 0) {
         delete run;
-        SetWindowTextW(state->results, state->count ? L"Tick at least one simulator." : L"Choose the simulator's "
-                                                                                        L"folder first.");
+        SetWindowTextW(state->results, state->count ? L"Tick at least one simulator."
+                                                    : L"Choose the simulator's "
+                                                      L"folder first.");
         return;
     }
     for (HWND control : {state->install, state->remove, state->browse, state->languageList}) {
@@ -375,8 +376,8 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
-                   void *context, const LanguageChoice *languages) {
+int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job, void *context,
+                   const LanguageChoice *languages) {
     WindowState *state = new WindowState();
     state->options = &options;
     state->count = count < kMaxEditions ? count : kMaxEditions;

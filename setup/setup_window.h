@@ -44,7 +44,7 @@ struct LanguageChoice {
 // Shows the window until the pilot closes it. The exit code: the job's, or
 // SETUP_CANCELLED when the pilot closed it without one. Without languages
 // the window has no language row.
-int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
-                   void *context, const LanguageChoice *languages = nullptr);
+int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job, void *context,
+                   const LanguageChoice *languages = nullptr);
 
 #endif

@@ -7,12 +7,12 @@
 
 enum XmlCheckResult {
     XML_WELL_FORMED,
-    XML_MALFORMED,      // the parser's reason, and its line and column when it gives them
-    XML_NO_PARSER,      // neither MSXML 6 nor MSXML 3 could be created
+    XML_MALFORMED,  // the parser's reason, and its line and column when it gives them
+    XML_NO_PARSER,  // neither MSXML 6 nor MSXML 3 could be created
 };
 
 struct XmlProblem {
-    long line;    // 0 when the parser gives none (Wine's does not)
+    long line;  // 0 when the parser gives none (Wine's does not)
     long column;
     char reason[256];
 };

@@ -11,7 +11,8 @@ DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess) {
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return 0;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 0;
     CloseHandle(process.hThread);
     if (keepProcess != nullptr) {
         *keepProcess = process.hProcess;

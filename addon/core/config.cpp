@@ -62,7 +62,9 @@ bool WriteConfigText(const char *section, const char *key, const char *text) {
     return WritePrivateProfileStringA(section, key, text, PushbackState.configPath) != FALSE;
 }
 
-bool ReadConfigSwitch(const char *section, const ConfigNumber &number) { return ReadConfigNumber(section, number) == 1; }
+bool ReadConfigSwitch(const char *section, const ConfigNumber &number) {
+    return ReadConfigNumber(section, number) == 1;
+}
 
 bool WriteConfigSwitch(const char *section, const ConfigNumber &number, bool on) {
     return WriteConfigText(section, number.key, on ? "1" : "0");

@@ -9,8 +9,8 @@
 
 #include "config_values.h"
 
-extern const char kSectionData[];          // "Data"
-extern const char kSectionParking[];       // "Parking"
+extern const char kSectionData[];     // "Data"
+extern const char kSectionParking[];  // "Parking"
 
 extern const char kKeyHead[];
 extern const char kKeyDistance[];

@@ -21,6 +21,8 @@ struct MenuEntry {
 
 const char kSeparator[] = "---------";
 
+// One entry a line, in the menu's order.
+// clang-format off
 const MenuEntry kMenu[] = {
     {"Setting", MENU_SETTING},
     {kSeparator, MENU_SEPARATOR},
@@ -37,6 +39,7 @@ const MenuEntry kMenu[] = {
     {kSeparator, MENU_SEPARATOR},
     {"Correct Value", MENU_CORRECT},
 };
+// clang-format on
 
 struct DataItem {
     DWORD definition;
@@ -183,8 +186,8 @@ void RegisterWithSimulator() {
     SimConnect_SubscribeToSystemEvent(sim, EVENT_SIM_START, "SimStart");
 
     for (DWORD n = DEF_POSITION; n <= DEF_BRAKE; ++n)
-        SimConnect_RequestDataOnSimObject(sim, n, n, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_VISUAL_FRAME, 0, 0,
-                                          0, 0);
+        SimConnect_RequestDataOnSimObject(sim, n, n, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_VISUAL_FRAME, 0, 0, 0,
+                                          0);
 }
 
 void StoreAircraftKey(const char *reportedPath) {

@@ -19,23 +19,11 @@ enum MenuEventId {
     MENU_TAXIWAY_LEFT = 110
 };
 
-enum ClientEventId {
-    EVENT_AIRCRAFT_LOADED = 0,
-    EVENT_SIM_START = 1,
-    EVENT_TEXT = 5
-};
+enum ClientEventId { EVENT_AIRCRAFT_LOADED = 0, EVENT_SIM_START = 1, EVENT_TEXT = 5 };
 
 // Each data definition is also the request id of its periodic request.
-enum DataDefinitionId {
-    DEF_POSITION = 1,
-    DEF_ON_GROUND = 2,
-    DEF_ENGINES = 3,
-    DEF_BRAKE = 4
-};
+enum DataDefinitionId { DEF_POSITION = 1, DEF_ON_GROUND = 2, DEF_ENGINES = 3, DEF_BRAKE = 4 };
 
-enum SystemStateRequestId {
-    REQ_AIRCRAFT_LOADED = 6,
-    REQ_DIALOG_MODE = 7
-};
+enum SystemStateRequestId { REQ_AIRCRAFT_LOADED = 6, REQ_DIALOG_MODE = 7 };
 
 #endif

@@ -30,9 +30,9 @@ enum SequenceStep {
     SEQUENCE_END = 13,
     SEQUENCE_IDLE = 14
 };
-static const int TEXT_SIZE = 256;          // paths, messages, profile values
-static const int AIRCRAFT_PATH_SIZE = 260; // as the simulator sends it
-static const int SOUND_SECTION_SIZE = 10;  // nine characters and the NUL
+static const int TEXT_SIZE = 256;           // paths, messages, profile values
+static const int AIRCRAFT_PATH_SIZE = 260;  // as the simulator sends it
+static const int SOUND_SECTION_SIZE = 10;   // nine characters and the NUL
 
 struct PushbackRecord {
     // Connection, paths and identity.
@@ -47,7 +47,7 @@ struct PushbackRecord {
     HWND simWindow;
     WNDPROC simWindowProc;
     LONG_PTR simWindowHooked;
-    HWND playerWindow;  // read by the sound thread
+    HWND playerWindow;      // read by the sound thread
     DWORD playerProcessId;  // the player DLLStart started, 0 when none
 
     // Pushback control.
@@ -118,10 +118,10 @@ struct PushbackRecord {
     int engineWaitTicks;
     int brakeReminderTicks;
     int soundOn;
-    volatile LONG soundBusy;  // set on the main thread, cleared by the sound thread
-    HANDLE soundThread;       // the main thread's to close, once the thread has ended
+    volatile LONG soundBusy;      // set on the main thread, cleared by the sound thread
+    HANDLE soundThread;           // the main thread's to close, once the thread has ended
     volatile LONG soundStopping;  // the module is being stopped: the sound thread ends early
-    int engineDoneCued;       // the mode-2 completion cue was requested this run
+    int engineDoneCued;           // the mode-2 completion cue was requested this run
     char soundSection[SOUND_SECTION_SIZE];
 
     // Settings dialog. The handle is the main thread's: it is closed once the
@@ -133,10 +133,10 @@ struct PushbackRecord {
 // Latest values of the four data definitions. The fields of a definition lie
 // back to back, 8 bytes each, so a reply's data block is copied as it comes.
 struct SimSnapshotRecord {
-    double latitude;   // radians
-    double longitude;  // radians
-    double altitude;   // feet, kept only because the group is copied whole
-    double heading;    // radians, true
+    double latitude;       // radians
+    double longitude;      // radians
+    double altitude;       // feet, kept only because the group is copied whole
+    double heading;        // radians, true
     double pushbackState;  // the simulator's: 0 straight, 1 left, 2 right, 3 none
     double onGround;
     double numberOfEngines;

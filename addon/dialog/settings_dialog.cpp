@@ -104,8 +104,8 @@ bool TakeNumber(HWND dialog, HWND control, const NumberField &field, int *value)
     if (fits && ParseWholeNumber(text, *field.number, value)) return true;
 
     char message[TEXT_SIZE];
-    snprintf(message, sizeof message, "%s must be a whole number from %d to %d.", field.label,
-             field.number->minimum, field.number->maximum);
+    snprintf(message, sizeof message, "%s must be a whole number from %d to %d.", field.label, field.number->minimum,
+             field.number->maximum);
     Refuse(dialog, message);
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     SendMessageA(control, EM_SETSEL, 0, -1);

@@ -40,8 +40,7 @@ void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, vo
         OnOpen();
         break;
     case SIMCONNECT_RECV_ID_EVENT:
-        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT))
-            OnSimEvent(static_cast<SIMCONNECT_RECV_EVENT *>(message));
+        if (messageSize >= sizeof(SIMCONNECT_RECV_EVENT)) OnSimEvent(static_cast<SIMCONNECT_RECV_EVENT *>(message));
         break;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
         if (messageSize >= SIMCONNECT_SIMOBJECT_DATA_BLOCK_OFFSET)

@@ -8,10 +8,10 @@
 #include <stddef.h>
 
 struct MapProgram {
-    HANDLE process;    // ours to end; null when none runs
+    HANDLE process;  // ours to end; null when none runs
     DWORD processId;
-    DWORD startedAt;   // GetTickCount at the start
-    HWND window;       // its window once found
+    DWORD startedAt;  // GetTickCount at the start
+    HWND window;      // its window once found
 };
 
 // `"<folder>DrovanaMap.exe" --parent <starter> "<folder>"` into commandLine,

@@ -9,7 +9,6 @@
 
 MapLinkTimings MapLinkTiming = kMapLinkTimings;
 
-
 namespace {
 
 const char kWorkerClass[] = "DrovanaMapAsk";
@@ -169,9 +168,8 @@ void SendQuestion(WorkerState *state, HWND map, MapQuestion *question) {
     state->inFlightId = question->questionId;
     state->sentAt = GetTickCount();
     DWORD_PTR accepted = 0;
-    if (!SendMessageTimeoutA(map, WM_COPYDATA, reinterpret_cast<WPARAM>(state->window),
-                             reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                             MapLinkTiming.answerMs, &accepted)) {
+    if (!SendMessageTimeoutA(map, WM_COPYDATA, reinterpret_cast<WPARAM>(state->window), reinterpret_cast<LPARAM>(&data),
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, MapLinkTiming.answerMs, &accepted)) {
         GiveUpOnProgram(state);  // hung, or gone while it was asked
     } else if (accepted != static_cast<DWORD_PTR>(kMapQuestionAccepted) && state->inFlightId != 0) {
         PublishNotReadYet(state->inFlightId);
@@ -332,7 +330,8 @@ void StartMapLink() {
     lstrcpynA(start->folder, PushbackState.setupPath, sizeof start->folder);
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE process = GetCurrentProcess();
-    if (stop == nullptr || !DuplicateHandle(process, stop, process, &start->stopEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (stop == nullptr ||
+        !DuplicateHandle(process, stop, process, &start->stopEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         if (stop != nullptr) CloseHandle(stop);
         HeapFree(GetProcessHeap(), 0, start);
         return;

@@ -34,10 +34,10 @@ void EndMapLink();
 // How long the worker waits. The product runs with these; only tests shorten
 // them, so that giving up on a stuck map program need not take their time.
 struct MapLinkTimings {
-    DWORD answerMs;      // a sent question's answer; longer means the program is stuck
-    DWORD windowMs;      // a started program's window; longer means it is stuck starting
-    DWORD closeMs;       // a program told to close, before it is ended by force
-    DWORD stopWaitMs;    // EndMapLink, for the worker (it holds the module, so it may outlive this)
+    DWORD answerMs;    // a sent question's answer; longer means the program is stuck
+    DWORD windowMs;    // a started program's window; longer means it is stuck starting
+    DWORD closeMs;     // a program told to close, before it is ended by force
+    DWORD stopWaitMs;  // EndMapLink, for the worker (it holds the module, so it may outlive this)
 };
 static const MapLinkTimings kMapLinkTimings = {4000, 10000, 2000, 500};
 extern MapLinkTimings MapLinkTiming;

@@ -142,8 +142,7 @@ void CALLBACK MeasureTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     }
     const double distance = GroundDistance(SimSnapshot.latitude, SimSnapshot.longitude);
 
-    ShowFormattedMessage("Request mesurement ! Your aircraft is %s Distance = %f", PushbackState.aircraftKey,
-                         distance);
+    ShowFormattedMessage("Request mesurement ! Your aircraft is %s Distance = %f", PushbackState.aircraftKey, distance);
 
     // Compared the smaller way round, so a start near north does not end at
     // the first sample across 0/360.

@@ -161,7 +161,8 @@ void EndRunsForUnload() {
 void StartPushback() {
     const bool onGround = IsOnGround();
     // A long aircraft key is cut to what the 256-byte message holds.
-    ShowFormattedMessage("%s%s", onGround ? "Request Pushback ! Your aircraft is " : "Check On Ground ! Your aircarft is ",
+    ShowFormattedMessage("%s%s",
+                         onGround ? "Request Pushback ! Your aircraft is " : "Check On Ground ! Your aircarft is ",
                          PushbackState.aircraftKey);
     if (!onGround) {
         PushbackState.pushMode = PUSH_NONE;

@@ -154,7 +154,8 @@ void EndRun() {
 // trying to stop the pushback.
 bool CueMayNotHold() {
     if (PushbackState.stopRequested) return true;
-    return PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.runKind == RUN_AUTO && PushbackState.pushActive == 1;
+    return PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.runKind == RUN_AUTO &&
+           PushbackState.pushActive == 1;
 }
 
 }  // namespace

@@ -352,8 +352,8 @@ private:
             s_.standRadius[k] = stands[k].radius > 0.0f ? stands[k].radius : 0.0;
             const double apart = own ? Length(Sub(s_.standAt[k], ownAt)) : HUGE_VAL;
             // NaN positions are in nobody's way.
-            s_.standInTheWay[k] = Length(s_.standAt[k]) >= s_.standRadius[k] && !(apart < ownRadius) &&
-                                  !(apart < s_.standRadius[k]);
+            s_.standInTheWay[k] =
+                Length(s_.standAt[k]) >= s_.standRadius[k] && !(apart < ownRadius) && !(apart < s_.standRadius[k]);
         }
     }
 
@@ -472,7 +472,8 @@ private:
 
         // A turn that would have to begin before the turn key can act: the
         // line behind is too close; one whose end lies ahead is no line behind.
-        if (push < aircraft_.correction || push < 0.0) return Dot(end, push_) > 0.0 ? TAXIWAY_TOO_CLOSE : TAXIWAY_NO_LINE;
+        if (push < aircraft_.correction || push < 0.0)
+            return Dot(end, push_) > 0.0 ? TAXIWAY_TOO_CLOSE : TAXIWAY_NO_LINE;
         // A loop of more than half a circle: the line is there, but not for
         // a pushback.
         if (turn > 180.0) return TAXIWAY_TURN_TOO_BIG;
@@ -578,7 +579,7 @@ private:
     LocalFrame frame_;
     double sign_;
     double pushBearing_;
-    Vec push_;  // unit vector of the straight push
+    Vec push_;        // unit vector of the straight push
     uint32_t joins_;  // meeting path ends in s_.joins
     double firstRunway_, firstCrossing_, firstStand_;
 };

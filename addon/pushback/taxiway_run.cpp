@@ -86,8 +86,11 @@ void TakeAnswer() {
         return;
     }
     const double correction = TaxiwayTurnKeyLead(ReadCorrection(PushbackState.aircraftKey), radius);
-    const TaxiwayAircraft aircraft = {HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude),
-                                      NormalisedDegrees(HeadingDegrees(SimSnapshot.heading)), radius, correction,
+    const TaxiwayAircraft aircraft = {HeadingDegrees(SimSnapshot.latitude),
+                                      HeadingDegrees(SimSnapshot.longitude),
+                                      NormalisedDegrees(HeadingDegrees(SimSnapshot.heading)),
+                                      radius,
+                                      correction,
                                       PushbackState.taxiwaySide};
     TaxiwayPlan plan;
     PlanTaxiwayPush(g_answer.header, g_answer.paths, g_answer.stands, aircraft, &plan);
@@ -120,8 +123,7 @@ void PickTaxiway(int side) {
     PushbackState.taxiwayRun = 0;
     PushbackState.taxiwaySide = side;
     PushbackState.taxiwayWaitTicks = 0;
-    PushbackState.taxiwayQuestion =
-        AskMap(HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude));
+    PushbackState.taxiwayQuestion = AskMap(HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude));
     PushbackState.taxiwayTimer = SetTimer(nullptr, 0, TAXIWAY_PERIOD_MS, TaxiwayTimerProc);
     if (PushbackState.taxiwayTimer == 0) PushbackState.taxiwayQuestion = 0;
 }
@@ -154,6 +156,7 @@ void CALLBACK TaxiwayTimerProc(HWND /*window*/, UINT /*message*/, UINT_PTR /*tim
     FollowRotation();
     // No cue holds the steering: an engine cue plays during the push every
     // 11 s, and the aircraft would push and turn on past its plan meanwhile.
-    if (PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.pushActive == 1 && PushbackState.runKind == RUN_AUTO)
+    if (PushbackState.sequenceStep == SEQUENCE_PUSHBACK && PushbackState.pushActive == 1 &&
+        PushbackState.runKind == RUN_AUTO)
         SteerAutomaticPushback();
 }

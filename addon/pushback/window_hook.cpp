@@ -51,7 +51,8 @@ bool OnShiftP() {
         return false;
     case RUN_AUTO:
         // Only while the simulator's pushback runs may the user end it.
-        if (PushbackState.sequenceStep != SEQUENCE_START_PUSHBACK && PushbackState.sequenceStep != SEQUENCE_PUSHBACK) return false;
+        if (PushbackState.sequenceStep != SEQUENCE_START_PUSHBACK && PushbackState.sequenceStep != SEQUENCE_PUSHBACK)
+            return false;
         FollowUsersShiftP();
         return true;
     default:
@@ -102,8 +103,8 @@ void InstallSimWindowHook() {
             PushbackState.simWindowProc =
                 reinterpret_cast<WNDPROC>(GetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC));
         if (PushbackState.simWindowHooked == 0)
-            PushbackState.simWindowHooked = SetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC,
-                                                              reinterpret_cast<LONG_PTR>(SimWindowHook));
+            PushbackState.simWindowHooked =
+                SetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SimWindowHook));
     }
     PushbackState.playerWindow = FindPlayerWindow();
 }

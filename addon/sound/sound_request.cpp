@@ -51,7 +51,8 @@ enum PlayerAnswer { PLAYER_IDLE, PLAYER_BUSY, PLAYER_SILENT };
 
 PlayerAnswer AskPlayer(HWND player) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(player, kPlayerStatusQuery, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer)) return PLAYER_SILENT;
+    if (!SendMessageTimeoutA(player, kPlayerStatusQuery, 0, 0, SMTO_NORMAL, kStatusAnswerMs, &answer))
+        return PLAYER_SILENT;
     return answer == static_cast<DWORD_PTR>(kPlayerIdle) ? PLAYER_IDLE : PLAYER_BUSY;
 }
 
@@ -62,8 +63,8 @@ bool HandOver(HWND player, char *path) {
     request.cbData = static_cast<DWORD>(strlen(path) + 1);
     request.lpData = path;
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL,
-                               kLoadAnswerMs, &ignored) != 0;
+    return SendMessageTimeoutA(player, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, kLoadAnswerMs,
+                               &ignored) != 0;
 }
 
 void PlayList() {

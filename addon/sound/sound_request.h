@@ -23,8 +23,8 @@ DWORD WINAPI SoundRequestThread(LPVOID unused);
 
 // How long the thread waits. The product always runs with the values below;
 // only tests shorten them, so that giving up on a player need not take minutes.
-static const DWORD kPlayerBusyPollMs = 1000;   // between status queries while the player plays
-static const DWORD kAfterFileMs = 3000;        // after a file has been handed over
+static const DWORD kPlayerBusyPollMs = 1000;  // between status queries while the player plays
+static const DWORD kAfterFileMs = 3000;       // after a file has been handed over
 // A pilot's list may hold a cabin announcement of several minutes, and the
 // sequence waits for it. Only a player busy far longer than that is stuck.
 static const DWORD kPlayerGiveUpMs = 600000;

@@ -82,7 +82,8 @@ bool Chattr(const std::string &windowsPath, const char *flag) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
-    if (!CreateProcessA("Z:\\usr\\bin\\chattr", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessA("Z:\\usr\\bin\\chattr", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
         return false;
     // Wine hands back no handle on a Linux process: the file itself tells
     // when the attribute has changed.
@@ -232,8 +233,8 @@ bool SessionFaults::LoseFocus(const std::string &argument) {
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = kOtherProgramClass;
         RegisterClassA(&windowClass);  // fails harmlessly the second time
-        otherProgram_ = CreateWindowExA(0, kOtherProgramClass, "Another program", WS_OVERLAPPEDWINDOW, 0, 0, 300,
-                                        200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        otherProgram_ = CreateWindowExA(0, kOtherProgramClass, "Another program", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                                        nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (otherProgram_ == nullptr) return false;
         ShowWindow(otherProgram_, SW_SHOW);
         SetForegroundWindow(otherProgram_);

@@ -22,8 +22,7 @@ class SessionFaults {
 public:
     // configPath: the run's Drovana.cfg; findPlayer: the player window of this
     // run, or null.
-    SessionFaults(HWND simWindow, const std::string &configPath, HWND (*findPlayer)(),
-                  const StandInOddRecords &odd);
+    SessionFaults(HWND simWindow, const std::string &configPath, HWND (*findPlayer)(), const StandInOddRecords &odd);
     ~SessionFaults();
 
     // The fault actions; each false when its argument is not understood.

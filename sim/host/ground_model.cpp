@@ -71,10 +71,14 @@ void GroundModel::LoadAircraft(const char *name) {
 
 const char *GroundModel::ModeName(PushbackMode mode) {
     switch (mode) {
-    case PUSHBACK_STRAIGHT: return "straight";
-    case PUSHBACK_LEFT: return "left";
-    case PUSHBACK_RIGHT: return "right";
-    default: return "off";
+    case PUSHBACK_STRAIGHT:
+        return "straight";
+    case PUSHBACK_LEFT:
+        return "left";
+    case PUSHBACK_RIGHT:
+        return "right";
+    default:
+        return "off";
     }
 }
 
@@ -198,10 +202,18 @@ StandInAircraft GroundModel::Snapshot() const {
     a.parkingBrake = brake_;
     a.groundSpeed = mode_ != PUSHBACK_OFF ? profile_.pushSpeed : 0.0;
     switch (mode_) {
-    case PUSHBACK_STRAIGHT: a.pushbackState = 0; break;
-    case PUSHBACK_LEFT: a.pushbackState = 1; break;
-    case PUSHBACK_RIGHT: a.pushbackState = 2; break;
-    default: a.pushbackState = 3; break;
+    case PUSHBACK_STRAIGHT:
+        a.pushbackState = 0;
+        break;
+    case PUSHBACK_LEFT:
+        a.pushbackState = 1;
+        break;
+    case PUSHBACK_RIGHT:
+        a.pushbackState = 2;
+        break;
+    default:
+        a.pushbackState = 3;
+        break;
     }
     return a;
 }

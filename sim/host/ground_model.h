@@ -58,13 +58,13 @@ private:
     bool engines_[4];
 
     PushbackMode mode_;
-    bool turning_;       // the heading is changing
-    double delayLeft_;   // metres still to roll before the heading changes
+    bool turning_;         // the heading is changing
+    double delayLeft_;     // metres still to roll before the heading changes
     double sinceTurnKey_;  // metres rolled since the turn key
-    double lastStop_;    // run time of the last stop
+    double lastStop_;      // run time of the last stop
     double gateLatitude_;
     double gateLongitude_;
-    double path_;        // metres moved in all
+    double path_;  // metres moved in all
 };
 
 // Great-circle distance in metres on the add-on's sphere.

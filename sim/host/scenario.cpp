@@ -86,7 +86,10 @@ namespace {
 bool ParseUntilText(std::string rest, ScenarioCommand *command, std::string *error) {
     const size_t open = rest.find('"');
     const size_t close = rest.rfind('"');
-    if (open != 0 || close == open) { *error = "until text needs a \"quoted text\""; return false; }
+    if (open != 0 || close == open) {
+        *error = "until text needs a \"quoted text\"";
+        return false;
+    }
     command->argument = rest.substr(1, close - 1);
     // `"A" or "B"`: either text meets it.
     const std::string kOr = "\" or \"";
@@ -147,7 +150,10 @@ struct LineCommand {
 };
 
 bool ParseAircraft(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
-    if (rest.empty()) { *error = "aircraft needs a name"; return false; }
+    if (rest.empty()) {
+        *error = "aircraft needs a name";
+        return false;
+    }
     s->aircraft = rest;
     return true;
 }
@@ -161,24 +167,36 @@ bool ParseConfig(std::string rest, ScenarioCommand &, Scenario *s, std::string *
     entry.section = TakeWord(rest);
     entry.key = TakeWord(rest);
     entry.value = rest;
-    if (entry.section.empty() || entry.key.empty()) { *error = "config needs SECTION KEY VALUE"; return false; }
+    if (entry.section.empty() || entry.key.empty()) {
+        *error = "config needs SECTION KEY VALUE";
+        return false;
+    }
     s->config.push_back(entry);
     return true;
 }
 
 bool ParseOpen(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
-    if (rest != "fail") { *error = "only `open fail` is known"; return false; }
+    if (rest != "fail") {
+        *error = "only `open fail` is known";
+        return false;
+    }
     s->failOpen = true;
     return true;
 }
 
 bool ParseOpenDelay(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
-    if (!ParseSeconds(rest, &s->openDelay)) { *error = "opendelay needs seconds"; return false; }
+    if (!ParseSeconds(rest, &s->openDelay)) {
+        *error = "opendelay needs seconds";
+        return false;
+    }
     return true;
 }
 
 bool ParseAddon(std::string rest, ScenarioCommand &, Scenario *s, std::string *error) {
-    if (rest != "none") { *error = "only `addon none` is known"; return false; }
+    if (rest != "none") {
+        *error = "only `addon none` is known";
+        return false;
+    }
     s->loadAddon = false;
     return true;
 }
@@ -205,11 +223,17 @@ bool ParseSimulator(std::string rest, ScenarioCommand &, Scenario *s, std::strin
 
 bool ParseAt(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error) {
     command.kind = ScenarioCommand::AT;
-    if (!ParseSeconds(TakeWord(rest), &command.time)) { *error = "at needs a time in seconds"; return false; }
+    if (!ParseSeconds(TakeWord(rest), &command.time)) {
+        *error = "at needs a time in seconds";
+        return false;
+    }
     const std::string name = TakeWord(rest);
     for (const TimedCommand &timed : kTimedCommands)
         if (name == timed.name) command.action = timed.action;
-    if (command.action == nullptr) { *error = "unknown action `" + name + "`"; return false; }
+    if (command.action == nullptr) {
+        *error = "unknown action `" + name + "`";
+        return false;
+    }
     command.argument = rest;
     s->commands.push_back(command);
     return true;
@@ -220,7 +244,10 @@ bool ParseUntil(std::string rest, ScenarioCommand &command, Scenario *s, std::st
     const std::string name = TakeWord(rest);
     for (const UntilCondition &condition : kUntilConditions)
         if (name == condition.name) command.until = &condition;
-    if (command.until == nullptr) { *error = "until needs `text`, `pushback`, `simstart` or `idle`"; return false; }
+    if (command.until == nullptr) {
+        *error = "until needs `text`, `pushback`, `simstart` or `idle`";
+        return false;
+    }
     if (!command.until->parse(rest, &command, error)) return false;
     s->commands.push_back(command);
     return true;
@@ -228,24 +255,18 @@ bool ParseUntil(std::string rest, ScenarioCommand &command, Scenario *s, std::st
 
 bool ParseEnd(std::string rest, ScenarioCommand &command, Scenario *s, std::string *error) {
     command.kind = ScenarioCommand::END;
-    if (!ParseSeconds(TakeWord(rest), &command.time) || !rest.empty()) { *error = "end needs a time"; return false; }
+    if (!ParseSeconds(TakeWord(rest), &command.time) || !rest.empty()) {
+        *error = "end needs a time";
+        return false;
+    }
     s->commands.push_back(command);
     return true;
 }
 
 const LineCommand kLineCommands[] = {
-    {"aircraft", ParseAircraft},
-    {"profile", ParseProfile},
-    {"config", ParseConfig},
-    {"open", ParseOpen},
-    {"opendelay", ParseOpenDelay},
-    {"addon", ParseAddon},
-    {"setuppath", ParseSetupPath},
-    {"scenery", ParseScenery},
-    {"simulator", ParseSimulator},
-    {"at", ParseAt},
-    {"until", ParseUntil},
-    {"end", ParseEnd},
+    {"aircraft", ParseAircraft},   {"profile", ParseProfile}, {"config", ParseConfig},       {"open", ParseOpen},
+    {"opendelay", ParseOpenDelay}, {"addon", ParseAddon},     {"setuppath", ParseSetupPath}, {"scenery", ParseScenery},
+    {"simulator", ParseSimulator}, {"at", ParseAt},           {"until", ParseUntil},         {"end", ParseEnd},
 };
 
 bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string *error) {
@@ -266,7 +287,10 @@ bool ParseLine(const std::string &text, int lineNumber, Scenario *s, std::string
 
 bool ParseScenario(const char *path, Scenario *scenario, std::string *error) {
     FILE *file = fopen(path, "rb");
-    if (file == nullptr) { *error = std::string("cannot open ") + path; return false; }
+    if (file == nullptr) {
+        *error = std::string("cannot open ") + path;
+        return false;
+    }
     char buffer[1024];
     int lineNumber = 0;
     bool ok = true;

@@ -26,11 +26,11 @@ struct ScenarioCommand {
     enum Kind { AT, UNTIL, END };
     Kind kind;
     int line;
-    std::string source;  // the line as written
-    double time;         // AT, END: seconds after the anchor
-    double timeout;      // UNTIL: seconds
-    TimedAction action = nullptr;              // AT
-    const UntilCondition *until = nullptr;     // UNTIL
+    std::string source;                     // the line as written
+    double time;                            // AT, END: seconds after the anchor
+    double timeout;                         // UNTIL: seconds
+    TimedAction action = nullptr;           // AT
+    const UntilCondition *until = nullptr;  // UNTIL
     std::string argument;  // AT: the rest after the action; UNTIL text: the first text; UNTIL pushback: the state
     std::vector<std::string> texts;  // UNTIL text: any of these meets it
 };
@@ -45,7 +45,7 @@ struct Scenario {
     bool setupPathNone = false;
     std::string setupPath;
     std::string simulator;  // `simulator CODE`; empty: the boxed edition as every run before played it
-    TugBehaviour tug;  // `profile SPEED RATE DELAY`
+    TugBehaviour tug;       // `profile SPEED RATE DELAY`
     std::vector<SceneryArea> scenery;
     std::vector<ScenarioCommand> commands;
 };
@@ -104,9 +104,9 @@ private:
     const Scenario &scenario_;
     size_t next_ = 0;
     double anchor_ = 0.0;
-    bool waiting_ = false;    // an until is current
+    bool waiting_ = false;  // an until is current
     double waitStart_ = 0.0;
-    size_t textMark_ = 0;     // texts before this index do not meet the until
+    size_t textMark_ = 0;  // texts before this index do not meet the until
     double lastDone_ = 0.0;
 };
 

@@ -30,7 +30,8 @@ LRESULT CALLBACK SimulatorWindowProc(HWND window, UINT message, WPARAM wParam, L
         // state already released, and the simulator still has to see Shift+P.
         const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
         const bool asyncShift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
-        const char *effect = groundModel != nullptr ? groundModel->OnKeyDown(static_cast<unsigned>(wParam), shift) : "none";
+        const char *effect =
+            groundModel != nullptr ? groundModel->OnKeyDown(static_cast<unsigned>(wParam), shift) : "none";
         char name[8];
         JsonLine record = Record("key");
         record.Int("vk", static_cast<long long>(wParam)).Str("key", KeyName(wParam, name));

@@ -29,15 +29,17 @@ const SimulatorKind kKinds[] = {
      "AppPath", "Lockheed Martin\\Prepar3D v3", "Lockheed Martin\\Prepar3D v3",
      "Lockheed Martin Prepar3D v3 (DrovanaX stand-in)"},
 };
-const SimulatorKind kDefault = {"FSX", kBoxedKey, "SetupPath", nullptr, nullptr, "Microsoft\\FSX", "Microsoft\\FSX",
-                                "Microsoft Flight Simulator X (DrovanaX stand-in)"};
+const SimulatorKind kDefault = {
+    "FSX",   kBoxedKey,        "SetupPath",      nullptr,
+    nullptr, "Microsoft\\FSX", "Microsoft\\FSX", "Microsoft Flight Simulator X (DrovanaX stand-in)"};
 
 std::string RegistryText(HKEY root, const char *subKey, const char *value) {
     char text[MAX_PATH] = "";
     DWORD size = sizeof text - 1;
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
-    if (RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS) size = 0;
+    if (RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS)
+        size = 0;
     RegCloseKey(key);
     text[size < sizeof text ? size : sizeof text - 1] = '\0';
     return text;
@@ -45,7 +47,8 @@ std::string RegistryText(HKEY root, const char *subKey, const char *value) {
 
 bool SetText(HKEY root, const char *subKey, const char *name, const std::string &text) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+    if (RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
     const bool set = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                                     static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
     RegCloseKey(key);

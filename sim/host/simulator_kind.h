@@ -10,14 +10,14 @@
 #include <string>
 
 struct SimulatorKind {
-    const char *code;          // as in the scenario (any case)
-    const char *machineKey;    // HKLM, the value naming its folder
+    const char *code;        // as in the scenario (any case)
+    const char *machineKey;  // HKLM, the value naming its folder
     const char *machineValue;
-    const char *userKey;       // HKCU, the same for the pilot; null: none written
+    const char *userKey;  // HKCU, the same for the pilot; null: none written
     const char *userValue;
-    const char *dataAlone;     // under %APPDATA% (dll.xml) and %ProgramData% (Scenery.CFG)
-    const char *dataBeside;    // ... beside the boxed edition
-    const char *title;         // of its main window, class FS98MAIN
+    const char *dataAlone;   // under %APPDATA% (dll.xml) and %ProgramData% (Scenery.CFG)
+    const char *dataBeside;  // ... beside the boxed edition
+    const char *title;       // of its main window, class FS98MAIN
 };
 
 // The boxed edition as every run played it before there were others: its

@@ -47,8 +47,9 @@ void UnloadAndWatch(HMODULE module) {
     handler = AddVectoredExceptionHandler(1, SeeFault);
     const BOOL freed = FreeLibrary(module);
     HMODULE left = nullptr;
-    stillLoaded = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                     reinterpret_cast<LPCSTR>(rangeStart), &left) != 0;
+    stillLoaded =
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(rangeStart), &left) != 0;
     watching = true;
     JsonLine record = Record("unload");
     record.Bool("freed", freed != 0).Bool("still_loaded", stillLoaded);

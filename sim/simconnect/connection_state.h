@@ -41,8 +41,8 @@ struct PeriodicRequest {
     DWORD definition;
     int period;
     long long framesDelivered;
-    double lastSecond;           // for SIMCONNECT_PERIOD_SECOND
-    double lastTraced;           // data replies go into the trace when they change, once a second at most
+    double lastSecond;  // for SIMCONNECT_PERIOD_SECOND
+    double lastTraced;  // data replies go into the trace when they change, once a second at most
     std::vector<double> lastTracedValues;
 };
 

@@ -6,9 +6,9 @@
 #include "standin.h"
 
 struct VariableBinding {
-    int source;      // which aircraft value; -1 when the variable is unknown
-    double scale;    // the value in the requested units is value * scale
-    bool unitsKnown; // false: the units were not understood and scale is 1
+    int source;       // which aircraft value; -1 when the variable is unknown
+    double scale;     // the value in the requested units is value * scale
+    bool unitsKnown;  // false: the units were not understood and scale is 1
 };
 
 VariableBinding BindVariable(const char *variable, const char *units);

@@ -31,11 +31,16 @@ std::string Bounded(const char *text) { return std::string(text, strnlen(text, 2
 
 const char *DatatypeName(int datatype) {
     switch (datatype) {
-    case SIMCONNECT_DATATYPE_INT32: return "INT32";
-    case SIMCONNECT_DATATYPE_INT64: return "INT64";
-    case SIMCONNECT_DATATYPE_FLOAT32: return "FLOAT32";
-    case SIMCONNECT_DATATYPE_FLOAT64: return "FLOAT64";
-    default: return "unsupported";
+    case SIMCONNECT_DATATYPE_INT32:
+        return "INT32";
+    case SIMCONNECT_DATATYPE_INT64:
+        return "INT64";
+    case SIMCONNECT_DATATYPE_FLOAT32:
+        return "FLOAT32";
+    case SIMCONNECT_DATATYPE_FLOAT64:
+        return "FLOAT64";
+    default:
+        return "unsupported";
     }
 }
 
@@ -59,8 +64,7 @@ void ShowText(const char *text) {
 }  // namespace
 
 SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_Open(HANDLE *phSimConnect, LPCSTR szName, HWND hWnd,
-                                                    DWORD UserEventWin32, HANDLE hEventHandle,
-                                                    DWORD ConfigIndex) {
+                                                    DWORD UserEventWin32, HANDLE hEventHandle, DWORD ConfigIndex) {
     ConnectionLock hold;
     ConnectionState &c = Connection();
     JsonLine record = StartRecord("call");
@@ -130,11 +134,13 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_MenuAddItem(HANDLE hSimConnect, c
     record.Str("fn", "SimConnect_MenuAddItem").StrBounded("caption", szMenuItem, 256);
     record.Int("id", MenuEventID).Int("data", dwData);
     const HRESULT result = szMenuItem == nullptr ? E_POINTER : Result(hSimConnect);
-    if (result == S_OK) Connection().menu.push_back(MenuItem{Bounded(szMenuItem), MenuEventID, SIMCONNECT_UNUSED, dwData});
+    if (result == S_OK)
+        Connection().menu.push_back(MenuItem{Bounded(szMenuItem), MenuEventID, SIMCONNECT_UNUSED, dwData});
     return Finish(record, hSimConnect, result);
 }
 
-SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_MenuAddSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_MenuAddSubItem(HANDLE hSimConnect,
+                                                              SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                                                               const char *szMenuItem,
                                                               SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID, DWORD dwData) {
     ConnectionLock hold;
@@ -177,13 +183,10 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_AddToDataDefinition(HANDLE hSimCo
     return Finish(record, hSimConnect, result);
 }
 
-SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_RequestDataOnSimObject(HANDLE hSimConnect,
-                                                                      SIMCONNECT_DATA_REQUEST_ID RequestID,
-                                                                      SIMCONNECT_DATA_DEFINITION_ID DefineID,
-                                                                      SIMCONNECT_OBJECT_ID ObjectID,
-                                                                      SIMCONNECT_PERIOD Period,
-                                                                      SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin,
-                                                                      DWORD interval, DWORD limit) {
+SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_RequestDataOnSimObject(
+    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID, SIMCONNECT_DATA_DEFINITION_ID DefineID,
+    SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period, SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin,
+    DWORD interval, DWORD limit) {
     ConnectionLock hold;
     ConnectionState &c = Connection();
     JsonLine record = StartRecord("call");
@@ -241,8 +244,8 @@ SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_RequestSystemState(HANDLE hSimCon
     return Finish(record, hSimConnect, result);
 }
 
-SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_SetSystemState(HANDLE hSimConnect, const char *szState,
-                                                              DWORD dwInteger, float fFloat, const char *szString) {
+SIMCONNECT_EXPORT HRESULT __stdcall SimConnect_SetSystemState(HANDLE hSimConnect, const char *szState, DWORD dwInteger,
+                                                              float fFloat, const char *szString) {
     ConnectionLock hold;
     ConnectionState &c = Connection();
     JsonLine record = StartRecord("call");

@@ -19,7 +19,7 @@ struct StandInHost {
     // Both may be called from any thread; the host serialises them.
     void (*writeTrace)(const char *jsonLine);
     void (*printLine)(const char *consoleLine);
-    double (*now)();  // seconds since the run started
+    double (*now)();                      // seconds since the run started
     void (*textShown)(const char *text);  // every on-screen text, as shown
 };
 

@@ -35,7 +35,8 @@ TEST(SplitPath, OverlongComponentIsCutNotOverflowed) {
     PathParts parts;
     memset(&parts, 0x55, sizeof parts);
     SplitPath(("C:\\" + longName + ".air").c_str(), &parts);
-    EXPECT_EQ(std::string(255, 'x'), std::string(parts.baseName)) << "the key keeps the base name's first 255 characters";
+    EXPECT_EQ(std::string(255, 'x'), std::string(parts.baseName))
+        << "the key keeps the base name's first 255 characters";
     EXPECT_STREQ(".air", parts.extension);
     SplitPath(("C:\\" + longName + "\\Liner.air").c_str(), &parts);
     EXPECT_EQ(255u, strlen(parts.folder));

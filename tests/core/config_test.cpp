@@ -54,8 +54,15 @@ TEST_F(ConfigTest, TurnRadiusReadsOnlyWithinItsRange) {
     const struct {
         const char *stored;
         double read;
-    } cases[] = {{"34.377468", 34.377468}, {"3", 3.0},    {"200.0", 200.0}, {"2.999", 0.0}, {"200.01", 0.0},
-                 {"-30", 0.0},             {"nan", 0.0},  {"30m", 0.0},     {"", 0.0}};
+    } cases[] = {{"34.377468", 34.377468},
+                 {"3", 3.0},
+                 {"200.0", 200.0},
+                 {"2.999", 0.0},
+                 {"200.01", 0.0},
+                 {"-30", 0.0},
+                 {"nan", 0.0},
+                 {"30m", 0.0},
+                 {"", 0.0}};
     for (const auto &c : cases) {
         WriteConfigText(kSectionPlaneRadius, "Liner", c.stored);
         EXPECT_EQ(c.read, ReadTurnRadius("Liner")) << "stored \"" << c.stored << "\"";
@@ -100,9 +107,9 @@ TEST_F(ConfigTest, CorrectionTextsThatAreNoNumber) {
     const struct {
         const char *text;
         double value;
-    } cases[] = {{"", 0.0},        {"abc", 0.0},     {"  7.25m", 0.0},  {"-2.5", -2.5},   {"1e1", 10.0},
-                 {"inf", 0.0},     {"nan", 0.0},     {"0x10", 0.0},     {".5", 0.5},      {"+3", 3.0},
-                 {" 100 ", 100.0}, {"-100", -100.0}, {"100.5", 0.0},    {"-1e308", 0.0},  {"1e", 0.0}};
+    } cases[] = {{"", 0.0},        {"abc", 0.0},     {"  7.25m", 0.0}, {"-2.5", -2.5},  {"1e1", 10.0},
+                 {"inf", 0.0},     {"nan", 0.0},     {"0x10", 0.0},    {".5", 0.5},     {"+3", 3.0},
+                 {" 100 ", 100.0}, {"-100", -100.0}, {"100.5", 0.0},   {"-1e308", 0.0}, {"1e", 0.0}};
     for (const auto &c : cases) {
         WriteConfigText(kSectionPlaneCorrect, "Liner", c.text);
         EXPECT_EQ(c.value, ReadCorrection("Liner")) << "correction text \"" << c.text << "\"";
@@ -119,11 +126,16 @@ TEST_F(ConfigTest, NumbersOutsideTheirRangeReadAsMissing) {
         const char *text;
         int value;
     } cases[] = {
-        {kSectionData, kDistance, "99999999999", 50}, {kSectionData, kDistance, "-40", 50},
-        {kSectionData, kDistance, "5O", 50},          {kSectionData, kDistance, "500", 500},
-        {kSectionData, kDistance, " 1e2 ", 100},      {kSectionData, kDistance, cut.c_str(), 50},
-        {kSectionData, kHead, "0", 90},               {kSectionData, kHead, "180", 180},
-        {kSectionData, kEngFlag, "4", 0},             {"Sound0", kNumberSound, "100", 0},
+        {kSectionData, kDistance, "99999999999", 50},
+        {kSectionData, kDistance, "-40", 50},
+        {kSectionData, kDistance, "5O", 50},
+        {kSectionData, kDistance, "500", 500},
+        {kSectionData, kDistance, " 1e2 ", 100},
+        {kSectionData, kDistance, cut.c_str(), 50},
+        {kSectionData, kHead, "0", 90},
+        {kSectionData, kHead, "180", 180},
+        {kSectionData, kEngFlag, "4", 0},
+        {"Sound0", kNumberSound, "100", 0},
     };
     for (const auto &c : cases) {
         WriteConfigText(c.section, c.number.key, c.text);

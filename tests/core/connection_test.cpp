@@ -138,7 +138,9 @@ TEST_F(ConnectionTest, TheProgramsFolderComesFirstAndSetupPathOnlyWithoutIt) {
         const char *program;
         std::string folder;
     } cases[] = {{"D:\\Steam\\steamapps\\common\\FSX\\fsx.exe", "D:\\Steam\\steamapps\\common\\FSX\\"},
-                 {nullptr, "C:\\FSX\\"}, {"fsx.exe", "C:\\FSX\\"}, {tooLong.c_str(), ""}};
+                 {nullptr, "C:\\FSX\\"},
+                 {"fsx.exe", "C:\\FSX\\"},
+                 {tooLong.c_str(), ""}};
     for (const auto &c : cases) {
         UseSimulatorFolder(c.program);
         EXPECT_EQ(c.folder + "Drovana.cfg", PushbackState.configPath) << (c.program ? c.program : "no program");
@@ -228,23 +230,23 @@ TEST_F(OpenedConnectionTest, OpenBuildsMenuDefinitionsSubscriptionsAndRequests) 
     DeliverHeader(SIMCONNECT_RECV_ID_OPEN);
     EXPECT_EQ(std::vector<std::string>{"\"Drovana...\",10,0"}, ArgsOf("SimConnect_MenuAddItem"));
     const std::vector<std::string> menu = {
-        "10,\"Setting\",108,0",    "10,\"---------\",102,0", "10,\"Auto Right\",100,0", "10,\"Auto Left\",101,0",
-        "10,\"Taxiway Right\",109,0", "10,\"Taxiway Left\",110,0", "10,\"---------\",102,0",  "10,\"Pushback\",103,0",  "10,\"Turn Right\",104,0", "10,\"Turn Left\",105,0",
-        "10,\"---------\",102,0",  "10,\"STOP !!\",106,0",   "10,\"---------\",102,0",  "10,\"Correct Value\",107,0"};
+        "10,\"Setting\",108,0",       "10,\"---------\",102,0",    "10,\"Auto Right\",100,0", "10,\"Auto Left\",101,0",
+        "10,\"Taxiway Right\",109,0", "10,\"Taxiway Left\",110,0", "10,\"---------\",102,0",  "10,\"Pushback\",103,0",
+        "10,\"Turn Right\",104,0",    "10,\"Turn Left\",105,0",    "10,\"---------\",102,0",  "10,\"STOP !!\",106,0",
+        "10,\"---------\",102,0",     "10,\"Correct Value\",107,0"};
     EXPECT_EQ(menu, ArgsOf("SimConnect_MenuAddSubItem"));
-    const std::vector<std::string> definitions = {
-        "1,\"Plane Latitude\",\"radians\",4,0,4.29497e+09",
-        "1,\"Plane Longitude\",\"radians\",4,0,4.29497e+09",
-        "1,\"Plane Altitude\",\"feet\",4,0,4.29497e+09",
-        "1,\"Plane Heading Degrees True\",\"radians\",4,0,4.29497e+09",
-        "1,\"PUSHBACK STATE\",\"enum\",4,0,4.29497e+09",
-        "2,\"Sim On Ground\",\"bool\",4,0,4.29497e+09",
-        "3,\"NUMBER OF ENGINES\",\"number\",4,0,4.29497e+09",
-        "3,\"ENG COMBUSTION:1\",\"bool\",4,0,4.29497e+09",
-        "3,\"ENG COMBUSTION:2\",\"bool\",4,0,4.29497e+09",
-        "3,\"ENG COMBUSTION:3\",\"bool\",4,0,4.29497e+09",
-        "3,\"ENG COMBUSTION:4\",\"bool\",4,0,4.29497e+09",
-        "4,\"BRAKE PARKING POSITION\",\"position\",4,0,4.29497e+09"};
+    const std::vector<std::string> definitions = {"1,\"Plane Latitude\",\"radians\",4,0,4.29497e+09",
+                                                  "1,\"Plane Longitude\",\"radians\",4,0,4.29497e+09",
+                                                  "1,\"Plane Altitude\",\"feet\",4,0,4.29497e+09",
+                                                  "1,\"Plane Heading Degrees True\",\"radians\",4,0,4.29497e+09",
+                                                  "1,\"PUSHBACK STATE\",\"enum\",4,0,4.29497e+09",
+                                                  "2,\"Sim On Ground\",\"bool\",4,0,4.29497e+09",
+                                                  "3,\"NUMBER OF ENGINES\",\"number\",4,0,4.29497e+09",
+                                                  "3,\"ENG COMBUSTION:1\",\"bool\",4,0,4.29497e+09",
+                                                  "3,\"ENG COMBUSTION:2\",\"bool\",4,0,4.29497e+09",
+                                                  "3,\"ENG COMBUSTION:3\",\"bool\",4,0,4.29497e+09",
+                                                  "3,\"ENG COMBUSTION:4\",\"bool\",4,0,4.29497e+09",
+                                                  "4,\"BRAKE PARKING POSITION\",\"position\",4,0,4.29497e+09"};
     EXPECT_EQ(definitions, ArgsOf("SimConnect_AddToDataDefinition"));
     EXPECT_EQ((std::vector<std::string>{"0,\"AircraftLoaded\"", "1,\"SimStart\""}),
               ArgsOf("SimConnect_SubscribeToSystemEvent"));
@@ -338,8 +340,9 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
 TEST_F(OpenedConnectionTest, StopLeavesNoHookAndNoTimerBehind) {
     // The simulator may unload the module right after DLLStop: its window
     // procedure and its timers would then call freed code.
-    HWND simulator = CreateWindowExA(0, "STATIC", "simulator", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE((HWND)nullptr, simulator);
+    HWND simulator =
+        CreateWindowExA(0, "STATIC", "simulator", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE((HWND) nullptr, simulator);
     const LONG_PTR own = GetWindowLongPtrA(simulator, GWLP_WNDPROC);
     PushbackState.simWindow = simulator;
     DeliverHeader(SIMCONNECT_RECV_ID_OPEN);

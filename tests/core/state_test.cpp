@@ -81,8 +81,8 @@ TEST_F(SnapshotTest, OnlyThePushbackValuesCountAsAPushback) {
     const struct {
         double reported;
         bool running;
-    } cases[] = {{0.0, true}, {1.0, true}, {2.0, true}, {3.0, false}, {4.0, false}, {-1.0, false}, {0.5, false},
-                 {NAN, false}};
+    } cases[] = {{0.0, true},  {1.0, true},   {2.0, true},  {3.0, false},
+                 {4.0, false}, {-1.0, false}, {0.5, false}, {NAN, false}};
     for (const auto &c : cases) {
         SimSnapshot.pushbackState = c.reported;
         EXPECT_EQ(c.running, SimPushbackRunning()) << "PUSHBACK STATE " << c.reported;

@@ -168,8 +168,8 @@ TEST(SettingDialogTemplate, DialogHasTheStyleFontAndCaption) {
     DialogTemplate dialog;
     std::string why;
     ASSERT_TRUE(ReadTemplate(GetModuleHandleA(nullptr), &dialog, &why)) << why;
-    EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
-                                               DS_FIXEDSYS))
+    EXPECT_EQ(dialog.style,
+              static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS))
         << "a different style, or visible when created";
     EXPECT_EQ(dialog.exStyle, 0u);
     EXPECT_EQ(dialog.x, 0);
@@ -213,11 +213,11 @@ TEST(SettingDialogTemplate, TheAddOnModuleCarriesTheSameTemplate) {
     ASSERT_NE(build, nullptr) << "DROVANA_BUILD_DIR is not set";
     const std::string path = std::string("Z:") + build + "/DrovanaX.dll";
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, (HMODULE)nullptr) << "cannot load " << path;
+    ASSERT_NE(module, (HMODULE) nullptr) << "cannot load " << path;
 
     HRSRC mine = FindResourceA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5));
     HRSRC theirs = FindResourceA(module, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5));
-    ASSERT_NE(theirs, (HRSRC)nullptr) << "DrovanaX.dll has no dialog 101";
+    ASSERT_NE(theirs, (HRSRC) nullptr) << "DrovanaX.dll has no dialog 101";
     const DWORD size = SizeofResource(module, theirs);
     ASSERT_EQ(size, SizeofResource(GetModuleHandleA(nullptr), mine));
     EXPECT_EQ(memcmp(LockResource(LoadResource(module, theirs)),

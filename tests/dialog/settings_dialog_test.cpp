@@ -129,7 +129,7 @@ protected:
 };
 
 TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) {
-    ASSERT_NE(Open(), (HWND)nullptr) << "the dialog did not open";
+    ASSERT_NE(Open(), (HWND) nullptr) << "the dialog did not open";
     EXPECT_EQ(Text(IDC_AIRCRAFT), "B737");
     EXPECT_EQ(Text(IDC_ANGLE), "90");
     EXPECT_EQ(Text(IDC_DISTANCE), "50");
@@ -153,11 +153,11 @@ TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) 
 TEST_F(SettingDialogTest, StopClosesAnOpenDialogBeforeTheConnection) {
     // The simulator may unload the module once DLLStop returns: a dialog
     // thread still running would run freed code.
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     DLLStop();
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread_, 0)) << "the dialog thread outlived DLLStop";
     EXPECT_TRUE(OpenDialogs().empty());
-    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)nullptr) << "DLLStop left the thread's handle open";
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE) nullptr) << "DLLStop left the thread's handle open";
     const std::vector<FakeCall> calls = fake_simconnect::Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ("SimConnect_SetSystemState", calls[calls.size() - 2].function) << "dialog mode was not given back";
@@ -165,7 +165,7 @@ TEST_F(SettingDialogTest, StopClosesAnOpenDialogBeforeTheConnection) {
 }
 
 TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     RECT desktop, frame;
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog_, &frame);
@@ -189,7 +189,7 @@ TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
     Put("Parking", "Check2", "0");
     Put("Parking", "Check3", "1");
     Put("PLANE_CORRECT", "B737", "2.500000");
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     EXPECT_EQ(Text(IDC_ANGLE), "45");
     EXPECT_EQ(Text(IDC_DISTANCE), "40");
     EXPECT_EQ(Text(IDC_COMPENSATION), "2.500000");
@@ -230,13 +230,12 @@ TEST_F(SettingDialogTest, CancelEscapeAndTheCloseBoxWriteNothing) {
          }},
         {"close box", [](HWND dialog, DWORD) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
         // Not through the queue: the loop must still notice that it is closed.
-        {"CANCEL sent from another thread",
-         [](HWND dialog, DWORD) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }},
+        {"CANCEL sent from another thread", [](HWND dialog, DWORD) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         fake_simconnect::Reset();
-        ASSERT_NE(Open(), (HWND)nullptr);
+        ASSERT_NE(Open(), (HWND) nullptr);
         SetDlgItemTextA(dialog_, IDC_DISTANCE, "77");
         SendDlgItemMessageA(dialog_, IDC_SOUND_ON, BM_SETCHECK, BST_CHECKED, 0);
         way.close(dialog_, threadId_);
@@ -251,7 +250,7 @@ TEST_F(SettingDialogTest, CancelEscapeAndTheCloseBoxWriteNothing) {
 
 TEST_F(SettingDialogTest, EngineCheckModeThreeShowsClearedAndOkStoresZero) {
     Put("Data", "EngFlag", "3");
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     EXPECT_FALSE(Checked(IDC_ENGINE_CHECK));
     Click(IDOK);
     ASSERT_TRUE(WaitForEnd());
@@ -266,11 +265,14 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
         int field;
         const char *typed;
         const char *says;
-    } cases[] = {{IDC_DISTANCE, "5O", kDistanceRange},   {IDC_DISTANCE, "999999", kDistanceRange},
-                 {IDC_DISTANCE, "40.7", kDistanceRange}, {IDC_DISTANCE, "", kDistanceRange},
+    } cases[] = {{IDC_DISTANCE, "5O", kDistanceRange},
+                 {IDC_DISTANCE, "999999", kDistanceRange},
+                 {IDC_DISTANCE, "40.7", kDistanceRange},
+                 {IDC_DISTANCE, "", kDistanceRange},
                  {IDC_DISTANCE, seventyZeros.c_str(), kDistanceRange},
-                 {IDC_ANGLE, "0", kAngleRange},          {IDC_ANGLE, "181", kAngleRange}};
-    ASSERT_NE(Open(), (HWND)nullptr);
+                 {IDC_ANGLE, "0", kAngleRange},
+                 {IDC_ANGLE, "181", kAngleRange}};
+    ASSERT_NE(Open(), (HWND) nullptr);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);
         SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
@@ -280,7 +282,7 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
         HWND box = nullptr;
         for (const DWORD start = GetTickCount(); box == nullptr && GetTickCount() - start < kWaitMs; Sleep(10))
             box = FindWindowA("#32770", "DrovanaX");
-        ASSERT_NE(box, (HWND)nullptr) << "OK gave no refusal";
+        ASSERT_NE(box, (HWND) nullptr) << "OK gave no refusal";
         EXPECT_EQ(GetWindow(box, GW_OWNER), dialog_);
         char says[128] = "";
         GetDlgItemTextA(box, 0xFFFF, says, sizeof says);  // a message box's text
@@ -311,13 +313,13 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
 // stays open with the pilot's values, so a second OK can store them.
 TEST_F(SettingDialogTest, OkThatTheFileRefusesNamesWhatWasNotSavedAndStaysOpen) {
     ASSERT_TRUE(CreateDirectoryA(PushbackState.configPath, nullptr));
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
     Click(IDOK);
     HWND box = nullptr;
     for (const DWORD start = GetTickCount(); box == nullptr && GetTickCount() - start < kWaitMs; Sleep(10))
         box = FindWindowA("#32770", "DrovanaX");
-    ASSERT_NE(box, (HWND)nullptr) << "OK said nothing of the values it could not store";
+    ASSERT_NE(box, (HWND) nullptr) << "OK said nothing of the values it could not store";
     char says[1024] = "";
     GetDlgItemTextA(box, 0xFFFF, says, sizeof says);
     EXPECT_EQ(std::string(PushbackState.configPath) +
@@ -337,7 +339,7 @@ TEST_F(SettingDialogTest, OkThatTheFileRefusesNamesWhatWasNotSavedAndStaysOpen) 
 TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
     PushbackState.aircraftKey[0] = '\0';
     Put("PLANE_CORRECT", "B737", "1.500000");
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     EXPECT_EQ(Text(IDC_AIRCRAFT), "");
     EXPECT_EQ(Text(IDC_COMPENSATION), "0");
     Click(IDCANCEL);
@@ -345,11 +347,11 @@ TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
 }
 
 TEST_F(SettingDialogTest, DialogModeIsGivenBackOnlyAfterTheDialogHasClosed) {
-    ASSERT_NE(Open(), (HWND)nullptr);
+    ASSERT_NE(Open(), (HWND) nullptr);
     Sleep(100);
     EXPECT_TRUE(fake_simconnect::CallsOf("SimConnect_SetSystemState").empty())
         << "dialog mode was changed while the dialog is open";
-    EXPECT_NE(PushbackState.dialogThread, (HANDLE)nullptr);
+    EXPECT_NE(PushbackState.dialogThread, (HANDLE) nullptr);
 
     Click(IDCANCEL);
     ASSERT_TRUE(WaitForEnd());
@@ -371,11 +373,11 @@ TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
 
     SimConnectDispatch(&reply, sizeof reply, nullptr);
     HANDLE first = PushbackState.dialogThread;
-    ASSERT_NE(first, (HANDLE)nullptr) << "the dialog-mode reply started no dialog thread";
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &thread_, 0, FALSE,
-                                DUPLICATE_SAME_ACCESS));
+    ASSERT_NE(first, (HANDLE) nullptr) << "the dialog-mode reply started no dialog thread";
+    ASSERT_TRUE(
+        DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &thread_, 0, FALSE, DUPLICATE_SAME_ACCESS));
     dialog_ = WaitForDialog();
-    ASSERT_NE(dialog_, (HWND)nullptr);
+    ASSERT_NE(dialog_, (HWND) nullptr);
 
     SimConnectDispatch(&reply, sizeof reply, nullptr);
     EXPECT_EQ(PushbackState.dialogThread, first) << "a second reply replaced the dialog thread";
@@ -392,14 +394,14 @@ TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
     SimConnectDispatch(&reply, sizeof reply, nullptr);
     thread_ = OwnHandleOf(PushbackState.dialogThread);
     dialog_ = WaitForDialog();
-    ASSERT_NE(dialog_, (HWND)nullptr) << "a later \"Setting\" opened no dialog";
+    ASSERT_NE(dialog_, (HWND) nullptr) << "a later \"Setting\" opened no dialog";
     Click(IDCANCEL);
     ASSERT_TRUE(WaitForEnd());
 }
 
 TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnce) {
     HMODULE withoutTemplate = GetModuleHandleA("kernel32.dll");
-    ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC)nullptr);
+    ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC) nullptr);
     PushbackState.moduleInstance = withoutTemplate;
 
     StartThread();

@@ -109,8 +109,8 @@ protected:
         CreateDirectoryA((area + "\\scenery").c_str(), nullptr);
         ASSERT_TRUE(CopyFileA((ProgramFolder() + "map\\default_airport.bgl").c_str(),
                               (area + "\\scenery\\default_airport.bgl").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA((ProgramFolder() + "..\\" MAP_PROGRAM_NAME).c_str(), sim_.File(MAP_PROGRAM_NAME).c_str(),
-                              FALSE))
+        ASSERT_TRUE(
+            CopyFileA((ProgramFolder() + "..\\" MAP_PROGRAM_NAME).c_str(), sim_.File(MAP_PROGRAM_NAME).c_str(), FALSE))
             << "build the DrovanaMap target";
         WriteSceneryCfg("[General]\r\nTitle=FS Scenery\r\n\r\n[Area.001]\r\nTitle=Default airport\r\nLocal=" + area +
                         "\r\nLayer=1\r\nActive=TRUE\r\n");
@@ -130,7 +130,8 @@ protected:
         CreateDirectoryA(folder.c_str(), nullptr);
         folder += "\\FSX";
         CreateDirectoryA(folder.c_str(), nullptr);
-        HANDLE file = CreateFileA((folder + "\\Scenery.CFG").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE file =
+            CreateFileA((folder + "\\Scenery.CFG").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         DWORD written = 0;
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -238,8 +239,8 @@ TEST_F(MapLinkTest, RefusesMalformedAnswers) {
     SuspendProcess(MapProgramId());
     const uint32_t id = AskMap(kGateLatitude, kGateLongitude);
     HWND worker = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (worker = FindWindowExA(HWND_MESSAGE, nullptr, "DrovanaMapAsk", nullptr)) != nullptr; },
-                        5000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return (worker = FindWindowExA(HWND_MESSAGE, nullptr, "DrovanaMapAsk", nullptr)) != nullptr; }, 5000));
     Sleep(300);  // sent, and waiting for its answer
 
     static char forged[sizeof(MapAnswerHeader) + 2 * sizeof(MapPath)];

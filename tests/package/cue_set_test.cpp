@@ -23,14 +23,14 @@ const DWORD kLongestMs = 4000;
 
 TEST(CueSets, EveryCueIsAShortAudibleWaveTheReaderTakes) {
     const std::vector<SoxFile> files = ReadSoxManifest(WindowsPathFromEnvironment("DROVANA_SOX_DIR"));
-    const char* expected = getenv("DROVANA_CUE_COUNT");
+    const char *expected = getenv("DROVANA_CUE_COUNT");
     ASSERT_NE(nullptr, expected) << "run this program through cue_sets_test.py";
     ASSERT_EQ(strtoul(expected, nullptr, 10), files.size());
-    for (const SoxFile& file : files) {
+    for (const SoxFile &file : files) {
         SCOPED_TRACE(file.name);
         CWaveStream stream;
         ASSERT_EQ(S_OK, stream.OpenForReading(file.path.c_str()));
-        const WAVEFORMATEX* format = stream.Format();
+        const WAVEFORMATEX *format = stream.Format();
         ASSERT_NE(nullptr, format);
         EXPECT_EQ(WAVE_FORMAT_PCM, format->wFormatTag);
         EXPECT_EQ(1, format->nChannels);
@@ -41,7 +41,7 @@ TEST(CueSets, EveryCueIsAShortAudibleWaveTheReaderTakes) {
 
         std::string data(stream.DataSize(), '\0');
         DWORD got = 0;
-        ASSERT_EQ(S_OK, stream.ReadData(reinterpret_cast<BYTE*>(&data[0]), static_cast<DWORD>(data.size()), &got));
+        ASSERT_EQ(S_OK, stream.ReadData(reinterpret_cast<BYTE *>(&data[0]), static_cast<DWORD>(data.size()), &got));
         ASSERT_EQ(data.size(), got);
         int peak = 0;
         for (size_t i = 0; i + 1 < data.size(); i += 2) {

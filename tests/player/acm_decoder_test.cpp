@@ -18,8 +18,8 @@ TEST(AcmDecoder, SizeComesFromTheWholeBlocksHeldAndStopsAtTenMinutesOf48kStereo)
     const WAVEFORMATEX mulaw = Format(WAVE_FORMAT_MULAW, 1, 8000, 1, 8, 0);
     const WAVEFORMATEX unknown = Format(0x2222, 1, 8000, 1, 8, 0);
     const struct {
-        const char* what;
-        const WAVEFORMATEX* format;
+        const char *what;
+        const WAVEFORMATEX *format;
         DWORD held;
         HRESULT result;
         DWORD pcmBytes;
@@ -32,7 +32,7 @@ TEST(AcmDecoder, SizeComesFromTheWholeBlocksHeldAndStopsAtTenMinutesOf48kStereo)
         {"less than one ADPCM block", &ima.wfx, 2047, E_FAIL, 0},
         {"a tag no codec claims", &unknown, 100, KESTROLA_E_UNDECODABLE, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         CAcmDecoder decoder;
         EXPECT_EQ(c.result, decoder.Open(c.format, c.held));

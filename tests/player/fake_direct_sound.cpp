@@ -4,7 +4,7 @@
 
 FakeSoundBuffer::FakeSoundBuffer(DWORD bytes) : memory(bytes, 0xCC) {}
 
-HRESULT FakeSoundBuffer::QueryInterface(REFIID, void** object) {
+HRESULT FakeSoundBuffer::QueryInterface(REFIID, void **object) {
     *object = nullptr;
     return E_NOINTERFACE;
 }
@@ -27,7 +27,7 @@ HRESULT FakeSoundBuffer::GetStatus(LPDWORD value) {
     return DS_OK;
 }
 HRESULT FakeSoundBuffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
-HRESULT FakeSoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* area1, LPDWORD bytes1, LPVOID* area2, LPDWORD bytes2,
+HRESULT FakeSoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID *area1, LPDWORD bytes1, LPVOID *area2, LPDWORD bytes2,
                               DWORD) {
     calls.push_back("Lock");
     if (FAILED(lockResult)) return lockResult;
@@ -82,27 +82,27 @@ HRESULT FakeSoundBuffer::Restore() {
 }
 
 FakeDirectSound::~FakeDirectSound() {
-    for (FakeSoundBuffer* buffer : created) delete buffer;
+    for (FakeSoundBuffer *buffer : created) delete buffer;
 }
-HRESULT FakeDirectSound::QueryInterface(REFIID, void** object) {
+HRESULT FakeDirectSound::QueryInterface(REFIID, void **object) {
     *object = nullptr;
     return E_NOINTERFACE;
 }
 ULONG FakeDirectSound::AddRef() { return static_cast<ULONG>(++references); }
 ULONG FakeDirectSound::Release() { return static_cast<ULONG>(--references); }
-HRESULT FakeDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN) {
+HRESULT FakeDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER *buffer, LPUNKNOWN) {
     lastDescription = *description;
     if (description->lpwfxFormat != nullptr) lastFormat = *description->lpwfxFormat;
     *buffer = nullptr;
     if (FAILED(createResult)) return createResult;
-    FakeSoundBuffer* made = new FakeSoundBuffer(description->dwBufferBytes);
+    FakeSoundBuffer *made = new FakeSoundBuffer(description->dwBufferBytes);
     made->AddRef();  // one reference for the test, one handed out
     created.push_back(made);
     *buffer = made;
     return createResult;
 }
 HRESULT FakeDirectSound::GetCaps(LPDSCAPS) { return E_NOTIMPL; }
-HRESULT FakeDirectSound::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER*) { return E_NOTIMPL; }
+HRESULT FakeDirectSound::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER *) { return E_NOTIMPL; }
 HRESULT FakeDirectSound::SetCooperativeLevel(HWND, DWORD) { return DS_OK; }
 HRESULT FakeDirectSound::Compact() { return DS_OK; }
 HRESULT FakeDirectSound::GetSpeakerConfig(LPDWORD) { return E_NOTIMPL; }

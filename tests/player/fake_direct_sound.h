@@ -29,7 +29,7 @@ public:
     std::vector<std::string> calls;
     DWORD playFlags = 0xFFFFFFFF;
 
-    STDMETHOD(QueryInterface)(REFIID, void** object) override;
+    STDMETHOD(QueryInterface)(REFIID, void **object) override;
     STDMETHOD_(ULONG, AddRef)() override;
     STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(GetCaps)(LPDSBCAPS) override;
@@ -40,8 +40,8 @@ public:
     STDMETHOD(GetFrequency)(LPDWORD) override;
     STDMETHOD(GetStatus)(LPDWORD status) override;
     STDMETHOD(Initialize)(LPDIRECTSOUND, LPCDSBUFFERDESC) override;
-    STDMETHOD(Lock)(DWORD offset, DWORD bytes, LPVOID* area1, LPDWORD bytes1, LPVOID* area2, LPDWORD bytes2,
-                    DWORD flags) override;
+    STDMETHOD(Lock)
+    (DWORD offset, DWORD bytes, LPVOID *area1, LPDWORD bytes1, LPVOID *area2, LPDWORD bytes2, DWORD flags) override;
     STDMETHOD(Play)(DWORD reserved, DWORD priority, DWORD flags) override;
     STDMETHOD(SetCurrentPosition)(DWORD) override;
     STDMETHOD(SetFormat)(LPCWAVEFORMATEX) override;
@@ -60,19 +60,19 @@ public:
 
     // What the test looks at: every buffer made (kept alive by the test's
     // own reference) and the last description seen.
-    std::vector<FakeSoundBuffer*> created;
+    std::vector<FakeSoundBuffer *> created;
     DSBUFFERDESC lastDescription = {};
     WAVEFORMATEX lastFormat = {};
     LONG references = 1;
 
     virtual ~FakeDirectSound();
 
-    STDMETHOD(QueryInterface)(REFIID, void**) override;
+    STDMETHOD(QueryInterface)(REFIID, void **) override;
     STDMETHOD_(ULONG, AddRef)() override;
     STDMETHOD_(ULONG, Release)() override;
-    STDMETHOD(CreateSoundBuffer)(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) override;
+    STDMETHOD(CreateSoundBuffer)(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER *buffer, LPUNKNOWN outer) override;
     STDMETHOD(GetCaps)(LPDSCAPS) override;
-    STDMETHOD(DuplicateSoundBuffer)(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER*) override;
+    STDMETHOD(DuplicateSoundBuffer)(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER *) override;
     STDMETHOD(SetCooperativeLevel)(HWND, DWORD) override;
     STDMETHOD(Compact)() override;
     STDMETHOD(GetSpeakerConfig)(LPDWORD) override;

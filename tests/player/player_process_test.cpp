@@ -66,8 +66,8 @@ public:
 
     LRESULT Status() const { return SendMessageA(window, kPlayerStatusQuery, 0, 0); }
 
-    LRESULT Send(const std::string& path) const {
-        COPYDATASTRUCT data = {0, static_cast<DWORD>(path.size() + 1), const_cast<char*>(path.c_str())};
+    LRESULT Send(const std::string &path) const {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(path.size() + 1), const_cast<char *>(path.c_str())};
         return SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
 
@@ -130,8 +130,8 @@ protected:
             EXPECT_EQ(0, player.Stop()) << "the player did not end with code 0";
         }
     }
-    std::string File(const char* name) const {
-        const SoxFile* file = FindSoxFile(files, name);
+    std::string File(const char *name) const {
+        const SoxFile *file = FindSoxFile(files, name);
         return file != nullptr ? file->path : std::string();
     }
 
@@ -212,7 +212,7 @@ TEST_F(PlayerProcess, PostedDestroyEndsTheProcessWithCodeZero) {
 // codec the machine lacks) leaves the player idle and alive, and the next
 // file plays.
 TEST_F(PlayerProcess, SoxFilesPlayAndOthersLeaveItIdle) {
-    for (const SoxFile& file : files) {
+    for (const SoxFile &file : files) {
         if (file.name == "long_tone.wav") continue;
         SCOPED_TRACE(file.name);
         size_t offset = capture.Size();
@@ -262,8 +262,8 @@ TEST_F(RealDevice, LoadsPlaysAndReportsTheEndOfEachSoxFile) {
     CSoundDevice device;
     device.OpenDevice(window);
     ASSERT_TRUE(device.IsOpen()) << "DirectSoundCreate8 failed with the capture device";
-    CSound* sound = nullptr;
-    for (const SoxFile& file : files) {
+    CSound *sound = nullptr;
+    for (const SoxFile &file : files) {
         SCOPED_TRACE(file.name);
         HRESULT loaded = device.LoadSound(file.path.c_str(), GUID_NULL, &sound);
         if (!file.plays) {
@@ -291,8 +291,8 @@ TEST(NoAudio, DeviceStaysClosedAndEveryLoadFails) {
     CSoundDevice device;
     device.OpenDevice(window);
     EXPECT_FALSE(device.IsOpen()) << "DirectSound opened with no ALSA device";
-    CSound* sound = nullptr;
-    for (const SoxFile& file : files) {
+    CSound *sound = nullptr;
+    for (const SoxFile &file : files) {
         EXPECT_EQ(CO_E_NOTINITIALIZED, device.LoadSound(file.path.c_str(), GUID_NULL, &sound)) << file.name;
         EXPECT_EQ(nullptr, sound);
     }
@@ -304,7 +304,7 @@ TEST(NoAudio, PlayerRunsAndStaysIdle) {
     ASSERT_FALSE(files.empty());
     Player player;
     ASSERT_TRUE(player.Start(SW_HIDE));
-    for (const SoxFile& file : files) {
+    for (const SoxFile &file : files) {
         player.Send(file.path);
         EXPECT_EQ(1, player.Status()) << file.name << " made a player without a device busy";
     }

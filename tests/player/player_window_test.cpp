@@ -13,20 +13,20 @@ namespace {
 class EdgeOfPage {
 public:
     EdgeOfPage() {
-        base = static_cast<char*>(VirtualAlloc(nullptr, 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base = static_cast<char *>(VirtualAlloc(nullptr, 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;
         VirtualProtect(base + kPage, kPage, PAGE_NOACCESS, &old);
     }
     ~EdgeOfPage() { VirtualFree(base, 0, MEM_RELEASE); }
-    char* Place(const char* bytes, size_t count) {
-        char* at = base + kPage - count;
+    char *Place(const char *bytes, size_t count) {
+        char *at = base + kPage - count;
         memcpy(at, bytes, count);
         return at;
     }
 
 private:
     static const size_t kPage = 4096;
-    char* base;
+    char *base;
 };
 
 TEST(CopyReceivedPathTest, NeverReadsPastWhatWasSent) {
@@ -49,7 +49,7 @@ TEST(CopyReceivedPathTest, NoDataIsAnEmptyPath) {
     EXPECT_STREQ("", path);
     lstrcpynA(path, "old", sizeof(path));
     data.cbData = 0;
-    data.lpData = const_cast<char*>("C:\\x.wav");
+    data.lpData = const_cast<char *>("C:\\x.wav");
     CopyReceivedPath(&data, path, sizeof(path));
     EXPECT_STREQ("", path);
     lstrcpynA(path, "old", sizeof(path));
@@ -60,19 +60,19 @@ TEST(CopyReceivedPathTest, NoDataIsAnEmptyPath) {
 TEST(CopyReceivedPathTest, TakesTwoHundredFiftyFiveCharactersAtMost) {
     std::string exact(255, 'a');
     char path[PLAYER_PATH_SIZE];
-    COPYDATASTRUCT data = {0, 256, const_cast<char*>(exact.c_str())};
+    COPYDATASTRUCT data = {0, 256, const_cast<char *>(exact.c_str())};
     EXPECT_TRUE(CopyReceivedPath(&data, path, sizeof(path)));
     EXPECT_EQ(exact, path) << "a path of exactly 255 characters must be taken whole";
 
     std::string longer(400, 'b');
     data.cbData = 401;
-    data.lpData = const_cast<char*>(longer.c_str());
+    data.lpData = const_cast<char *>(longer.c_str());
     EXPECT_FALSE(CopyReceivedPath(&data, path, sizeof(path))) << "a cut path was reported whole";
     EXPECT_EQ(255u, strlen(path));
 
     // Text ending at its NUL well inside cbData.
     data.cbData = 401;
-    data.lpData = const_cast<char*>("short\0garbage");
+    data.lpData = const_cast<char *>("short\0garbage");
     EXPECT_TRUE(CopyReceivedPath(&data, path, sizeof(path)));
     EXPECT_STREQ("short", path);
 }
@@ -94,8 +94,8 @@ protected:
         playerState.currentSound = nullptr;
         playerState.soundDevice = nullptr;
     }
-    LRESULT SendPath(const std::string& path) {
-        COPYDATASTRUCT data = {0, static_cast<DWORD>(path.size() + 1), const_cast<char*>(path.c_str())};
+    LRESULT SendPath(const std::string &path) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(path.size() + 1), const_cast<char *>(path.c_str())};
         return SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
 

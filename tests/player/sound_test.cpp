@@ -14,13 +14,13 @@ namespace {
 class SoundTest : public ::testing::Test {
 protected:
     // A stream opened on a fresh file with this data.
-    CWaveStream* OpenStream(uint16_t bits, const Bytes& data, const char* name = "sound.wav") {
+    CWaveStream *OpenStream(uint16_t bits, const Bytes &data, const char *name = "sound.wav") {
         std::string path = folder.Write(name, PcmWave(bits, data));
-        CWaveStream* stream = new CWaveStream();
+        CWaveStream *stream = new CWaveStream();
         EXPECT_EQ(S_OK, stream->OpenForReading(path.c_str()));
         return stream;
     }
-    static int Count(const FakeSoundBuffer& buffer, const char* call) {
+    static int Count(const FakeSoundBuffer &buffer, const char *call) {
         return static_cast<int>(std::count(buffer.calls.begin(), buffer.calls.end(), call));
     }
 
@@ -122,9 +122,9 @@ protected:
     LoadSoundTest() : device(&direct) {}
     ~LoadSoundTest() override { delete current; }
     FakeDirectSound direct;  // outlives the device, which releases it
-    FakeDirectSound* fake = &direct;
+    FakeDirectSound *fake = &direct;
     CSoundDevice device;
-    CSound* current = nullptr;
+    CSound *current = nullptr;
 };
 
 TEST_F(LoadSoundTest, DescribesOneGlobalFocusBufferOfTheWholeChunk) {
@@ -132,7 +132,7 @@ TEST_F(LoadSoundTest, DescribesOneGlobalFocusBufferOfTheWholeChunk) {
     ASSERT_EQ(S_OK, device.LoadSound(path.c_str(), GUID_NULL, &current));
     ASSERT_NE(nullptr, current);
     // The record's own size: 36 bytes in the 32-bit player that ships, 40 in a 64-bit build.
-    EXPECT_EQ(sizeof(void*) == 4 ? 36u : 40u, fake->lastDescription.dwSize);
+    EXPECT_EQ(sizeof(void *) == 4 ? 36u : 40u, fake->lastDescription.dwSize);
     EXPECT_EQ(static_cast<DWORD>(DSBCAPS_GLOBALFOCUS), fake->lastDescription.dwFlags);
     EXPECT_EQ(4410u, fake->lastDescription.dwBufferBytes);
     EXPECT_TRUE(IsEqualGUID(GUID_NULL, fake->lastDescription.guid3DAlgorithm));
@@ -173,8 +173,8 @@ TEST_F(LoadSoundTest, FailedLoadAfterAGoodOneLeavesNoSound) {
 TEST_F(LoadSoundTest, AFileCutShortGetsABufferOfWhatItHoldsAndPlaysThat) {
     // 144 bytes in all, claiming 0x0FFFFFF0 bytes of 8-bit mono data.
     Bytes data = SampleBytes(100);
-    std::string cut = folder.Write("cut.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) +
-                                                               ChunkClaiming("data", 0x0FFFFFF0, data)));
+    std::string cut = folder.Write(
+        "cut.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + ChunkClaiming("data", 0x0FFFFFF0, data)));
     ASSERT_EQ(S_OK, device.LoadSound(cut.c_str(), GUID_NULL, &current));
     ASSERT_NE(nullptr, current);
     EXPECT_EQ(100u, fake->lastDescription.dwBufferBytes) << "the buffer must hold what the file holds, not its claim";
@@ -191,8 +191,8 @@ TEST_F(LoadSoundTest, AFileCutShortGetsABufferOfWhatItHoldsAndPlaysThat) {
     EXPECT_EQ(100u, fake->lastDescription.dwBufferBytes);
 
     // Cut right after the chunk header: nothing to play, no buffer.
-    std::string empty = folder.Write("bare.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) +
-                                                                   ChunkClaiming("data", 5000, Bytes())));
+    std::string empty = folder.Write(
+        "bare.wav", Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + ChunkClaiming("data", 5000, Bytes())));
     EXPECT_EQ(E_FAIL, device.LoadSound(empty.c_str(), GUID_NULL, &current));
     EXPECT_EQ(nullptr, current);
     EXPECT_EQ(2u, fake->created.size());
@@ -215,7 +215,7 @@ TEST_F(SoundTest, NoDeviceFailsEveryLoadAndDropsTheCurrentSound) {
     std::string path = folder.Write("any.wav", PcmWave(16, SampleBytes(100)));
     CSoundDevice closed;
     FakeSoundBuffer buffer(100);
-    CSound* current = new CSound(&buffer, 100, OpenStream(16, SampleBytes(100), "old.wav"));
+    CSound *current = new CSound(&buffer, 100, OpenStream(16, SampleBytes(100), "old.wav"));
     EXPECT_EQ(CO_E_NOTINITIALIZED, closed.LoadSound(path.c_str(), GUID_NULL, &current));
     EXPECT_EQ(nullptr, current);
     EXPECT_EQ(0, buffer.references);

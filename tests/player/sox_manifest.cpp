@@ -7,24 +7,24 @@
 
 #include "temp_files.h"
 
-std::string WindowsPathFromEnvironment(const char* variable) {
-    const char* value = getenv(variable);
+std::string WindowsPathFromEnvironment(const char *variable) {
+    const char *value = getenv(variable);
     if (value == nullptr || value[0] == '\0') return std::string();
     if (value[0] != '/') return value;  // already a Windows path
     std::string path = std::string("Z:") + value;
-    for (char& c : path) {
+    for (char &c : path) {
         if (c == '/') c = '\\';
     }
     return path;
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadWholeFile(const std::string &path) {
     std::string bytes;
     ReadFileBytes(path, &bytes);
     return bytes;
 }
 
-std::vector<SoxFile> ReadSoxManifest(const std::string& folder) {
+std::vector<SoxFile> ReadSoxManifest(const std::string &folder) {
     std::vector<SoxFile> files;
     std::string text = ReadWholeFile(folder + "\\manifest.txt");
     size_t start = 0;
@@ -59,8 +59,8 @@ std::vector<SoxFile> ReadSoxManifest(const std::string& folder) {
     return files;
 }
 
-const SoxFile* FindSoxFile(const std::vector<SoxFile>& files, const char* name) {
-    for (const SoxFile& file : files) {
+const SoxFile *FindSoxFile(const std::vector<SoxFile> &files, const char *name) {
+    for (const SoxFile &file : files) {
         if (file.name == name) return &file;
     }
     return nullptr;

@@ -16,11 +16,11 @@ struct SoxFile {
 };
 
 // The Windows form of the Unix path in this environment variable, or empty.
-std::string WindowsPathFromEnvironment(const char* variable);
+std::string WindowsPathFromEnvironment(const char *variable);
 // The files listed in <folder>\manifest.txt; empty when there is none.
-std::vector<SoxFile> ReadSoxManifest(const std::string& folder);
-const SoxFile* FindSoxFile(const std::vector<SoxFile>& files, const char* name);
+std::vector<SoxFile> ReadSoxManifest(const std::string &folder);
+const SoxFile *FindSoxFile(const std::vector<SoxFile> &files, const char *name);
 // The whole file, or empty.
-std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::string &path);
 
 #endif

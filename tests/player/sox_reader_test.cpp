@@ -24,12 +24,12 @@ protected:
 
 TEST_F(SoxReaderTest, FormatAndDataMatchWhatSoxWrote) {
     int checked = 0;
-    for (const SoxFile& file : files) {
+    for (const SoxFile &file : files) {
         if (file.expect != "open") continue;
         SCOPED_TRACE(file.name);
         CWaveStream stream;
         ASSERT_EQ(S_OK, stream.OpenForReading(file.path.c_str()));
-        const WAVEFORMATEX* format = stream.Format();
+        const WAVEFORMATEX *format = stream.Format();
         ASSERT_NE(nullptr, format);
         EXPECT_EQ(file.tag, format->wFormatTag);
         EXPECT_EQ(file.channels, format->nChannels);
@@ -43,7 +43,7 @@ TEST_F(SoxReaderTest, FormatAndDataMatchWhatSoxWrote) {
 
         std::string data(stream.DataSize() + 100, '\0');
         DWORD got = 0;
-        ASSERT_EQ(S_OK, stream.ReadData(reinterpret_cast<BYTE*>(&data[0]), static_cast<DWORD>(data.size()), &got));
+        ASSERT_EQ(S_OK, stream.ReadData(reinterpret_cast<BYTE *>(&data[0]), static_cast<DWORD>(data.size()), &got));
         EXPECT_EQ(stream.DataSize(), got);
         data.resize(got);
         if (!file.rawPath.empty()) {
@@ -55,7 +55,7 @@ TEST_F(SoxReaderTest, FormatAndDataMatchWhatSoxWrote) {
 }
 
 TEST_F(SoxReaderTest, NonWaveFileWithAWavNameFails) {
-    const SoxFile* aiff = FindSoxFile(files, "aiff_named.wav");
+    const SoxFile *aiff = FindSoxFile(files, "aiff_named.wav");
     ASSERT_NE(nullptr, aiff);
     CWaveStream stream;
     EXPECT_EQ(E_FAIL, stream.OpenForReading(aiff->path.c_str()));
@@ -63,7 +63,7 @@ TEST_F(SoxReaderTest, NonWaveFileWithAWavNameFails) {
 }
 
 TEST_F(SoxReaderTest, PipedOutputWithUnfixedSizesOpensButCannotBeReadWhole) {
-    const SoxFile* piped = FindSoxFile(files, "piped.wav");
+    const SoxFile *piped = FindSoxFile(files, "piped.wav");
     ASSERT_NE(nullptr, piped);
     CWaveStream stream;
     ASSERT_EQ(S_OK, stream.OpenForReading(piped->path.c_str()));
@@ -82,7 +82,7 @@ TEST_F(SoxReaderTest, PipedOutputWithUnfixedSizesOpensButCannotBeReadWhole) {
 // others agree exactly.
 TEST_F(SoxReaderTest, CompressedFilesDecodeToWhatSoxDecodes) {
     int checked = 0;
-    for (const SoxFile& file : files) {
+    for (const SoxFile &file : files) {
         std::string expected = ReadWholeFile(file.path.substr(0, file.path.size() - 4) + ".s16");
         if (file.expect != "open" || expected.empty()) continue;
         SCOPED_TRACE(file.name);
@@ -96,13 +96,14 @@ TEST_F(SoxReaderTest, CompressedFilesDecodeToWhatSoxDecodes) {
 
         std::string pcm(decoder.PcmBytes(), '\0');
         DWORD got = 0;
-        ASSERT_EQ(S_OK, decoder.Decode(&stream, reinterpret_cast<BYTE*>(&pcm[0]), decoder.PcmBytes(), &got));
+        ASSERT_EQ(S_OK, decoder.Decode(&stream, reinterpret_cast<BYTE *>(&pcm[0]), decoder.PcmBytes(), &got));
         ASSERT_EQ(expected.size(), got) << "decoded length differs from sox's";
         int worst = 0;
         for (size_t i = 0; i + 1 < got; i += 2) {
-            const int ours = static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | (static_cast<uint8_t>(pcm[i + 1]) << 8));
-            const int sox = static_cast<int16_t>(static_cast<uint8_t>(expected[i]) |
-                                                 (static_cast<uint8_t>(expected[i + 1]) << 8));
+            const int ours =
+                static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | (static_cast<uint8_t>(pcm[i + 1]) << 8));
+            const int sox =
+                static_cast<int16_t>(static_cast<uint8_t>(expected[i]) | (static_cast<uint8_t>(expected[i + 1]) << 8));
             worst = std::max(worst, abs(ours - sox));
         }
         EXPECT_LE(worst, 327);

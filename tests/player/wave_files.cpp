@@ -2,17 +2,17 @@
 
 #include <stdio.h>
 
-void AppendU16(Bytes* bytes, uint16_t value) {
+void AppendU16(Bytes *bytes, uint16_t value) {
     bytes->push_back(static_cast<char>(value & 0xFF));
     bytes->push_back(static_cast<char>(value >> 8));
 }
 
-void AppendU32(Bytes* bytes, uint32_t value) {
+void AppendU32(Bytes *bytes, uint32_t value) {
     AppendU16(bytes, static_cast<uint16_t>(value & 0xFFFF));
     AppendU16(bytes, static_cast<uint16_t>(value >> 16));
 }
 
-Bytes ChunkClaiming(const char id[5], uint32_t claimedSize, const Bytes& body) {
+Bytes ChunkClaiming(const char id[5], uint32_t claimedSize, const Bytes &body) {
     Bytes chunk(id, 4);
     AppendU32(&chunk, claimedSize);
     chunk += body;
@@ -20,11 +20,9 @@ Bytes ChunkClaiming(const char id[5], uint32_t claimedSize, const Bytes& body) {
     return chunk;
 }
 
-Bytes Chunk(const char id[5], const Bytes& body) {
-    return ChunkClaiming(id, static_cast<uint32_t>(body.size()), body);
-}
+Bytes Chunk(const char id[5], const Bytes &body) { return ChunkClaiming(id, static_cast<uint32_t>(body.size()), body); }
 
-Bytes Riff(const char form[5], const Bytes& chunks) {
+Bytes Riff(const char form[5], const Bytes &chunks) {
     Bytes file("RIFF");
     AppendU32(&file, static_cast<uint32_t>(4 + chunks.size()));
     file.append(form, 4);
@@ -49,7 +47,7 @@ Bytes SampleBytes(size_t count) {
     return data;
 }
 
-Bytes PcmWave(uint16_t bits, const Bytes& data) {
+Bytes PcmWave(uint16_t bits, const Bytes &data) {
     return Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 22050, bits)) + Chunk("data", data));
 }
 
@@ -69,11 +67,11 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-    for (const std::string& file : files) DeleteFileA(file.c_str());
+    for (const std::string &file : files) DeleteFileA(file.c_str());
     if (!path.empty()) RemoveDirectoryA(path.c_str());
 }
 
-std::string TempFolder::Write(const char* name, const Bytes& bytes) {
+std::string TempFolder::Write(const char *name, const Bytes &bytes) {
     std::string file = path + "\\" + name;
     HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::string();
@@ -81,12 +79,12 @@ std::string TempFolder::Write(const char* name, const Bytes& bytes) {
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(handle);
     bool known = false;
-    for (const std::string& existing : files) known = known || existing == file;
+    for (const std::string &existing : files) known = known || existing == file;
     if (!known) files.push_back(file);
     return written == bytes.size() ? file : std::string();
 }
 
-bool FileIsClosed(const std::string& path) {
+bool FileIsClosed(const std::string &path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     CloseHandle(handle);

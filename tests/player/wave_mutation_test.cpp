@@ -14,7 +14,7 @@ namespace {
 struct Sample {
     Bytes file;
     std::vector<size_t> sizeFields;  // offsets of every chunk size in the file
-    size_t cbSizeField;               // offset of cbSize, 0 when the format has none
+    size_t cbSizeField;              // offset of cbSize, 0 when the format has none
 };
 
 Bytes WithExtra(Bytes body, uint16_t extra) {
@@ -23,7 +23,7 @@ Bytes WithExtra(Bytes body, uint16_t extra) {
 }
 
 // Records where the size fields of a well-formed file stand.
-Sample Describe(const Bytes& file) {
+Sample Describe(const Bytes &file) {
     Sample sample;
     sample.file = file;
     sample.cbSizeField = 0;
@@ -31,7 +31,8 @@ Sample Describe(const Bytes& file) {
     size_t at = 12;
     while (at + 8 <= file.size()) {
         uint32_t size = static_cast<uint8_t>(file[at + 4]) | static_cast<uint8_t>(file[at + 5]) << 8 |
-                        static_cast<uint8_t>(file[at + 6]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(file[at + 7])) << 24;
+                        static_cast<uint8_t>(file[at + 6]) << 16 |
+                        static_cast<uint32_t>(static_cast<uint8_t>(file[at + 7])) << 24;
         sample.sizeFields.push_back(at + 4);
         if (file.compare(at, 4, "fmt ") == 0 && size >= 18) sample.cbSizeField = at + 8 + 16;
         at += 8 + size + (size & 1);
@@ -41,21 +42,22 @@ Sample Describe(const Bytes& file) {
 
 std::vector<Sample> Samples() {
     std::vector<Sample> samples;
-    samples.push_back(Describe(Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 2, 44100, 16)) + Chunk("data", SampleBytes(3000)) +
-                                                Chunk("LIST", SampleBytes(21)))));
-    samples.push_back(Describe(Riff("WAVE", Chunk("data", SampleBytes(777)) + Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)))));
+    samples.push_back(Describe(Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 2, 44100, 16)) +
+                                                Chunk("data", SampleBytes(3000)) + Chunk("LIST", SampleBytes(21)))));
+    samples.push_back(
+        Describe(Riff("WAVE", Chunk("data", SampleBytes(777)) + Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)))));
     samples.push_back(Describe(Riff("WAVE", Chunk("fmt ", WithExtra(PcmFormatBody(3, 1, 22050, 32), 0)) +
                                                 Chunk("fact", SampleBytes(4)) + Chunk("data", SampleBytes(2048)))));
-    samples.push_back(Describe(Riff("WAVE", Chunk("fmt ", WithExtra(PcmFormatBody(0xFFFE, 2, 48000, 24), 22)) +
-                                                Chunk("data", SampleBytes(9000)))));
+    samples.push_back(Describe(Riff(
+        "WAVE", Chunk("fmt ", WithExtra(PcmFormatBody(0xFFFE, 2, 48000, 24), 22)) + Chunk("data", SampleBytes(9000)))));
     return samples;
 }
 
-void PutU32(Bytes* file, size_t at, uint32_t value) {
+void PutU32(Bytes *file, size_t at, uint32_t value) {
     for (int i = 0; i < 4 && at + i < file->size(); ++i) (*file)[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-uint32_t OddSize(ReplayableRandom* random) {
+uint32_t OddSize(ReplayableRandom *random) {
     static const uint32_t kSizes[] = {0,          1,          2,          3,          4,          7,
                                       14,         15,         16,         17,         18,         0x7FFFFFFF,
                                       0x80000000, 0xFFFFFFF0, 0xFFFFFFF8, 0xFFFFFFFC, 0xFFFFFFFE, 0xFFFFFFFF};
@@ -63,14 +65,15 @@ uint32_t OddSize(ReplayableRandom* random) {
     return kSizes[random->Below(sizeof(kSizes) / sizeof(kSizes[0]))];
 }
 
-Bytes Mutate(const Sample& sample, ReplayableRandom* random) {
+Bytes Mutate(const Sample &sample, ReplayableRandom *random) {
     Bytes file = sample.file;
     int changes = 1 + static_cast<int>(random->Below(3));
     for (int change = 0; change < changes; ++change) {
         switch (random->Below(5)) {
         case 0: {  // random bytes
             int count = 1 + static_cast<int>(random->Below(8));
-            for (int i = 0; i < count; ++i) file[random->Below(static_cast<uint32_t>(file.size()))] = static_cast<char>(random->Below(256));
+            for (int i = 0; i < count; ++i)
+                file[random->Below(static_cast<uint32_t>(file.size()))] = static_cast<char>(random->Below(256));
             break;
         }
         case 1:  // cut short
@@ -78,7 +81,8 @@ Bytes Mutate(const Sample& sample, ReplayableRandom* random) {
             break;
         case 2:  // a chunk size near 0 or near 0xFFFFFFFF
         case 3:
-            PutU32(&file, sample.sizeFields[random->Below(static_cast<uint32_t>(sample.sizeFields.size()))], OddSize(random));
+            PutU32(&file, sample.sizeFields[random->Below(static_cast<uint32_t>(sample.sizeFields.size()))],
+                   OddSize(random));
             break;
         default:  // any cbSize, on a format tag that makes the reader use it
             if (sample.cbSizeField != 0 && sample.cbSizeField + 2 <= file.size()) {
@@ -123,8 +127,8 @@ const DWORD kMaxPiece = 8192;
 const int kVariants = 3000;
 
 // One variant through open and a full read; returns false with a reason.
-bool ReadVariant(const std::string& path, ReplayableRandom* random, std::string* why) {
-    CWaveStream* stream = new CWaveStream();
+bool ReadVariant(const std::string &path, ReplayableRandom *random, std::string *why) {
+    CWaveStream *stream = new CWaveStream();
     HRESULT opened = stream->OpenForReading(path.c_str());
     bool good = true;
     if (!IsResult(opened)) {
@@ -202,7 +206,7 @@ TEST(WaveMutationTest, DamagedFilesFailSafely) {
             heapBefore = BusyHeapBytes();
             handlesBefore = HandleCount();
         }
-        const Sample& sample = samples[static_cast<size_t>(variant) % samples.size()];
+        const Sample &sample = samples[static_cast<size_t>(variant) % samples.size()];
         std::string path = folder.Write("variant.wav", Mutate(sample, &random));
         ASSERT_FALSE(path.empty()) << "could not write variant " << variant;
         std::string why;

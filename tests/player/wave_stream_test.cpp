@@ -9,25 +9,25 @@
 
 namespace {
 
-const uint16_t kFloatTag = 3;         // kFloatTag
+const uint16_t kFloatTag = 3;            // kFloatTag
 const uint16_t kExtensibleTag = 0xFFFE;  // kExtensibleTag
 
 class WaveStreamTest : public ::testing::Test {
 protected:
     // Opens a file of these bytes in a fresh stream.
-    HRESULT Open(const Bytes& bytes) {
+    HRESULT Open(const Bytes &bytes) {
         stream.CloseFile();  // the file is rewritten in place
         path = folder.Write("test.wav", bytes);
         return stream.OpenForReading(path.c_str());
     }
-    Bytes ReadAll(HRESULT* result, DWORD piece = 4096) {
+    Bytes ReadAll(HRESULT *result, DWORD piece = 4096) {
         Bytes all;
         std::vector<BYTE> buffer(piece);
         for (;;) {
             DWORD got = 12345;
             *result = stream.ReadData(buffer.data(), piece, &got);
             if (FAILED(*result) || got == 0) return all;
-            all.append(reinterpret_cast<char*>(buffer.data()), got);
+            all.append(reinterpret_cast<char *>(buffer.data()), got);
         }
     }
 
@@ -54,7 +54,7 @@ TEST_F(WaveStreamTest, FormatChunkNeedsItsSixteenPcmBytes) {
     EXPECT_EQ(E_FAIL, Open(Riff("WAVE", data))) << "a file without a format chunk opened";
 
     ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 2, 44100, 16)) + data)));
-    const WAVEFORMATEX* format = stream.Format();
+    const WAVEFORMATEX *format = stream.Format();
     ASSERT_NE(nullptr, format);
     EXPECT_EQ(WAVE_FORMAT_PCM, format->wFormatTag);
     EXPECT_EQ(2, format->nChannels);
@@ -76,26 +76,27 @@ TEST_F(WaveStreamTest, PcmIgnoresWhatFollowsTheSixteenBytes) {
     AppendU16(&body, 500);  // a PCM cbSize is meaningless and must not be read
     ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", body) + Chunk("data", SampleBytes(4)))));
     EXPECT_EQ(0, stream.Format()->cbSize);
-    EXPECT_EQ(sizeof(WAVEFORMATEX), _msize(const_cast<WAVEFORMATEX*>(stream.Format())));
+    EXPECT_EQ(sizeof(WAVEFORMATEX), _msize(const_cast<WAVEFORMATEX *>(stream.Format())));
 }
 
 TEST_F(WaveStreamTest, NonPcmKeepsExactlyItsExtraBytes) {
     Bytes body = PcmFormatBody(kFloatTag, 1, 8000, 32);
     AppendU16(&body, 0);
-    ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", body) + Chunk("fact", Bytes(4, '\1')) + Chunk("data", SampleBytes(8)))));
+    ASSERT_EQ(S_OK,
+              Open(Riff("WAVE", Chunk("fmt ", body) + Chunk("fact", Bytes(4, '\1')) + Chunk("data", SampleBytes(8)))));
     EXPECT_EQ(kFloatTag, stream.Format()->wFormatTag);
     EXPECT_EQ(0, stream.Format()->cbSize);
-    EXPECT_EQ(sizeof(WAVEFORMATEX), _msize(const_cast<WAVEFORMATEX*>(stream.Format())));
+    EXPECT_EQ(sizeof(WAVEFORMATEX), _msize(const_cast<WAVEFORMATEX *>(stream.Format())));
 
     body = PcmFormatBody(kExtensibleTag, 2, 48000, 24);
     AppendU16(&body, 22);
     Bytes extra = SampleBytes(22);
     ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", body + extra) + Chunk("data", SampleBytes(12)))));
-    const WAVEFORMATEX* format = stream.Format();
+    const WAVEFORMATEX *format = stream.Format();
     EXPECT_EQ(kExtensibleTag, format->wFormatTag);
     ASSERT_EQ(22, format->cbSize);
     EXPECT_EQ(0, memcmp(extra.data(), format + 1, 22)) << "the extra format bytes differ from the file's";
-    EXPECT_EQ(sizeof(WAVEFORMATEX) + 22, _msize(const_cast<WAVEFORMATEX*>(format)));
+    EXPECT_EQ(sizeof(WAVEFORMATEX) + 22, _msize(const_cast<WAVEFORMATEX *>(format)));
     EXPECT_EQ(12u, stream.DataSize());
 
     body = PcmFormatBody(kExtensibleTag, 2, 48000, 24);
@@ -109,7 +110,7 @@ TEST_F(WaveStreamTest, NonPcmKeepsExactlyItsExtraBytes) {
 // the next chunk's header ("da" read as cbSize would be 24,932 bytes).
 TEST_F(WaveStreamTest, CompressedFormatReadsOnlyWithinItsChunk) {
     const struct {
-        const char* what;
+        const char *what;
         uint16_t tag;
         Bytes beyondPcm;  // the fmt chunk's bytes after its 16 PCM bytes
         WORD cbSize;
@@ -120,7 +121,7 @@ TEST_F(WaveStreamTest, CompressedFormatReadsOnlyWithinItsChunk) {
         {"18-byte A-law claiming 40 extra bytes", WAVE_FORMAT_ALAW, Bytes("\x28\0", 2), 0},
         {"20-byte mu-law claiming 9 of its 2", WAVE_FORMAT_MULAW, Bytes("\x09\0\x11\x22", 4), 2},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         Bytes body = PcmFormatBody(c.tag, 1, 8000, 8);
         ASSERT_EQ(S_OK, Open(Riff("WAVE", Chunk("fmt ", body + c.beyondPcm) + Chunk("data", SampleBytes(100)))));
@@ -161,7 +162,8 @@ TEST_F(WaveStreamTest, MissingOrEmptyDataChunk) {
 }
 
 TEST_F(WaveStreamTest, DataChunkClaimingMoreThanTheFileHoldsFailsToRead) {
-    Bytes file = Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + ChunkClaiming("data", 20000, SampleBytes(300)));
+    Bytes file =
+        Riff("WAVE", Chunk("fmt ", PcmFormatBody(1, 1, 8000, 8)) + ChunkClaiming("data", 20000, SampleBytes(300)));
     ASSERT_EQ(S_OK, Open(file));
     EXPECT_EQ(20000u, stream.DataSize());
     EXPECT_EQ(300u, stream.HeldDataSize()) << "the file holds 300 bytes of its data chunk";

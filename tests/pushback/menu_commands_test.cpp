@@ -135,8 +135,7 @@ TEST_F(MenuCommands, LongAircraftKeyIsCutToTheMessageBuffer) {
 TEST_F(MenuCommands, StartingCommandsNeedNoPushbackInProgress) {
     PushbackState.pushMode = PUSH_LEFT;
     PushbackState.pushActive = 0;
-    for (DWORD id : {MENU_PUSHBACK, MENU_AUTO_LEFT, MENU_AUTO_RIGHT, MENU_CORRECT, MENU_SETTING, MENU_STOP})
-        Pick(id);
+    for (DWORD id : {MENU_PUSHBACK, MENU_AUTO_LEFT, MENU_AUTO_RIGHT, MENU_CORRECT, MENU_SETTING, MENU_STOP}) Pick(id);
     EXPECT_TRUE(fake_simconnect::Calls().empty()) << fake_simconnect::Calls()[0].function;
     EXPECT_EQ(PUSH_LEFT, PushbackState.pushMode);
     EXPECT_EQ(0u, PushbackState.sequenceTimer);

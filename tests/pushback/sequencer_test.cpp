@@ -157,7 +157,12 @@ TEST_F(Sequencer, PushbackEndedByTheUserOrTheSimulatorLeavesThePushbackStep) {
         {"the user's Shift+P", [] { PushbackState.pushActive = 0; }, SEQUENCE_STOPPED_CUE},
         {"the simulator by itself", [] { SimReportsPushback(false); }, SEQUENCE_STOPPED_CUE},
         // Its report may be from before the add-on's own last Shift+P.
-        {"a report before the last toggle was answered", [] { SimReportsPushback(false); NotePushbackToggle(); }, SEQUENCE_PUSHBACK},
+        {"a report before the last toggle was answered",
+         [] {
+             SimReportsPushback(false);
+             NotePushbackToggle();
+         },
+         SEQUENCE_PUSHBACK},
     };
     for (const auto &c : cases) {
         AutomaticAt(PHASE_TURNING, 0.2, 10.0);

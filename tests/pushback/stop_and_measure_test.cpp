@@ -128,7 +128,7 @@ TEST_F(Measurement, StoresTheDistanceOfTheFirstSampleOneDegreeOff) {
     Pick(MENU_CORRECT);
     KeysAfter(7);
     SimReportsPushback(true);  // the hook saw the Shift+P arrive
-    Sample(0.3, 0.00001);  // 0.8 degrees away across north
+    Sample(0.3, 0.00001);      // 0.8 degrees away across north
     EXPECT_EQ(RUN_MEASURING, PushbackState.runKind);
     EXPECT_NE(0u, PushbackState.measureTimer);
     // 1.1 degrees off: exactly 1.0 would hang on the last bit of the two
@@ -263,8 +263,10 @@ TEST_F(Measurement, QuitEndsRunsAndMeasurements) {
         const char *what;
         int runKind;  // -1: a measurement
         int step;
-    } cases[] = {{"automatic run pushing", RUN_AUTO, 8}, {"automatic run at its checklist", RUN_AUTO, 2},
-                 {"manual run pushing", RUN_MANUAL, 8}, {"measurement", -1, 0}};
+    } cases[] = {{"automatic run pushing", RUN_AUTO, 8},
+                 {"automatic run at its checklist", RUN_AUTO, 2},
+                 {"manual run pushing", RUN_MANUAL, 8},
+                 {"measurement", -1, 0}};
     for (const Case &c : cases) {
         if (c.runKind < 0) {
             Pick(MENU_CORRECT);

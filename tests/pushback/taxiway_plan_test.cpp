@@ -116,8 +116,8 @@ const char *Side(int side) { return side == TAXIWAY_TAIL_LEFT ? "tail left" : "t
 TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
     const Line square = {TAXI, "A", -150, -40, 150, -40, 20};
     const Line squareFar = {TAXI, "B", -150, -70, 150, -70, 20};
-    const Line sixty = {TAXI, "C", -100 * sin(kPi / 3), -100 - 100 * cos(kPi / 3), 100 * sin(kPi / 3),
-                        -100 + 100 * cos(kPi / 3), 20};
+    const Line sixty = {
+        TAXI, "C", -100 * sin(kPi / 3), -100 - 100 * cos(kPi / 3), 100 * sin(kPi / 3), -100 + 100 * cos(kPi / 3), 20};
     const Line pathType = {PATH, "P", -150, -40, 150, -40, 20};
     const Line pathWest = {PATH, "P", -150, -40, -5, -40, 20};
     const Line alongEast = {TAXI, "E", -40, -150, -40, 150, 20};
@@ -137,15 +137,27 @@ TEST(TaxiwayPlan, EndsOnTheChosenLineFacingAlongIt) {
         // At 60 degrees the tail-left turn is 60 degrees and ends R/2 west
         // of the push; the other one is 120 degrees and ends 1.5 R east.
         {"sixty, left", {sixty}, TAXIWAY_TAIL_LEFT, 0.0, 0, 100 + 15 / tan(kPi / 3) - 30 * sin(kPi / 3), 60.0, 60.0},
-        {"sixty, right", {sixty}, TAXIWAY_TAIL_RIGHT, 0.0, 0, 100 - 45 / tan(kPi / 3) - 30 * sin(kPi / 3), 120.0,
+        {"sixty, right",
+         {sixty},
+         TAXIWAY_TAIL_RIGHT,
+         0.0,
+         0,
+         100 - 45 / tan(kPi / 3) - 30 * sin(kPi / 3),
+         120.0,
          240.0},
         {"the nearer of two", {squareFar, square}, TAXIWAY_TAIL_LEFT, 0.0, 1, 10.0, 90.0, 90.0},
         // A path 40 m back that the push does not cross, beside a taxi line 70 m back.
         {"taxi before path", {pathWest, squareFar}, TAXIWAY_TAIL_LEFT, 0.0, 1, 40.0, 90.0, 90.0},
         {"path where no taxi line", {pathType}, TAXIWAY_TAIL_LEFT, 0.0, 0, 10.0, 90.0, 90.0},
         // A taxi line 140 m back lies beyond the 100 m of the lane behind; a path there comes first.
-        {"a near path before a far taxi line", {{TAXI, "F", -150, -140, 150, -140, 20}, pathType}, TAXIWAY_TAIL_LEFT,
-         0.0, 1, 10.0, 90.0, 90.0},
+        {"a near path before a far taxi line",
+         {{TAXI, "F", -150, -140, 150, -140, 20}, pathType},
+         TAXIWAY_TAIL_LEFT,
+         0.0,
+         1,
+         10.0,
+         90.0,
+         90.0},
     };
     for (const Case &c : cases) {
         const TaxiwayPlan plan = Plan(AirportWith(c.lines), c.side, c.heading);
@@ -198,8 +210,10 @@ TEST(TaxiwayPlan, RefusesWithTheReason) {
          AirportWith({{TAXI, "C", -34, -40, 0, -40, 20}, {TAXI, "C", 0, -40, 150, -40, 20}, far}), TAXIWAY_TAIL_LEFT,
          TAXIWAY_CROSSES_LINE},
         {"a junction of three taxi paths to pass",
-         AirportWith({{TAXI, "J", 0, -40, -20, -40, 20}, {TAXI, "J", 0, -40, -3, -30, 20},
-                      {TAXI, "J", 0, -40, -3, -45, 20}, far}),
+         AirportWith({{TAXI, "J", 0, -40, -20, -40, 20},
+                      {TAXI, "J", 0, -40, -3, -30, 20},
+                      {TAXI, "J", 0, -40, -3, -45, 20},
+                      far}),
          TAXIWAY_TAIL_LEFT, TAXIWAY_CROSSES_LINE},
         {"a stand on the straight push", AirportWith({far}, MAP_PUSH_BOTH, {{0, -45, 15}}), TAXIWAY_TAIL_LEFT,
          TAXIWAY_THROUGH_STAND},
@@ -214,10 +228,8 @@ TEST(TaxiwayPlan, RefusesWithTheReason) {
         // line eastwards is reached by turning 270 degrees.
         {"only a turn past 180", AirportWith({{TAXI, "A", -34, -40, 150, -40, 20}}), TAXIWAY_TAIL_LEFT,
          TAXIWAY_TURN_TOO_BIG},
-        {"stand allows left only", AirportWith({square}, MAP_PUSH_LEFT), TAXIWAY_TAIL_RIGHT,
-         TAXIWAY_STAND_OTHER_SIDE},
-        {"stand allows right only", AirportWith({square}, MAP_PUSH_RIGHT), TAXIWAY_TAIL_LEFT,
-         TAXIWAY_STAND_OTHER_SIDE},
+        {"stand allows left only", AirportWith({square}, MAP_PUSH_LEFT), TAXIWAY_TAIL_RIGHT, TAXIWAY_STAND_OTHER_SIDE},
+        {"stand allows right only", AirportWith({square}, MAP_PUSH_RIGHT), TAXIWAY_TAIL_LEFT, TAXIWAY_STAND_OTHER_SIDE},
         {"NaN coordinates", AirportWith({{TAXI, "A", NAN, -40, 150, NAN, 20}}), TAXIWAY_TAIL_LEFT, TAXIWAY_NO_LINE},
         // Every path end at one point: more meeting ends than are kept.
         {"1024 paths of no length", AirportWith(std::vector<Line>(kMapMaxPaths, Line{TAXI, "Z", 0, -40, 0, -40, 20})),

@@ -227,7 +227,8 @@ TEST_F(WindowHook, KeysOfAnEndedRunAreDroppedAndLaterOnesPass) {
 
 TEST_F(WindowHook, RemovedOnlyWhileItIsTheWindowsProcedure) {
     RemoveSimWindowHook();
-    EXPECT_EQ(reinterpret_cast<LONG_PTR>(PushbackState.simWindowProc), GetWindowLongPtrA(window_.handle(), GWLP_WNDPROC));
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(PushbackState.simWindowProc),
+              GetWindowLongPtrA(window_.handle(), GWLP_WNDPROC));
     // Another add-on subclassed after us keeps its procedure.
     InstallSimWindowHook();
     const LONG_PTR other = reinterpret_cast<LONG_PTR>(DefWindowProcA);

@@ -68,8 +68,8 @@ private:
 
 // Values that break things: zero, small, just past, huge, all ones.
 uint32_t Hostile(ReplayableRandom *random, uint32_t size) {
-    const uint32_t values[] = {0, 1, 5, 6, 7, size, size + 1, size - 1, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu,
-                               0xFFFF, 0x10000, random->Next()};
+    const uint32_t values[] = {0,        1,          5,           6,           7,      size,    size + 1,
+                               size - 1, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xFFFF, 0x10000, random->Next()};
     return values[random->Below(sizeof values / sizeof values[0])];
 }
 
@@ -139,7 +139,8 @@ TEST(BglMutation, ThreeThousandDamagedFilesAreReadOrSkippedSafely) {
             map.AddFile("variant.bgl", n, contents, &quiet, &taken);
             const int skipsRead = quiet.skips;
             quiet.skips = 0;
-            ASSERT_TRUE(AirportMap::TakenAddsUp(taken.data(), taken.size())) << variant << ": its record does not add up";
+            ASSERT_TRUE(AirportMap::TakenAddsUp(taken.data(), taken.size()))
+                << variant << ": its record does not add up";
             fromIndex.AddTaken("variant.bgl", n, taken.data(), taken.size(), &quiet);
             ASSERT_EQ(skipsRead, quiet.skips) << variant << ": its skipped airports not said again from its record";
             // A record that still adds up once damaged is added without a

@@ -33,7 +33,13 @@ TEST(BglReader, ReadsStandsPathsAndNamesAsWritten) {
     EXPECT_NEAR(47.5, RawLatitude(a.reference.latRaw), 1e-6);
     EXPECT_NEAR(-122.3, RawLongitude(a.reference.lonRaw), 1e-6);
 
-    struct Spot { const char *name; uint32_t number; float heading, radius; uint32_t push; double east, north; };
+    struct Spot {
+        const char *name;
+        uint32_t number;
+        float heading, radius;
+        uint32_t push;
+        double east, north;
+    };
     const Spot spots[] = {{"GATE_A", 12, 180, 25, MAP_PUSH_RIGHT, 0, 0},
                           {"GATE_B", 7, 180, 25, MAP_PUSH_BOTH, 100, 0},
                           {"PARKING", 3, 90, 10, MAP_PUSH_NONE, -150, -20}};
@@ -92,26 +98,23 @@ const Fault kFaults[] = {
      "lie outside"},
     {"subsection count huge", [](BglBytes *b) { WriteU32(b, 0x38 + 8, 0x10000000u); }, false, 0, "lie outside"},
     {"airport record size 0", [](BglBytes *b) { WriteU32(b, Airport(*b) + 2, 0); }, false, 0, "claims 0 bytes"},
-    {"airport record size past its subsection", [](BglBytes *b) { WriteU32(b, Airport(*b) + 2, 0x7FFFFFFF); },
-     false, 0, "claims"},
+    {"airport record size past its subsection", [](BglBytes *b) { WriteU32(b, Airport(*b) + 2, 0x7FFFFFFF); }, false, 0,
+     "claims"},
     {"taxi path count larger than its subrecord",
      [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPaths) + 6, 60000); }, true, 1,
      "taxi path count 60000"},
-    {"taxi point subrecord of size 0", [](BglBytes *b) { WriteU32(b, SubrecordOf(*b, Airport(*b), kTaxiPoints) + 2, 0); },
-     true, 1, "claims 0 bytes"},
-    {"path start past the points",
-     [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPaths) + 8, 999); }, true, 1,
-     "beyond 5 points"},
+    {"taxi point subrecord of size 0",
+     [](BglBytes *b) { WriteU32(b, SubrecordOf(*b, Airport(*b), kTaxiPoints) + 2, 0); }, true, 1, "claims 0 bytes"},
+    {"path start past the points", [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPaths) + 8, 999); },
+     true, 1, "beyond 5 points"},
     {"parking path end past the spots",
      [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPaths) + 8 + 2, 3); }, true, 1,
      "beyond 5 points and 3 parking"},
     {"parking spot listing airline codes past its subrecord",
      [](BglBytes *b) { (*b)[SubrecordOf(*b, Airport(*b), kParking) + 8 + 3] = 200; }, true, 1, "airline codes"},
     {"parking radius not a number",
-     [](BglBytes *b) { WriteU32(b, SubrecordOf(*b, Airport(*b), kParking) + 8 + 4, 0x7FC00000u); }, true, 1,
-     "radius"},
-    {"a Prepar3D v5 airport record", [](BglBytes *b) { WriteU16(b, Airport(*b), 0x00AB); }, true, 1,
-     "Prepar3D v5"},
+     [](BglBytes *b) { WriteU32(b, SubrecordOf(*b, Airport(*b), kParking) + 8 + 4, 0x7FC00000u); }, true, 1, "radius"},
+    {"a Prepar3D v5 airport record", [](BglBytes *b) { WriteU16(b, Airport(*b), 0x00AB); }, true, 1, "Prepar3D v5"},
     {"Prepar3D v5 taxi points in an FSX airport record",
      [](BglBytes *b) { WriteU16(b, SubrecordOf(*b, Airport(*b), kTaxiPoints), 0x00AC); }, true, 1, "Prepar3D v5 taxi"},
     {"an FS9 airport record", [](BglBytes *b) { WriteU16(b, Airport(*b), 0x0003); }, true, 1, "FS9"},

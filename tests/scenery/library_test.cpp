@@ -33,9 +33,11 @@ const CfgText kCfgTexts[] = {
      "Local=D:\\Addons\\KSEA\r\nLayer=120\r\nActive=FALSE\r\n",
      {"1|1|on|Default Terrain|Scenery\\World", "2|120|off|Addon|D:\\Addons\\KSEA"}},
     {"a UTF-8 byte order mark", "\xEF\xBB\xBF[Area.001]\nLocal=A\nActive=TRUE\n", {"1|1|on||A"}},
-    {"no final newline", "[Area.007]\nTitle=Last\nLocal=Addon Scenery\nLayer=7\nActive=TRUE",
+    {"no final newline",
+     "[Area.007]\nTitle=Last\nLocal=Addon Scenery\nLayer=7\nActive=TRUE",
      {"7|7|on|Last|Addon Scenery"}},
-    {"Windows-1252 title", "[Area.003]\nTitle=A\xe9roport de Gen\xe8ve\nLocal=Scenery\\LSGG\nLayer=3\nActive=TRUE\n",
+    {"Windows-1252 title",
+     "[Area.003]\nTitle=A\xe9roport de Gen\xe8ve\nLocal=Scenery\\LSGG\nLayer=3\nActive=TRUE\n",
      {"3|3|on|A\xe9roport de Gen\xe8ve|Scenery\\LSGG"}},
     {"duplicate area numbers after a hand edit",
      "[Area.010]\nLocal=One\nLayer=10\nActive=TRUE\n[Area.010]\nLocal=Two\nLayer=11\nActive=TRUE\n",
@@ -55,7 +57,10 @@ TEST(SceneryCfg, ParsesTheTextsPilotsHave) {
 }
 
 TEST(SceneryCfg, AreaFolderJoinsRelativeLocalAndKeepsAbsolute) {
-    struct Case { const char *local; const char *folder; };
+    struct Case {
+        const char *local;
+        const char *folder;
+    };
     const std::string tooLong(300, 'x');
     const Case cases[] = {
         {"Scenery\\World", "C:\\FSX\\Scenery\\World\\"},
@@ -102,20 +107,48 @@ struct Layering {
 
 const Layering kLayerings[] = {
     {"one area", {{10, "lower", true, false}}, MAP_AIRPORT, 1, "LOW", "1 active"},
-    {"a higher layer replaces the network", {{10, "lower", true, false}, {20, "higher", true, true}}, MAP_AIRPORT, 9,
-     "HIGH", ""},
-    {"the layer decides, not the order written", {{20, "higher", true, false}, {10, "lower", true, false}},
-     MAP_AIRPORT, 9, "HIGH", ""},
-    {"a higher inactive area counts for nothing", {{10, "lower", true, false}, {20, "higher", false, false}},
-     MAP_AIRPORT, 1, "LOW", "1 active"},
-    {"a delete record above removes the network", {{10, "lower", true, false}, {20, "delete", true, false}},
-     MAP_NO_AIRPORT, 0, "", ""},
-    {"a delete record below removes nothing", {{5, "delete", true, false}, {10, "lower", true, true}}, MAP_AIRPORT, 1,
-     "LOW", ""},
-    {"the same airport above without a network leaves the network", {{10, "lower", true, false}, {20, "plain", true, false}},
-     MAP_AIRPORT, 1, "LOW", ""},
-    {"a missing area folder is skipped and said", {{10, "lower", true, false}, {20, nullptr, true, false}}, MAP_AIRPORT,
-     1, "LOW", "is missing"},
+    {"a higher layer replaces the network",
+     {{10, "lower", true, false}, {20, "higher", true, true}},
+     MAP_AIRPORT,
+     9,
+     "HIGH",
+     ""},
+    {"the layer decides, not the order written",
+     {{20, "higher", true, false}, {10, "lower", true, false}},
+     MAP_AIRPORT,
+     9,
+     "HIGH",
+     ""},
+    {"a higher inactive area counts for nothing",
+     {{10, "lower", true, false}, {20, "higher", false, false}},
+     MAP_AIRPORT,
+     1,
+     "LOW",
+     "1 active"},
+    {"a delete record above removes the network",
+     {{10, "lower", true, false}, {20, "delete", true, false}},
+     MAP_NO_AIRPORT,
+     0,
+     "",
+     ""},
+    {"a delete record below removes nothing",
+     {{5, "delete", true, false}, {10, "lower", true, true}},
+     MAP_AIRPORT,
+     1,
+     "LOW",
+     ""},
+    {"the same airport above without a network leaves the network",
+     {{10, "lower", true, false}, {20, "plain", true, false}},
+     MAP_AIRPORT,
+     1,
+     "LOW",
+     ""},
+    {"a missing area folder is skipped and said",
+     {{10, "lower", true, false}, {20, nullptr, true, false}},
+     MAP_AIRPORT,
+     1,
+     "LOW",
+     "is missing"},
 };
 
 TEST(SceneryLibrary, LayersDecideWhichNetworkAnAirportHas) {
@@ -198,7 +231,12 @@ private:
 TEST(SceneryLibrary, EachEditionReadsItsOwnSceneryCfgFirst) {
     const char kBoxed[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\10.0";
     const char kSteam[] = "SOFTWARE\\Dovetail Games\\FSX\\10.0";
-    struct Case { const char *name; bool boxed, steam; const char *asked; const char *own, *other; };
+    struct Case {
+        const char *name;
+        bool boxed, steam;
+        const char *asked;
+        const char *own, *other;
+    };
     const Case cases[] = {
         {"boxed edition alone", true, false, "A", "FSX", "FSX-SE"},
         {"Steam Edition alone", false, true, "S", "FSX", "FSX-SE"},
@@ -235,7 +273,11 @@ TEST(SceneryLibrary, TheOtherEditionsFileIsReadWhenItsOwnIsMissing) {
     const std::string cfg = "[Area.001]\nLocal=Area\nLayer=1\nActive=TRUE";
     const std::string present = sim.File("other.cfg");
     ASSERT_TRUE(WriteBytes(present, BglBytes(cfg.begin(), cfg.end())));
-    struct Case { std::vector<std::string> candidates; bool read; const char *said; };
+    struct Case {
+        std::vector<std::string> candidates;
+        bool read;
+        const char *said;
+    };
     const Case cases[] = {
         {{sim.File("own.cfg"), present}, true, "(the edition's own is missing)"},
         {{present, sim.File("own.cfg")}, true, "read "},
@@ -299,7 +341,13 @@ TEST(AirportMapAnswer, StandPathsAndReachAtEachPosition) {
     AirportMap map;
     ASSERT_NO_FATAL_FAILURE(MapOfTestAirport("sample", "C:\\FSX\\Addon\\scenery\\sample.bgl", 42, &map));
     // Positions in metres east and north of KTST's reference (47.5, -122.3).
-    struct Case { const char *name; double east, north; uint32_t status; const char *spot; uint32_t paths; };
+    struct Case {
+        const char *name;
+        double east, north;
+        uint32_t status;
+        const char *spot;
+        uint32_t paths;
+    };
     const Case cases[] = {
         {"at gate A12: all but the two paths past 300 m", 0, 5, MAP_AIRPORT, "GATE_A", 6},
         {"inside gate B7's circle, 20 m off its centre", 100, 20, MAP_AIRPORT, "GATE_B", 6},

@@ -136,26 +136,41 @@ TEST(MapIndex, DamagedOrForeignIndexIsDroppedWhole) {
              (*b)[26 + 3] = 'B';  // the first entry now names the second's file
              Sign(b);
          }},
-        {"kept airports without the file holding any", [](BglBytes *b) { (*b)[b->size() - LowerRecord().size() - 5] = 0x02, Sign(b); }},
-        {"a record longer than the index", [](BglBytes *b) { WriteU32(b, b->size() - LowerRecord().size() - 4, 0x7FFFFFFF), Sign(b); }},
-        {"a record cut by one byte", [](BglBytes *b) { b->pop_back(), WriteU32(b, b->size() - LowerRecord().size() - 3, static_cast<uint32_t>(LowerRecord().size() - 1)), Sign(b); }},
+        {"kept airports without the file holding any",
+         [](BglBytes *b) { (*b)[b->size() - LowerRecord().size() - 5] = 0x02, Sign(b); }},
+        {"a record longer than the index",
+         [](BglBytes *b) { WriteU32(b, b->size() - LowerRecord().size() - 4, 0x7FFFFFFF), Sign(b); }},
+        {"a record cut by one byte",
+         [](BglBytes *b) {
+             b->pop_back(),
+                 WriteU32(b, b->size() - LowerRecord().size() - 3, static_cast<uint32_t>(LowerRecord().size() - 1)),
+                 Sign(b);
+         }},
         {"a kept airport of no known kind", [](BglBytes *b) { (*b)[KeptNetwork(*b) - 1] = 7, Sign(b); }},
         {"a kept ident without its end", [](BglBytes *b) { memset(&(*b)[KeptNetwork(*b) - 9], 'K', 8), Sign(b); }},
-        {"a kept network of more points than its bytes", [](BglBytes *b) { WriteU32(b, KeptNetwork(*b), 0x20000000), Sign(b); }},
-        {"a kept network of a huge name count", [](BglBytes *b) { WriteU32(b, KeptNetwork(*b) + 12, 0xFFFFFFFFu), Sign(b); }},
+        {"a kept network of more points than its bytes",
+         [](BglBytes *b) { WriteU32(b, KeptNetwork(*b), 0x20000000), Sign(b); }},
+        {"a kept network of a huge name count",
+         [](BglBytes *b) { WriteU32(b, KeptNetwork(*b) + 12, 0xFFFFFFFFu), Sign(b); }},
         {"a kept path from a point it lacks", [](BglBytes *b) { WriteU16(b, KeptFirstPath(*b), 2), Sign(b); }},
         {"a kept path to a point it lacks", [](BglBytes *b) { WriteU16(b, KeptFirstPath(*b) + 10, 2), Sign(b); }},
         // The network's bounds at +16 (south, north, west, east) and its reach at +32: an answer
         // measures from them and wraps longitudes, so none may be what no file gives.
-        {"a kept east bound of minus infinity", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 28, -INFINITY), Sign(b); }},
+        {"a kept east bound of minus infinity",
+         [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 28, -INFINITY), Sign(b); }},
         {"a kept east bound of -1e30", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 28, -1e30f), Sign(b); }},
-        {"a kept south bound north of its north bound", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 16, 45.0f), Sign(b); }},
+        {"a kept south bound north of its north bound",
+         [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 16, 45.0f), Sign(b); }},
         {"a kept reach that is no number", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 32, NAN), Sign(b); }},
         {"a kept reach under 300 m", [](BglBytes *b) { WriteFloat(b, KeptNetwork(*b) + 32, 10.0f), Sign(b); }},
-        {"a kept spot of an infinite radius", [](BglBytes *b) { WriteFloat(b, KeptFirstSpot(*b) + 12, INFINITY), Sign(b); }},
+        {"a kept spot of an infinite radius",
+         [](BglBytes *b) { WriteFloat(b, KeptFirstSpot(*b) + 12, INFINITY), Sign(b); }},
         {"a kept path of no type", [](BglBytes *b) { (*b)[KeptFirstPath(*b) + 4] = 0, Sign(b); }},
         {"a kept taxi name without its end", [](BglBytes *b) { (*b)[b->size() - 1] = 'X', Sign(b); }},
-        {"random bytes", [](BglBytes *b) { for (size_t i = 0; i < b->size(); ++i) (*b)[i] = static_cast<uint8_t>(i * 151 + 7); }},
+        {"random bytes",
+         [](BglBytes *b) {
+             for (size_t i = 0; i < b->size(); ++i) (*b)[i] = static_cast<uint8_t>(i * 151 + 7);
+         }},
     };
     for (const Damage &damage : damages) {
         BglBytes bytes = ValidIndex();
@@ -258,14 +273,16 @@ TEST(MapIndex, StartsSkipUnchangedFilesAndNoticeChangedOnes) {
     // not, and the airports come from the index.
     HANDLE locked[3];
     for (int i = 0; i < 3; ++i) {
-        locked[i] = CreateFileA((i == 0 ? terrain : i == 1 ? airports : damaged).c_str(), GENERIC_READ, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+        locked[i] = CreateFileA((i == 0   ? terrain
+                                 : i == 1 ? airports
+                                          : damaged)
+                                    .c_str(),
+                                GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, locked[i]);
     }
     Notes second;
     EXPECT_EQ("LOW", StartAtKlay(sim, &second));
-    EXPECT_EQ(std::string::npos, second.all.find("cannot be opened")) << "an unchanged file was opened\n"
-                                                                      << second.all;
+    EXPECT_EQ(std::string::npos, second.all.find("cannot be opened")) << "an unchanged file was opened\n" << second.all;
     EXPECT_NE(std::string::npos, second.all.find("damaged.bgl: taxi path count 60000"))
         << "a kept file's skipped airport is not in the log again\n"
         << second.all;

@@ -44,8 +44,8 @@ struct Asker {
     // Sends a question; the value the map returned for it.
     LRESULT Ask(HWND map, uint32_t id, double lat, double lon, ULONG_PTR tag = kMapQuestionTag,
                 DWORD size = sizeof(MapQuestion)) {
-        MapQuestion question = {sizeof question, id, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 0,
-                                lat, lon};
+        MapQuestion question = {
+            sizeof question, id, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 0, lat, lon};
         COPYDATASTRUCT data = {tag, size, &question};
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutA(map, WM_COPYDATA, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&data),
@@ -64,8 +64,8 @@ struct Asker {
                 memcpy(header, answer.data(), sizeof *header);
                 if (header->questionId != id) continue;
                 EXPECT_EQ(answer.size(), header->size) << "the header's size is the message's";
-                EXPECT_EQ(answer.size(), sizeof *header + header->pathCount * sizeof(MapPath) +
-                                             header->standCount * sizeof(MapStand));
+                EXPECT_EQ(answer.size(),
+                          sizeof *header + header->pathCount * sizeof(MapPath) + header->standCount * sizeof(MapStand));
                 if (paths != nullptr) {
                     paths->resize(header->pathCount);
                     if (header->pathCount > 0 && answer.size() == header->size)
@@ -149,7 +149,11 @@ TEST(MapServer, AnswersEachStatusAndRefusesWhatIsNoQuestion) {
     ASSERT_TRUE(asker.Answer(1, 3000, &header)) << "no answer while reading";
     EXPECT_EQ(static_cast<uint32_t>(MAP_NOT_READ_YET), header.status);
 
-    struct Refused { const char *name; ULONG_PTR tag; DWORD size; };
+    struct Refused {
+        const char *name;
+        ULONG_PTR tag;
+        DWORD size;
+    };
     const Refused refused[] = {{"an answer's tag", kMapAnswerTag, sizeof(MapQuestion)},
                                {"one byte short", kMapQuestionTag, sizeof(MapQuestion) - 1},
                                {"no data", kMapQuestionTag, 0}};
@@ -181,7 +185,8 @@ TEST(MapServer, AnswersEachStatusAndRefusesWhatIsNoQuestion) {
     ASSERT_TRUE(asker.Answer(301, 3000, &header));
     EXPECT_EQ(static_cast<uint32_t>(MAP_NO_AIRPORT), header.status);
 
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(map.afterDone, 0)) << "the work after publishing ran before it was let go";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(map.afterDone, 0))
+        << "the work after publishing ran before it was let go";
     SetEvent(map.afterMay);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(map.afterDone, 3000))
         << "the work after the map answers did not run once it was published";
@@ -204,8 +209,8 @@ TEST(MapProgram, AnswersEndsOnCloseAndWritesThePilotsReport) {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION process = {};
-        ASSERT_TRUE(CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &process))
+        ASSERT_TRUE(
+            CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
             << program;
         if (icao[0] == '\0') {
             // Its own window, found by class and title and owned by the process.

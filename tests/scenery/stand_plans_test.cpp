@@ -78,9 +78,10 @@ TEST(StandPlans, PlansModeWritesEveryStandBothSides) {
     EXPECT_FALSE(FileExists(out.File("X9-plans.tsv"))) << "only the airport named";
     const std::vector<std::string> rows = Split(tsv, '\n');
     ASSERT_EQ(7u, rows.size()) << tsv;
-    EXPECT_EQ("stand\tlatitude\tlongitude\theading\tside\ttext\tpush_m\tturn_deg\tturn_latitude\tturn_longitude\t"
-              "end_latitude\tend_longitude\tend_heading",
-              rows[0]);
+    EXPECT_EQ(
+        "stand\tlatitude\tlongitude\theading\tside\ttext\tpush_m\tturn_deg\tturn_latitude\tturn_longitude\t"
+        "end_latitude\tend_longitude\tend_heading",
+        rows[0]);
     for (size_t i = 1; i < rows.size(); ++i) {
         const std::vector<std::string> cells = Split(rows[i] + "\t.", '\t');
         ASSERT_EQ(14u, cells.size()) << rows[i];

@@ -38,9 +38,10 @@ TEST_F(CueLanguages, AnotherLanguageSwapsTheSetAndLeavesThePilotsFiles) {
     EXPECT_EQ(std::string::npos, list.find("my_cue")) << list;
 
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
-    EXPECT_EQ("Drovana.cfg [Data]\r\nHead=45\r\n[Sound5]\r\n1=DrovanaX\\Sounds\\my_cue.wav\r\n\n"
-              "DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n",
-              SimListing());
+    EXPECT_EQ(
+        "Drovana.cfg [Data]\r\nHead=45\r\n[Sound5]\r\n1=DrovanaX\\Sounds\\my_cue.wav\r\n\n"
+        "DrovanaX\\\nDrovanaX\\Sounds\\\nDrovanaX\\Sounds\\my_cue.wav RIFF mine\n",
+        SimListing());
 }
 
 // A cue the pilot replaced in place (a recording in their own voice) is
@@ -49,7 +50,7 @@ TEST_F(CueLanguages, AnotherLanguageSwapsTheSetAndLeavesThePilotsFiles) {
 // bytes equal to a set of the package are DrovanaX's.
 struct OwnCueCase {
     const char *what;
-    bool earlierList;      // the list is rewritten without sizes and hashes
+    bool earlierList;  // the list is rewritten without sizes and hashes
     bool uninstall;
     const char *language;  // of the second run
     const char *brake;     // set_parking_brake.wav after it
@@ -78,9 +79,10 @@ TEST_P(PilotsOwnCue, StaysNamedAndUnlisted) {
     EXPECT_EQ(std::string::npos, FileBytes(Sim("DrovanaX\\InstalledFiles.txt")).find("good_luck")) << report;
     if (c.uninstall) return;
     ASSERT_EQ(SETUP_DONE, Run(true)) << report;
-    EXPECT_EQ("Drovana.cfg [Data]\r\nHead=90\r\n\nDrovanaX\\\nDrovanaX\\Sounds\\\n"
-              "DrovanaX\\Sounds\\good_luck.wav RIFF my own voice\n",
-              SimListing());
+    EXPECT_EQ(
+        "Drovana.cfg [Data]\r\nHead=90\r\n\nDrovanaX\\\nDrovanaX\\Sounds\\\n"
+        "DrovanaX\\Sounds\\good_luck.wav RIFF my own voice\n",
+        SimListing());
 }
 
 const OwnCueCase kOwnCueCases[] = {
@@ -120,7 +122,8 @@ TEST_F(CueLanguages, APackageLackingASetOrItsListIsIncompleteAndChangesNothing) 
 
 TEST_F(CueLanguages, CodesAsSwitchesAndWindowsGiveThem) {
     WriteBytes(Package("DrovanaX\\Sounds\\languages.txt"),
-               "\xEF\xBB\xBF" "en\tEnglish\r\nnot a line\r\nde\tDeutsch\r\npt-BR\tPortugu\xC3\xAAs (Brasil)\r\n"
+               "\xEF\xBB\xBF"
+               "en\tEnglish\r\nnot a line\r\nde\tDeutsch\r\npt-BR\tPortugu\xC3\xAAs (Brasil)\r\n"
                "DE\tnoch einmal\r\nzh\t\xE4\xB8\xAD\xE6\x96\x87\n");
     CueLanguageList list;
     ASSERT_TRUE(ReadCueLanguages(work.File("package\\").c_str(), &list));
@@ -130,8 +133,8 @@ TEST_F(CueLanguages, CodesAsSwitchesAndWindowsGiveThem) {
     const struct {
         const char *given;
         int found;
-    } codes[] = {{"de", 1}, {"DE", 1}, {"pt", 2}, {"PT-br", 2}, {"pt-PT", 2}, {"zh", 3}, {"zh-TW", 3},
-                 {"en-GB", 0}, {"xx", -1}, {"", -1}, {"-BR", -1}, {"english", -1}};
+    } codes[] = {{"de", 1},    {"DE", 1},    {"pt", 2},  {"PT-br", 2}, {"pt-PT", 2}, {"zh", 3},
+                 {"zh-TW", 3}, {"en-GB", 0}, {"xx", -1}, {"", -1},     {"-BR", -1},  {"english", -1}};
     for (const auto &code : codes) EXPECT_EQ(code.found, FindCueLanguage(list, code.given)) << code.given;
 
     // The installed language comes first.

@@ -13,9 +13,9 @@ namespace {
 
 // What dll.xml is after the uninstall.
 enum Left {
-    LEFT_AS_BEFORE,     // byte for byte the file before the first install
-    LEFT_NO_FILE,       // it held nothing but the DrovanaX entry
-    LEFT_WITHOUT_BLOCK, // the file before, less its DrovanaX block and that line
+    LEFT_AS_BEFORE,      // byte for byte the file before the first install
+    LEFT_NO_FILE,        // it held nothing but the DrovanaX entry
+    LEFT_WITHOUT_BLOCK,  // the file before, less its DrovanaX block and that line
 };
 
 struct Corpus {
@@ -77,7 +77,8 @@ TEST_P(DllXmlCorpus, InstallReinstallUninstall) {
     EXPECT_EQ(std::string::npos, report.find("write access")) << report;
     const std::string installed = FileBytes(dllXml);
     EXPECT_EQ(std::vector<std::string>{"False|False|DrovanaX.dll"}, DrovanaEntries(dllXml))
-        << "one enabled DrovanaX block after the install:\n" << installed;
+        << "one enabled DrovanaX block after the install:\n"
+        << installed;
     EXPECT_NE(std::string::npos, installed.find(corpus.head)) << "not in the file's own indentation and line ending:\n"
                                                               << installed;
     if (corpus.hasBlock) {

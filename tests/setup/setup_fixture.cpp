@@ -155,8 +155,9 @@ std::vector<std::string> DrovanaEntries(const std::string &path) {
 }
 
 SetupFixture::SetupFixture() {
-    for (const char *folder : {"package", "package\\DrovanaX", "package\\DrovanaX\\Sounds", "package\\DrovanaX\\Sounds\\en",
-                               "package\\DrovanaX\\Sounds\\de", "sim", "AppData", "AppData\\Microsoft"})
+    for (const char *folder :
+         {"package", "package\\DrovanaX", "package\\DrovanaX\\Sounds", "package\\DrovanaX\\Sounds\\en",
+          "package\\DrovanaX\\Sounds\\de", "sim", "AppData", "AppData\\Microsoft"})
         CreateDirectoryA(work.File(folder).c_str(), nullptr);
     dllXml = work.File("AppData\\Microsoft\\FSX\\dll.xml");
     WriteBytes(Package("DrovanaX.dll"), "the add-on, new");
@@ -185,8 +186,8 @@ int SetupFixture::Run(bool uninstall, bool purge, const char *language) {
     // The Apps & features entry goes to a key of this run's own, not the prefix's.
     const std::string scratch = "Software\\DrovanaSetupFixture-" + std::to_string(GetCurrentProcessId());
     HKEY user = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                    &user, nullptr);
+    RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &user,
+                    nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, user);
     const int code = RunEditions(options, work.File("package\\").c_str(), &target, 1, &report);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);

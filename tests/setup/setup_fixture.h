@@ -39,7 +39,8 @@ protected:
     SetupFixture();
 
     // The run of `DrovanaSetup.exe /S [/uninstall] [/purge] /LANG=language
-    // /D=sim` (RunEditions), with the boxed edition's dll.xml here. The package has the sets en and de of two cues each.
+    // /D=sim` (RunEditions), with the boxed edition's dll.xml here. The package has the sets en and de of two cues
+    // each.
     int Run(bool uninstall, bool purge = false, const char *language = "en");
 
     std::string Package(const char *name) const { return work.File("package\\" + std::string(name)); }

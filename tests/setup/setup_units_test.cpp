@@ -86,8 +86,7 @@ TEST(SetupCommandLine, AdministratorsFolderListLimits) {
         bool accepted;
     } cases[] = {
         {"eight folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\|C:\\F\\|C:\\G\\|C:\\H\\", true},
-        {"nine folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\|C:\\F\\|C:\\G\\|C:\\H\\|C:\\I\\",
-         false},
+        {"nine folders", "C:\\A\\|C:\\B\\|C:\\C\\|C:\\D\\|C:\\E\\|C:\\F\\|C:\\G\\|C:\\H\\|C:\\I\\", false},
         {"an empty folder between two", "C:\\A\\||C:\\B\\", false},
         {"a bar at the end", "C:\\A\\|", false},
         {"a folder of 258 characters", "C:\\A\\|" + longest, true},
@@ -97,7 +96,8 @@ TEST(SetupCommandLine, AdministratorsFolderListLimits) {
         SetupOptions options;
         char error[128];
         const std::string line = "/S /filesonly /D=" + c.list;
-        EXPECT_EQ(c.accepted, ParseCommandLine(line.c_str(), &options, error, sizeof(error))) << c.what << ": " << error;
+        EXPECT_EQ(c.accepted, ParseCommandLine(line.c_str(), &options, error, sizeof(error)))
+            << c.what << ": " << error;
         if (c.accepted) {
             EXPECT_STREQ(c.list.c_str(), options.simFolder) << c.what;
         }
@@ -134,12 +134,9 @@ TEST(SetupAdministratorRun, OnlyAFinishedRunsCodeIsDecoded) {
         DWORD exitCode;
         const int *codes;
     } cases[] = {
-        {"a finished run", finished, given},
-        {"an access violation", 0xC0000005, failed},
-        {"TerminateProcess with 0", 0, failed},
-        {"TerminateProcess with 1", 1, failed},
-        {"a debugger's kill", 0x40010004, failed},
-        {"the mark under another top bit", finished | 0x40000000, failed},
+        {"a finished run", finished, given},       {"an access violation", 0xC0000005, failed},
+        {"TerminateProcess with 0", 0, failed},    {"TerminateProcess with 1", 1, failed},
+        {"a debugger's kill", 0x40010004, failed}, {"the mark under another top bit", finished | 0x40000000, failed},
     };
     for (const auto &c : cases) {
         int codes[3] = {-1, -1, -1};
@@ -147,8 +144,9 @@ TEST(SetupAdministratorRun, OnlyAFinishedRunsCodeIsDecoded) {
         for (int i = 0; i < 3; ++i) EXPECT_EQ(c.codes[i], codes[i]) << c.what << ", folder " << i;
     }
     // Five simulators under Program Files go to one run: every folder's code comes back.
-    const int eight[] = {SETUP_BAD_COMMAND_LINE, SETUP_DONE, SETUP_IN_USE, SETUP_CANCELLED, SETUP_PACKAGE_INCOMPLETE,
-                         SETUP_DLL_XML_REFUSED, SETUP_NO_SIM_FOLDER, SETUP_WRITE_FAILED};
+    const int eight[] = {
+        SETUP_BAD_COMMAND_LINE, SETUP_DONE,          SETUP_IN_USE,      SETUP_CANCELLED, SETUP_PACKAGE_INCOMPLETE,
+        SETUP_DLL_XML_REFUSED,  SETUP_NO_SIM_FOLDER, SETUP_WRITE_FAILED};
     int back[8] = {};
     UnpackAdministratorCodes(PackAdministratorCodes(eight, 8), 8, back);
     EXPECT_EQ(std::vector<int>(eight, eight + 8), std::vector<int>(back, back + 8));
@@ -175,8 +173,8 @@ TEST(SetupFolders, JoinPathIntoItsOwnSource) {
     for (const Case &c : cases) {
         char buffer[MAX_PATH];
         snprintf(buffer, sizeof(buffer), "%s", c.outIsName ? c.name : c.folder);
-        const bool joined = c.outIsName ? JoinPath(buffer, c.size, c.folder, buffer)
-                                        : JoinPath(buffer, c.size, buffer, c.name);
+        const bool joined =
+            c.outIsName ? JoinPath(buffer, c.size, c.folder, buffer) : JoinPath(buffer, c.size, buffer, c.name);
         EXPECT_EQ(c.joined != nullptr, joined) << c.folder << " + " << c.name;
         EXPECT_STREQ(c.joined ? c.joined : "", buffer) << c.folder << " + " << c.name;
     }
@@ -217,11 +215,13 @@ const Arrangement kArrangements[] = {
      {{VIEW32, kSteamMachineKey, "Install_Path", "S\\", true}, {USER, kSteamUserKey, "AppPath", "S", true}},
      {"Steam Edition|S|Microsoft\\FSX"}},
     {"Steam only, with the boxed keys",
-     {{VIEW32, kBoxedKey, "SetupPath", "S\\", true}, {USER, kBoxedKey, "AppPath", "S", true},
+     {{VIEW32, kBoxedKey, "SetupPath", "S\\", true},
+      {USER, kBoxedKey, "AppPath", "S", true},
       {VIEW32, kSteamMachineKey, "Install_Path", "S", false}},
      {"Steam Edition|S|Microsoft\\FSX"}},
     {"both side by side",
-     {{VIEW32, kBoxedKey, "SetupPath", "A\\", true}, {USER, kSteamUserKey, "AppPath", "S\\", true},
+     {{VIEW32, kBoxedKey, "SetupPath", "A\\", true},
+      {USER, kSteamUserKey, "AppPath", "S\\", true},
       {VIEW32, kSteamMachineKey, "Install_Path", "S", true}},
      {"boxed edition|A|Microsoft\\FSX", "Steam Edition|S|Microsoft\\FSX-SE"}},
     {"a boxed edition removed by hand beside the Steam Edition",
@@ -230,17 +230,22 @@ const Arrangement kArrangements[] = {
     {"Prepar3D v1 alone, the company spelt without its blank",
      {{VIEW32, kP3d1MachineKey, "SetupPath", "1\\", true}, {USER, kP3d1UserKey, "AppPath", "1", false}},
      {"Prepar3D v1|1|Lockheed Martin\\Prepar3D"}},
-    {"Prepar3D v2 in HKLM's 64-bit view alone", {{VIEW64, kP3d2MachineKey, "SetupPath", "2\\", true}},
+    {"Prepar3D v2 in HKLM's 64-bit view alone",
+     {{VIEW64, kP3d2MachineKey, "SetupPath", "2\\", true}},
      {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2"}},
     {"all five side by side, Prepar3D v3 by its AppPath",
-     {{VIEW32, kBoxedKey, "SetupPath", "A", true}, {VIEW32, kSteamMachineKey, "Install_Path", "S", true},
-      {VIEW32, kP3d1MachineKey, "SetupPath", "1", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2", true},
+     {{VIEW32, kBoxedKey, "SetupPath", "A", true},
+      {VIEW32, kSteamMachineKey, "Install_Path", "S", true},
+      {VIEW32, kP3d1MachineKey, "SetupPath", "1", true},
+      {VIEW32, kP3d2MachineKey, "SetupPath", "2", true},
       {USER, kP3d3UserKey, "AppPath", "3\\", true}},
      {"boxed edition|A|Microsoft\\FSX", "Steam Edition|S|Microsoft\\FSX-SE", "Prepar3D v1|1|Lockheed Martin\\Prepar3D",
       "Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|3|Lockheed Martin\\Prepar3D v3"}},
     {"a Prepar3D folder given FSX's keys, and a folder an install was told is Prepar3D v3",
-     {{VIEW32, kBoxedKey, "SetupPath", "2", true}, {VIEW32, kP3d2MachineKey, "SetupPath", "2\\", true},
-      {USER, kBoxedKey, "AppPath", "A", true}, {ENTRY, nullptr, "P3Dv3", "A", true}},
+     {{VIEW32, kBoxedKey, "SetupPath", "2", true},
+      {VIEW32, kP3d2MachineKey, "SetupPath", "2\\", true},
+      {USER, kBoxedKey, "AppPath", "A", true},
+      {ENTRY, nullptr, "P3Dv3", "A", true}},
      {"Prepar3D v2|2|Lockheed Martin\\Prepar3D v2", "Prepar3D v3|A|Lockheed Martin\\Prepar3D v3"}},
 };
 
@@ -254,8 +259,9 @@ TEST(SetupEditions, EachRegistryArrangement) {
     for (const Arrangement &arrangement : kArrangements) {
         HKEY roots[3] = {};
         for (int i = 0; i < 3; ++i)
-            ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (scratch + std::string("\\") + "mwu"[i]).c_str(),
-                                                     0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &roots[i], nullptr));
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegCreateKeyExA(HKEY_CURRENT_USER, (scratch + std::string("\\") + "mwu"[i]).c_str(), 0, nullptr,
+                                      0, KEY_ALL_ACCESS, nullptr, &roots[i], nullptr));
         for (const RegistryValue &value : arrangement.values) {
             std::string data = work.File(value.folder);
             if (value.folder[0] == 'a') {
@@ -290,8 +296,8 @@ TEST(SetupEditions, EachRegistryArrangement) {
                 if (shown == work.File(name) + "\\") shown = name;
             const std::string prefix = std::string(appData) + "\\";
             const std::string dllXml = found[i].dllXml;
-            const bool inAppData = dllXml.compare(0, prefix.size(), prefix) == 0 &&
-                                   dllXml.size() > prefix.size() + 8 && dllXml.substr(dllXml.size() - 8) == "\\dll.xml";
+            const bool inAppData = dllXml.compare(0, prefix.size(), prefix) == 0 && dllXml.size() > prefix.size() + 8 &&
+                                   dllXml.substr(dllXml.size() - 8) == "\\dll.xml";
             seen.push_back(std::string(found[i].edition->name) + "|" + shown + "|" +
                            (inAppData ? dllXml.substr(prefix.size(), dllXml.size() - prefix.size() - 8) : dllXml));
         }
@@ -318,8 +324,9 @@ const char kBlock[] =
     "<Path>DrovanaX.dll</Path></Launch.Addon>";
 
 TEST(SetupDllXmlText, OneLineDocumentGetsTheBlockOnThatLine) {
-    const std::string text = "<?xml version=\"1.0\"?><SimBase.Document><Launch.Addon><Name>A</Name>"
-                             "</Launch.Addon></SimBase.Document>";
+    const std::string text =
+        "<?xml version=\"1.0\"?><SimBase.Document><Launch.Addon><Name>A</Name>"
+        "</Launch.Addon></SimBase.Document>";
     const std::string added = Added(text);
     EXPECT_EQ(std::string("<?xml version=\"1.0\"?><SimBase.Document><Launch.Addon><Name>A</Name></Launch.Addon>") +
                   kBlock + "</SimBase.Document>",
@@ -333,11 +340,12 @@ TEST(SetupDllXmlText, TwoDrovanaBlocksBecomeOne) {
         "  <Launch.Addon>\n    <Name> drovanax </Name>\n    <Path>a.dll</Path>\n  </Launch.Addon>\n"
         "  <Launch.Addon>\n    <Name>DrovanaX</Name>\n  </Launch.Addon>\n"
         "</SimBase.Document>\n";
-    EXPECT_EQ("<SimBase.Document>\n"
-              "  <Launch.Addon>\n    <Name>DrovanaX</Name>\n    <Path>DrovanaX.dll</Path>\n"
-              "    <Disabled>False</Disabled>\n    <ManualLoad>False</ManualLoad>\n  </Launch.Addon>\n"
-              "</SimBase.Document>\n",
-              Added(text, DLLXML_UPDATED));
+    EXPECT_EQ(
+        "<SimBase.Document>\n"
+        "  <Launch.Addon>\n    <Name>DrovanaX</Name>\n    <Path>DrovanaX.dll</Path>\n"
+        "    <Disabled>False</Disabled>\n    <ManualLoad>False</ManualLoad>\n  </Launch.Addon>\n"
+        "</SimBase.Document>\n",
+        Added(text, DLLXML_UPDATED));
     EXPECT_EQ("<SimBase.Document>\n</SimBase.Document>\n", Removed(text));
 }
 

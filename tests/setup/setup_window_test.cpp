@@ -34,7 +34,8 @@ int RecordJob(void *context, bool uninstall, const FoundEdition *targets, int co
     for (int i = 0; i < count; ++i) seen->folders += targets[i].folder;
     for (int i = 0; seen->waitForCancel && !*cancelled && i < 1000; ++i) Sleep(10);
     seen->sawCancel = *cancelled != 0;
-    *report = seen->sawCancel ? "Cancelled. Nothing was changed.\n" : "Steam Edition, D:\\Steam\\FSX\\: DrovanaX installed.\n";
+    *report = seen->sawCancel ? "Cancelled. Nothing was changed.\n"
+                              : "Steam Edition, D:\\Steam\\FSX\\: DrovanaX installed.\n";
     return seen->sawCancel ? SETUP_CANCELLED : SETUP_IN_USE;
 }
 
@@ -123,8 +124,7 @@ TEST(SetupWindow, TickedEditionsOnlyAndTheirResultLines) {
     const struct {
         const char *code;
         const wchar_t *name;
-    } languages[] = {{"en", L"English"}, {"de", L"Deutsch"}, {"ru", L"Русский"},
-                     {"zh", L"中文"}};
+    } languages[] = {{"en", L"English"}, {"de", L"Deutsch"}, {"ru", L"Русский"}, {"zh", L"中文"}};
     for (const auto &language : languages) {
         lstrcpynA(list.languages[list.count].code, language.code, 16);
         lstrcpynW(list.languages[list.count++].name, language.name, 64);

@@ -19,8 +19,8 @@ typedef HRESULT(__stdcall *CloseFn)(HANDLE);
 typedef HRESULT(__stdcall *CallDispatchFn)(HANDLE, DispatchProc, void *);
 typedef HRESULT(__stdcall *MenuAddItemFn)(HANDLE, const char *, DWORD, DWORD);
 typedef HRESULT(__stdcall *MenuAddSubItemFn)(HANDLE, DWORD, const char *, DWORD, DWORD);
-typedef HRESULT(__stdcall *AddToDataDefinitionFn)(HANDLE, DWORD, const char *, const char *, SIMCONNECT_DATATYPE,
-                                                  float, DWORD);
+typedef HRESULT(__stdcall *AddToDataDefinitionFn)(HANDLE, DWORD, const char *, const char *, SIMCONNECT_DATATYPE, float,
+                                                  DWORD);
 typedef HRESULT(__stdcall *RequestDataFn)(HANDLE, DWORD, DWORD, DWORD, SIMCONNECT_PERIOD, DWORD, DWORD, DWORD, DWORD);
 typedef HRESULT(__stdcall *SubscribeFn)(HANDLE, DWORD, const char *);
 typedef HRESULT(__stdcall *RequestSystemStateFn)(HANDLE, DWORD, const char *);
@@ -33,7 +33,9 @@ struct Received {
     DWORD thread;
     const SIMCONNECT_RECV *header() const { return reinterpret_cast<const SIMCONNECT_RECV *>(bytes.data()); }
     template <typename T>
-    const T *as() const { return reinterpret_cast<const T *>(bytes.data()); }
+    const T *as() const {
+        return reinterpret_cast<const T *>(bytes.data());
+    }
 };
 
 std::vector<Received> received;

@@ -37,7 +37,11 @@ double NowMs() {
 }
 
 FakePlayer::FakePlayer(const PlayerScript &script, Visibility visibility)
-    : script_(script), visibility_(visibility), busyLeft_(script.busyAtStart), window_(nullptr), thread_(nullptr),
+    : script_(script),
+      visibility_(visibility),
+      busyLeft_(script.busyAtStart),
+      window_(nullptr),
+      thread_(nullptr),
       ready_(nullptr) {
     InitializeCriticalSection(&lock_);
     RegisterPlayerClasses();
@@ -58,9 +62,8 @@ DWORD WINAPI FakePlayer::Run(LPVOID self) {
     FakePlayer *player = static_cast<FakePlayer *>(self);
     const bool findable = player->visibility_ == FINDABLE;
     HWND window = CreateWindowExA(0, findable ? kPlayerWindowClass : kPrivateClass,
-                                  findable ? kPlayerWindowTitle : kPrivateTitle,
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+                                  findable ? kPlayerWindowTitle : kPrivateTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window != nullptr) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(player));
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
@@ -87,8 +90,7 @@ LRESULT CALLBACK FakePlayer::WindowProc(HWND window, UINT message, WPARAM wParam
     }
     case WM_COPYDATA: {
         const COPYDATASTRUCT *request = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-        PlayerEvent event = {PlayerEvent::FILE_REQUEST, NowMs(), 0, std::string(), request->cbData,
-                             request->dwData};
+        PlayerEvent event = {PlayerEvent::FILE_REQUEST, NowMs(), 0, std::string(), request->cbData, request->dwData};
         // Read no further than the sender said it sent.
         const char *text = static_cast<const char *>(request->lpData);
         for (DWORD i = 0; text != nullptr && i < request->cbData && text[i] != '\0'; ++i) event.path += text[i];
@@ -145,8 +147,8 @@ std::vector<PlayerEvent> FakePlayer::Queries() const {
 
 HWND DestroyedPlayerWindow() {
     RegisterPlayerClasses();
-    HWND window = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     DestroyWindow(window);
     return window;
 }

@@ -17,10 +17,10 @@ double NowMs();
 struct PlayerEvent {
     enum Kind { STATUS_QUERY, FILE_REQUEST } kind;
     double atMs;
-    LRESULT answer;     // STATUS_QUERY: 1 idle, 0 busy
-    std::string path;   // FILE_REQUEST: lpData up to its NUL
-    DWORD cbData;       // FILE_REQUEST
-    ULONG_PTR dwData;   // FILE_REQUEST
+    LRESULT answer;    // STATUS_QUERY: 1 idle, 0 busy
+    std::string path;  // FILE_REQUEST: lpData up to its NUL
+    DWORD cbData;      // FILE_REQUEST
+    ULONG_PTR dwData;  // FILE_REQUEST
 };
 
 struct PlayerScript {

@@ -50,7 +50,8 @@ protected:
 
     std::string MakeWave(const std::string &name) {
         std::string path = dir_ + "\\" + name;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE) << "could not create " << path;
         DWORD written = 0;
         WriteFile(file, "RIFF", 4, &written, nullptr);
@@ -157,10 +158,9 @@ TEST_F(SoundRequestTest, TwoFilesGoOutThreeSecondsApartAndTheKeyPastTheCountIsTr
     // the pass of key "3", which names nothing, and ends the list.
     const std::vector<PlayerEvent> events = player.Events();
     ASSERT_EQ(events.size(), 7u);
-    const PlayerEvent::Kind expectedKinds[] = {PlayerEvent::STATUS_QUERY, PlayerEvent::FILE_REQUEST,
-                                               PlayerEvent::STATUS_QUERY, PlayerEvent::STATUS_QUERY,
-                                               PlayerEvent::FILE_REQUEST, PlayerEvent::STATUS_QUERY,
-                                               PlayerEvent::STATUS_QUERY};
+    const PlayerEvent::Kind expectedKinds[] = {
+        PlayerEvent::STATUS_QUERY, PlayerEvent::FILE_REQUEST, PlayerEvent::STATUS_QUERY, PlayerEvent::STATUS_QUERY,
+        PlayerEvent::FILE_REQUEST, PlayerEvent::STATUS_QUERY, PlayerEvent::STATUS_QUERY};
     for (size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i].kind, expectedKinds[i]) << "event " << i;
     EXPECT_EQ(events[2].answer, 0);
     EXPECT_EQ(events[5].answer, 0) << "the thread ended before the player reported idle";
@@ -404,7 +404,7 @@ TEST_F(SoundRequestTest, APlayerThatNoLongerAnswersIsGivenUp) {
     // status query itself must end the list.
     Timings(20, 20);
     HungPlayer player;
-    ASSERT_NE(player.window, (HWND)nullptr);
+    ASSERT_NE(player.window, (HWND) nullptr);
     PushbackState.playerWindow = player.window;
     SetCount("1");
     SetKey(1, MakeWave("cue.wav"));

@@ -94,7 +94,8 @@ bool StartRealPlayer() {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return false;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     for (int i = 0; i < 500 && RealPlayer == nullptr; ++i) {

@@ -118,23 +118,22 @@ HRESULT __stdcall SimConnect_MenuAddSubItem(HANDLE, SIMCONNECT_CLIENT_EVENT_ID M
     return S_OK;
 }
 
-HRESULT __stdcall SimConnect_AddToDataDefinition(HANDLE, SIMCONNECT_DATA_DEFINITION_ID DefineID,
-                                                 const char *DatumName, const char *UnitsName,
-                                                 SIMCONNECT_DATATYPE DatumType, float fEpsilon, DWORD DatumID) {
-    Record("SimConnect_AddToDataDefinition", Number(DefineID) + "," + Quote(DatumName) + "," + Quote(UnitsName) +
-                                                 "," + Number(DatumType) + "," + Number(fEpsilon) + "," +
-                                                 Number(DatumID));
+HRESULT __stdcall SimConnect_AddToDataDefinition(HANDLE, SIMCONNECT_DATA_DEFINITION_ID DefineID, const char *DatumName,
+                                                 const char *UnitsName, SIMCONNECT_DATATYPE DatumType, float fEpsilon,
+                                                 DWORD DatumID) {
+    Record("SimConnect_AddToDataDefinition", Number(DefineID) + "," + Quote(DatumName) + "," + Quote(UnitsName) + "," +
+                                                 Number(DatumType) + "," + Number(fEpsilon) + "," + Number(DatumID));
     return S_OK;
 }
 
 HRESULT __stdcall SimConnect_RequestDataOnSimObject(HANDLE, SIMCONNECT_DATA_REQUEST_ID RequestID,
                                                     SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                                     SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
-                                                    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin,
-                                                    DWORD interval, DWORD limit) {
+                                                    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval,
+                                                    DWORD limit) {
     Record("SimConnect_RequestDataOnSimObject", Number(RequestID) + "," + Number(DefineID) + "," + Number(ObjectID) +
-                                                    "," + Number(Period) + "," + Number(Flags) + "," +
-                                                    Number(origin) + "," + Number(interval) + "," + Number(limit));
+                                                    "," + Number(Period) + "," + Number(Flags) + "," + Number(origin) +
+                                                    "," + Number(interval) + "," + Number(limit));
     return S_OK;
 }
 
@@ -159,8 +158,8 @@ HRESULT __stdcall SimConnect_SetSystemState(HANDLE, const char *szState, DWORD d
 HRESULT __stdcall SimConnect_Text(HANDLE, SIMCONNECT_TEXT_TYPE type, float fTimeSeconds,
                                   SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD cbUnitSize, void *pDataSet) {
     const char *text = static_cast<const char *>(pDataSet);
-    Record("SimConnect_Text", Number(type) + "," + Number(fTimeSeconds) + "," + Number(EventID) + "," +
-                                  Number(cbUnitSize),
+    Record("SimConnect_Text",
+           Number(type) + "," + Number(fTimeSeconds) + "," + Number(EventID) + "," + Number(cbUnitSize),
            text ? std::string(text, strnlen(text, cbUnitSize)) : std::string(), cbUnitSize);
     return S_OK;
 }

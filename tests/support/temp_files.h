@@ -13,8 +13,7 @@ public:
         GetTempPathA(sizeof base, base);
         static LONG counter = 0;
         char name[MAX_PATH];
-        snprintf(name, sizeof name, "%sdrovana-%lu-%ld", base, GetCurrentProcessId(),
-                 InterlockedIncrement(&counter));
+        snprintf(name, sizeof name, "%sdrovana-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
         path_ = name;
         CreateDirectoryA(path_.c_str(), nullptr);
     }
