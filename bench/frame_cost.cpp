@@ -96,7 +96,7 @@ double Nanoseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency
 // One frame: the four replies through `dispatch`, the non-key messages
 // through `procedure`.
 void Frame(FrameMessages &frame, DispatchProc dispatch, WNDPROC procedure, HWND window) {
-    for (int i = 0; i < 4; ++i) dispatch(frame.Message(i), frame.Size(i), NULL);
+    for (int i = 0; i < 4; ++i) dispatch(frame.Message(i), frame.Size(i), nullptr);
     for (UINT message : kNonKeyMessages) CallWindowProcA(procedure, window, message, 0, 0);
 }
 
@@ -156,7 +156,7 @@ void MeasureTaxiwayTick(LARGE_INTEGER frequency, double clock, int ticks) {
         for (int i = 0; i < ticks; ++i) {
             LARGE_INTEGER from, to;
             QueryPerformanceCounter(&from);
-            TaxiwayTimerProc(NULL, WM_TIMER, 0, 0);
+            TaxiwayTimerProc(nullptr, WM_TIMER, 0, 0);
             QueryPerformanceCounter(&to);
             timing.nanoseconds.push_back(Nanoseconds(from, to, frequency));
         }
@@ -223,12 +223,12 @@ int main(int argc, char **argv) {
     WNDCLASSA windowClass;
     memset(&windowClass, 0, sizeof windowClass);
     windowClass.lpfnWndProc = SimulatorWindowProc;
-    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "FS98MAIN";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "FS98MAIN", "frame cost", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, NULL, NULL,
-                                  windowClass.hInstance, NULL);
-    if (window == NULL) {
+    HWND window = CreateWindowExA(0, "FS98MAIN", "frame cost", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    if (window == nullptr) {
         fprintf(stderr, "frame_cost: no simulator window\n");
         return 1;
     }
@@ -237,7 +237,7 @@ int main(int argc, char **argv) {
     // stand-in's SimConnect.dll and assembly folder lie beside this program.
     HMODULE addon = LoadLibraryA("DrovanaX.dll");
     HMODULE simconnect = GetModuleHandleA("SimConnect.dll");
-    if (addon == NULL || simconnect == NULL) {
+    if (addon == nullptr || simconnect == nullptr) {
         fprintf(stderr, "frame_cost: DrovanaX.dll did not load (error %lu)\n", GetLastError());
         return 1;
     }
@@ -251,7 +251,7 @@ int main(int argc, char **argv) {
     DispatchOfFn dispatchOf = Entry<DispatchOfFn>(simconnect, "StandIn_RegisteredDispatch");
     typedef int(__stdcall * StartFn)();
     StartFn start = Entry<StartFn>(addon, "DLLStart");
-    if (pump == NULL || dispatchOf == NULL || start == NULL) {
+    if (pump == nullptr || dispatchOf == nullptr || start == nullptr) {
         fprintf(stderr, "frame_cost: the stand-in or the add-on lacks an entry point\n");
         return 1;
     }
@@ -265,12 +265,12 @@ int main(int argc, char **argv) {
     for (int i = 0; i < 30; ++i) {
         pump(&aircraft);
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
         Sleep(10);
     }
     DispatchProc addonDispatch = dispatchOf();
     WNDPROC hooked = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
-    if (addonDispatch == NULL || hooked == SimulatorWindowProc) {
+    if (addonDispatch == nullptr || hooked == SimulatorWindowProc) {
         fprintf(stderr, "frame_cost: the add-on did not register its dispatch or hook the window\n");
         return 1;
     }

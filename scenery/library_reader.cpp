@@ -19,7 +19,7 @@ bool ReadOn(HANDLE file, size_t count, std::vector<uint8_t> *bytes) {
     while (done < count) {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 20));
-        if (!ReadFile(file, bytes->data() + done, want, &got, NULL) || got == 0) break;
+        if (!ReadFile(file, bytes->data() + done, want, &got, nullptr) || got == 0) break;
         done += got;
     }
     bytes->resize(done);
@@ -42,8 +42,8 @@ bool ReadBglFile(const char *path, BglFileContents *contents, char *why, size_t 
     if (holdsAirports != nullptr) *holdsAirports = false;
     contents->airports.clear();
     contents->skippedAirports.clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         snprintf(why, whySize, "cannot be opened (error %lu)", GetLastError());
         return false;

@@ -250,14 +250,14 @@ bool MapIndex::Save(const char *path) const {
     char temporary[MAX_PATH];
     const int length = snprintf(temporary, sizeof temporary, "%s.new", path);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary || bytes_ > kMapIndexMaxBytes) return false;
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::vector<uint8_t> buffer;
     buffer.reserve(1u << 16);
     bool ok = true;
     auto flush = [&]() {
         DWORD written = 0;
-        ok = ok && WriteFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &written, NULL) &&
+        ok = ok && WriteFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &written, nullptr) &&
              written == buffer.size();
         buffer.clear();
     };
@@ -274,7 +274,7 @@ bool MapIndex::Save(const char *path) const {
     flush();
     Header(header, sum);
     buffer.assign(header, header + sizeof header);
-    ok = ok && SetFilePointer(file, 0, NULL, FILE_BEGIN) == 0;
+    ok = ok && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0;
     flush();
     CloseHandle(file);
     if (ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) return true;

@@ -17,14 +17,14 @@ bool DrovanaFile(const char *simFolder, const char *name, char *path, size_t siz
 namespace {
 
 HANDLE CreateIn(const char *folder, const char *name, DWORD share, char *path, size_t size) {
-    CreateDirectoryA(folder, NULL);
+    CreateDirectoryA(folder, nullptr);
     const int written = snprintf(path, size, "%s%s", folder, name);
     if (written <= 0 || static_cast<size_t>(written) >= size) {
         path[0] = '\0';
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(path, GENERIC_WRITE, share, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    return CreateFileA(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -74,7 +74,7 @@ void MapLog::Line(const char *text) {
                           static_cast<unsigned>(kMapLogMaxBytes >> 10));
     }
     DWORD done = 0;
-    WriteFile(file_, line, static_cast<DWORD>(length), &done, NULL);
+    WriteFile(file_, line, static_cast<DWORD>(length), &done, nullptr);
     written_ += done;
 }
 

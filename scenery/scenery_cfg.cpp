@@ -149,7 +149,7 @@ namespace {
 
 std::string FolderOf(int csidl) {
     char folder[MAX_PATH];
-    if (SHGetFolderPathA(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, folder) != S_OK || folder[0] == '\0') return "";
+    if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK || folder[0] == '\0') return "";
     std::string path = folder;
     if (path[path.size() - 1] != '\\') path += '\\';
     return path;
@@ -178,9 +178,9 @@ int SceneryCfgCandidates(const char *simFolder, std::string candidates[2], std::
     // The editions table names each edition's folder for dll.xml; its
     // Scenery.CFG keeps to the same folder under ProgramData.
     FoundEdition found;
-    EditionOfFolder(simFolder, NULL, &found);
-    const Edition &edition = found.edition != NULL ? *found.edition : kBoxedEdition;
-    const std::string own = found.data != NULL ? found.data : edition.dataAlone;
+    EditionOfFolder(simFolder, nullptr, &found);
+    const Edition &edition = found.edition != nullptr ? *found.edition : kBoxedEdition;
+    const std::string own = found.data != nullptr ? found.data : edition.dataAlone;
     *simulator = std::string(edition.name) + " (" + HowKnown(found.evidence) + ")";
     candidates[0] = programData + own + "\\Scenery.CFG";
     if (edition.secondSceneryCfg == SCENERY_CFG_IN_APPDATA_TOO) {

@@ -32,7 +32,7 @@ bool RegisterAppsEntry(const FoundEdition &target, unsigned long long installedB
     const std::string quiet = "\"" + kept + "\" /S /uninstall /D=" + target.folder;
     if (!EntryKeyOf(target.folder, keyName, sizeof(keyName))) return false;
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     const bool ok = SetText(key, "DisplayName", target.edition->entryName) &&
                     SetText(key, "DisplayVersion", kDrovanaVersion) && SetText(key, "Publisher", "DrovanaX") &&

@@ -113,7 +113,7 @@ bool FolderOfList(const char *list, int index, char *folder, size_t size) {
     const char *start = list;
     for (int i = 0; i < index; ++i) {
         start = strchr(start, '|');
-        if (start == NULL) return false;
+        if (start == nullptr) return false;
         ++start;
     }
     const char *bar = strchr(start, '|');

@@ -94,12 +94,12 @@ bool Outline(const std::string &text, std::vector<Element> *elements, char *reas
     for (;;) {
         const size_t lt = text.find('<', pos);
         if (lt == std::string::npos) break;
-        const Opaque *opaque = NULL;
+        const Opaque *opaque = nullptr;
         for (const Opaque &kind : kOpaque) {
-            if (opaque == NULL && StartsWith(text, lt, kind.open)) opaque = &kind;
+            if (opaque == nullptr && StartsWith(text, lt, kind.open)) opaque = &kind;
         }
         size_t end;
-        if (opaque != NULL) {
+        if (opaque != nullptr) {
             end = text.find(opaque->close, lt + strlen(opaque->open));
             pos = end == std::string::npos ? end : end + strlen(opaque->close);
         } else if (StartsWith(text, lt, "<!")) {
@@ -313,7 +313,7 @@ bool EditableOutline(const std::string &text, std::string *edited, std::vector<E
     *edited = text;
     const size_t probe = text.size() < 4 ? text.size() : 4;
     if (StartsWith(text, 0, "\xFF\xFE") || StartsWith(text, 0, "\xFE\xFF") ||
-        memchr(text.data(), '\0', probe) != NULL) {
+        memchr(text.data(), '\0', probe) != nullptr) {
         SetReason(reason, reasonSize, "it is UTF-16 text, which DrovanaSetup does not edit");
         return false;
     }

@@ -38,7 +38,7 @@ bool ReplaceDllXml(const char *path, const std::string &bytes, DllXmlWrite *outc
     }
     // The simulator makes %APPDATA%\Microsoft\FSX at its first start; a pilot
     // who installs before that has none yet.
-    const int made = SHCreateDirectoryExA(NULL, folder, NULL);
+    const int made = SHCreateDirectoryExA(nullptr, folder, nullptr);
     if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
         outcome->error = static_cast<DWORD>(made);
         return false;

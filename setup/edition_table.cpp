@@ -44,7 +44,7 @@ const int kEditionCount = sizeof(kEditions) / sizeof(kEditions[0]);
 const Edition &kBoxedEdition = kEditions[0];
 
 const Edition *EditionByCode(const char *code) {
-    for (int e = 0; code != NULL && e < kEditionCount; ++e)
+    for (int e = 0; code != nullptr && e < kEditionCount; ++e)
         if (lstrcmpiA(kEditions[e].code, code) == 0) return &kEditions[e];
-    return NULL;
+    return nullptr;
 }

@@ -26,7 +26,7 @@ bool ReadRegistryText(HKEY root, REGSAM view, const char *subKey, const char *va
     if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     DWORD bytes = static_cast<DWORD>(size - 1);
-    const LONG result = RegQueryValueExA(key, value, NULL, &type, reinterpret_cast<BYTE *>(text), &bytes);
+    const LONG result = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE *>(text), &bytes);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         text[0] = '\0';
@@ -74,7 +74,7 @@ bool DllXmlIn(const char *data, char *path, size_t size) {
     char appData[MAX_PATH];
     // The folder of whoever runs this program: why it never runs elevated as
     // another account (docs/maintainers.md, "Execution level").
-    if (SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData) != S_OK) return false;
+    if (SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) != S_OK) return false;
     const size_t length = strlen(appData);
     const char *separator = length > 0 && appData[length - 1] == '\\' ? "" : "\\";
     const int written = snprintf(path, size, "%s%s%s\\dll.xml", appData, separator, data);
@@ -115,7 +115,7 @@ const Edition *RememberedEdition(const EditionRegistry &registry, const char *fo
     char code[16];
     if (!EntryKeyOf(folder, entry, sizeof(entry)) ||
         !ReadRegistryText(registry.user.root, registry.user.view, entry, kEntrySimulatorValue, code, sizeof(code)))
-        return NULL;
+        return nullptr;
     return EditionByCode(code);
 }
 
@@ -125,10 +125,10 @@ WORD ProgramMajorVersion(const char *program) {
     const DWORD size = GetFileVersionInfoSizeA(program, &ignored);
     if (size == 0 || size > (1u << 20)) return 0;
     std::vector<char> block(size);
-    VS_FIXEDFILEINFO *fixed = NULL;
+    VS_FIXEDFILEINFO *fixed = nullptr;
     UINT length = 0;
     if (!GetFileVersionInfoA(program, 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void **>(&fixed), &length) || fixed == NULL ||
+        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void **>(&fixed), &length) || fixed == nullptr ||
         length < sizeof(*fixed) || fixed->dwSignature != 0xFEEF04BD)
         return 0;
     return HIWORD(fixed->dwFileVersionMS);
@@ -145,7 +145,7 @@ const Edition *EditionOfProgram(const char *folder) {
         if (kEditions[e].programMajor == 0 || ProgramMajorVersion(program) == kEditions[e].programMajor)
             return &kEditions[e];
     }
-    return NULL;
+    return nullptr;
 }
 
 }  // namespace
@@ -171,7 +171,7 @@ int FindEditionsIn(const EditionRegistry &registry, FoundEdition *found, int cap
     }
     for (int i = 0; i < count; ++i) {
         const Edition *remembered = RememberedEdition(registry, found[i].folder);
-        if (remembered != NULL && remembered != found[i].edition) {
+        if (remembered != nullptr && remembered != found[i].edition) {
             found[i].edition = remembered;
             found[i].evidence = EDITION_REMEMBERED;
         }
@@ -193,13 +193,13 @@ bool EditionOfFolder(const char *given, const Edition *named, FoundEdition *targ
         index = count++;
         lstrcpynA(found[index].folder, folder, sizeof(found[index].folder));
         const Edition *remembered = RememberedEdition(kSystemRegistry, folder);
-        const Edition *program = remembered == NULL ? EditionOfProgram(folder) : NULL;
-        found[index].edition = remembered != NULL ? remembered : program != NULL ? program : &kBoxedEdition;
-        found[index].evidence = remembered != NULL ? EDITION_REMEMBERED
-                                : program != NULL  ? EDITION_PROGRAM
+        const Edition *program = remembered == nullptr ? EditionOfProgram(folder) : nullptr;
+        found[index].edition = remembered != nullptr ? remembered : program != nullptr ? program : &kBoxedEdition;
+        found[index].evidence = remembered != nullptr ? EDITION_REMEMBERED
+                                : program != nullptr  ? EDITION_PROGRAM
                                                    : EDITION_ASSUMED;
     }
-    if (named != NULL) {
+    if (named != nullptr) {
         found[index].edition = named;
         found[index].evidence = EDITION_NAMED;
     }

@@ -40,7 +40,7 @@ extern const int kEditionCount;
 // The edition a folder that nothing names is taken for (its dll.xml with it).
 extern const Edition &kBoxedEdition;
 
-// /SIM= and a remembered Simulator value: the edition of that code, any case; NULL for none.
+// /SIM= and a remembered Simulator value: the edition of that code, any case; null for none.
 const Edition *EditionByCode(const char *code);
 
 // How the edition of a folder was known, strongest first.
@@ -86,7 +86,7 @@ extern const EditionRegistry kSystemRegistry;
 int FindEditions(FoundEdition *found, int capacity);
 int FindEditionsIn(const EditionRegistry &registry, FoundEdition *found, int capacity);
 
-// The one folder of /D=: the edition named (NULL: none), else the one an
+// The one folder of /D=: the edition named (null: none), else the one an
 // install remembered for it, else the one whose registry values name it,
 // else the one whose program is in it, else the boxed edition. False when
 // the folder does not exist or does not fit.

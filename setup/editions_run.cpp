@@ -121,7 +121,7 @@ int RunEditions(const SetupOptions &options, const char *packageFolder, const Fo
     }
     // The last moment the pilot's Cancel can take effect: nothing has
     // changed yet, and the administrator's prompt comes next.
-    if (cancelled != NULL && *cancelled) {
+    if (cancelled != nullptr && *cancelled) {
         for (EditionJob &job : jobs) {
             if (job.code != SETUP_DONE) continue;
             job.code = SETUP_CANCELLED;

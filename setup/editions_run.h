@@ -22,7 +22,7 @@ int KeepInstalled(FoundEdition *targets, int count);
 // every edition is checked and before anything changes: then every edition
 // is SETUP_CANCELLED.
 int RunEditions(const SetupOptions &options, const char *packageFolder, const FoundEdition *targets, int count,
-                std::string *report, const volatile LONG *cancelled = NULL);
+                std::string *report, const volatile LONG *cancelled = nullptr);
 
 // The administrator's run (/filesonly): the files of each folder of its /D=
 // list. Its exit code holds each folder's code (PackAdministratorCodes).

@@ -9,7 +9,7 @@
 namespace {
 
 bool IsElevated() {
-    HANDLE token = NULL;
+    HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation = {};
     DWORD size = 0;
@@ -53,8 +53,8 @@ void UnpackAdministratorCodes(DWORD exitCode, int count, int *codes) {
 bool FolderNeedsAdministrator(const char *simFolder) {
     char probe[MAX_PATH];
     if (!JoinPath(probe, sizeof(probe), simFolder, "DrovanaSetup.probe")) return false;
-    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
         return false;
@@ -66,7 +66,7 @@ void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, i
     SetAll(codes, count, SETUP_WRITE_FAILED);
     char self[MAX_PATH];
     char arguments[kFilesOnlyArgumentsSize];
-    const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
     if (length == 0 || length >= sizeof(self) ||
         !FormFilesOnlyArguments(options, folders, arguments, sizeof(arguments)))
         return;
@@ -81,7 +81,7 @@ void RunFilesAsAdministrator(const SetupOptions &options, const char *folders, i
         if (GetLastError() == ERROR_CANCELLED) SetAll(codes, count, SETUP_CANCELLED);
         return;
     }
-    if (run.hProcess == NULL) return;
+    if (run.hProcess == nullptr) return;
     WaitForSingleObject(run.hProcess, INFINITE);
     DWORD code = 0;
     if (GetExitCodeProcess(run.hProcess, &code)) UnpackAdministratorCodes(code, count, codes);

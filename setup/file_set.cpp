@@ -51,7 +51,7 @@ bool AddMoveAs(std::vector<FileMove> *moves, FileKind kind, const char *packageF
     FileMove move = {};
     move.kind = kind;
     lstrcpynA(move.relative, relative, sizeof(move.relative));
-    if ((sourceRelative != NULL && !JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative)) ||
+    if ((sourceRelative != nullptr && !JoinPath(move.source, sizeof(move.source), packageFolder, sourceRelative)) ||
         !JoinPath(move.target, sizeof(move.target), simFolder, relative) ||
         !JoinPath(move.staged, sizeof(move.staged), move.target, kStagedSuffix) ||
         !JoinPath(move.old, sizeof(move.old), move.target, kOldSuffix)) {
@@ -92,15 +92,15 @@ bool AddWrittenByPrograms(std::vector<FileMove> *moves, const char *packageFolde
 bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const char *simFolder, const char *code,
                  FileSetReport *report) {
     char setFolder[MAX_PATH] = "";
-    if (code != NULL && !CueSetFolder(code, setFolder, sizeof(setFolder))) {
+    if (code != nullptr && !CueSetFolder(code, setFolder, sizeof(setFolder))) {
         Fail(report, FILES_WRITE_FAILED, code, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    for (const std::string &name : code != NULL ? CueSetFiles(packageFolder, code) : AllCueFiles(packageFolder)) {
+    for (const std::string &name : code != nullptr ? CueSetFiles(packageFolder, code) : AllCueFiles(packageFolder)) {
         char relative[MAX_PATH];
         char source[MAX_PATH];
         if (!JoinPath(relative, sizeof(relative), kSoundsFolder, name.c_str()) ||
-            !JoinPath(source, sizeof(source), code != NULL ? setFolder : kSoundsFolder, name.c_str())) {
+            !JoinPath(source, sizeof(source), code != nullptr ? setFolder : kSoundsFolder, name.c_str())) {
             Fail(report, FILES_WRITE_FAILED, name.c_str(), ERROR_FILENAME_EXCED_RANGE);
             return false;
         }
@@ -116,7 +116,7 @@ bool AddCueMoves(std::vector<FileMove> *moves, const char *packageFolder, const 
 // and then fail to delete it.
 FileSetResult CheckNotHeld(const std::vector<FileMove> &moves, FileSetReport *report) {
     for (const FileMove &move : moves) {
-        HANDLE file = CreateFileA(move.target, GENERIC_WRITE | DELETE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE file = CreateFileA(move.target, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
             if (IsReadOnly(move.target)) return Fail(report, FILES_WRITE_FAILED, move.target, ERROR_ACCESS_DENIED);
@@ -173,7 +173,7 @@ FileSetResult MakeFolder(const char *simFolder, const char *relative, bool *crea
     *created = false;
     if (!JoinPath(folder, sizeof(folder), simFolder, relative))
         return Fail(report, FILES_WRITE_FAILED, relative, ERROR_FILENAME_EXCED_RANGE);
-    if (CreateDirectoryA(folder, NULL)) {
+    if (CreateDirectoryA(folder, nullptr)) {
         *created = true;
         return FILES_DONE;
     }
@@ -261,7 +261,7 @@ const ListedFile *FindListed(const std::vector<ListedFile> &entries, const char 
     for (const ListedFile &entry : entries) {
         if (lstrcmpiA(entry.name.c_str(), name) == 0) return &entry;
     }
-    return NULL;
+    return nullptr;
 }
 
 bool Listed(const std::vector<FileMove> &moves, const std::string &name) {
@@ -281,7 +281,7 @@ bool IsPilotsOwnCue(const FileMove &move, const std::vector<ListedFile> &listed,
     DWORD error = 0;
     if (ReadWholeFile(move.target, &bytes, &error) != FILE_READ) return false;
     const ListedFile *entry = FindListed(listed, move.relative);
-    if (entry != NULL && entry->hashed) return entry->size != bytes.size() || entry->hash != HashOf(bytes);
+    if (entry != nullptr && entry->hashed) return entry->size != bytes.size() || entry->hash != HashOf(bytes);
     const char *name = strrchr(move.relative, '\\');
     return !IsPackageCue(packageFolder, name ? name + 1 : move.relative, bytes);
 }
@@ -393,8 +393,8 @@ FileSetResult InstallFiles(const char *packageFolder, const char *simFolder, con
     // written, not copied.
     if (!AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageSetup, simFolder, kKeptSetup, report) ||
         !AddMoveAs(&moves, KIND_KEPT, packageFolder, kPackageDllXml, simFolder, kKeptSkeleton, report) ||
-        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledList, report) ||
-        !AddMoveAs(&moves, KIND_KEPT, packageFolder, NULL, simFolder, kInstalledLanguageFile, report))
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, nullptr, simFolder, kInstalledList, report) ||
+        !AddMoveAs(&moves, KIND_KEPT, packageFolder, nullptr, simFolder, kInstalledLanguageFile, report))
         return FILES_WRITE_FAILED;
     // A pilot's Drovana.cfg holds the corrections measured for each aircraft.
     if (IsFileIn(simFolder, kConfig)) {
@@ -471,7 +471,7 @@ FileSetResult RemoveFiles(const char *packageFolder, const char *simFolder, bool
     }
     if (listed) {
         if (!AddMove(&all, KIND_KEPT, packageFolder, simFolder, kInstalledList, report)) return FILES_WRITE_FAILED;
-    } else if (!AddCueMoves(&all, packageFolder, simFolder, NULL, report)) {
+    } else if (!AddCueMoves(&all, packageFolder, simFolder, nullptr, report)) {
         return FILES_WRITE_FAILED;
     }
     report->cuesUnknown = !listed && all.size() == programs;

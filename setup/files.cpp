@@ -5,7 +5,7 @@
 FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD limit) {
     bytes->clear();
     *error = 0;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         return (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND) ? FILE_ABSENT : FILE_UNREADABLE;
@@ -13,7 +13,7 @@ FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD
     char chunk[4096];
     DWORD got = 0;
     bool ok;
-    while ((ok = ReadFile(file, chunk, sizeof(chunk), &got, NULL)) && got > 0) {
+    while ((ok = ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) && got > 0) {
         bytes->append(chunk, got);
         if (limit != 0 && bytes->size() > limit) {
             SetLastError(ERROR_FILE_TOO_LARGE);
@@ -30,7 +30,7 @@ FileRead ReadWholeFile(const char *path, std::string *bytes, DWORD *error, DWORD
 }
 
 bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         return false;
@@ -41,7 +41,7 @@ bool WriteWholeFile(const char *path, const std::string &bytes, DWORD *error) {
         const size_t left = bytes.size() - done;
         DWORD written = 0;
         ok = WriteFile(file, bytes.data() + done, left > 0x10000 ? 0x10000 : static_cast<DWORD>(left), &written,
-                       NULL) &&
+                       nullptr) &&
              written > 0;
         done += written;
     }

@@ -38,7 +38,7 @@ bool JoinPath(char *out, size_t size, const char *folder, const char *name) {
 
 bool ParentFolder(const char *path, char *folder, size_t size) {
     const char *slash = strrchr(path, '\\');
-    if (slash == NULL || static_cast<size_t>(slash - path) + 2 > size) return false;
+    if (slash == nullptr || static_cast<size_t>(slash - path) + 2 > size) return false;
     const size_t length = static_cast<size_t>(slash - path) + 1;
     memcpy(folder, path, length);
     folder[length] = '\0';
@@ -46,7 +46,7 @@ bool ParentFolder(const char *path, char *folder, size_t size) {
 }
 
 bool FindSimFolder(const char *given, char *folder, size_t size) {
-    if (given == NULL || given[0] == '\0') {
+    if (given == nullptr || given[0] == '\0') {
         folder[0] = '\0';
         return false;
     }
@@ -55,7 +55,7 @@ bool FindSimFolder(const char *given, char *folder, size_t size) {
     // The administrator's run is handed this folder and starts in a current
     // folder of its own: a relative /D= would name another place there.
     char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(chosen, sizeof(full), full, NULL);
+    const DWORD length = GetFullPathNameA(chosen, sizeof(full), full, nullptr);
     if (length == 0 || length >= sizeof(full) || !WithTrailingBackslash(full, folder, size)) {
         folder[0] = '\0';
         return false;
@@ -66,13 +66,13 @@ bool FindSimFolder(const char *given, char *folder, size_t size) {
 
 bool FindPackageFolder(char *folder, size_t size) {
     char self[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
     if (length == 0 || length >= sizeof(self)) return false;
     return ParentFolder(self, folder, size);
 }
 
 bool PilotDataFolder(char *folder, size_t size) {
     char local[MAX_PATH];
-    if (SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA, NULL, SHGFP_TYPE_CURRENT, local) != S_OK) return false;
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local) != S_OK) return false;
     return WithTrailingBackslash(local, folder, size) && JoinPath(folder, size, folder, "DrovanaX\\");
 }

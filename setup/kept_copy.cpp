@@ -29,30 +29,30 @@ struct HandOver {
 bool OpenHandOver(DWORD keptProcess, bool create, HandOver *handOver) {
     char toldName[64];
     char valueName[64];
-    handOver->told = NULL;
-    handOver->value = NULL;
-    handOver->result = NULL;
+    handOver->told = nullptr;
+    handOver->value = nullptr;
+    handOver->result = nullptr;
     if (!HandOverName("told", keptProcess, toldName, sizeof(toldName)) ||
         !HandOverName("result", keptProcess, valueName, sizeof(valueName)))
         return false;
-    handOver->told = create ? CreateEventA(NULL, TRUE, FALSE, toldName)
+    handOver->told = create ? CreateEventA(nullptr, TRUE, FALSE, toldName)
                             : OpenEventA(EVENT_MODIFY_STATE, FALSE, toldName);
-    handOver->value = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(LONG), valueName)
+    handOver->value = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), valueName)
                              : OpenFileMappingA(FILE_MAP_WRITE, FALSE, valueName);
-    if (handOver->value != NULL)
+    if (handOver->value != nullptr)
         handOver->result = static_cast<LONG *>(MapViewOfFile(handOver->value, FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
-    return handOver->told != NULL && handOver->result != NULL;
+    return handOver->told != nullptr && handOver->result != nullptr;
 }
 
 void CloseHandOver(HandOver *handOver) {
-    if (handOver->result != NULL) UnmapViewOfFile(handOver->result);
-    if (handOver->value != NULL) CloseHandle(handOver->value);
-    if (handOver->told != NULL) CloseHandle(handOver->told);
+    if (handOver->result != nullptr) UnmapViewOfFile(handOver->result);
+    if (handOver->value != nullptr) CloseHandle(handOver->value);
+    if (handOver->told != nullptr) CloseHandle(handOver->told);
 }
 
 void WaitForProcessEnd(DWORD processId) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == NULL) return;  // ended already
+    if (process == nullptr) return;  // ended already
     WaitForSingleObject(process, 60000);
     CloseHandle(process);
 }
@@ -85,7 +85,7 @@ int HandOverToTemporaryCopy(const char *arguments) {
     char self[MAX_PATH];
     char temporary[MAX_PATH];
     char copy[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(NULL, self, sizeof(self));
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
     const DWORD tempLength = GetTempPathA(sizeof(temporary), temporary);
     if (length == 0 || length >= sizeof(self) || tempLength == 0 || tempLength >= sizeof(temporary))
         return SETUP_WRITE_FAILED;
@@ -105,7 +105,7 @@ int HandOverToTemporaryCopy(const char *arguments) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(copy, line, NULL, NULL, FALSE, 0, NULL, temporary, &startup, &process)) {
+    if (!CreateProcessA(copy, line, nullptr, nullptr, FALSE, 0, nullptr, temporary, &startup, &process)) {
         CloseHandOver(&handOver);
         return SETUP_WRITE_FAILED;
     }

@@ -31,7 +31,7 @@ size_t LanguagePart(const char *code) { return strcspn(code, "-_"); }
 // One "code<TAB>name" line into the list; other lines are passed over.
 void AddLine(const char *line, size_t length, CueLanguageList *list) {
     const char *tab = static_cast<const char *>(memchr(line, '\t', length));
-    if (tab == NULL || list->count >= kMaxCueLanguages) return;
+    if (tab == nullptr || list->count >= kMaxCueLanguages) return;
     const size_t codeLength = static_cast<size_t>(tab - line);
     const int nameLength = static_cast<int>(length - codeLength - 1);
     if (!IsCode(line, codeLength) || nameLength <= 0) return;
@@ -66,7 +66,7 @@ bool ReadCueLanguages(const char *packageFolder, CueLanguageList *list) {
 }
 
 int FindCueLanguage(const CueLanguageList &list, const char *code) {
-    if (code == NULL || code[0] == '\0') return -1;
+    if (code == nullptr || code[0] == '\0') return -1;
     for (int i = 0; i < list.count; ++i) {
         if (_stricmp(list.languages[i].code, code) == 0) return i;
     }
@@ -93,7 +93,7 @@ bool UiLanguageCode(char *code, size_t size) {
 int PreselectCueLanguage(const CueLanguageList &list, const char *simFolder) {
     char code[32];
     int found = -1;
-    if (simFolder != NULL && ReadInstalledLanguage(simFolder, code, sizeof(code))) found = FindCueLanguage(list, code);
+    if (simFolder != nullptr && ReadInstalledLanguage(simFolder, code, sizeof(code))) found = FindCueLanguage(list, code);
     if (found < 0 && UiLanguageCode(code, sizeof(code))) found = FindCueLanguage(list, code);
     if (found < 0) found = FindCueLanguage(list, kEnglish);
     return found < 0 ? 0 : found;
@@ -104,7 +104,7 @@ bool ChooseCueLanguage(const char *packageFolder, const char *simFolder, const c
     code[0] = '\0';
     CueLanguageList list;
     if (!ReadCueLanguages(packageFolder, &list)) return false;
-    const int chosen = given != NULL && given[0] ? FindCueLanguage(list, given) : PreselectCueLanguage(list, simFolder);
+    const int chosen = given != nullptr && given[0] ? FindCueLanguage(list, given) : PreselectCueLanguage(list, simFolder);
     if (chosen < 0) return false;
     lstrcpynA(code, list.languages[chosen].code, static_cast<int>(size));
     return true;

@@ -42,7 +42,7 @@ int PreselectForEditions(const CueLanguageList &list, const SetupOptions &option
         char code[sizeof(options.language)];
         if (ReadInstalledLanguage(targets[i].folder, code, sizeof(code))) found = FindCueLanguage(list, code);
     }
-    return found >= 0 ? found : PreselectCueLanguage(list, NULL);
+    return found >= 0 ? found : PreselectCueLanguage(list, nullptr);
 }
 
 int RunProgram(LPSTR commandLine) {
@@ -76,9 +76,9 @@ int RunProgram(LPSTR commandLine) {
     if (options.filesOnly) return RunFilesOnly(options, job.packageFolder);
     // The simulator is named for a folder the registry may not know; without
     // one there is nothing to name.
-    const Edition *named = EditionByCode(options.simulator[0] ? options.simulator : NULL);
-    if (options.simulator[0] && (named == NULL || !options.simFolder[0])) {
-        if (named == NULL) {
+    const Edition *named = EditionByCode(options.simulator[0] ? options.simulator : nullptr);
+    if (options.simulator[0] && (named == nullptr || !options.simFolder[0])) {
+        if (named == nullptr) {
             AppendText(&report, "Unknown simulator \"/SIM=%s\": DrovanaX installs into", options.simulator);
             for (int e = 0; e < kEditionCount; ++e) AppendText(&report, "%s %s", e ? "," : "", kEditions[e].code);
         } else {
@@ -112,7 +112,7 @@ int RunProgram(LPSTR commandLine) {
     if (!options.silent) {
         LanguageChoice choice = {&languages, PreselectForEditions(languages, options, targets, count),
                                  options.language, sizeof(options.language)};
-        return RunSetupWindow(options, targets, count, RunWindowJob, &job, listed ? &choice : NULL);
+        return RunSetupWindow(options, targets, count, RunWindowJob, &job, listed ? &choice : nullptr);
     }
     if (count == 0) {
         WriteOutput("DrovanaX is installed in no simulator edition found: nothing to remove.\n");

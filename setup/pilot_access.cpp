@@ -16,9 +16,9 @@ const DWORD kPilotRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC
 // Adds the account's allow entry to the file's or folder's own entries, which
 // are kept, inherited ones too.
 DWORD Grant(const char *path, PSID account, DWORD inheritance) {
-    PACL current = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, &current, NULL,
+    PACL current = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current, nullptr,
                                         &descriptor);
     if (error != ERROR_SUCCESS) return error;
     EXPLICIT_ACCESSA entry = {};
@@ -28,12 +28,12 @@ DWORD Grant(const char *path, PSID account, DWORD inheritance) {
     entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     entry.Trustee.TrusteeType = TRUSTEE_IS_USER;
     entry.Trustee.ptstrName = static_cast<LPSTR>(account);
-    PACL granted = NULL;
+    PACL granted = nullptr;
     error = SetEntriesInAclA(1, &entry, current, &granted);
     if (error == ERROR_SUCCESS)
-        error = SetNamedSecurityInfoA(const_cast<char *>(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                      granted, NULL);
-    if (granted != NULL) LocalFree(granted);
+        error = SetNamedSecurityInfoA(const_cast<char *>(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      granted, nullptr);
+    if (granted != nullptr) LocalFree(granted);
     LocalFree(descriptor);
     return error;
 }
@@ -41,7 +41,7 @@ DWORD Grant(const char *path, PSID account, DWORD inheritance) {
 }  // namespace
 
 bool CurrentAccountSid(char *text, size_t size) {
-    HANDLE token = NULL;
+    HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     // A TOKEN_USER with room for the largest SID.
     union {
@@ -51,7 +51,7 @@ bool CurrentAccountSid(char *text, size_t size) {
     DWORD length = 0;
     const BOOL known = GetTokenInformation(token, TokenUser, &owner, sizeof(owner), &length);
     CloseHandle(token);
-    char *sid = NULL;
+    char *sid = nullptr;
     if (!known || !ConvertSidToStringSidA(owner.user.User.Sid, &sid)) return false;
     const int written = snprintf(text, size, "%s", sid);
     LocalFree(sid);
@@ -61,7 +61,7 @@ bool CurrentAccountSid(char *text, size_t size) {
 DWORD GrantPilotWrites(const char *simFolder, const char *sid, char *failedPath, size_t size) {
     char own[SECURITY_MAX_SID_SIZE * 4];
     if (sid[0] == '\0' && !CurrentAccountSid(own, sizeof(own))) return ERROR_NO_SUCH_USER;
-    PSID account = NULL;
+    PSID account = nullptr;
     if (!ConvertStringSidToSidA(sid[0] != '\0' ? sid : own, &account)) return ERROR_INVALID_SID;
     struct Place {
         const char *name;

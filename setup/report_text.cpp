@@ -21,19 +21,19 @@ const char kUsage[] =
 
 void WriteOutput(const char *text) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == NULL || output == INVALID_HANDLE_VALUE) return;
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    WriteFile(output, text, static_cast<DWORD>(strlen(text)), &written, NULL);
+    WriteFile(output, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
 }
 
 void ShowProblem(const SetupOptions &options, const char *text) {
     WriteOutput(text);
     WriteOutput("\n");
-    if (!options.silent) MessageBoxW(NULL, Wide(text).c_str(), L"DrovanaX Setup", MB_OK | MB_ICONERROR);
+    if (!options.silent) MessageBoxW(nullptr, Wide(text).c_str(), L"DrovanaX Setup", MB_OK | MB_ICONERROR);
 }
 
 std::wstring Wide(const char *text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (length <= 0) return std::wstring();
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
@@ -46,7 +46,7 @@ void AppendText(std::string *text, const char *format, ...) {
     va_start(arguments, format);
     va_list again;
     va_copy(again, arguments);
-    const int length = vsnprintf(NULL, 0, format, arguments);
+    const int length = vsnprintf(nullptr, 0, format, arguments);
     va_end(arguments);
     if (length > 0) {
         const size_t used = text->size();

@@ -76,10 +76,10 @@ UINT DpiOf(HWND window) {
     const DpiForWindow forWindow =
         reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"),
                                                                                    "GetDpiForWindow")));
-    if (forWindow != NULL && forWindow(window) != 0) return forWindow(window);
-    HDC screen = GetDC(NULL);
+    if (forWindow != nullptr && forWindow(window) != 0) return forWindow(window);
+    HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(NULL, screen);
+    if (screen) ReleaseDC(nullptr, screen);
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
@@ -89,7 +89,7 @@ HFONT MessageFont(UINT dpi) {
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
-                                            static_cast<int>(DpiOf(NULL)));
+                                            static_cast<int>(DpiOf(nullptr)));
     return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
@@ -104,7 +104,7 @@ BOOL CALLBACK RescaleChild(HWND child, LPARAM parameter) {
     const Rescale &r = *reinterpret_cast<const Rescale *>(parameter);
     RECT rect;
     GetWindowRect(child, &rect);
-    MapWindowPoints(NULL, GetParent(child), reinterpret_cast<POINT *>(&rect), 2);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT *>(&rect), 2);
     MoveWindow(child, MulDiv(rect.left, r.to, r.from), MulDiv(rect.top, r.to, r.from),
                MulDiv(rect.right - rect.left, r.to, r.from), MulDiv(rect.bottom - rect.top, r.to, r.from), FALSE);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(r.font), FALSE);
@@ -119,9 +119,9 @@ void ChangeDpi(WindowState *state, UINT dpi, const RECT *suggested) {
     DeleteObject(state->font);
     state->font = rescale.font;
     state->dpi = dpi;
-    SetWindowPos(state->window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+    SetWindowPos(state->window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    InvalidateRect(state->window, NULL, TRUE);
+    InvalidateRect(state->window, nullptr, TRUE);
 }
 
 // An edit control shows only CR LF as a line break.
@@ -142,7 +142,7 @@ HWND Control(WindowState *state, const wchar_t *kind, const wchar_t *text, DWORD
              int width, int height) {
     HWND control = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, Px(state, x), Px(state, y),
                                    Px(state, width), Px(state, height), state->window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(NULL), NULL);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     return control;
 }
@@ -176,13 +176,13 @@ int AddEditionRows(WindowState *state, int y) {
     // Nothing found: the browse button, and the box its folder will fill.
     state->browse = Control(state, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, IDC_SETUP_BROWSE, kMargin, y,
                             kButtonWidth, kButtonHeight);
-    SetWindowPos(state->boxes[0], NULL, Px(state, kMargin), Px(state, y + kButtonHeight + 4), 0, 0,
+    SetWindowPos(state->boxes[0], nullptr, Px(state, kMargin), Px(state, y + kButtonHeight + 4), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
     return y + kButtonHeight + kRowHeight + 12;
 }
 
 int AddLanguageRow(WindowState *state, int y) {
-    if (state->languages == NULL || state->languages->list->count == 0) return y;
+    if (state->languages == nullptr || state->languages->list->count == 0) return y;
     const int labelWidth = 170;
     Control(state, L"STATIC", L"Voice cues in this language:", SS_LEFT, -1, kMargin, y + 4, labelWidth, kRowHeight);
     // A drop-down list's height includes its open list.
@@ -226,7 +226,7 @@ void LayoutWindow(WindowState *state) {
     y = AddButtonRow(state, y);
     RECT frame = {0, 0, Px(state, kWidth), Px(state, y)};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(state->window, GWL_STYLE)), FALSE, 0);
-    SetWindowPos(state->window, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    SetWindowPos(state->window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     SetFocus(state->options->uninstall ? state->remove : state->install);
 }
@@ -237,15 +237,15 @@ void Browse(WindowState *state) {
     browse.lpszTitle = L"The simulator's folder (the one with fsx.exe or Prepar3D.exe)";
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
-    if (picked == NULL) return;
+    if (picked == nullptr) return;
     wchar_t wide[MAX_PATH];
     char folder[MAX_PATH];
     const bool named = SHGetPathFromIDListW(picked, wide) &&
-                       WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof(folder), NULL, NULL) > 0;
+                       WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof(folder), nullptr, nullptr) > 0;
     CoTaskMemFree(picked);
     FoundEdition target;
     // The program in the folder tells the simulator where the registry does not.
-    if (!named || !EditionOfFolder(folder, NULL, &target)) {
+    if (!named || !EditionOfFolder(folder, nullptr, &target)) {
         SetWindowTextW(state->results, L"That folder cannot be used: choose the simulator's folder.");
         return;
     }
@@ -285,8 +285,8 @@ void RunJob(WindowState *state, bool uninstall) {
     }
     SetWindowTextW(state->results, uninstall ? L"Removing..." : L"Installing...");
     state->cancelled = 0;
-    state->worker = CreateThread(NULL, 0, RunJobThread, run, 0, NULL);
-    if (state->worker == NULL) {
+    state->worker = CreateThread(nullptr, 0, RunJobThread, run, 0, nullptr);
+    if (state->worker == nullptr) {
         run->code = SETUP_WRITE_FAILED;
         run->report = "The job could not be started.";
         PostMessageW(state->window, kJobDone, 0, reinterpret_cast<LPARAM>(run));
@@ -294,10 +294,10 @@ void RunJob(WindowState *state, bool uninstall) {
 }
 
 void FinishJob(WindowState *state, JobRun *run) {
-    if (state->worker != NULL) {
+    if (state->worker != nullptr) {
         WaitForSingleObject(state->worker, INFINITE);
         CloseHandle(state->worker);
-        state->worker = NULL;
+        state->worker = nullptr;
     }
     state->code = run->code;
     state->ran = true;
@@ -327,12 +327,12 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     case WM_COMMAND:
-        if (state == NULL || HIWORD(wParam) != BN_CLICKED) break;
+        if (state == nullptr || HIWORD(wParam) != BN_CLICKED) break;
         switch (LOWORD(wParam)) {
         case IDOK:  // Enter: the default button, or Close once the job has run
             if (state->ran)
                 DestroyWindow(window);
-            else if (state->worker == NULL)
+            else if (state->worker == nullptr)
                 RunJob(state, state->options->uninstall);
             return 0;
         case IDC_SETUP_INSTALL:
@@ -345,7 +345,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             Browse(state);
             return 0;
         case IDC_SETUP_CANCEL:
-            if (state->worker != NULL)
+            if (state->worker != nullptr)
                 AskToCancel(state);
             else
                 DestroyWindow(window);
@@ -353,14 +353,14 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         }
         break;
     case kDpiChanged:
-        if (state != NULL) ChangeDpi(state, LOWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        if (state != nullptr) ChangeDpi(state, LOWORD(wParam), reinterpret_cast<const RECT *>(lParam));
         return 0;
     case kJobDone:
-        if (state != NULL) FinishJob(state, reinterpret_cast<JobRun *>(lParam));
+        if (state != nullptr) FinishJob(state, reinterpret_cast<JobRun *>(lParam));
         return 0;
     case WM_CLOSE:
         // The job's result must not be lost: closing while it runs cancels it.
-        if (state != NULL && state->worker != NULL) {
+        if (state != nullptr && state->worker != nullptr) {
             if (IsWindowEnabled(state->cancel)) AskToCancel(state);
             return 0;
         }
@@ -386,23 +386,23 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
     state->languages = languages;
     state->code = SETUP_CANCELLED;
 
-    const HINSTANCE instance = GetModuleHandleW(NULL);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WindowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(NULL, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kSetupWindowClass;
     RegisterOwnedClass(windowClass);  // a window that could not be made says so below
     HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kSetupWindowClass, L"DrovanaX Setup",
                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, kWidth, 400, NULL, NULL, instance, state);
+                                  CW_USEDEFAULT, kWidth, 400, nullptr, nullptr, instance, state);
     int code = SETUP_WRITE_FAILED;
-    if (window != NULL) {
+    if (window != nullptr) {
         ShowWindow(window, SW_SHOWNORMAL);
         MSG message;
-        while (GetMessageW(&message, NULL, 0, 0) > 0) {
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
             if (!IsDialogMessageW(window, &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
@@ -410,7 +410,7 @@ int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int
         }
         code = state->ran ? state->code : SETUP_CANCELLED;
     }
-    if (state->font != NULL) DeleteObject(state->font);
+    if (state->font != nullptr) DeleteObject(state->font);
     delete state;
     return code;
 }

@@ -45,6 +45,6 @@ struct LanguageChoice {
 // SETUP_CANCELLED when the pilot closed it without one. Without languages
 // the window has no language row.
 int RunSetupWindow(const SetupOptions &options, const FoundEdition *targets, int count, SetupJob job,
-                   void *context, const LanguageChoice *languages = NULL);
+                   void *context, const LanguageChoice *languages = nullptr);
 
 #endif

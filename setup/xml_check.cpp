@@ -19,7 +19,7 @@ const CLSID kDomDocument30 = {0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 0x0
 // COM for the length of one check, whatever the caller's thread already has.
 class ComScope {
 public:
-    ComScope() : initialized(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED))) {}
+    ComScope() : initialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
     ~ComScope() {
         if (initialized) CoUninitialize();
     }
@@ -32,22 +32,22 @@ private:
 
 IXMLDOMDocument *CreateDocument() {
     for (const CLSID &parser : {kDomDocument60, kDomDocument30}) {
-        IXMLDOMDocument *document = NULL;
-        if (SUCCEEDED(CoCreateInstance(parser, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+        IXMLDOMDocument *document = nullptr;
+        if (SUCCEEDED(CoCreateInstance(parser, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                                        reinterpret_cast<void **>(&document))))
             return document;
     }
-    return NULL;
+    return nullptr;
 }
 
 void ReadParseError(IXMLDOMDocument *document, XmlProblem *problem) {
-    IXMLDOMParseError *error = NULL;
-    if (FAILED(document->get_parseError(&error)) || error == NULL) return;
+    IXMLDOMParseError *error = nullptr;
+    if (FAILED(document->get_parseError(&error)) || error == nullptr) return;
     error->get_line(&problem->line);
     error->get_linepos(&problem->column);
-    BSTR reason = NULL;
-    if (SUCCEEDED(error->get_reason(&reason)) && reason != NULL) {
-        WideCharToMultiByte(CP_ACP, 0, reason, -1, problem->reason, sizeof(problem->reason), NULL, NULL);
+    BSTR reason = nullptr;
+    if (SUCCEEDED(error->get_reason(&reason)) && reason != nullptr) {
+        WideCharToMultiByte(CP_ACP, 0, reason, -1, problem->reason, sizeof(problem->reason), nullptr, nullptr);
         problem->reason[sizeof(problem->reason) - 1] = '\0';
         SysFreeString(reason);
     }
@@ -65,7 +65,7 @@ XmlCheckResult CheckXmlFile(const char *path, XmlProblem *problem) {
     memset(problem, 0, sizeof(*problem));
     ComScope com;
     IXMLDOMDocument *document = CreateDocument();
-    if (document == NULL) {
+    if (document == nullptr) {
         snprintf(problem->reason, sizeof(problem->reason), "no XML parser (MSXML 6 or 3) could be created");
         return XML_NO_PARSER;
     }
@@ -77,7 +77,7 @@ XmlCheckResult CheckXmlFile(const char *path, XmlProblem *problem) {
     // "Pilot%20One" it looked for "Pilot One" and called the file not
     // well-formed. A stream on the file is read as it is.
     XmlCheckResult result = XML_MALFORMED;
-    IStream *stream = NULL;
+    IStream *stream = nullptr;
     const HRESULT opened = SHCreateStreamOnFileA(path, STGM_READ | STGM_SHARE_DENY_WRITE, &stream);
     if (FAILED(opened)) {
         snprintf(problem->reason, sizeof(problem->reason), "the file could not be opened (error %lu)",

@@ -41,7 +41,7 @@ void SplitPath(const char *path, PathParts *parts) {
     CopyPart(parts->folder, cursor, folderEnd);
     cursor = folderEnd;
 
-    const char *dot = NULL;
+    const char *dot = nullptr;
     for (const char *p = cursor; p < end; p = CharNextA(p)) {
         if (*p == '.') dot = p;
     }

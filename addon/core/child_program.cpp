@@ -3,7 +3,7 @@
 #include <string.h>
 
 DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess) {
-    if (keepProcess != NULL) *keepProcess = NULL;
+    if (keepProcess != nullptr) *keepProcess = nullptr;
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -11,9 +11,9 @@ DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess) {
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 0;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return 0;
     CloseHandle(process.hThread);
-    if (keepProcess != NULL) {
+    if (keepProcess != nullptr) {
         *keepProcess = process.hProcess;
     } else {
         CloseHandle(process.hProcess);
@@ -23,16 +23,16 @@ DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess) {
 
 HWND FindProgramWindow(DWORD processId, const char *windowClass, const char *title) {
     // Another copy of the program (another simulator's) is not ours.
-    HWND window = NULL;
-    while ((window = FindWindowExA(NULL, window, windowClass, title)) != NULL) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, windowClass, title)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (processId == 0 || owner == processId) return window;
     }
-    return NULL;
+    return nullptr;
 }
 
 void EndProgramWindow(DWORD processId, const char *windowClass, const char *title) {
     HWND window = FindProgramWindow(processId, windowClass, title);
-    if (window != NULL) PostMessageA(window, WM_DESTROY, 0, 0);
+    if (window != nullptr) PostMessageA(window, WM_DESTROY, 0, 0);
 }

@@ -6,12 +6,12 @@
 #include <windows.h>
 
 // Starts the command line hidden and returns its process id, 0 when it could
-// not be started. With keepProcess NULL its handles are closed at once (the
+// not be started. With keepProcess null its handles are closed at once (the
 // add-on never waits for it); otherwise the process handle is handed over.
-DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess = NULL);
+DWORD StartHiddenProgram(char *commandLine, HANDLE *keepProcess = nullptr);
 
 // The window of that class and title owned by processId, or with processId 0
-// the first one found; NULL when there is none.
+// the first one found; null when there is none.
 HWND FindProgramWindow(DWORD processId, const char *windowClass, const char *title);
 
 // Tells the program's window to end (WM_DESTROY), found as FindProgramWindow finds it.

@@ -37,7 +37,7 @@ namespace {
 // A whole entry that fills the reader's buffer may have been cut: it is taken
 // for no number rather than for its first part.
 bool ReadUncutEntry(const char *section, const char *key, char (&text)[TEXT_SIZE]) {
-    ReadConfigText(section, key, NULL, text, sizeof text);
+    ReadConfigText(section, key, nullptr, text, sizeof text);
     return strlen(text) < sizeof text - 1;
 }
 

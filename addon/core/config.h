@@ -35,7 +35,7 @@ extern const ConfigNumber kNumberSound;  // any sound-list section
 int ReadConfigNumber(const char *section, const ConfigNumber &number);
 
 // Copies the value, cut to size - 1 characters and terminated; a missing key
-// gives defaultText (NULL reads as empty).
+// gives defaultText (null reads as empty).
 void ReadConfigText(const char *section, const char *key, const char *defaultText, char *buffer, DWORD size);
 
 // False when the file could not be written (a read-only file or folder, a

@@ -55,7 +55,7 @@ bool ParseDecimal(const char *text, double *value) {
         p = SkipDigits(q);
     }
     if (*SkipBlanks(p) != '\0') return false;
-    *value = strtod(start, NULL);
+    *value = strtod(start, nullptr);
     return true;
 }
 

@@ -71,12 +71,12 @@ bool FitsWithFileName(const char *folder, const char *fileName, size_t extra) {
 // A simulator's folder as its registry value holds it, taken only when it
 // ends inside the buffer. False when there is no such value.
 bool ReadRegistryFolder(const char *subKey, const char *name) {
-    HKEY key = NULL;
+    HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     char value[TEXT_SIZE];
     DWORD size = sizeof value;
     // The stored value may lack its NUL or fill the whole buffer.
-    const LONG read = RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE *>(value), &size);
+    const LONG read = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size);
     if (read == ERROR_SUCCESS && size <= sizeof value) {
         const size_t length = strnlen(value, size);
         if (length < sizeof value) {
@@ -103,7 +103,7 @@ void ReadRegistrySetupPath() {
 // separator; a folder longer than setupPath holds is left empty.
 void TakeProgramFolder(const char *programPath) {
     PushbackState.setupPath[0] = '\0';
-    const char *lastSeparator = NULL;
+    const char *lastSeparator = nullptr;
     for (const char *p = programPath; *p != '\0'; ++p)
         if (*p == '\\' || *p == '/') lastSeparator = p;
     const size_t length = static_cast<size_t>(lastSeparator - programPath) + 1;
@@ -112,7 +112,7 @@ void TakeProgramFolder(const char *programPath) {
     PushbackState.setupPath[length] = '\0';
 }
 
-bool HasSeparator(const char *path) { return strchr(path, '\\') != NULL || strchr(path, '/') != NULL; }
+bool HasSeparator(const char *path) { return strchr(path, '\\') != nullptr || strchr(path, '/') != nullptr; }
 
 // A program path longer than this has no folder that the file names fit beside.
 const DWORD kProgramPathSize = 2 * TEXT_SIZE;
@@ -130,7 +130,7 @@ void FormConfigPath() {
 }  // namespace
 
 void UseSimulatorFolder(const char *programPath) {
-    if (programPath != NULL && HasSeparator(programPath))
+    if (programPath != nullptr && HasSeparator(programPath))
         TakeProgramFolder(programPath);
     else
         ReadRegistrySetupPath();
@@ -139,9 +139,9 @@ void UseSimulatorFolder(const char *programPath) {
 
 void ReadSetupPath() {
     char program[kProgramPathSize];
-    const DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
     if (length == 0) {
-        UseSimulatorFolder(NULL);
+        UseSimulatorFolder(nullptr);
     } else if (length >= sizeof program) {
         // Cut short, its folder part could name another folder; the simulator
         // folder counts as unreadable, as one too long for the file names does.
@@ -159,14 +159,14 @@ void FormPlayerCommandLine(char (&commandLine)[256]) {
 }
 
 bool OpenConnection() {
-    return SUCCEEDED(SimConnect_Open(&PushbackState.simConnect, "DrovanaX", NULL, 0, NULL, 0));
+    return SUCCEEDED(SimConnect_Open(&PushbackState.simConnect, "DrovanaX", nullptr, 0, nullptr, 0));
 }
 
 void CloseConnection() {
     // Cleared before the close: nothing still running is handed a closed one.
     HANDLE closing = PushbackState.simConnect;
-    PushbackState.simConnect = NULL;
-    if (closing != NULL) SimConnect_Close(closing);
+    PushbackState.simConnect = nullptr;
+    if (closing != nullptr) SimConnect_Close(closing);
 }
 
 void RegisterWithSimulator() {

@@ -30,7 +30,7 @@ void StoreAircraftKey(const char *reportedPath);
 // room for either file name counts as unreadable (bare file names), so no
 // truncated name is ever formed.
 void ReadSetupPath();
-// The same from a given program path; NULL stands for one that cannot be had.
+// The same from a given program path; null stands for one that cannot be had.
 void UseSimulatorFolder(const char *programPath);
 void FormPlayerCommandLine(char (&commandLine)[256]);
 

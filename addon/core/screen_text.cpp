@@ -15,13 +15,13 @@ const float kShowSeconds = 10.0f;
 // their texts are dropped.
 void ShowMessage(char (&message)[256]) {
     HANDLE connection = PushbackState.simConnect;
-    if (connection == NULL) return;
+    if (connection == nullptr) return;
     SimConnect_Text(connection, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT, sizeof message, message);
 }
 
 void ShowFixedText(const char *text) {
     HANDLE connection = PushbackState.simConnect;
-    if (connection == NULL) return;
+    if (connection == nullptr) return;
     SimConnect_Text(connection, SIMCONNECT_TEXT_TYPE_PRINT_RED, kShowSeconds, EVENT_TEXT,
                     static_cast<DWORD>(strlen(text) + 1), const_cast<char *>(text));
 }

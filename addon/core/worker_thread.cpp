@@ -3,10 +3,10 @@
 namespace {
 
 HMODULE ReferenceThisModule(DWORD flags) {
-    HMODULE module = NULL;
+    HMODULE module = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
                             reinterpret_cast<LPCSTR>(&ReferenceThisModule), &module))
-        return NULL;
+        return nullptr;
     return module;
 }
 
@@ -14,20 +14,20 @@ HMODULE ReferenceThisModule(DWORD flags) {
 
 HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE routine, LPVOID argument, DWORD creationFlags) {
     HMODULE held = ReferenceThisModule(0);
-    if (held == NULL) return NULL;
-    HANDLE thread = CreateThread(NULL, 0, routine, argument, creationFlags, NULL);
-    if (thread == NULL) FreeLibrary(held);
+    if (held == nullptr) return nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, routine, argument, creationFlags, nullptr);
+    if (thread == nullptr) FreeLibrary(held);
     return thread;
 }
 
 void EndWorkerThread(DWORD code) {
     HMODULE held = ReferenceThisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);
-    if (held != NULL) FreeLibraryAndExitThread(held, code);
+    if (held != nullptr) FreeLibraryAndExitThread(held, code);
     ExitThread(code);
 }
 
 bool WaitForWorkerThread(HANDLE thread, DWORD timeoutMs) {
-    if (thread == NULL) return true;
+    if (thread == nullptr) return true;
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD waited = GetTickCount() - start;
@@ -38,12 +38,12 @@ bool WaitForWorkerThread(HANDLE thread, DWORD timeoutMs) {
         // Only sent messages are handled; what is posted stays queued for
         // the simulator's own loop.
         MSG message;
-        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
 void ForgetEndedThread(HANDLE *thread) {
-    if (*thread == NULL || WaitForSingleObject(*thread, 0) != WAIT_OBJECT_0) return;
+    if (*thread == nullptr || WaitForSingleObject(*thread, 0) != WAIT_OBJECT_0) return;
     CloseHandle(*thread);
-    *thread = NULL;
+    *thread = nullptr;
 }

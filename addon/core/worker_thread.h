@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-// CreateThread with a reference on this module taken first; NULL (and no
+// CreateThread with a reference on this module taken first; null (and no
 // reference kept) when the thread cannot be made. The routine must end with
 // EndWorkerThread.
 HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE routine, LPVOID argument, DWORD creationFlags);

@@ -181,7 +181,7 @@ void CloseDialog(HWND dialog) {
 void EndDialogMode() {
     // The simulator may have stopped the add-on while the dialog was open.
     HANDLE connection = PushbackState.simConnect;
-    if (connection != NULL) SimConnect_SetSystemState(connection, kDialogModeState, 0, 0.0f, NULL);
+    if (connection != nullptr) SimConnect_SetSystemState(connection, kDialogModeState, 0, 0.0f, nullptr);
 }
 
 }  // namespace
@@ -226,7 +226,7 @@ DWORD WINAPI SettingDialogThread(LPVOID owner) {
                                      static_cast<HWND>(owner), SettingDialogProc, 0);
     // With no window nothing could ever close the loop; dialog mode is given
     // back at once so that a later "Setting" can try again.
-    if (dialog == NULL) {
+    if (dialog == nullptr) {
         EndDialogMode();
         EndWorkerThread(0);
         return 0;
@@ -236,7 +236,7 @@ DWORD WINAPI SettingDialogThread(LPVOID owner) {
     // A quit message does not end the loop: only OK or CANCEL do.
     MSG message;
     do {
-        const BOOL got = GetMessageA(&message, NULL, 0, 0);
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got != 0 && got != -1) {
             if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &message)) {
                 TranslateMessage(&message);
@@ -253,7 +253,7 @@ DWORD WINAPI SettingDialogThread(LPVOID owner) {
 
 void StartSettingDialog(HWND owner) {
     ForgetEndedThread(&PushbackState.dialogThread);
-    if (PushbackState.dialogThread != NULL) return;  // one dialog at a time
+    if (PushbackState.dialogThread != nullptr) return;  // one dialog at a time
     // Cleared before the thread exists, so a stop that comes at once is
     // never undone by the thread's start.
     PushbackState.dialogClosed = 0;
@@ -271,7 +271,7 @@ BOOL CALLBACK CloseThreadWindow(HWND window, LPARAM /*unused*/) {
 
 void EndSettingDialog(DWORD timeoutMs) {
     HANDLE thread = PushbackState.dialogThread;
-    if (thread == NULL) return;
+    if (thread == nullptr) return;
     // Like OK or CANCEL: the loop ends once a message wakes it.
     PushbackState.dialogClosed = 1;
     PostThreadMessageA(GetThreadId(thread), WM_NULL, 0, 0);
@@ -281,6 +281,6 @@ void EndSettingDialog(DWORD timeoutMs) {
     EnumThreadWindows(GetThreadId(thread), CloseThreadWindow, 0);
     if (WaitForWorkerThread(thread, timeoutMs)) {
         CloseHandle(thread);
-        PushbackState.dialogThread = NULL;
+        PushbackState.dialogThread = nullptr;
     }
 }

@@ -34,7 +34,7 @@ void OnSystemState(const SIMCONNECT_RECV_SYSTEM_STATE *reply) {
 
 void CALLBACK SimConnectDispatch(SIMCONNECT_RECV *message, DWORD messageSize, void * /*context*/) {
     // A message shorter than the layout it claims is dropped, never read past.
-    if (message == NULL || messageSize < sizeof(SIMCONNECT_RECV)) return;
+    if (message == nullptr || messageSize < sizeof(SIMCONNECT_RECV)) return;
     switch (message->dwID) {
     case SIMCONNECT_RECV_ID_OPEN:
         OnOpen();

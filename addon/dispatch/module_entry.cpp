@@ -27,7 +27,7 @@ int __stdcall DLLStart(void) {
     ReadSetupPath();
     StartPlayer();
     StartMapLink();
-    SimConnect_CallDispatch(PushbackState.simConnect, SimConnectDispatch, NULL);
+    SimConnect_CallDispatch(PushbackState.simConnect, SimConnectDispatch, nullptr);
     return 0;
 }
 

@@ -12,7 +12,7 @@ namespace {
 const size_t kCommandLineSize = 2 * 256 + 64;
 
 void LetGo(MapProgram *program) {
-    if (program->process != NULL) CloseHandle(program->process);
+    if (program->process != nullptr) CloseHandle(program->process);
     memset(program, 0, sizeof *program);
 }
 
@@ -44,13 +44,13 @@ bool StartMapProgram(const char *folder, MapProgram *program) {
 }
 
 bool MapProgramRunning(const MapProgram *program) {
-    return program->process != NULL && WaitForSingleObject(program->process, 0) == WAIT_TIMEOUT;
+    return program->process != nullptr && WaitForSingleObject(program->process, 0) == WAIT_TIMEOUT;
 }
 
 HWND FindMapProgramWindow(MapProgram *program) {
-    if (program->window != NULL && IsWindow(program->window)) return program->window;
-    program->window = NULL;
-    if (!MapProgramRunning(program)) return NULL;
+    if (program->window != nullptr && IsWindow(program->window)) return program->window;
+    program->window = nullptr;
+    if (!MapProgramRunning(program)) return nullptr;
     // Several map programs may run at once (two simulators, or one left by a
     // crashed one): only the one this worker started is asked.
     HWND window = FindProgramWindow(program->processId, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE);
@@ -59,11 +59,11 @@ HWND FindMapProgramWindow(MapProgram *program) {
 }
 
 void EndMapProgram(MapProgram *program, DWORD closeMs) {
-    if (program->process == NULL) return;
+    if (program->process == nullptr) return;
     if (MapProgramRunning(program)) {
         HWND window = FindMapProgramWindow(program);
-        if (window != NULL) PostMessageA(window, WM_CLOSE, 0, 0);
-        if (window == NULL || WaitForSingleObject(program->process, closeMs) != WAIT_OBJECT_0)
+        if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (window == nullptr || WaitForSingleObject(program->process, closeMs) != WAIT_OBJECT_0)
             TerminateProcess(program->process, 1);
     }
     LetGo(program);

@@ -8,7 +8,7 @@
 #include <stddef.h>
 
 struct MapProgram {
-    HANDLE process;    // ours to end; NULL when none runs
+    HANDLE process;    // ours to end; null when none runs
     DWORD processId;
     DWORD startedAt;   // GetTickCount at the start
     HWND window;       // its window once found

@@ -71,8 +71,8 @@ void Terminate(char *text, size_t size) { text[size - 1] = '\0'; }
 // The answer's parts, each as long as its count in the header says.
 void CopyAnswer(const MapAnswerHeader &header, const MapPath *paths, const MapStand *stands, MapAnswer *to) {
     to->header = header;
-    if (paths != NULL && header.pathCount > 0) memcpy(to->paths, paths, header.pathCount * sizeof(MapPath));
-    if (stands != NULL && header.standCount > 0) memcpy(to->stands, stands, header.standCount * sizeof(MapStand));
+    if (paths != nullptr && header.pathCount > 0) memcpy(to->paths, paths, header.pathCount * sizeof(MapPath));
+    if (stands != nullptr && header.standCount > 0) memcpy(to->stands, stands, header.standCount * sizeof(MapStand));
 }
 
 // header, paths and stands are the answer as it will be kept: already checked.
@@ -97,7 +97,7 @@ void PublishNotReadYet(uint32_t questionId) {
     header.size = sizeof header;
     header.questionId = questionId;
     header.status = MAP_NOT_READ_YET;
-    Publish(header, NULL, NULL);
+    Publish(header, nullptr, nullptr);
 }
 
 // Takes the waiting question if it is still the one given (a newer one may
@@ -125,7 +125,7 @@ void DropQuestion(uint32_t questionId) {
 // An answer from another process: every size and count is checked against
 // what arrived before anything is copied.
 bool TakeAnswer(WorkerState *state, const COPYDATASTRUCT *data) {
-    if (data == NULL || data->dwData != kMapAnswerTag || data->lpData == NULL) return false;
+    if (data == nullptr || data->dwData != kMapAnswerTag || data->lpData == nullptr) return false;
     if (data->cbData < sizeof(MapAnswerHeader)) return false;
     MapAnswerHeader header;
     memcpy(&header, data->lpData, sizeof header);
@@ -144,7 +144,7 @@ bool TakeAnswer(WorkerState *state, const COPYDATASTRUCT *data) {
 LRESULT CALLBACK WorkerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WorkerState *state = WindowOwner<WorkerState>(window, message, lParam);
     if (message == WM_COPYDATA) {
-        if (state == NULL) return FALSE;
+        if (state == nullptr) return FALSE;
         return TakeAnswer(state, reinterpret_cast<const COPYDATASTRUCT *>(lParam)) ? TRUE : FALSE;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -205,7 +205,7 @@ DWORD Step(WorkerState *state) {
         }
     }
     const HWND map = FindMapProgramWindow(&state->program);
-    if (map == NULL) {
+    if (map == nullptr) {
         if (GetTickCount() - state->program.startedAt < MapLinkTiming.windowMs) return kWindowPollMs;
         DropQuestion(question.questionId);
         PublishNotReadYet(question.questionId);
@@ -218,7 +218,7 @@ DWORD Step(WorkerState *state) {
 
 void PumpMessages() {
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
 }
 
 HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
@@ -229,8 +229,8 @@ HWND CreateWorkerWindow(HMODULE module, WorkerState *state) {
     windowClass.hInstance = module;
     windowClass.lpszClassName = kWorkerClass;
     // Already registered by a worker that has not ended yet: the same class.
-    if (!RegisterOwnedClass(windowClass)) return NULL;
-    return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, module, state);
+    if (!RegisterOwnedClass(windowClass)) return nullptr;
+    return CreateWindowExA(0, kWorkerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, state);
 }
 
 // Answers questions until the stop event is set.
@@ -239,7 +239,7 @@ void ServeQuestions(HANDLE stopEvent, WorkerState *state) {
     for (;;) {
         HANDLE handles[2] = {stopEvent, state->program.process};
         // While a question is in flight, the program's end is news.
-        const DWORD count = state->inFlightId != 0 && state->program.process != NULL ? 2 : 1;
+        const DWORD count = state->inFlightId != 0 && state->program.process != nullptr ? 2 : 1;
         const DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
         PumpMessages();
@@ -261,10 +261,10 @@ void RunWorker(const WorkerStart *start) {
     MapLink.workerStarting = false;
     LeaveCriticalSection(&MapLink.lock);
 
-    if (state.window != NULL) {
+    if (state.window != nullptr) {
         ServeQuestions(start->stopEvent, &state);
         EnterCriticalSection(&MapLink.lock);
-        if (MapLink.workerWindow == state.window) MapLink.workerWindow = NULL;
+        if (MapLink.workerWindow == state.window) MapLink.workerWindow = nullptr;
         LeaveCriticalSection(&MapLink.lock);
         DestroyWindow(state.window);
         // A class left registered would outlive the module's code if the
@@ -288,7 +288,7 @@ DWORD WINAPI MapWorker(LPVOID context) {
     const HMODULE module = start->module;
     CloseHandle(start->stopEvent);
     HeapFree(GetProcessHeap(), 0, start);
-    if (module != NULL) FreeLibraryAndExitThread(module, 0);
+    if (module != nullptr) FreeLibraryAndExitThread(module, 0);
     return 0;
 }
 
@@ -306,7 +306,7 @@ uint32_t AskMap(double latitudeDegrees, double longitudeDegrees) {
     LeaveCriticalSection(&MapLink.lock);
     // A worker still starting finds the question itself; without a worker it
     // would never be answered.
-    const bool posted = worker != NULL && PostMessageA(worker, kQuestionWaiting, 0, 0);
+    const bool posted = worker != nullptr && PostMessageA(worker, kQuestionWaiting, 0, 0);
     if (!MapLink.running || (!posted && !starting)) {
         DropQuestion(id);
         PublishNotReadYet(id);
@@ -315,7 +315,7 @@ uint32_t AskMap(double latitudeDegrees, double longitudeDegrees) {
 }
 
 bool TakeMapAnswer(uint32_t questionId, MapAnswer *answer) {
-    if (questionId == 0 || answer == NULL) return false;
+    if (questionId == 0 || answer == nullptr) return false;
     // The worker holds the lock only to copy an answer in; rather than wait
     // for it, the caller asks again on its next frame.
     if (!TryEnterCriticalSection(&MapLink.lock)) return false;
@@ -328,12 +328,12 @@ bool TakeMapAnswer(uint32_t questionId, MapAnswer *answer) {
 void StartMapLink() {
     if (MapLink.running) return;
     WorkerStart *start = static_cast<WorkerStart *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart)));
-    if (start == NULL) return;
+    if (start == nullptr) return;
     lstrcpynA(start->folder, PushbackState.setupPath, sizeof start->folder);
-    HANDLE stop = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE process = GetCurrentProcess();
-    if (stop == NULL || !DuplicateHandle(process, stop, process, &start->stopEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-        if (stop != NULL) CloseHandle(stop);
+    if (stop == nullptr || !DuplicateHandle(process, stop, process, &start->stopEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        if (stop != nullptr) CloseHandle(stop);
         HeapFree(GetProcessHeap(), 0, start);
         return;
     }
@@ -347,12 +347,12 @@ void StartMapLink() {
     // megabyte or more of a 32-bit address space pilots already fill); the
     // worker's deepest call is a window procedure taking one answer.
     const SIZE_T kWorkerStack = 256u << 10;
-    HANDLE thread = CreateThread(NULL, kWorkerStack, MapWorker, start, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-    if (thread == NULL) {
+    HANDLE thread = CreateThread(nullptr, kWorkerStack, MapWorker, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr) {
         EnterCriticalSection(&MapLink.lock);
         MapLink.workerStarting = false;
         LeaveCriticalSection(&MapLink.lock);
-        if (module != NULL) FreeLibrary(module);
+        if (module != nullptr) FreeLibrary(module);
         CloseHandle(start->stopEvent);
         CloseHandle(stop);
         HeapFree(GetProcessHeap(), 0, start);
@@ -372,6 +372,6 @@ void EndMapLink() {
     WaitForSingleObject(MapLink.workerThread, MapLinkTiming.stopWaitMs);
     CloseHandle(MapLink.workerThread);
     CloseHandle(MapLink.stopEvent);
-    MapLink.workerThread = NULL;
-    MapLink.stopEvent = NULL;
+    MapLink.workerThread = nullptr;
+    MapLink.stopEvent = nullptr;
 }

@@ -31,7 +31,7 @@ void Focus() { SetForegroundWindow(PushbackState.simWindow); }
 // to bring the simulator forward, its keys would land in the pilot's other
 // program, so a sequence is sent only when the simulator is in front.
 bool FocusSimulator() {
-    if (PushbackState.simWindow == NULL) return false;
+    if (PushbackState.simWindow == nullptr) return false;
     Focus();
     return GetForegroundWindow() == PushbackState.simWindow;
 }

@@ -13,7 +13,7 @@
 namespace {
 
 void EndMeasurement() {
-    KillTimer(NULL, PushbackState.measureTimer);
+    KillTimer(nullptr, PushbackState.measureTimer);
     PushbackState.measureTimer = 0;
     PushbackState.runKind = RUN_MANUAL;
     PushbackState.measurementStopPending = 0;
@@ -107,7 +107,7 @@ void StartMeasurement() {
     lstrcpynA(PushbackState.measuredAircraft, PushbackState.aircraftKey, sizeof PushbackState.measuredAircraft);
     PushbackState.measurementDisturbed = 0;
     PushbackState.measurementStopPending = 0;
-    PushbackState.measureTimer = SetTimer(NULL, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
+    PushbackState.measureTimer = SetTimer(nullptr, 0, MEASURE_PERIOD_MS, MeasureTimerProc);
 }
 
 void AbortMeasurement() {

@@ -44,7 +44,7 @@ void Stop() {
         PushbackState.pushMode = PUSH_NONE;
         PushbackState.stopRequested = 0;
         if (PushbackState.sequenceTimer != 0) {
-            KillTimer(NULL, PushbackState.sequenceTimer);
+            KillTimer(nullptr, PushbackState.sequenceTimer);
             PushbackState.sequenceTimer = 0;
         }
         return;
@@ -54,14 +54,14 @@ void Stop() {
     // no other run starts meanwhile.
     if (PushbackState.pushMode == PUSH_NONE) PushbackState.pushMode = PUSH_STRAIGHT;
     if (PushbackState.sequenceTimer == 0)
-        PushbackState.sequenceTimer = SetTimer(NULL, 0, SEQUENCER_PERIOD_MS, SequencerTick);
+        PushbackState.sequenceTimer = SetTimer(nullptr, 0, SEQUENCER_PERIOD_MS, SequencerTick);
 }
 
 // In an automatic run only the run's own turn key may reach the simulator.
 bool TurnAllowed(char key) { return PushbackState.runKind != RUN_AUTO || PushbackState.turnKey == key; }
 
 void RequestSettingDialog() {
-    SimConnect_SetSystemState(PushbackState.simConnect, "DialogMode", 1, 0.0f, NULL);
+    SimConnect_SetSystemState(PushbackState.simConnect, "DialogMode", 1, 0.0f, nullptr);
     SimConnect_RequestSystemState(PushbackState.simConnect, REQ_DIALOG_MODE, "DialogMode");
 }
 
@@ -144,8 +144,8 @@ void EndRunsForUnload() {
     // no tick will come to try again.
     const bool driving = PushbackState.sequenceTimer != 0 || PushbackState.measureTimer != 0;
     EndTaxiwayForUnload();
-    if (PushbackState.sequenceTimer != 0) KillTimer(NULL, PushbackState.sequenceTimer);
-    if (PushbackState.measureTimer != 0) KillTimer(NULL, PushbackState.measureTimer);
+    if (PushbackState.sequenceTimer != 0) KillTimer(nullptr, PushbackState.sequenceTimer);
+    if (PushbackState.measureTimer != 0) KillTimer(nullptr, PushbackState.measureTimer);
     PushbackState.sequenceTimer = 0;
     PushbackState.measureTimer = 0;
     PushbackState.sequenceStep = SEQUENCE_IDLE;
@@ -208,6 +208,6 @@ void StartPushback() {
 
     // The user's Shift+P can end a pushback while the last run's closing
     // steps still tick; that run gives way, so one timer drives the new one.
-    if (PushbackState.sequenceTimer != 0) KillTimer(NULL, PushbackState.sequenceTimer);
-    PushbackState.sequenceTimer = SetTimer(NULL, 0, SEQUENCER_PERIOD_MS, SequencerTick);
+    if (PushbackState.sequenceTimer != 0) KillTimer(nullptr, PushbackState.sequenceTimer);
+    PushbackState.sequenceTimer = SetTimer(nullptr, 0, SEQUENCER_PERIOD_MS, SequencerTick);
 }

@@ -28,7 +28,7 @@ const BrakePrompt *BrakePromptOf(int kind) {
     case BRAKE_RELEASE_BEFORE:
         return &kReleaseBefore;
     default:
-        return NULL;
+        return nullptr;
     }
 }
 
@@ -36,7 +36,7 @@ const BrakePrompt *BrakePromptOf(int kind) {
 
 void ShowBrakePrompt(int kind) {
     const BrakePrompt *prompt = BrakePromptOf(kind);
-    if (prompt == NULL) return;
+    if (prompt == nullptr) return;
     ShowTextInBuffer(prompt->text);
     if (PushbackState.soundOn == 1) StartCue(prompt->cueSection);
 }

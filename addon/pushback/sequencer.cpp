@@ -89,7 +89,7 @@ void SteerAutomaticPushback() {
 namespace {
 
 void FinishRun() {
-    KillTimer(NULL, PushbackState.sequenceTimer);
+    KillTimer(nullptr, PushbackState.sequenceTimer);
     PushbackState.sequenceTimer = 0;
     PushbackState.runKind = RUN_MANUAL;
     PushbackState.sequenceStep = SEQUENCE_IDLE;

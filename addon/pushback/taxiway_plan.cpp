@@ -632,7 +632,7 @@ void PlanTaxiwayPush(const MapAnswerHeader &header, const MapPath *paths, const 
 
     const uint32_t count = header.pathCount < kMapMaxPaths ? header.pathCount : kMapMaxPaths;
     const uint32_t standCount = header.standCount < kMapMaxStands ? header.standCount : kMapMaxStands;
-    const Planner planner(header, paths, paths != NULL ? count : 0, stands, stands != NULL ? standCount : 0,
+    const Planner planner(header, paths, paths != nullptr ? count : 0, stands, stands != nullptr ? standCount : 0,
                           aircraft);
     Candidate best;
     int failure = TAXIWAY_NO_LINE;

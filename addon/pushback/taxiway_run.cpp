@@ -21,7 +21,7 @@ namespace {
 MapAnswer g_answer;
 
 void KillTaxiwayTimer() {
-    if (PushbackState.taxiwayTimer != 0) KillTimer(NULL, PushbackState.taxiwayTimer);
+    if (PushbackState.taxiwayTimer != 0) KillTimer(nullptr, PushbackState.taxiwayTimer);
     PushbackState.taxiwayTimer = 0;
 }
 
@@ -122,7 +122,7 @@ void PickTaxiway(int side) {
     PushbackState.taxiwayWaitTicks = 0;
     PushbackState.taxiwayQuestion =
         AskMap(HeadingDegrees(SimSnapshot.latitude), HeadingDegrees(SimSnapshot.longitude));
-    PushbackState.taxiwayTimer = SetTimer(NULL, 0, TAXIWAY_PERIOD_MS, TaxiwayTimerProc);
+    PushbackState.taxiwayTimer = SetTimer(nullptr, 0, TAXIWAY_PERIOD_MS, TaxiwayTimerProc);
     if (PushbackState.taxiwayTimer == 0) PushbackState.taxiwayQuestion = 0;
 }
 

@@ -8,9 +8,9 @@
 namespace {
 
 HWND FindSimWindow() {
-    HWND fs98 = FindWindowExA(NULL, NULL, "FS98MAIN", NULL);
-    HWND mscfs = FindWindowExA(NULL, NULL, "MSCFSMAIN", NULL);
-    return fs98 != NULL ? fs98 : mscfs;
+    HWND fs98 = FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr);
+    HWND mscfs = FindWindowExA(nullptr, nullptr, "MSCFSMAIN", nullptr);
+    return fs98 != nullptr ? fs98 : mscfs;
 }
 
 // The state at the moment the message is handled: the add-on's own Shift+P
@@ -96,9 +96,9 @@ bool IsKeyMessage(UINT message) { return message == WM_KEYDOWN || message == WM_
 }  // namespace
 
 void InstallSimWindowHook() {
-    if (PushbackState.simWindow == NULL) PushbackState.simWindow = FindSimWindow();
-    if (PushbackState.simWindow != NULL) {
-        if (PushbackState.simWindowProc == NULL)
+    if (PushbackState.simWindow == nullptr) PushbackState.simWindow = FindSimWindow();
+    if (PushbackState.simWindow != nullptr) {
+        if (PushbackState.simWindowProc == nullptr)
             PushbackState.simWindowProc =
                 reinterpret_cast<WNDPROC>(GetWindowLongPtrA(PushbackState.simWindow, GWLP_WNDPROC));
         if (PushbackState.simWindowHooked == 0)
@@ -110,7 +110,7 @@ void InstallSimWindowHook() {
 
 void RemoveSimWindowHook() {
     HWND window = PushbackState.simWindow;
-    if (PushbackState.simWindowHooked == 0 || window == NULL || PushbackState.simWindowProc == NULL) return;
+    if (PushbackState.simWindowHooked == 0 || window == nullptr || PushbackState.simWindowProc == nullptr) return;
     // Another add-on that subclassed the window after us holds our procedure
     // as its next one: putting the simulator's back would cut that add-on
     // off, so the window is left as it is.

@@ -5,10 +5,10 @@
 #include "../core/connection.h"
 #include "../core/state.h"
 
-HWND FindPlayerWindow() { return FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle); }
+HWND FindPlayerWindow() { return FindWindowExA(nullptr, nullptr, kPlayerWindowClass, kPlayerWindowTitle); }
 
 HWND CurrentPlayerWindow(HWND known) {
-    if (known != NULL && IsWindow(known)) return known;
+    if (known != nullptr && IsWindow(known)) return known;
     return FindPlayerWindow();
 }
 
@@ -25,9 +25,9 @@ void EndPlayer() {
     }
     // The window was looked up when the connection opened, which may have been
     // before the player had one; it is looked up again rather than left
-    // running. With no window a NULL target would post to this thread.
+    // running. With no window a null target would post to this thread.
     HWND player = CurrentPlayerWindow(PushbackState.playerWindow);
-    if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
+    if (player != nullptr) PostMessageA(player, WM_DESTROY, 0, 0);
 }
 
 void EndStartedPlayer() {

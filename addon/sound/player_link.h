@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-// The player's window as found now by its class and title, or NULL when
+// The player's window as found now by its class and title, or null when
 // there is none.
 HWND FindPlayerWindow();
 

@@ -88,7 +88,7 @@ void PlayList() {
         if (PushbackState.soundStopping != 0) return;
         // The player may have ended or restarted since the last look.
         player = CurrentPlayerWindow(player);
-        if (player == NULL) return;  // no player at all: the pushback goes on without sound
+        if (player == nullptr) return;  // no player at all: the pushback goes on without sound
 
         const PlayerAnswer answer = AskPlayer(player);
         if (answer == PLAYER_SILENT) return;
@@ -124,16 +124,16 @@ void StartSoundThread() {
     // over the first and leave soundBusy to whichever ends first.
     if (InterlockedCompareExchange(&PushbackState.soundBusy, 1, 0) != 0) return;
     ForgetEndedThread(&PushbackState.soundThread);
-    HANDLE thread = StartWorkerThread(SoundRequestThread, NULL, 0);
+    HANDLE thread = StartWorkerThread(SoundRequestThread, nullptr, 0);
     // Without the thread nobody would clear the flag, and the sequencer would
     // wait for a sound that never comes.
-    if (thread == NULL) {
+    if (thread == nullptr) {
         PushbackState.soundBusy = 0;
         return;
     }
     // The last thread cleared soundBusy just before it ended; its handle
     // (not yet seen ended above) is closed here, so none piles up.
-    if (PushbackState.soundThread != NULL) {
+    if (PushbackState.soundThread != nullptr) {
         WaitForSingleObject(PushbackState.soundThread, kStopLookMs);
         CloseHandle(PushbackState.soundThread);
     }
@@ -156,8 +156,8 @@ DWORD WINAPI SoundRequestThread(LPVOID /*unused*/) {
 
 void EndSoundThread(DWORD timeoutMs) {
     PushbackState.soundStopping = 1;
-    if (PushbackState.soundThread != NULL && WaitForWorkerThread(PushbackState.soundThread, timeoutMs)) {
+    if (PushbackState.soundThread != nullptr && WaitForWorkerThread(PushbackState.soundThread, timeoutMs)) {
         CloseHandle(PushbackState.soundThread);
-        PushbackState.soundThread = NULL;
+        PushbackState.soundThread = nullptr;
     }
 }

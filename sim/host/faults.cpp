@@ -17,10 +17,10 @@ const double kWaitForCue = 20.0;     // seconds `player kill playing` waits for 
 // The window Wine must not activate while another program keeps the front:
 // Windows refuses SetForegroundWindow then, and Wine asks the thread's CBT
 // hook before it activates a window, so a hook that says no does the same.
-HWND refusedWindow = NULL;
+HWND refusedWindow = nullptr;
 LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && reinterpret_cast<HWND>(wParam) == refusedWindow) return 1;
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 bool ParseStall(const std::string &text, double *seconds) {
@@ -32,11 +32,11 @@ bool ParseStall(const std::string &text, double *seconds) {
 }
 
 bool WriteWholeFile(const std::string &path, const void *bytes, DWORD size, bool append) {
-    HANDLE file = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = size == 0 || (WriteFile(file, bytes, size, &written, NULL) && written == size);
+    const bool ok = size == 0 || (WriteFile(file, bytes, size, &written, nullptr) && written == size);
     CloseHandle(file);
     return ok;
 }
@@ -54,8 +54,8 @@ std::string Garbage() {
 }
 
 bool Writable(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     CloseHandle(file);
     return true;
@@ -82,12 +82,12 @@ bool Chattr(const std::string &windowsPath, const char *flag) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
-    if (!CreateProcessA("Z:\\usr\\bin\\chattr", commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    if (!CreateProcessA("Z:\\usr\\bin\\chattr", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
     // Wine hands back no handle on a Linux process: the file itself tells
     // when the attribute has changed.
-    if (process.hThread != NULL) CloseHandle(process.hThread);
-    if (process.hProcess != NULL) CloseHandle(process.hProcess);
+    if (process.hThread != nullptr) CloseHandle(process.hThread);
+    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
     const bool wantWritable = flag[0] == '-';
     for (int i = 0; i < 100; ++i) {
         if (Writable(windowsPath) == wantWritable) return true;
@@ -115,7 +115,7 @@ SessionFaults::~SessionFaults() { RegainFocus(); }
 void SessionFaults::Frame(double now) {
     if (killWhenPlayingUntil_ > 0.0) {
         HWND player = findPlayer_();
-        if (player == NULL || now >= killWhenPlayingUntil_) {
+        if (player == nullptr || now >= killWhenPlayingUntil_) {
             KillPlayerNow(player, false);
         } else if (PlayerPlaying(player, 200)) {
             KillPlayerNow(player, true);
@@ -142,21 +142,21 @@ bool SessionFaults::KillPlayer(const std::string &argument) {
     }
     if (argument != "kill") return false;
     HWND player = findPlayer_();
-    KillPlayerNow(player, player != NULL && PlayerPlaying(player, 2000));
+    KillPlayerNow(player, player != nullptr && PlayerPlaying(player, 2000));
     return true;
 }
 
 void SessionFaults::KillPlayerNow(HWND player, bool playing) {
     killWhenPlayingUntil_ = 0.0;
     JsonLine record = Record("fault");
-    record.Str("kind", "player").Str("what", "kill").Bool("found", player != NULL);
-    if (player != NULL) {
+    record.Str("kind", "player").Str("what", "kill").Bool("found", player != nullptr);
+    if (player != nullptr) {
         record.Bool("playing", playing);
         DWORD processId = 0;
         GetWindowThreadProcessId(player, &processId);
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
         bool killed = false;
-        if (process != NULL) {
+        if (process != nullptr) {
             killed = TerminateProcess(process, 9) != 0 && WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
             CloseHandle(process);
         }
@@ -225,20 +225,20 @@ bool SessionFaults::LoseFocus(const std::string &argument) {
     if (rest.compare(0, 5, "away ") != 0) return false;
     double seconds = 0.0;
     if (!ParseStall(rest.substr(5), &seconds)) return false;
-    if (otherProgram_ == NULL) {
+    if (otherProgram_ == nullptr) {
         WNDCLASSA windowClass;
         memset(&windowClass, 0, sizeof windowClass);
         windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(NULL);
+        windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = kOtherProgramClass;
         RegisterClassA(&windowClass);  // fails harmlessly the second time
         otherProgram_ = CreateWindowExA(0, kOtherProgramClass, "Another program", WS_OVERLAPPEDWINDOW, 0, 0, 300,
-                                        200, NULL, NULL, GetModuleHandleA(NULL), NULL);
-        if (otherProgram_ == NULL) return false;
+                                        200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (otherProgram_ == nullptr) return false;
         ShowWindow(otherProgram_, SW_SHOW);
         SetForegroundWindow(otherProgram_);
         refusedWindow = simWindow_;
-        refuseActivation_ = SetWindowsHookExA(WH_CBT, RefuseActivation, NULL, GetCurrentThreadId());
+        refuseActivation_ = SetWindowsHookExA(WH_CBT, RefuseActivation, nullptr, GetCurrentThreadId());
     }
     focusBackAt_ = RunSeconds() + seconds;
     JsonLine record = Record("fault");
@@ -250,12 +250,12 @@ bool SessionFaults::LoseFocus(const std::string &argument) {
 
 void SessionFaults::RegainFocus() {
     focusBackAt_ = 0.0;
-    if (refuseActivation_ != NULL) UnhookWindowsHookEx(refuseActivation_);
-    refuseActivation_ = NULL;
-    refusedWindow = NULL;
-    if (otherProgram_ != NULL) {
+    if (refuseActivation_ != nullptr) UnhookWindowsHookEx(refuseActivation_);
+    refuseActivation_ = nullptr;
+    refusedWindow = nullptr;
+    if (otherProgram_ != nullptr) {
         DestroyWindow(otherProgram_);
-        otherProgram_ = NULL;
+        otherProgram_ = nullptr;
         // The pilot clicks the simulator's window again.
         SetForegroundWindow(simWindow_);
     }

@@ -21,7 +21,7 @@ struct StandInOddRecords {
 class SessionFaults {
 public:
     // configPath: the run's Drovana.cfg; findPlayer: the player window of this
-    // run, or NULL.
+    // run, or null.
     SessionFaults(HWND simWindow, const std::string &configPath, HWND (*findPlayer)(),
                   const StandInOddRecords &odd);
     ~SessionFaults();
@@ -50,8 +50,8 @@ private:
     double pausedUntil_ = 0.0;
     double killWhenPlayingUntil_ = 0.0;  // `player kill playing` waits for a cue
     double focusBackAt_ = 0.0;
-    HWND otherProgram_ = NULL;
-    HHOOK refuseActivation_ = NULL;
+    HWND otherProgram_ = nullptr;
+    HHOOK refuseActivation_ = nullptr;
 };
 
 #endif

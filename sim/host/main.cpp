@@ -37,7 +37,7 @@ const double kStateTraceSeconds = 0.25;
 const double kStarvedSeconds = 1.0;  // a frame this late means the process got no processor
 
 struct StandInLink {
-    HMODULE module = NULL;
+    HMODULE module = nullptr;
     StandInAttachFn attach = nullptr;
     StandInFailOpenFn failOpen = nullptr;
     StandInSetAircraftPathFn setAircraftPath = nullptr;
@@ -67,13 +67,13 @@ std::string AircraftFilePath(const std::string &name) {
 // The simulator's aircraft folders exist before it reports one.
 void EnsureAircraftFile(const std::string &name) {
     std::string folder = installFolder + "SimObjects";
-    CreateDirectoryA(folder.c_str(), NULL);
+    CreateDirectoryA(folder.c_str(), nullptr);
     folder += "\\Airplanes";
-    CreateDirectoryA(folder.c_str(), NULL);
+    CreateDirectoryA(folder.c_str(), nullptr);
     folder += "\\" + name;
-    CreateDirectoryA(folder.c_str(), NULL);
-    HANDLE file = CreateFileA(AircraftFilePath(name).c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE file = CreateFileA(AircraftFilePath(name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
@@ -99,7 +99,7 @@ std::vector<TimerSighting> timerSightings;
 const double kTimerMemorySeconds = 1.6;
 
 void NoteThreadTimer(const MSG &message) {
-    if (message.hwnd != NULL || message.message != WM_TIMER) return;
+    if (message.hwnd != nullptr || message.message != WM_TIMER) return;
     const double now = RunSeconds();
     for (TimerSighting &s : timerSightings) {
         if (s.id == message.wParam) {
@@ -153,8 +153,8 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
 int WindowsOfThisProcess() {
     int count = 0;
     EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
-    HWND top = NULL;
-    while ((top = FindWindowExA(NULL, top, NULL, NULL)) != NULL) {
+    HWND top = nullptr;
+    while ((top = FindWindowExA(nullptr, top, nullptr, nullptr)) != nullptr) {
         DWORD process = 0;
         GetWindowThreadProcessId(top, &process);
         if (process == GetCurrentProcessId()) EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
@@ -207,7 +207,7 @@ bool LinkStandIn(HMODULE module, StandInLink *link) {
 
 std::string ModulePath(HMODULE module) {
     char path[MAX_PATH] = "";
-    if (module != NULL) GetModuleFileNameA(module, path, sizeof path);
+    if (module != nullptr) GetModuleFileNameA(module, path, sizeof path);
     return path;
 }
 
@@ -220,18 +220,18 @@ bool WindowOfThisRun(HWND window, bool inThisProcess) {
     GetWindowThreadProcessId(window, &process);
     if (inThisProcess) return process == GetCurrentProcessId();
     HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
-    if (handle == NULL) return false;
+    if (handle == nullptr) return false;
     char image[MAX_PATH] = "";
-    const DWORD length = GetModuleFileNameExA(handle, NULL, image, sizeof image);
+    const DWORD length = GetModuleFileNameExA(handle, nullptr, image, sizeof image);
     CloseHandle(handle);
     return length >= installFolder.size() && _strnicmp(image, installFolder.c_str(), installFolder.size()) == 0;
 }
 
 HWND FindRunWindow(const char *windowClass, const char *title, bool inThisProcess) {
-    HWND window = NULL;
-    while ((window = FindWindowExA(NULL, window, windowClass, title)) != NULL)
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, windowClass, title)) != nullptr)
         if (WindowOfThisRun(window, inThisProcess)) return window;
-    return NULL;
+    return nullptr;
 }
 
 HWND FindPlayerWindow() { return FindRunWindow(kPlayerWindowClass, kPlayerWindowTitle, false); }
@@ -292,11 +292,11 @@ public:
     // The add-on's settings dialog runs on a thread of its own; the answer is
     // posted to it as its buttons would send it.
     bool AnswerDialog(const std::string &answer) override {
-        HWND dialog = FindRunWindow(NULL, "DrovanaX setting", true);
-        if (dialog == NULL) return false;
+        HWND dialog = FindRunWindow(nullptr, "DrovanaX setting", true);
+        if (dialog == nullptr) return false;
         // A message box the dialog put up (a refused value) is answered
         // first, as the pilot must before the dialog takes a click again.
-        EnumThreadWindows(GetWindowThreadProcessId(dialog, NULL), DismissBoxOwnedBy,
+        EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), DismissBoxOwnedBy,
                           reinterpret_cast<LPARAM>(dialog));
         if (answer == "ok") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
         if (answer == "cancel") return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
@@ -359,7 +359,7 @@ private:
 
 void PumpWindowMessages() {
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         NoteThreadTimer(message);
         if (!MayDispatchAfterUnload(message)) continue;
         TranslateMessage(&message);
@@ -373,7 +373,7 @@ void DrainMessages(double seconds) {
     const double until = RunSeconds() + seconds;
     while (RunSeconds() < until) {
         PumpWindowMessages();
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
@@ -382,14 +382,14 @@ void DrainMessages(double seconds) {
 // ended here so that it does not outlive the run.
 void CheckPlayerLeftBehind() {
     HWND player = FindPlayerWindow();
-    for (int i = 0; i < 50 && player != NULL; ++i) {
+    for (int i = 0; i < 50 && player != nullptr; ++i) {
         DrainMessages(0.02);
         player = FindPlayerWindow();
     }
     JsonLine record = Record("player");
-    record.Bool("window_after_exit", player != NULL);
+    record.Bool("window_after_exit", player != nullptr);
     Emit(record);
-    if (player != NULL) PostMessageA(player, WM_DESTROY, 0, 0);
+    if (player != nullptr) PostMessageA(player, WM_DESTROY, 0, 0);
 }
 
 // A run that ends without its trace says why on the console, which
@@ -412,7 +412,7 @@ void KeepRunningAfterUnload(GroundModel &model, StandInLink &link) {
     double last = RunSeconds();
     while (RunSeconds() < until) {
         PumpWindowMessages();
-        MsgWaitForMultipleObjects(0, NULL, FALSE, static_cast<DWORD>(kFrameSeconds * 1000.0), QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(kFrameSeconds * 1000.0), QS_ALLINPUT);
         const double now = RunSeconds();
         model.Step(now - last < 0.1 ? now - last : 0.1);
         last = now;
@@ -487,8 +487,8 @@ int main(int argc, char **argv) {
     }
     WriteSceneryLibrary(scenario.scenery, installFolder, data);
 
-    HWND window = CreateSimulatorWindow(GetModuleHandleA(NULL), &model, kind.title);
-    if (window == NULL) {
+    HWND window = CreateSimulatorWindow(GetModuleHandleA(nullptr), &model, kind.title);
+    if (window == nullptr) {
         fprintf(stderr, "DrovanaSim: cannot create the FS98MAIN window\n");
         CloseTrace();
         return 3;
@@ -497,7 +497,7 @@ int main(int argc, char **argv) {
     // The add-on first, as the simulator loads it: its manifest binds
     // SimConnect.dll to the assembly folder beside this program. Loading that
     // same file by its full path then yields the module the add-on uses.
-    HMODULE addon = NULL;
+    HMODULE addon = nullptr;
     // Named by the simulator's dll.xml as the real one reads it; the runs of
     // no particular simulator load it from the folder.
     const std::string addonPath = scenario.simulator.empty()
@@ -512,10 +512,10 @@ int main(int argc, char **argv) {
     if (scenario.loadAddon) {
         addon = LoadLibraryA(addonPath.c_str());
         JsonLine record = Record("load");
-        record.Str("module", addonPath.c_str()).Bool("ok", addon != NULL);
-        if (addon == NULL) record.Int("error", GetLastError());
+        record.Str("module", addonPath.c_str()).Bool("ok", addon != nullptr);
+        if (addon == nullptr) record.Int("error", GetLastError());
         Emit(record);
-        if (addon == NULL) {
+        if (addon == nullptr) {
             fprintf(stderr, "DrovanaSim: cannot load %s (error %lu)\n", addonPath.c_str(), GetLastError());
             CloseTrace();
             return 3;
@@ -526,12 +526,12 @@ int main(int argc, char **argv) {
     HMODULE standIn = LoadLibraryA(standInPath.c_str());
     {
         JsonLine record = Record("load");
-        record.Str("module", standInPath.c_str()).Bool("ok", standIn != NULL);
+        record.Str("module", standInPath.c_str()).Bool("ok", standIn != nullptr);
         record.Str("bound_by_addon", ModulePath(boundByAddon).c_str());
         record.Bool("same_module", boundByAddon == standIn);
         Emit(record);
     }
-    if (standIn == NULL || !LinkStandIn(standIn, &link)) {
+    if (standIn == nullptr || !LinkStandIn(standIn, &link)) {
         fprintf(stderr, "DrovanaSim: cannot load the stand-in %s\n", standInPath.c_str());
         CloseTrace();
         return 3;
@@ -551,7 +551,7 @@ int main(int argc, char **argv) {
     typedef void(__stdcall * StopFn)();
     StartFn dllStart = nullptr;
     StopFn dllStop = nullptr;
-    if (addon != NULL) {
+    if (addon != nullptr) {
         Resolve(addon, "DLLStart", &dllStart);
         Resolve(addon, "DLLStop", &dllStop);
         JsonLine record = Record("dllstart");
@@ -576,7 +576,7 @@ int main(int argc, char **argv) {
         const double now = RunSeconds();
         if (now < nextFrame) {
             const DWORD wait = static_cast<DWORD>((nextFrame - now) * 1000.0) + 1;
-            MsgWaitForMultipleObjects(0, NULL, FALSE, wait, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
             continue;
         }
         // A stalled frame (the add-on blocking the main thread) is not made up for.
@@ -594,11 +594,11 @@ int main(int argc, char **argv) {
         const StandInAircraft aircraft = model.Snapshot();
         link.pump(&aircraft);
         if (now >= nextState) {
-            model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
+            model.TraceState(link.dialogMode(), FindPlayerWindow() != nullptr);
             nextState = now + kStateTraceSeconds;
         }
     }
-    model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
+    model.TraceState(link.dialogMode(), FindPlayerWindow() != nullptr);
 
     if (dllStop != nullptr) {
         dllStop();
@@ -606,12 +606,12 @@ int main(int argc, char **argv) {
         Emit(record);
     }
     bool nothingRanAfterUnload = true;
-    if (addon != NULL) {
+    if (addon != nullptr) {
         UnloadAndWatch(addon);
         KeepRunningAfterUnload(model, link);
         CheckWindowAfterUnload(window);
         nothingRanAfterUnload = ReportAfterUnload();
-        model.TraceState(link.dialogMode(), FindPlayerWindow() != NULL);
+        model.TraceState(link.dialogMode(), FindPlayerWindow() != nullptr);
     }
     DestroyWindow(window);
     DrainMessages(0.2);

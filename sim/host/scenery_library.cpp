@@ -26,13 +26,13 @@ bool IsAbsolute(const std::string &folder) {
 // %ProgramData%\<data>\, made when missing; empty when it cannot be had.
 std::string LibraryFolder(const std::string &data) {
     char common[MAX_PATH] = "";
-    if (SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, common) != S_OK) return "";
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common) != S_OK) return "";
     std::string folder = common;
     for (size_t start = 0; start <= data.size();) {
         size_t end = data.find('\\', start);
         if (end == std::string::npos) end = data.size();
         folder += "\\" + data.substr(start, end - start);
-        CreateDirectoryA(folder.c_str(), NULL);
+        CreateDirectoryA(folder.c_str(), nullptr);
         start = end + 1;
     }
     return folder + "\\";
@@ -81,10 +81,10 @@ void WriteSceneryLibrary(const std::vector<SceneryArea> &areas, const std::strin
     const std::string text = LibraryText(areas);
     bool written = false;
     if (!folder.empty()) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD done = 0;
-            written = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, NULL) && done == text.size();
+            written = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) && done == text.size();
             CloseHandle(file);
         }
     }

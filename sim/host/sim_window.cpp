@@ -61,13 +61,13 @@ HWND CreateSimulatorWindow(HINSTANCE instance, GroundModel *model, const char *t
     memset(&windowClass, 0, sizeof windowClass);
     windowClass.lpfnWndProc = SimulatorWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(NULL, IDC_ARROW);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kClassName;
-    if (!RegisterClassA(&windowClass)) return NULL;
+    if (!RegisterClassA(&windowClass)) return nullptr;
     HWND window = CreateWindowExA(0, kClassName, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600,
-                                  NULL, NULL, instance, NULL);
-    if (window == NULL) return NULL;
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) return nullptr;
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);

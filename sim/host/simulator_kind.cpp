@@ -29,23 +29,23 @@ const SimulatorKind kKinds[] = {
      "AppPath", "Lockheed Martin\\Prepar3D v3", "Lockheed Martin\\Prepar3D v3",
      "Lockheed Martin Prepar3D v3 (DrovanaX stand-in)"},
 };
-const SimulatorKind kDefault = {"FSX", kBoxedKey, "SetupPath", NULL, NULL, "Microsoft\\FSX", "Microsoft\\FSX",
+const SimulatorKind kDefault = {"FSX", kBoxedKey, "SetupPath", nullptr, nullptr, "Microsoft\\FSX", "Microsoft\\FSX",
                                 "Microsoft Flight Simulator X (DrovanaX stand-in)"};
 
 std::string RegistryText(HKEY root, const char *subKey, const char *value) {
     char text[MAX_PATH] = "";
     DWORD size = sizeof text - 1;
-    HKEY key = NULL;
+    HKEY key = nullptr;
     if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
-    if (RegQueryValueExA(key, value, NULL, NULL, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS) size = 0;
+    if (RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS) size = 0;
     RegCloseKey(key);
     text[size < sizeof text ? size : sizeof text - 1] = '\0';
     return text;
 }
 
 bool SetText(HKEY root, const char *subKey, const char *name, const std::string &text) {
-    HKEY key = NULL;
-    if (RegCreateKeyExA(root, subKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS) return false;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
     const bool set = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                                     static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
     RegCloseKey(key);
@@ -69,14 +69,14 @@ std::string Element(const std::string &block, const char *tag) {
 }
 
 bool ReadFileText(const std::string &path, std::string *text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const DWORD size = GetFileSize(file, NULL);
+    const DWORD size = GetFileSize(file, nullptr);
     bool read = size != INVALID_FILE_SIZE && size < (1u << 20);
     if (read) {
         std::vector<char> bytes(size + 1);
         DWORD done = 0;
-        read = ReadFile(file, bytes.data(), size, &done, NULL) && done == size;
+        read = ReadFile(file, bytes.data(), size, &done, nullptr) && done == size;
         text->assign(bytes.data(), done);
     }
     CloseHandle(file);
@@ -90,7 +90,7 @@ const SimulatorKind &DefaultSimulator() { return kDefault; }
 const SimulatorKind *FindSimulatorKind(const std::string &code) {
     for (const SimulatorKind &kind : kKinds)
         if (lstrcmpiA(kind.code, code.c_str()) == 0) return &kind;
-    return NULL;
+    return nullptr;
 }
 
 std::string SimulatorDataFolder(const SimulatorKind &kind, const std::string &installFolder) {
@@ -105,7 +105,7 @@ std::string SimulatorDataFolder(const SimulatorKind &kind, const std::string &in
 
 std::string SimulatorDllXml(const std::string &data) {
     char appData[MAX_PATH] = "";
-    if (SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData) != S_OK) return "";
+    if (SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) != S_OK) return "";
     return std::string(appData) + "\\" + data + "\\dll.xml";
 }
 
@@ -115,7 +115,7 @@ void WriteSimulatorRegistry(const SimulatorKind &kind, const std::string &instal
     record.Str("simulator", kind.code);
     bool ok = true;
     if (deleteMachineValue) {
-        HKEY key = NULL;
+        HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kind.machineKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             RegDeleteValueA(key, kind.machineValue);
             RegCloseKey(key);
@@ -126,7 +126,7 @@ void WriteSimulatorRegistry(const SimulatorKind &kind, const std::string &instal
         ok = SetText(HKEY_LOCAL_MACHINE, kind.machineKey, kind.machineValue, value);
         record.Str(kind.machineValue, value.c_str());
     }
-    if (kind.userKey != NULL) ok = SetText(HKEY_CURRENT_USER, kind.userKey, kind.userValue, installFolder) && ok;
+    if (kind.userKey != nullptr) ok = SetText(HKEY_CURRENT_USER, kind.userKey, kind.userValue, installFolder) && ok;
     record.Bool("ok", ok);
     Emit(record);
 }

@@ -13,7 +13,7 @@ struct SimulatorKind {
     const char *code;          // as in the scenario (any case)
     const char *machineKey;    // HKLM, the value naming its folder
     const char *machineValue;
-    const char *userKey;       // HKCU, the same for the pilot; NULL: none written
+    const char *userKey;       // HKCU, the same for the pilot; null: none written
     const char *userValue;
     const char *dataAlone;     // under %APPDATA% (dll.xml) and %ProgramData% (Scenery.CFG)
     const char *dataBeside;    // ... beside the boxed edition
@@ -23,7 +23,7 @@ struct SimulatorKind {
 // The boxed edition as every run played it before there were others: its
 // SetupPath alone, no HKCU value, the add-on loaded without a dll.xml.
 const SimulatorKind &DefaultSimulator();
-// NULL for a code no simulator has.
+// null for a code no simulator has.
 const SimulatorKind *FindSimulatorKind(const std::string &code);
 
 // The folder the simulator keeps its dll.xml and Scenery.CFG in, relative to

@@ -14,7 +14,7 @@ volatile ULONG_PTR firstFaultAddress = 0;
 int callsStopped = 0;
 bool watching = false;
 bool stillLoaded = false;
-PVOID handler = NULL;
+PVOID handler = nullptr;
 
 bool Inside(ULONG_PTR address) { return rangeEnd != 0 && address >= rangeStart && address < rangeEnd; }
 
@@ -46,7 +46,7 @@ void UnloadAndWatch(HMODULE module) {
     rangeEnd = rangeStart + info.SizeOfImage;
     handler = AddVectoredExceptionHandler(1, SeeFault);
     const BOOL freed = FreeLibrary(module);
-    HMODULE left = NULL;
+    HMODULE left = nullptr;
     stillLoaded = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                      reinterpret_cast<LPCSTR>(rangeStart), &left) != 0;
     watching = true;
@@ -61,7 +61,7 @@ bool MayDispatchAfterUnload(const MSG &message) {
         NoteCall("timer", static_cast<ULONG_PTR>(message.lParam));
         return false;
     }
-    if (message.hwnd != NULL) {
+    if (message.hwnd != nullptr) {
         const ULONG_PTR procedure = static_cast<ULONG_PTR>(GetWindowLongPtrA(message.hwnd, GWLP_WNDPROC));
         if (Inside(procedure)) {
             NoteCall("window_procedure", procedure);
@@ -81,7 +81,7 @@ void CheckWindowAfterUnload(HWND window) {
 
 bool ReportAfterUnload() {
     if (!watching) return true;
-    HMODULE left = NULL;
+    HMODULE left = nullptr;
     const bool loaded =
         GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCSTR>(rangeStart), &left) != 0;
@@ -89,7 +89,7 @@ bool ReportAfterUnload() {
     record.Int("calls", callsStopped).Int("faults", faultsInside).Bool("still_loaded", loaded);
     if (faultsInside != 0) record.Int("fault_offset", static_cast<long long>(firstFaultAddress - rangeStart));
     Emit(record);
-    if (handler != NULL) RemoveVectoredExceptionHandler(handler);
-    handler = NULL;
+    if (handler != nullptr) RemoveVectoredExceptionHandler(handler);
+    handler = nullptr;
     return callsStopped == 0 && faultsInside == 0 && !loaded;
 }

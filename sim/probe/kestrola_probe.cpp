@@ -7,7 +7,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     FILE *marker = fopen("kestrola-started.txt", "ab");
-    if (marker == NULL) return 1;
+    if (marker == nullptr) return 1;
     fprintf(marker, "%s\n", GetCommandLineA());
     (void)commandLine;
     fclose(marker);

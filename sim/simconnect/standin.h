@@ -78,7 +78,7 @@ STANDIN_API int StandIn_SimStartsSent();
 STANDIN_API void StandIn_SendException(DWORD exception);
 STANDIN_API void StandIn_SendForeignData(DWORD requestId);
 STANDIN_API void StandIn_SendQuit();
-// The dispatch callback the client registered, or NULL: the frame-cost
+// The dispatch callback the client registered, or null: the frame-cost
 // benchmark calls it directly to time the add-on's share of a frame.
 STANDIN_API DispatchProc StandIn_RegisteredDispatch();
 

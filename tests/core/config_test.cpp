@@ -29,7 +29,7 @@ TEST_F(ConfigTest, MissingFileGivesEveryDefault) {
     EXPECT_FALSE(ReadConfigSwitch(kSectionData, kWavFlag));
     EXPECT_FALSE(ReadConfigSwitch(kSectionParking, kCheck1));
     EXPECT_EQ("90", Text(kSectionData, kKeyHead, "90"));
-    EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", NULL)) << "a NULL default reads as empty";
+    EXPECT_EQ("", Text(kSectionPlaneCorrect, "Liner", nullptr)) << "a null default reads as empty";
     EXPECT_EQ(0.0, ReadCorrection("Liner"));
     EXPECT_FALSE(FileExists(PushbackState.configPath)) << "reading must not create the file";
 }
@@ -161,8 +161,8 @@ DWORD WINAPI ReadWhileWritten(LPVOID parameter) {
 
 TEST_F(ConfigTest, ReadersRacingAWriterSeeWholeValues) {
     RaceShared shared = {0, 0, 0};
-    HANDLE reader = CreateThread(NULL, 0, ReadWhileWritten, &shared, 0, NULL);
-    ASSERT_NE(static_cast<HANDLE>(NULL), reader);
+    HANDLE reader = CreateThread(nullptr, 0, ReadWhileWritten, &shared, 0, nullptr);
+    ASSERT_NE(static_cast<HANDLE>(nullptr), reader);
     for (int i = 0; i < 200; ++i)
         WriteConfigText(kSectionData, kKeyDistance, std::string(200, i % 2 ? 'a' : 'b').c_str());
     shared.stop = 1;

@@ -25,9 +25,9 @@ const char kSetupKey[] = "SOFTWARE\\Microsoft\\microsoft games\\flight simulator
 class SetupPathValue {
 public:
     explicit SetupPathValue(const char *subKey = kSetupKey) {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_, NULL);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
         savedSize_ = sizeof saved_;
-        hadValue_ = RegQueryValueExA(key_, "SetupPath", NULL, &savedType_, saved_, &savedSize_) == ERROR_SUCCESS;
+        hadValue_ = RegQueryValueExA(key_, "SetupPath", nullptr, &savedType_, saved_, &savedSize_) == ERROR_SUCCESS;
     }
     ~SetupPathValue() {
         if (hadValue_)
@@ -43,7 +43,7 @@ public:
     void Remove() { RegDeleteValueA(key_, "SetupPath"); }
 
 private:
-    HKEY key_ = NULL;
+    HKEY key_ = nullptr;
     BYTE saved_[1024];
     DWORD savedSize_ = 0;
     DWORD savedType_ = REG_SZ;
@@ -98,14 +98,14 @@ TEST_F(ConnectionTest, FailedOpenLeavesTheAddOnInert) {
     fake_simconnect::openResult = E_FAIL;
     EXPECT_EQ(0, DLLStart());
     EXPECT_EQ(1u, fake_simconnect::Calls().size()) << "nothing but the open may be called";
-    EXPECT_EQ(NULL, fake_simconnect::dispatch) << "no dispatch callback after a failed open";
+    EXPECT_EQ(nullptr, fake_simconnect::dispatch) << "no dispatch callback after a failed open";
     EXPECT_STREQ("", PushbackState.configPath) << "the registry must not be read";
 }
 
 // The folder of this test program, as the simulator's is fsx.exe's.
 std::string ProgramFolder() {
     char program[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
     std::string folder(program, length);
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
@@ -138,7 +138,7 @@ TEST_F(ConnectionTest, TheProgramsFolderComesFirstAndSetupPathOnlyWithoutIt) {
         const char *program;
         std::string folder;
     } cases[] = {{"D:\\Steam\\steamapps\\common\\FSX\\fsx.exe", "D:\\Steam\\steamapps\\common\\FSX\\"},
-                 {NULL, "C:\\FSX\\"}, {"fsx.exe", "C:\\FSX\\"}, {tooLong.c_str(), ""}};
+                 {nullptr, "C:\\FSX\\"}, {"fsx.exe", "C:\\FSX\\"}, {tooLong.c_str(), ""}};
     for (const auto &c : cases) {
         UseSimulatorFolder(c.program);
         EXPECT_EQ(c.folder + "Drovana.cfg", PushbackState.configPath) << (c.program ? c.program : "no program");
@@ -151,14 +151,14 @@ TEST_F(ConnectionTest, WithoutTheBoxedEditionsSetupPathAPrepar3DOneIsTaken) {
     boxed.Remove();
     SetupPathValue prepar3d("SOFTWARE\\Lockheed Martin\\Prepar3D v2");
     prepar3d.Set("D:\\Prepar3D v2\\");
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_STREQ("D:\\Prepar3D v2\\Drovana.cfg", PushbackState.configPath);
 }
 
 TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {
     SetupPathValue setup;
     setup.Set("C:\\FSX");
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_STREQ("C:\\FSXDrovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -168,7 +168,7 @@ TEST_F(ConnectionTest, SetupPathWithoutSeparatorIsGluedOn) {
 TEST_F(ConnectionTest, UnreadableSetupPathGivesBareNames) {
     SetupPathValue setup;
     setup.Remove();
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath);
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -180,7 +180,7 @@ TEST_F(ConnectionTest, SetupPathTooLongForTheFileNamesGivesBareNames) {
     // 242 + "Kestrola.exe" and its two quotes = 256 characters: one too many,
     // though Drovana.cfg fits.
     setup.Set("C:\\" + std::string(238, 'f') + "\\");
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath) << "no truncated file name may be formed";
     char commandLine[256];
     FormPlayerCommandLine(commandLine);
@@ -188,7 +188,7 @@ TEST_F(ConnectionTest, SetupPathTooLongForTheFileNamesGivesBareNames) {
 
     // 241 + 12 + 2 = 255 fits exactly.
     setup.Set("C:\\" + std::string(237, 'f') + "\\");
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_EQ(241u, strlen(PushbackState.setupPath));
     FormPlayerCommandLine(commandLine);
     EXPECT_EQ(255u, strlen(commandLine));
@@ -200,7 +200,7 @@ TEST_F(ConnectionTest, SetupPathFillingTheWholeBufferIsNeverReadPast) {
     memset(unterminated, 'u', sizeof unterminated);
     setup.SetBytes(unterminated, sizeof unterminated);
     memset(PushbackState.setupPath, 'z', sizeof PushbackState.setupPath);
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_LT(strnlen(PushbackState.setupPath, sizeof PushbackState.setupPath), sizeof PushbackState.setupPath)
         << "setupPath must always be terminated";
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath);
@@ -209,7 +209,7 @@ TEST_F(ConnectionTest, SetupPathFillingTheWholeBufferIsNeverReadPast) {
     memset(overlong, 'o', sizeof overlong);
     overlong[399] = '\0';
     setup.SetBytes(overlong, sizeof overlong);
-    UseSimulatorFolder(NULL);
+    UseSimulatorFolder(nullptr);
     EXPECT_STREQ("Drovana.cfg", PushbackState.configPath) << "a value larger than the buffer counts as unreadable";
 }
 
@@ -220,7 +220,7 @@ protected:
         ConnectionTest::SetUp();
         ASSERT_FALSE(FileExists(ProgramFolder() + "Kestrola.exe"));
         DLLStart();
-        ASSERT_NE(static_cast<DispatchProc>(NULL), fake_simconnect::dispatch);
+        ASSERT_NE(static_cast<DispatchProc>(nullptr), fake_simconnect::dispatch);
     }
 };
 
@@ -311,11 +311,11 @@ TEST_F(OpenedConnectionTest, SeparatorsAndForeignEventsDoNothing) {
 }
 
 TEST_F(OpenedConnectionTest, DialogReplyWhileADialogRunsStartsNoSecond) {
-    HANDLE running = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE running = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     PushbackState.dialogThread = running;
     DeliverSystemState(REQ_DIALOG_MODE, "", 1);
     EXPECT_EQ(running, PushbackState.dialogThread) << "a second dialog-mode reply must not start another dialog";
-    PushbackState.dialogThread = NULL;
+    PushbackState.dialogThread = nullptr;
     CloseHandle(running);
 }
 
@@ -328,9 +328,9 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
     // A run at its closing text and a measurement still tick after the stop.
     const size_t before = fake_simconnect::Calls().size();
     PushbackState.sequenceStep = SEQUENCE_CLOSING_CUE;
-    SequencerTick(NULL, WM_TIMER, 0, 0);
+    SequencerTick(nullptr, WM_TIMER, 0, 0);
     SimReportsPushback(true);
-    MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+    MeasureTimerProc(nullptr, WM_TIMER, 0, 0);
     const std::vector<FakeCall> calls = fake_simconnect::Calls();
     EXPECT_EQ(before, calls.size()) << calls.back().function << " on the closed connection";
 }
@@ -338,22 +338,22 @@ TEST_F(OpenedConnectionTest, AfterStopTheClosedConnectionIsNeverUsedAgain) {
 TEST_F(OpenedConnectionTest, StopLeavesNoHookAndNoTimerBehind) {
     // The simulator may unload the module right after DLLStop: its window
     // procedure and its timers would then call freed code.
-    HWND simulator = CreateWindowExA(0, "STATIC", "simulator", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    ASSERT_NE((HWND)NULL, simulator);
+    HWND simulator = CreateWindowExA(0, "STATIC", "simulator", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE((HWND)nullptr, simulator);
     const LONG_PTR own = GetWindowLongPtrA(simulator, GWLP_WNDPROC);
     PushbackState.simWindow = simulator;
     DeliverHeader(SIMCONNECT_RECV_ID_OPEN);
     ASSERT_NE(own, GetWindowLongPtrA(simulator, GWLP_WNDPROC)) << "the hook was not installed";
-    const UINT_PTR sequence = SetTimer(NULL, 0, 60000, SequencerTick);
-    const UINT_PTR measure = SetTimer(NULL, 0, 60000, MeasureTimerProc);
+    const UINT_PTR sequence = SetTimer(nullptr, 0, 60000, SequencerTick);
+    const UINT_PTR measure = SetTimer(nullptr, 0, 60000, MeasureTimerProc);
     PushbackState.sequenceTimer = sequence;
     PushbackState.measureTimer = measure;
     PushbackState.sequenceStep = SEQUENCE_PUSHBACK;
 
     DLLStop();
     EXPECT_EQ(own, GetWindowLongPtrA(simulator, GWLP_WNDPROC)) << "the simulator's window still calls the hook";
-    EXPECT_FALSE(KillTimer(NULL, sequence)) << "the sequencer's timer outlived DLLStop";
-    EXPECT_FALSE(KillTimer(NULL, measure)) << "the measurement's timer outlived DLLStop";
+    EXPECT_FALSE(KillTimer(nullptr, sequence)) << "the sequencer's timer outlived DLLStop";
+    EXPECT_FALSE(KillTimer(nullptr, measure)) << "the measurement's timer outlived DLLStop";
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     DestroyWindow(simulator);
 }

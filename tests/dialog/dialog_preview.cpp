@@ -15,12 +15,12 @@ namespace {
 
 DWORD WINAPI CloseLater(LPVOID seconds) {
     const DWORD start = GetTickCount();
-    HWND dialog = NULL;
-    while (dialog == NULL && GetTickCount() - start < 10000) {
-        dialog = FindWindowA(NULL, "DrovanaX setting");
+    HWND dialog = nullptr;
+    while (dialog == nullptr && GetTickCount() - start < 10000) {
+        dialog = FindWindowA(nullptr, "DrovanaX setting");
         Sleep(20);
     }
-    if (dialog == NULL) return 1;
+    if (dialog == nullptr) return 1;
     Sleep(500);  // let the first paint finish
     RECT frame;
     GetWindowRect(dialog, &frame);
@@ -39,11 +39,11 @@ int main(int argc, char **argv) {
         return 2;
     }
     ResetAddonState();
-    PushbackState.moduleInstance = GetModuleHandleA(NULL);
+    PushbackState.moduleInstance = GetModuleHandleA(nullptr);
     lstrcpynA(PushbackState.configPath, argv[1], sizeof PushbackState.configPath);
     lstrcpynA(PushbackState.aircraftKey, "Liner", sizeof PushbackState.aircraftKey);
     const UINT_PTR seconds = argc > 2 ? static_cast<UINT_PTR>(atoi(argv[2])) : 5;
-    CloseHandle(CreateThread(NULL, 0, CloseLater, reinterpret_cast<LPVOID>(seconds), 0, NULL));
-    SettingDialogThread(NULL);
+    CloseHandle(CreateThread(nullptr, 0, CloseLater, reinterpret_cast<LPVOID>(seconds), 0, nullptr));
+    SettingDialogThread(nullptr);
     return 0;
 }

@@ -56,7 +56,7 @@ public:
     void Skip(DWORD count) { at_ += count; }
 
     // A string, or an ordinal (0xFFFF then its value), or nothing (0).
-    std::string SzOrOrd(WORD *ordinal = NULL, bool *present = NULL) {
+    std::string SzOrOrd(WORD *ordinal = nullptr, bool *present = nullptr) {
         if (ordinal) *ordinal = 0;
         if (present) *present = false;
         const WORD first = Word();
@@ -110,8 +110,8 @@ bool ReadTemplate(HMODULE module, DialogTemplate *out, std::string *why) {
     out->y = reader.Short();
     out->cx = reader.Short();
     out->cy = reader.Short();
-    reader.SzOrOrd(NULL, &out->hasMenu);
-    reader.SzOrOrd(NULL, &out->hasClass);
+    reader.SzOrOrd(nullptr, &out->hasMenu);
+    reader.SzOrOrd(nullptr, &out->hasClass);
     out->caption = reader.SzOrOrd();
     if (out->style & DS_SETFONT) {
         out->pointSize = reader.Word();
@@ -167,7 +167,7 @@ const TemplateItem kExpectedItems[] = {
 TEST(SettingDialogTemplate, DialogHasTheStyleFontAndCaption) {
     DialogTemplate dialog;
     std::string why;
-    ASSERT_TRUE(ReadTemplate(GetModuleHandleA(NULL), &dialog, &why)) << why;
+    ASSERT_TRUE(ReadTemplate(GetModuleHandleA(nullptr), &dialog, &why)) << why;
     EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
                                                DS_FIXEDSYS))
         << "a different style, or visible when created";
@@ -189,7 +189,7 @@ TEST(SettingDialogTemplate, DialogHasTheStyleFontAndCaption) {
 TEST(SettingDialogTemplate, SixteenControlsInTabOrder) {
     DialogTemplate dialog;
     std::string why;
-    ASSERT_TRUE(ReadTemplate(GetModuleHandleA(NULL), &dialog, &why)) << why;
+    ASSERT_TRUE(ReadTemplate(GetModuleHandleA(nullptr), &dialog, &why)) << why;
     const size_t expected = sizeof kExpectedItems / sizeof kExpectedItems[0];
     ASSERT_EQ(dialog.items.size(), expected);
     for (size_t i = 0; i < expected; ++i) {
@@ -212,16 +212,16 @@ TEST(SettingDialogTemplate, TheAddOnModuleCarriesTheSameTemplate) {
     const char *build = getenv("DROVANA_BUILD_DIR");
     ASSERT_NE(build, nullptr) << "DROVANA_BUILD_DIR is not set";
     const std::string path = std::string("Z:") + build + "/DrovanaX.dll";
-    HMODULE module = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, (HMODULE)NULL) << "cannot load " << path;
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, (HMODULE)nullptr) << "cannot load " << path;
 
-    HRSRC mine = FindResourceA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5));
+    HRSRC mine = FindResourceA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5));
     HRSRC theirs = FindResourceA(module, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5));
-    ASSERT_NE(theirs, (HRSRC)NULL) << "DrovanaX.dll has no dialog 101";
+    ASSERT_NE(theirs, (HRSRC)nullptr) << "DrovanaX.dll has no dialog 101";
     const DWORD size = SizeofResource(module, theirs);
-    ASSERT_EQ(size, SizeofResource(GetModuleHandleA(NULL), mine));
+    ASSERT_EQ(size, SizeofResource(GetModuleHandleA(nullptr), mine));
     EXPECT_EQ(memcmp(LockResource(LoadResource(module, theirs)),
-                     LockResource(LoadResource(GetModuleHandleA(NULL), mine)), size),
+                     LockResource(LoadResource(GetModuleHandleA(nullptr), mine)), size),
               0);
     FreeLibrary(module);
 }

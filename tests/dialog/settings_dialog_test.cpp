@@ -47,7 +47,7 @@ protected:
     void SetUp() override {
         ResetAddonState();
         fake_simconnect::Reset();
-        PushbackState.moduleInstance = GetModuleHandleA(NULL);
+        PushbackState.moduleInstance = GetModuleHandleA(nullptr);
         PushbackState.simConnect = reinterpret_cast<HANDLE>(0x5C0);
         lstrcpynA(PushbackState.aircraftKey, "B737", sizeof PushbackState.aircraftKey);
         char temp[MAX_PATH];
@@ -59,8 +59,8 @@ protected:
     }
 
     void TearDown() override {
-        if (thread_ != NULL) {
-            if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT && dialog_ != NULL)
+        if (thread_ != nullptr) {
+            if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT && dialog_ != nullptr)
                 PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
             WaitForSingleObject(thread_, kWaitMs);
             CloseHandle(thread_);
@@ -71,7 +71,7 @@ protected:
     // DLLStop closes the handle in dialogThread; the test waits on a handle
     // of its own.
     static HANDLE OwnHandleOf(HANDLE thread) {
-        HANDLE copy = NULL;
+        HANDLE copy = nullptr;
         DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
         return copy;
     }
@@ -84,7 +84,7 @@ protected:
         return dialog_;
     }
     void StartThread() {
-        StartSettingDialog(NULL);
+        StartSettingDialog(nullptr);
         thread_ = OwnHandleOf(PushbackState.dialogThread);
         threadId_ = GetThreadId(thread_);
     }
@@ -96,10 +96,10 @@ protected:
             if (!open.empty() && IsWindowVisible(open[0])) return open[0];
             Sleep(10);
         }
-        return NULL;
+        return nullptr;
     }
 
-    bool WaitForEnd() { return thread_ != NULL && WaitForSingleObject(thread_, kWaitMs) == WAIT_OBJECT_0; }
+    bool WaitForEnd() { return thread_ != nullptr && WaitForSingleObject(thread_, kWaitMs) == WAIT_OBJECT_0; }
 
     void Click(int id) { PostMessageA(GetDlgItem(dialog_, id), BM_CLICK, 0, 0); }
 
@@ -123,13 +123,13 @@ protected:
 
     static bool FileExists() { return GetFileAttributesA(PushbackState.configPath) != INVALID_FILE_ATTRIBUTES; }
 
-    HANDLE thread_ = NULL;
+    HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
-    HWND dialog_ = NULL;
+    HWND dialog_ = nullptr;
 };
 
 TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) {
-    ASSERT_NE(Open(), (HWND)NULL) << "the dialog did not open";
+    ASSERT_NE(Open(), (HWND)nullptr) << "the dialog did not open";
     EXPECT_EQ(Text(IDC_AIRCRAFT), "B737");
     EXPECT_EQ(Text(IDC_ANGLE), "90");
     EXPECT_EQ(Text(IDC_DISTANCE), "50");
@@ -153,11 +153,11 @@ TEST_F(SettingDialogTest, WithNoFileItShowsTheDefaultsAndOkCreatesAllSevenKeys) 
 TEST_F(SettingDialogTest, StopClosesAnOpenDialogBeforeTheConnection) {
     // The simulator may unload the module once DLLStop returns: a dialog
     // thread still running would run freed code.
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     DLLStop();
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread_, 0)) << "the dialog thread outlived DLLStop";
     EXPECT_TRUE(OpenDialogs().empty());
-    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)NULL) << "DLLStop left the thread's handle open";
+    EXPECT_EQ(PushbackState.dialogThread, (HANDLE)nullptr) << "DLLStop left the thread's handle open";
     const std::vector<FakeCall> calls = fake_simconnect::Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ("SimConnect_SetSystemState", calls[calls.size() - 2].function) << "dialog mode was not given back";
@@ -165,7 +165,7 @@ TEST_F(SettingDialogTest, StopClosesAnOpenDialogBeforeTheConnection) {
 }
 
 TEST_F(SettingDialogTest, OpensCentredOnTheDesktopWithTheFocusOnOk) {
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     RECT desktop, frame;
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog_, &frame);
@@ -189,7 +189,7 @@ TEST_F(SettingDialogTest, OkWithNothingChangedWritesAllSevenKeysFromTheBoxes) {
     Put("Parking", "Check2", "0");
     Put("Parking", "Check3", "1");
     Put("PLANE_CORRECT", "B737", "2.500000");
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     EXPECT_EQ(Text(IDC_ANGLE), "45");
     EXPECT_EQ(Text(IDC_DISTANCE), "40");
     EXPECT_EQ(Text(IDC_COMPENSATION), "2.500000");
@@ -236,7 +236,7 @@ TEST_F(SettingDialogTest, CancelEscapeAndTheCloseBoxWriteNothing) {
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         fake_simconnect::Reset();
-        ASSERT_NE(Open(), (HWND)NULL);
+        ASSERT_NE(Open(), (HWND)nullptr);
         SetDlgItemTextA(dialog_, IDC_DISTANCE, "77");
         SendDlgItemMessageA(dialog_, IDC_SOUND_ON, BM_SETCHECK, BST_CHECKED, 0);
         way.close(dialog_, threadId_);
@@ -245,13 +245,13 @@ TEST_F(SettingDialogTest, CancelEscapeAndTheCloseBoxWriteNothing) {
         EXPECT_TRUE(OpenDialogs().empty()) << "the dialog was not destroyed";
         EXPECT_EQ(fake_simconnect::CallsOf("SimConnect_SetSystemState").size(), 1u);
         CloseHandle(thread_);
-        thread_ = NULL;
+        thread_ = nullptr;
     }
 }
 
 TEST_F(SettingDialogTest, EngineCheckModeThreeShowsClearedAndOkStoresZero) {
     Put("Data", "EngFlag", "3");
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     EXPECT_FALSE(Checked(IDC_ENGINE_CHECK));
     Click(IDOK);
     ASSERT_TRUE(WaitForEnd());
@@ -270,17 +270,17 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
                  {IDC_DISTANCE, "40.7", kDistanceRange}, {IDC_DISTANCE, "", kDistanceRange},
                  {IDC_DISTANCE, seventyZeros.c_str(), kDistanceRange},
                  {IDC_ANGLE, "0", kAngleRange},          {IDC_ANGLE, "181", kAngleRange}};
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);
         SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
         SetDlgItemTextA(dialog_, IDC_ANGLE, "45");
         SetDlgItemTextA(dialog_, c.field, c.typed);
         Click(IDOK);
-        HWND box = NULL;
-        for (const DWORD start = GetTickCount(); box == NULL && GetTickCount() - start < kWaitMs; Sleep(10))
+        HWND box = nullptr;
+        for (const DWORD start = GetTickCount(); box == nullptr && GetTickCount() - start < kWaitMs; Sleep(10))
             box = FindWindowA("#32770", "DrovanaX");
-        ASSERT_NE(box, (HWND)NULL) << "OK gave no refusal";
+        ASSERT_NE(box, (HWND)nullptr) << "OK gave no refusal";
         EXPECT_EQ(GetWindow(box, GW_OWNER), dialog_);
         char says[128] = "";
         GetDlgItemTextA(box, 0xFFFF, says, sizeof says);  // a message box's text
@@ -310,14 +310,14 @@ TEST_F(SettingDialogTest, OkRefusesADistanceOrAngleThatIsNoWholeNumberInItsRange
 // read-only file under Windows): OK names what was not saved and the dialog
 // stays open with the pilot's values, so a second OK can store them.
 TEST_F(SettingDialogTest, OkThatTheFileRefusesNamesWhatWasNotSavedAndStaysOpen) {
-    ASSERT_TRUE(CreateDirectoryA(PushbackState.configPath, NULL));
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_TRUE(CreateDirectoryA(PushbackState.configPath, nullptr));
+    ASSERT_NE(Open(), (HWND)nullptr);
     SetDlgItemTextA(dialog_, IDC_DISTANCE, "40");
     Click(IDOK);
-    HWND box = NULL;
-    for (const DWORD start = GetTickCount(); box == NULL && GetTickCount() - start < kWaitMs; Sleep(10))
+    HWND box = nullptr;
+    for (const DWORD start = GetTickCount(); box == nullptr && GetTickCount() - start < kWaitMs; Sleep(10))
         box = FindWindowA("#32770", "DrovanaX");
-    ASSERT_NE(box, (HWND)NULL) << "OK said nothing of the values it could not store";
+    ASSERT_NE(box, (HWND)nullptr) << "OK said nothing of the values it could not store";
     char says[1024] = "";
     GetDlgItemTextA(box, 0xFFFF, says, sizeof says);
     EXPECT_EQ(std::string(PushbackState.configPath) +
@@ -337,7 +337,7 @@ TEST_F(SettingDialogTest, OkThatTheFileRefusesNamesWhatWasNotSavedAndStaysOpen) 
 TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
     PushbackState.aircraftKey[0] = '\0';
     Put("PLANE_CORRECT", "B737", "1.500000");
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     EXPECT_EQ(Text(IDC_AIRCRAFT), "");
     EXPECT_EQ(Text(IDC_COMPENSATION), "0");
     Click(IDCANCEL);
@@ -345,11 +345,11 @@ TEST_F(SettingDialogTest, BeforeTheFirstAircraftReplyTheAircraftBoxIsEmpty) {
 }
 
 TEST_F(SettingDialogTest, DialogModeIsGivenBackOnlyAfterTheDialogHasClosed) {
-    ASSERT_NE(Open(), (HWND)NULL);
+    ASSERT_NE(Open(), (HWND)nullptr);
     Sleep(100);
     EXPECT_TRUE(fake_simconnect::CallsOf("SimConnect_SetSystemState").empty())
         << "dialog mode was changed while the dialog is open";
-    EXPECT_NE(PushbackState.dialogThread, (HANDLE)NULL);
+    EXPECT_NE(PushbackState.dialogThread, (HANDLE)nullptr);
 
     Click(IDCANCEL);
     ASSERT_TRUE(WaitForEnd());
@@ -369,15 +369,15 @@ TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
     reply.dwRequestID = REQ_DIALOG_MODE;
     reply.dwInteger = 1;
 
-    SimConnectDispatch(&reply, sizeof reply, NULL);
+    SimConnectDispatch(&reply, sizeof reply, nullptr);
     HANDLE first = PushbackState.dialogThread;
-    ASSERT_NE(first, (HANDLE)NULL) << "the dialog-mode reply started no dialog thread";
+    ASSERT_NE(first, (HANDLE)nullptr) << "the dialog-mode reply started no dialog thread";
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &thread_, 0, FALSE,
                                 DUPLICATE_SAME_ACCESS));
     dialog_ = WaitForDialog();
-    ASSERT_NE(dialog_, (HWND)NULL);
+    ASSERT_NE(dialog_, (HWND)nullptr);
 
-    SimConnectDispatch(&reply, sizeof reply, NULL);
+    SimConnectDispatch(&reply, sizeof reply, nullptr);
     EXPECT_EQ(PushbackState.dialogThread, first) << "a second reply replaced the dialog thread";
     Sleep(200);
     EXPECT_EQ(OpenDialogs().size(), 1u);
@@ -389,17 +389,17 @@ TEST_F(SettingDialogTest, SettingTwiceOpensOneDialog) {
     // The ended thread's handle is closed by the next reply, which opens the
     // dialog again.
     CloseHandle(thread_);
-    SimConnectDispatch(&reply, sizeof reply, NULL);
+    SimConnectDispatch(&reply, sizeof reply, nullptr);
     thread_ = OwnHandleOf(PushbackState.dialogThread);
     dialog_ = WaitForDialog();
-    ASSERT_NE(dialog_, (HWND)NULL) << "a later \"Setting\" opened no dialog";
+    ASSERT_NE(dialog_, (HWND)nullptr) << "a later \"Setting\" opened no dialog";
     Click(IDCANCEL);
     ASSERT_TRUE(WaitForEnd());
 }
 
 TEST_F(SettingDialogTest, WhenTheDialogCannotBeCreatedDialogModeIsGivenBackAtOnce) {
     HMODULE withoutTemplate = GetModuleHandleA("kernel32.dll");
-    ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC)NULL);
+    ASSERT_EQ(FindResourceA(withoutTemplate, MAKEINTRESOURCEA(IDD_SETTING), MAKEINTRESOURCEA(5)), (HRSRC)nullptr);
     PushbackState.moduleInstance = withoutTemplate;
 
     StartThread();

@@ -33,9 +33,9 @@ void Offset(double east, double north, double *latitude, double *longitude) {
 
 std::string ProgramFolder() {
     char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, sizeof path);
+    GetModuleFileNameA(nullptr, path, sizeof path);
     char *slash = strrchr(path, '\\');
-    if (slash != NULL) slash[1] = '\0';
+    if (slash != nullptr) slash[1] = '\0';
     return path;
 }
 
@@ -50,9 +50,9 @@ bool WaitFor(Condition condition, DWORD timeoutMs) {
 }
 
 DWORD MapProgramId() {
-    HWND window = FindWindowExA(NULL, NULL, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE);
+    HWND window = FindWindowExA(nullptr, nullptr, MAP_WINDOW_CLASS, MAP_WINDOW_TITLE);
     DWORD id = 0;
-    if (window != NULL) GetWindowThreadProcessId(window, &id);
+    if (window != nullptr) GetWindowThreadProcessId(window, &id);
     return id;
 }
 
@@ -64,7 +64,7 @@ void SuspendProcess(DWORD processId) {
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
         if (entry.th32OwnerProcessID != processId) continue;
         HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
-        if (thread == NULL) continue;
+        if (thread == nullptr) continue;
         SuspendThread(thread);
         CloseHandle(thread);
     }
@@ -73,7 +73,7 @@ void SuspendProcess(DWORD processId) {
 
 bool ProcessEnds(DWORD processId, DWORD timeoutMs) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == NULL) return true;
+    if (process == nullptr) return true;
     const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
     CloseHandle(process);
     return ended;
@@ -105,8 +105,8 @@ protected:
         MapLinkTiming = kMapLinkTimings;
         ResetAddonState();
         const std::string area = sim_.File("Airport");
-        CreateDirectoryA(area.c_str(), NULL);
-        CreateDirectoryA((area + "\\scenery").c_str(), NULL);
+        CreateDirectoryA(area.c_str(), nullptr);
+        CreateDirectoryA((area + "\\scenery").c_str(), nullptr);
         ASSERT_TRUE(CopyFileA((ProgramFolder() + "map\\default_airport.bgl").c_str(),
                               (area + "\\scenery\\default_airport.bgl").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA((ProgramFolder() + "..\\" MAP_PROGRAM_NAME).c_str(), sim_.File(MAP_PROGRAM_NAME).c_str(),
@@ -125,15 +125,15 @@ protected:
     }
     static void WriteSceneryCfg(const std::string &text) {
         char common[MAX_PATH] = "";
-        SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, common);
+        SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
         std::string folder = std::string(common) + "\\Microsoft";
-        CreateDirectoryA(folder.c_str(), NULL);
+        CreateDirectoryA(folder.c_str(), nullptr);
         folder += "\\FSX";
-        CreateDirectoryA(folder.c_str(), NULL);
-        HANDLE file = CreateFileA((folder + "\\Scenery.CFG").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        HANDLE file = CreateFileA((folder + "\\Scenery.CFG").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
     TempFolder sim_;
@@ -237,8 +237,8 @@ TEST_F(MapLinkTest, RefusesMalformedAnswers) {
     ASSERT_EQ(MAP_AIRPORT, AskWhenRead(kGateLatitude, kGateLongitude));
     SuspendProcess(MapProgramId());
     const uint32_t id = AskMap(kGateLatitude, kGateLongitude);
-    HWND worker = NULL;
-    ASSERT_TRUE(WaitFor([&] { return (worker = FindWindowExA(HWND_MESSAGE, NULL, "DrovanaMapAsk", NULL)) != NULL; },
+    HWND worker = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (worker = FindWindowExA(HWND_MESSAGE, nullptr, "DrovanaMapAsk", nullptr)) != nullptr; },
                         5000));
     Sleep(300);  // sent, and waiting for its answer
 
@@ -306,19 +306,19 @@ TEST(MapCommandLine, QuotedWholeOrNotAtAll) {
     struct Case {
         const char *folder;
         size_t size;
-        const char *line;  // NULL: does not fit
+        const char *line;  // null: does not fit
     };
     const Case cases[] = {
         {"C:\\FSX\\", 256, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},
         {"C:\\Program Files\\FSX\\", 256,
          "\"C:\\Program Files\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\Program Files\\FSX\\\""},
         {"C:\\FSX\\", 48, "\"C:\\FSX\\DrovanaMap.exe\" --parent 4242 \"C:\\FSX\\\""},  // 47 characters and the NUL
-        {"C:\\FSX\\", 47, NULL},
+        {"C:\\FSX\\", 47, nullptr},
     };
     for (const Case &c : cases) {
         char line[256];
-        EXPECT_EQ(c.line != NULL, FormMapCommandLine(c.folder, 4242, line, c.size)) << c.folder << " in " << c.size;
-        EXPECT_STREQ(c.line != NULL ? c.line : "", line) << c.folder << " in " << c.size;
+        EXPECT_EQ(c.line != nullptr, FormMapCommandLine(c.folder, 4242, line, c.size)) << c.folder << " in " << c.size;
+        EXPECT_STREQ(c.line != nullptr ? c.line : "", line) << c.folder << " in " << c.size;
     }
 }
 

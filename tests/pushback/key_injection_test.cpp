@@ -71,14 +71,14 @@ TEST_F(KeyInjection, StartTurnRestartsThenSendsTheTurnKey) {
 HWND refusedWindow;
 LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && reinterpret_cast<HWND>(wParam) == refusedWindow) return 1;
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 TEST_F(KeyInjection, NothingIsTypedIntoAnotherProgramInFront) {
     TestSimWindow chart("DrovanaTestChart");  // the pilot's other program, in front
     ASSERT_EQ(chart.handle(), GetForegroundWindow());
     refusedWindow = window_.handle();
-    HHOOK refuse = SetWindowsHookExA(WH_CBT, RefuseActivation, NULL, GetCurrentThreadId());
+    HHOOK refuse = SetWindowsHookExA(WH_CBT, RefuseActivation, nullptr, GetCurrentThreadId());
     PushbackState.turnKey = '1';
     PushbackState.pushMode = PUSH_STRAIGHT;
     EXPECT_FALSE(SendKey('1', 0));
@@ -90,7 +90,7 @@ TEST_F(KeyInjection, NothingIsTypedIntoAnotherProgramInFront) {
     EXPECT_EQ("", KeysAfter(0)) << "keys went out while the simulator was not in front";
     EXPECT_EQ(PUSH_STRAIGHT, PushbackState.pushMode) << "a turn that was never sent changed pushMode";
 
-    PushbackState.simWindow = NULL;  // never found
+    PushbackState.simWindow = nullptr;  // never found
     EXPECT_FALSE(TogglePushback());
     EXPECT_EQ("", KeysAfter(0));
 

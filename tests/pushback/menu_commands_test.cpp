@@ -22,7 +22,7 @@ protected:
         SimSnapshot.numberOfEngines = 2.0;
     }
     void TearDown() override {
-        if (PushbackState.sequenceTimer) KillTimer(NULL, PushbackState.sequenceTimer);
+        if (PushbackState.sequenceTimer) KillTimer(nullptr, PushbackState.sequenceTimer);
     }
     static void Pick(DWORD id) {
         SIMCONNECT_RECV_EVENT event = {};
@@ -33,7 +33,7 @@ protected:
     double TargetAfter(DWORD command, double headingDegrees) {
         SimSnapshot.heading = RadiansFor(headingDegrees);
         PushbackState.pushMode = PUSH_NONE;
-        if (PushbackState.sequenceTimer) KillTimer(NULL, PushbackState.sequenceTimer);
+        if (PushbackState.sequenceTimer) KillTimer(nullptr, PushbackState.sequenceTimer);
         PushbackState.sequenceTimer = 0;
         Pick(command);
         return PushbackState.targetHeading;
@@ -164,9 +164,9 @@ TEST_F(MenuCommands, AStartWhileTheLastRunStillTicksLeavesOneTimer) {
     // earlier run's timer was left running beside it.
     const UINT_PTR second = PushbackState.sequenceTimer;
     ASSERT_NE(0u, second);
-    ASSERT_TRUE(KillTimer(NULL, second)) << "the new run has no timer";
+    ASSERT_TRUE(KillTimer(nullptr, second)) << "the new run has no timer";
     PushbackState.sequenceTimer = 0;
-    EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier run's timer still runs";
+    EXPECT_FALSE(KillTimer(nullptr, first)) << "the earlier run's timer still runs";
 }
 
 }  // namespace

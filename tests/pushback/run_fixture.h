@@ -25,8 +25,8 @@ protected:
     }
     void TearDown() override {
         PumpUntil([] { return PushbackState.soundBusy == 0; });
-        if (PushbackState.sequenceTimer) KillTimer(NULL, PushbackState.sequenceTimer);
-        if (PushbackState.measureTimer) KillTimer(NULL, PushbackState.measureTimer);
+        if (PushbackState.sequenceTimer) KillTimer(nullptr, PushbackState.sequenceTimer);
+        if (PushbackState.measureTimer) KillTimer(nullptr, PushbackState.measureTimer);
         PumpFor(20);
     }
     // A run as a pushback start leaves it, with a timer that never fires by
@@ -38,7 +38,7 @@ protected:
         PushbackState.pushActive = 1;
         PushbackState.engineIndex = 1;
         PushbackState.turnKey = '1';
-        PushbackState.sequenceTimer = SetTimer(NULL, 0, 600000, NULL);
+        PushbackState.sequenceTimer = SetTimer(nullptr, 0, 600000, nullptr);
         // What the hook would have seen: the start step's Shift+P reached
         // the simulator, and nothing has stopped the pushback since.
         SimReportsPushback(step == SEQUENCE_PUSHBACK);

@@ -7,7 +7,7 @@
 
 namespace {
 
-void Tick() { SequencerTick(NULL, WM_TIMER, 0, 0); }
+void Tick() { SequencerTick(nullptr, WM_TIMER, 0, 0); }
 
 // Latitudes north of the reference point on either side of a distance: the
 // largest one that does not exceed it and the smallest one that does.
@@ -45,7 +45,7 @@ protected:
     }
     static void TaxiwaySample(double headingDegrees) {
         SimSnapshot.heading = isnan(headingDegrees) ? headingDegrees : RadiansFor(headingDegrees);
-        TaxiwayTimerProc(NULL, WM_TIMER, 0, 0);
+        TaxiwayTimerProc(nullptr, WM_TIMER, 0, 0);
     }
 };
 
@@ -72,7 +72,7 @@ TEST_F(Sequencer, DefaultRunStartsAtTheEighthTickAndEndsSixTicksAfterThePushback
     Tick();
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     EXPECT_EQ(0u, PushbackState.sequenceTimer);
-    EXPECT_FALSE(KillTimer(NULL, timer)) << "the end step left its timer running";
+    EXPECT_FALSE(KillTimer(nullptr, timer)) << "the end step left its timer running";
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
     Tick();
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
@@ -166,7 +166,7 @@ TEST_F(Sequencer, PushbackEndedByTheUserOrTheSimulatorLeavesThePushbackStep) {
         Tick();
         EXPECT_EQ(c.step, PushbackState.sequenceStep) << c.how;
         EXPECT_EQ("", KeysAfter(0)) << c.how << ": a pushback was started again";
-        KillTimer(NULL, PushbackState.sequenceTimer);
+        KillTimer(nullptr, PushbackState.sequenceTimer);
     }
 }
 
@@ -227,7 +227,7 @@ TEST_F(Sequencer, ATaxiwayTurnEndsAtTheFirstSampleAtOrPastItsTurn) {
             EXPECT_EQ(last ? PHASE_ROLL_OUT : PHASE_TURNING, PushbackState.autoPhase) << c.what << ", sample " << i;
         }
         EXPECT_EQ(kRestartKeys, KeysAfter(7)) << c.what;
-        KillTimer(NULL, PushbackState.sequenceTimer);
+        KillTimer(nullptr, PushbackState.sequenceTimer);
     }
 }
 

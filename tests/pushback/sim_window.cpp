@@ -23,14 +23,14 @@ LRESULT CALLBACK TestSimWindow::Procedure(HWND window, UINT message, WPARAM wPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-TestSimWindow::TestSimWindow(const char *className) : className_(className), window_(NULL) {
+TestSimWindow::TestSimWindow(const char *className) : className_(className), window_(nullptr) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = className_.c_str();
     RegisterClassA(&windowClass);
     window_ = CreateWindowExA(0, className_.c_str(), "simulator", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                              NULL, NULL, GetModuleHandleA(NULL), NULL);
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetForegroundWindow(window_);
     SetFocus(window_);
     PumpFor(50);
@@ -40,7 +40,7 @@ TestSimWindow::TestSimWindow(const char *className) : className_(className), win
 
 TestSimWindow::~TestSimWindow() {
     DestroyWindow(window_);
-    UnregisterClassA(className_.c_str(), GetModuleHandleA(NULL));
+    UnregisterClassA(className_.c_str(), GetModuleHandleA(nullptr));
     PumpFor(20);
 }
 
@@ -48,13 +48,13 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
         if (done()) return true;
         if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 

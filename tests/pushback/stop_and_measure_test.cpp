@@ -29,7 +29,7 @@ TEST_F(Stop, ManualRunEndsAtOnceAndStopsThePushback) {
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
     EXPECT_EQ(0, PushbackState.pushActive);
     EXPECT_EQ(0u, PushbackState.sequenceTimer);
-    EXPECT_FALSE(KillTimer(NULL, timer)) << "STOP left the sequencer timer running";
+    EXPECT_FALSE(KillTimer(nullptr, timer)) << "STOP left the sequencer timer running";
 }
 
 TEST_F(Stop, BeforeTheStartStepOnlyEndsTheRun) {
@@ -52,11 +52,11 @@ TEST_F(Stop, AutomaticRunStopsThePushbackAndEndsThroughStep13) {
     EXPECT_EQ(kToggleKeys, KeysAfter(5));
     EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep);
     EXPECT_EQ(PHASE_PUSH_OUT, PushbackState.autoPhase);
-    SequencerTick(NULL, WM_TIMER, 0, 0);
+    SequencerTick(nullptr, WM_TIMER, 0, 0);
     EXPECT_EQ(SEQUENCE_END, PushbackState.sequenceStep) << "the run ended before the simulator answered the stop key";
     EXPECT_EQ("", KeysAfter(0)) << "a second toggle before the answer would start the pushback again";
     SimReportsPushback(false);
-    SequencerTick(NULL, WM_TIMER, 0, 0);
+    SequencerTick(nullptr, WM_TIMER, 0, 0);
     EXPECT_EQ(SEQUENCE_IDLE, PushbackState.sequenceStep);
     EXPECT_EQ(PUSH_NONE, PushbackState.pushMode);
     EXPECT_EQ(RUN_MANUAL, PushbackState.runKind);
@@ -96,7 +96,7 @@ protected:
     static void Sample(double headingDegrees, double latitude) {
         SimSnapshot.heading = RadiansFor(headingDegrees);
         SimSnapshot.latitude = latitude;
-        MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+        MeasureTimerProc(nullptr, WM_TIMER, 0, 0);
     }
 };
 
@@ -173,7 +173,7 @@ TEST_F(Measurement, StopBeforeFifteenDegreesKeepsTheCorrectionAlone) {
 TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
     const TempFolder folder;
     const std::string unwritable = folder.File("Drovana.cfg");
-    CreateDirectoryA(unwritable.c_str(), NULL);
+    CreateDirectoryA(unwritable.c_str(), nullptr);
     enum { WRITABLE, REFUSED_AT_ONCE, REFUSED_AFTER_CORRECTION };
     const struct {
         const char *stored;  // the radius stored before, if any
@@ -181,7 +181,7 @@ TEST_F(Measurement, AValueNotKeptIsSaidWithWhatWasMeasuredAndWhy) {
         int file;
         const char *says;
     } cases[] = {
-        {NULL, 250.0, WRITABLE,
+        {nullptr, 250.0, WRITABLE,
          "Correct Value: the turn radius 250.0 m is outside 3 to 200 m and not kept; Liner has none"},
         {"34.000000", 2.0, WRITABLE,
          "Correct Value: the turn radius 2.0 m is outside 3 to 200 m and not kept; Liner keeps 34.0 m"},
@@ -233,7 +233,7 @@ TEST_F(Measurement, AStopThatCannotBeSentNowIsSentAtALaterTick) {
     SimReportsPushback(true);
     Sample(12.0, 0.000001);
     EXPECT_NE("", config_.Get("PLANE_CORRECT", "Liner")) << "the value is stored once, at once";
-    PushbackState.simWindow = NULL;  // another program in front: no key can go
+    PushbackState.simWindow = nullptr;  // another program in front: no key can go
     Sample(26.0, 0.000003);
     EXPECT_NE(0u, PushbackState.measureTimer) << "the measurement ended with its aircraft still turning";
     EXPECT_NE("", config_.Get("PLANE_RADIUS", "Liner")) << "the radius is stored once, at once";
@@ -277,7 +277,7 @@ TEST_F(Measurement, QuitEndsRunsAndMeasurements) {
         const bool pushing = c.step == 8 || c.runKind < 0;
         EXPECT_EQ(pushing ? kToggleKeys : "", KeysAfter(pushing ? 5 : 0)) << c.what;
         SimReportsPushback(false);
-        SequencerTick(NULL, WM_TIMER, 0, 0);
+        SequencerTick(nullptr, WM_TIMER, 0, 0);
         EXPECT_EQ(0u, PushbackState.sequenceTimer) << c.what;
         EXPECT_EQ(0u, PushbackState.measureTimer) << c.what;
         EXPECT_EQ(PUSH_NONE, PushbackState.pushMode) << c.what;
@@ -289,7 +289,7 @@ TEST_F(Measurement, LongAircraftKeyIsCutToTheMessageBuffer) {
     SimSnapshot.heading = RadiansFor(10.0);
     PushbackState.targetHeading = 10.0;
     SimReportsPushback(true);
-    MeasureTimerProc(NULL, WM_TIMER, 0, 0);
+    MeasureTimerProc(nullptr, WM_TIMER, 0, 0);
     EXPECT_EQ(255u, LastText().size());
     EXPECT_EQ(256u, fake_simconnect::CallsOf("SimConnect_Text").back().size);
 }

@@ -76,8 +76,8 @@ Answer AirportWith(const std::vector<Line> &lines, uint32_t side = MAP_PUSH_BOTH
 TaxiwayPlan Plan(const Answer &answer, int side, double heading = 0.0, double radius = kRadius) {
     const TaxiwayAircraft aircraft = {kLatitude, kLongitude, heading, radius, kCorrection, side};
     TaxiwayPlan plan;
-    PlanTaxiwayPush(answer.header, answer.paths.empty() ? NULL : answer.paths.data(),
-                    answer.stands.empty() ? NULL : answer.stands.data(), aircraft, &plan);
+    PlanTaxiwayPush(answer.header, answer.paths.empty() ? nullptr : answer.paths.data(),
+                    answer.stands.empty() ? nullptr : answer.stands.data(), aircraft, &plan);
     return plan;
 }
 

@@ -245,7 +245,7 @@ TEST_F(WindowHook, DestroyTellsThePlayerToEnd) {
         << "the player got no WM_DESTROY, or the simulator's procedure was not called";
 
     // No player window: nothing is posted to this thread instead.
-    PushbackState.playerWindow = NULL;
+    PushbackState.playerWindow = nullptr;
     SimWindowHook(window_.handle(), WM_DESTROY, 0, 0);
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, (HWND)-1, WM_DESTROY, WM_DESTROY, PM_REMOVE));

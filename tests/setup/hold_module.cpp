@@ -7,7 +7,7 @@
 
 int main(int argc, char **argv) {
     if (argc != 2) return 2;
-    if (LoadLibraryExA(argv[1], NULL, DONT_RESOLVE_DLL_REFERENCES) == NULL) return 1;
+    if (LoadLibraryExA(argv[1], nullptr, DONT_RESOLVE_DLL_REFERENCES) == nullptr) return 1;
     printf("held\n");
     fflush(stdout);
     Sleep(60000);

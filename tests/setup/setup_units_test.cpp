@@ -250,7 +250,7 @@ TEST(SetupEditions, EachRegistryArrangement) {
     char scratch[64];
     snprintf(scratch, sizeof(scratch), "Software\\DrovanaXTest-%lu", GetCurrentProcessId());
     char appData[MAX_PATH];
-    ASSERT_EQ(S_OK, SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData));
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData));
     for (const Arrangement &arrangement : kArrangements) {
         HKEY roots[3] = {};
         for (int i = 0; i < 3; ++i)

@@ -66,13 +66,13 @@ std::wstring ResultsAfterJob(HWND window) {
 
 DWORD WINAPI ActAsPilot(void *context) {
     Pilot *pilot = static_cast<Pilot *>(context);
-    HWND window = NULL;
+    HWND window = nullptr;
     // Shown once its rows are made (it is found already while they are); at most 20 s.
-    for (int i = 0; i < 800 && (window == NULL || !IsWindowVisible(window)); ++i) {
-        window = FindWindowW(kSetupWindowClass, NULL);
+    for (int i = 0; i < 800 && (window == nullptr || !IsWindowVisible(window)); ++i) {
+        window = FindWindowW(kSetupWindowClass, nullptr);
         Sleep(25);
     }
-    if (window == NULL) return 1;
+    if (window == nullptr) return 1;
     for (int i = 0; i < 2; ++i) {
         HWND box = GetDlgItem(window, IDC_SETUP_FIRST_EDITION + i);
         wchar_t text[512] = L"";
@@ -144,7 +144,7 @@ TEST(SetupWindow, TickedEditionsOnlyAndTheirResultLines) {
         const LanguageChoice choice = {&list, 3, seen.chosen, sizeof(seen.chosen)};
         Pilot pilot;
         pilot.cancelsDuringJob = c.cancel;
-        HANDLE thread = CreateThread(NULL, 0, ActAsPilot, &pilot, 0, NULL);
+        HANDLE thread = CreateThread(nullptr, 0, ActAsPilot, &pilot, 0, nullptr);
         const int code = RunSetupWindow(options, targets, 2, RecordJob, &seen, &choice);
         WaitForSingleObject(thread, 20000);
         CloseHandle(thread);

@@ -67,7 +67,7 @@ protected:
         consoleLines.clear();
         clockNow = 0.0;
         char path[MAX_PATH];
-        GetModuleFileNameA(NULL, path, sizeof path);
+        GetModuleFileNameA(nullptr, path, sizeof path);
         *strrchr(path, '\\') = '\0';
         const std::string dll = std::string(path) + "\\standin\\SimConnect.dll";
         module = LoadLibraryA(dll.c_str());
@@ -104,8 +104,8 @@ protected:
     }
     // Open, dispatch registered, OPEN delivered.
     void Connect() {
-        ASSERT_EQ(open(&handle, "Test", NULL, 0, NULL, 0), S_OK);
-        ASSERT_EQ(callDispatch(handle, Dispatch, NULL), S_OK);
+        ASSERT_EQ(open(&handle, "Test", nullptr, 0, nullptr, 0), S_OK);
+        ASSERT_EQ(callDispatch(handle, Dispatch, nullptr), S_OK);
         pump(&aircraft);
         ASSERT_EQ(received.size(), 1u);
         ASSERT_EQ(received[0].header()->dwID, (DWORD)SIMCONNECT_RECV_ID_OPEN);
@@ -141,10 +141,10 @@ protected:
 
 TEST_F(StandIn, NothingArrivesBeforeDispatchAndOpenWaitsForTheLoadingDelay) {
     setOpenDelay(1.0);
-    ASSERT_EQ(open(&handle, "Test", NULL, 0, NULL, 0), S_OK);
+    ASSERT_EQ(open(&handle, "Test", nullptr, 0, nullptr, 0), S_OK);
     pump(&aircraft);
     EXPECT_TRUE(received.empty()) << "a message arrived before CallDispatch";
-    ASSERT_EQ(callDispatch(handle, Dispatch, NULL), S_OK);
+    ASSERT_EQ(callDispatch(handle, Dispatch, nullptr), S_OK);
     clockNow = 0.9;
     pump(&aircraft);
     EXPECT_TRUE(received.empty()) << "OPEN arrived before the loading delay";
@@ -220,7 +220,7 @@ struct DialogCall {
 
 DWORD WINAPI SetDialogModeOnOtherThread(void *parameter) {
     DialogCall *call = static_cast<DialogCall *>(parameter);
-    call->setSystemState(call->handle, "DialogMode", 1, 0.0f, NULL);
+    call->setSystemState(call->handle, "DialogMode", 1, 0.0f, nullptr);
     call->requestSystemState(call->handle, 7, "DialogMode");
     return 0;
 }
@@ -231,7 +231,7 @@ TEST_F(StandIn, RepliesComeWithTheNextFrameOnThePumpingThread) {
     ASSERT_EQ(requestSystemState(handle, 6, "AircraftLoaded"), S_OK);
     EXPECT_EQ(requestSystemState(handle, 8, "NoSuchState"), E_INVALIDARG);
     DialogCall call = {setSystemState, requestSystemState, handle};
-    HANDLE thread = CreateThread(NULL, 0, SetDialogModeOnOtherThread, &call, 0, NULL);
+    HANDLE thread = CreateThread(nullptr, 0, SetDialogModeOnOtherThread, &call, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
@@ -282,9 +282,9 @@ TEST_F(StandIn, TextIsReadNoFurtherThanItsSize) {
 TEST_F(StandIn, AFailedOpenAndAForeignHandleAreRefused) {
     failOpen(1);
     handle = reinterpret_cast<HANDLE>(1);
-    EXPECT_EQ(open(&handle, "Test", NULL, 0, NULL, 0), E_FAIL);
+    EXPECT_EQ(open(&handle, "Test", nullptr, 0, nullptr, 0), E_FAIL);
     EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(callDispatch(handle, Dispatch, NULL), E_FAIL);
+    EXPECT_EQ(callDispatch(handle, Dispatch, nullptr), E_FAIL);
     EXPECT_EQ(menuAddItem(handle, "Root", 10, 0), E_FAIL);
     pump(&aircraft);
     EXPECT_TRUE(received.empty());

@@ -10,7 +10,7 @@ const char kPrivateTitle[] = "Sound test player";
 void RegisterClassOnce(const char *name) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = name;
     RegisterClassA(&windowClass);  // fails harmlessly once it exists
 }
@@ -37,17 +37,17 @@ double NowMs() {
 }
 
 FakePlayer::FakePlayer(const PlayerScript &script, Visibility visibility)
-    : script_(script), visibility_(visibility), busyLeft_(script.busyAtStart), window_(NULL), thread_(NULL),
-      ready_(NULL) {
+    : script_(script), visibility_(visibility), busyLeft_(script.busyAtStart), window_(nullptr), thread_(nullptr),
+      ready_(nullptr) {
     InitializeCriticalSection(&lock_);
     RegisterPlayerClasses();
-    ready_ = CreateEventA(NULL, TRUE, FALSE, NULL);
-    thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
     WaitForSingleObject(ready_, 10000);
 }
 
 FakePlayer::~FakePlayer() {
-    if (window_ != NULL) PostMessageA(window_, WM_CLOSE, 0, 0);
+    if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
     WaitForSingleObject(thread_, 10000);
     CloseHandle(thread_);
     CloseHandle(ready_);
@@ -59,18 +59,18 @@ DWORD WINAPI FakePlayer::Run(LPVOID self) {
     const bool findable = player->visibility_ == FINDABLE;
     HWND window = CreateWindowExA(0, findable ? kPlayerWindowClass : kPrivateClass,
                                   findable ? kPlayerWindowTitle : kPrivateTitle,
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100, NULL, NULL,
-                                  GetModuleHandleA(NULL), NULL);
-    if (window != NULL) {
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (window != nullptr) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(player));
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
     }
     player->window_ = window;
     SetEvent(player->ready_);
-    if (window == NULL) return 1;
+    if (window == nullptr) return 1;
 
     MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -91,7 +91,7 @@ LRESULT CALLBACK FakePlayer::WindowProc(HWND window, UINT message, WPARAM wParam
                              request->dwData};
         // Read no further than the sender said it sent.
         const char *text = static_cast<const char *>(request->lpData);
-        for (DWORD i = 0; text != NULL && i < request->cbData && text[i] != '\0'; ++i) event.path += text[i];
+        for (DWORD i = 0; text != nullptr && i < request->cbData && text[i] != '\0'; ++i) event.path += text[i];
         player->Record(event);
         player->busyLeft_ = player->script_.busyAfterFile;
         return 0;
@@ -145,8 +145,8 @@ std::vector<PlayerEvent> FakePlayer::Queries() const {
 
 HWND DestroyedPlayerWindow() {
     RegisterPlayerClasses();
-    HWND window = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, NULL,
-                                  NULL, GetModuleHandleA(NULL), NULL);
+    HWND window = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
     DestroyWindow(window);
     return window;
 }

@@ -33,7 +33,7 @@ protected:
         static int serial = 0;
         char dir[MAX_PATH];
         snprintf(dir, sizeof dir, "%sdrovana_sound_%lu_%d", temp, GetCurrentProcessId(), ++serial);
-        CreateDirectoryA(dir, NULL);
+        CreateDirectoryA(dir, nullptr);
         dir_ = dir;
         snprintf(PushbackState.configPath, sizeof PushbackState.configPath, "%s\\Drovana.cfg", dir);
         lstrcpynA(PushbackState.soundSection, kSection, sizeof PushbackState.soundSection);
@@ -50,10 +50,10 @@ protected:
 
     std::string MakeWave(const std::string &name) {
         std::string path = dir_ + "\\" + name;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE) << "could not create " << path;
         DWORD written = 0;
-        WriteFile(file, "RIFF", 4, &written, NULL);
+        WriteFile(file, "RIFF", 4, &written, nullptr);
         CloseHandle(file);
         created_.push_back(path);
         return path;
@@ -111,7 +111,7 @@ protected:
     // a case that looks the player up waits until they have none.
     static bool NoOtherPlayer(DWORD timeoutMs) {
         const DWORD start = GetTickCount();
-        while (FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle) != NULL) {
+        while (FindWindowExA(nullptr, nullptr, kPlayerWindowClass, kPlayerWindowTitle) != nullptr) {
             if (GetTickCount() - start > timeoutMs) return false;
             Sleep(100);
         }
@@ -187,13 +187,13 @@ TEST_F(SoundRequestTest, OneCueAtATimeAndTheStopEndsItsWaitAtOnce) {
     EXPECT_STREQ(kSection, PushbackState.soundSection) << "the playing list's name was overwritten";
 
     // DLLStop waits a bounded time: the list must end well within it.
-    HANDLE own = NULL;
+    HANDLE own = nullptr;
     DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
     const double before = NowMs();
     EndSoundThread(2000);
     EXPECT_LT(NowMs() - before, 1500.0) << "the sound thread kept waiting for its player after the stop";
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(own, 0)) << "the sound thread outlived the stop";
-    EXPECT_EQ(NULL, PushbackState.soundThread);
+    EXPECT_EQ(nullptr, PushbackState.soundThread);
     CloseHandle(own);
     PushbackState.soundStopping = 0;
 }
@@ -222,7 +222,7 @@ TEST_F(SoundRequestTest, ACountOfZeroOrNoneSendsNothingAndEndsAtOnce) {
     Start();
     EXPECT_TRUE(WaitUntilIdle(2000)) << "Number_Sound 0 kept soundBusy set";
 
-    WritePrivateProfileStringA(kSection, "Number_Sound", NULL, PushbackState.configPath);
+    WritePrivateProfileStringA(kSection, "Number_Sound", nullptr, PushbackState.configPath);
     Start();
     EXPECT_TRUE(WaitUntilIdle(2000)) << "a missing Number_Sound kept soundBusy set";
 
@@ -330,7 +330,7 @@ TEST_F(SoundRequestTest, AnEmptyPlayerWindowIsLookedUpAgain) {
     Timings(5, 5);
     ASSERT_TRUE(NoOtherPlayer(120000)) << "another program's player window stayed in this wineserver";
     FakePlayer player(kAlwaysIdle, FakePlayer::FINDABLE);
-    PushbackState.playerWindow = NULL;
+    PushbackState.playerWindow = nullptr;
     const std::string cue = MakeWave("cue.wav");
     SetCount("1");
     SetKey(1, cue);
@@ -373,21 +373,21 @@ namespace {
 // A player whose thread has stopped handling messages: its window exists,
 // but nothing ever answers what is sent to it.
 struct HungPlayer {
-    HANDLE release = CreateEventA(NULL, TRUE, FALSE, NULL);
-    HANDLE created = CreateEventA(NULL, TRUE, FALSE, NULL);
-    HWND window = NULL;
-    HANDLE thread = NULL;
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND window = nullptr;
+    HANDLE thread = nullptr;
 
     static DWORD WINAPI Run(LPVOID self) {
         HungPlayer *p = static_cast<HungPlayer *>(self);
-        p->window = CreateWindowExA(0, "STATIC", "hung player", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        p->window = CreateWindowExA(0, "STATIC", "hung player", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         SetEvent(p->created);
         WaitForSingleObject(p->release, INFINITE);
         DestroyWindow(p->window);
         return 0;
     }
     HungPlayer() {
-        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+        thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
         WaitForSingleObject(created, 5000);
     }
     ~HungPlayer() {
@@ -404,7 +404,7 @@ TEST_F(SoundRequestTest, APlayerThatNoLongerAnswersIsGivenUp) {
     // status query itself must end the list.
     Timings(20, 20);
     HungPlayer player;
-    ASSERT_NE(player.window, (HWND)NULL);
+    ASSERT_NE(player.window, (HWND)nullptr);
     PushbackState.playerWindow = player.window;
     SetCount("1");
     SetKey(1, MakeWave("cue.wav"));

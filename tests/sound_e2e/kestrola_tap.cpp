@@ -13,8 +13,8 @@
 
 namespace {
 
-HWND RealPlayer = NULL;
-FILE *Log = NULL;
+HWND RealPlayer = nullptr;
+FILE *Log = nullptr;
 
 double Seconds() {
     static LARGE_INTEGER frequency = [] {
@@ -94,21 +94,21 @@ bool StartRealPlayer() {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 500 && RealPlayer == NULL; ++i) {
+    for (int i = 0; i < 500 && RealPlayer == nullptr; ++i) {
         EnumWindows(FindRealPlayer, 0);
-        if (RealPlayer == NULL) Sleep(10);
+        if (RealPlayer == nullptr) Sleep(10);
     }
-    return RealPlayer != NULL;
+    return RealPlayer != nullptr;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Log = fopen("kestrola-tap.jsonl", "a");
-    if (Log == NULL) return 1;
+    if (Log == nullptr) return 1;
 
     // The tap's window exists before the real player's: on a loaded machine
     // the add-on may look for the player before the real one has finished
@@ -119,8 +119,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.lpszClassName = kPlayerWindowClass;
     if (!RegisterClassA(&windowClass)) return 1;
     HWND tap = CreateWindowExA(0, kPlayerWindowClass, kPlayerWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 300, 100, NULL, NULL, instance, NULL);
-    if (tap == NULL) return 1;
+                               CW_USEDEFAULT, 300, 100, nullptr, nullptr, instance, nullptr);
+    if (tap == nullptr) return 1;
 
     const bool started = StartRealPlayer();
     fprintf(Log, "{\"ev\": \"start\", \"t\": %.3f, \"real_player\": %s}\n", Seconds(), started ? "true" : "false");
@@ -129,11 +129,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A look-up by class and title finds the topmost of the two.
     SetWindowPos(tap, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     fprintf(Log, "{\"ev\": \"window\", \"t\": %.3f, \"found_first\": %s}\n", Seconds(),
-            FindWindowExA(NULL, NULL, kPlayerWindowClass, kPlayerWindowTitle) == tap ? "true" : "false");
+            FindWindowExA(nullptr, nullptr, kPlayerWindowClass, kPlayerWindowTitle) == tap ? "true" : "false");
     fflush(Log);
 
     MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -5,7 +5,7 @@
 
 namespace fake_simconnect {
 HRESULT openResult = S_OK;
-DispatchProc dispatch = NULL;
+DispatchProc dispatch = nullptr;
 }  // namespace fake_simconnect
 
 namespace {
@@ -68,13 +68,13 @@ void Reset() {
     Log().clear();
     LeaveCriticalSection(&Lock());
     openResult = S_OK;
-    dispatch = NULL;
+    dispatch = nullptr;
 }
 
 HANDLE Connection() { return kConnection; }
 
 void Deliver(SIMCONNECT_RECV *message, DWORD size) {
-    if (dispatch) dispatch(message, size, NULL);
+    if (dispatch) dispatch(message, size, nullptr);
 }
 
 }  // namespace fake_simconnect
@@ -87,7 +87,7 @@ HRESULT __stdcall SimConnect_Open(HANDLE *phSimConnect, LPCSTR szName, HWND hWnd
                                   Number(UserEventWin32) + "," + Number(reinterpret_cast<UINT_PTR>(hEventHandle)) +
                                   "," + Number(ConfigIndex));
     if (FAILED(fake_simconnect::openResult)) {
-        *phSimConnect = NULL;
+        *phSimConnect = nullptr;
         return fake_simconnect::openResult;
     }
     *phSimConnect = kConnection;

@@ -16,7 +16,7 @@ public:
         snprintf(name, sizeof name, "%sdrovana-%lu-%ld", base, GetCurrentProcessId(),
                  InterlockedIncrement(&counter));
         path_ = name;
-        CreateDirectoryA(path_.c_str(), NULL);
+        CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~TempFolder() { RemoveTree(path_); }
     TempFolder(const TempFolder &) = delete;
@@ -54,11 +54,11 @@ inline bool FileExists(const std::string &path) { return GetFileAttributesA(path
 inline bool ReadFileBytes(const std::string &path, std::string *bytes) {
     bytes->clear();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, 0, NULL);
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     char chunk[65536];
     DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0) bytes->append(chunk, got);
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
     CloseHandle(file);
     return true;
 }
