@@ -73,7 +73,7 @@ namespace {
 bool DllXmlIn(const char *data, char *path, size_t size) {
     char appData[MAX_PATH];
     // The folder of whoever runs this program: why it never runs elevated as
-    // another account (see the README).
+    // another account (docs/maintainers.md, "Execution level").
     if (SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) != S_OK) return false;
     const size_t length = strlen(appData);
     const char *separator = length > 0 && appData[length - 1] == '\\' ? "" : "\\";

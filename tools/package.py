@@ -16,7 +16,7 @@ import voice_cues  # noqa: E402
 
 
 SOUNDS = "DrovanaX/Sounds/"
-# The zip a pilot downloads stays below this; the README gives its size.
+# The zip a pilot downloads stays below this; docs/figures.md gives its size.
 LIMIT = 8 * 1024 * 1024
 
 

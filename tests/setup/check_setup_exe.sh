@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # DrovanaSetup.exe ships in the package beside the files it installs: a GUI
 # program (PE32 i386 in the package) that needs no MinGW runtime DLL, runs as
-# the pilot (asInvoker, see the README), asks for common controls 6 and
+# the pilot (asInvoker, see docs/maintainers.md), asks for common controls 6 and
 # per-monitor DPI awareness, and carries its version block.
 # Usage: check_setup_exe.sh OBJDUMP EXE i686|x86_64
 set -u

@@ -16,7 +16,7 @@ runs N random pilot sessions instead (tests/pushback_e2e/random_sessions.py,
 with the faults they draw), seeds first-seed to first-seed + N - 1, each in a
 simulator run of its own, P at a time, each in a Wine prefix of its own (1 to
 8, made as needed; the default is the count measured best on a 2-core
-machine, see README.md). A session that breaks a rule keeps its trace as
+machine, see docs/figures.md). A session that breaks a rule keeps its trace as
 build/.../soak/session-SEED.jsonl.
 """
 import argparse
@@ -38,7 +38,7 @@ QUIET_ALSA = "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
 # sound, after the closing cue has been heard with it.
 SETTLE = {0: 3.5, 1: 9.0}
 # Sessions at a time: the most a 2-core machine held without a session failing
-# from load, and the fastest (README.md has the measurements).
+# from load, and the fastest (docs/figures.md has the measurements).
 DEFAULT_PREFIXES = 8
 MOST_PREFIXES = 8
 
