@@ -14,7 +14,7 @@ const char kP3dRedistSource[] = "Prepar3D installs it with the FSX SimConnect cl
 
 }  // namespace
 
-// The sources of each value are in docs/issue-30-notes.md.
+// The sources of each value are in docs/maintainers.md, "Public facts and their sources".
 // clang-format off
 const Edition kEditions[] = {
     {"FSX", "boxed edition", "DrovanaX (FSX)",
