@@ -620,12 +620,13 @@ def taxiway_runs(result):
                      + [r["t"] for r in texts if r["text"] in ("Good luck !",) or r["text"].startswith("Request")]
                      + [r["t"] for r in result.of("dllstop")] + [result.trace[-1]["t"]])
     runs = []
-    for i, r in enumerate(texts[:-1]):
+    # A planned run shows the push's greeting, then its plan.
+    for greeting, r in zip(texts, texts[1:]):
         plan = PLAN_TEXT.fullmatch(r["text"])
-        if not plan or not texts[i + 1]["text"].startswith("Request Pushback !"):
+        if not plan or not greeting["text"].startswith("Request Pushback !"):
             continue
         t0 = r["t"]
-        ending = min(t for t in endings if t > texts[i + 1]["t"])
+        ending = min(t for t in endings if t > t0)
         key_or_stop = [c for c in changes if c["t"] >= t0 and c["change"] in ("turn_left", "turn_right", "stopped")]
         push_end = min([ending] + [c["t"] for c in key_or_stop[:1]])
         # The roll-out's stop, or the simulator's own: a stop no restart follows.
@@ -636,7 +637,7 @@ def taxiway_runs(result):
         pushed = [s for s in states if t0 <= s["t"] <= push_end] + [c for c in key_or_stop[:1] if c["t"] <= push_end]
         runs.append({"t": t0, "push": int(plan.group(1)), "turn": int(plan.group(2)), "push_end": push_end,
                      "start": start,
-                     "aircraft": texts[i + 1]["text"][len("Request Pushback ! Your aircraft is "):],
+                     "aircraft": greeting["text"][len("Request Pushback ! Your aircraft is "):],
                      "pushed": max([distance_m(start, s) for s in pushed] + [0.0]), "end": min([ending] + final)})
     return runs
 
@@ -726,10 +727,15 @@ def pushbacks_left_moving(result):
             problems.append("the pushback still moved %.0f s after STOP at %.1f s" % (deadline - stop, stop))
     # At the end only the add-on's own pushback is its to stop (a pilot's
     # Shift+P alone, with no run, stays the pilot's), when its key can go.
+    # The restart a turn key needs (the pilot's on the pilot's own pushback)
+    # leaves the pushback whose it was.
     stops = result.of("dllstop")
-    started = [c for c in pushback_causes(result) if c["change"] == "started" and stops and c["t"] < stops[0]["t"]]
+    addons = False
+    for c in pushback_causes(result):
+        if c["change"] == "started" and stops and c["t"] < stops[0]["t"] and not c.get("restart"):
+            addons = c["by_addon"]
     final = result.states()[-1] if result.states() else None
-    if (stops and final is not None and final["pushback"] != "off" and started and started[-1]["by_addon"]
+    if (stops and final is not None and final["pushback"] != "off" and addons
             and focus_back(result, stops[0]["t"]) is None):
         problems.append("the add-on's pushback moved on after the session ended")
     return problems
