@@ -63,11 +63,13 @@ void SteerAutomaticPushback() {
     }
     case PHASE_TURNING:
         ShowProgress("Heading", static_cast<int>(floor(heading + 0.5)));
-        if (TurnHasEnded(heading)) {
+        // The turn goes on until the restart that ends it reaches the
+        // simulator: with another program in front, the next tick tries again
+        // instead of rolling out a pushback that still turns.
+        if (TurnHasEnded(heading) && RestartPushback()) {
             PushbackState.autoPhase = PHASE_ROLL_OUT;
             PushbackState.refLatitude = latitude;
             PushbackState.refLongitude = longitude;
-            RestartPushback();
         }
         break;
     case PHASE_ROLL_OUT: {

@@ -117,6 +117,21 @@ TEST_F(Sequencer, TurnEndsWithinOneDegreeOfTheTarget) {
     EXPECT_EQ(kRestartKeys, KeysAfter(7));
 }
 
+TEST_F(Sequencer, ATurnEndedWhileAnotherProgramIsInFrontEndsWhenTheSimulatorIsBack) {
+    AutomaticAt(PHASE_TURNING, 0.2001, 91.0);
+    PushbackState.targetHeading = 91.0;
+    const HWND simulator = PushbackState.simWindow;
+    PushbackState.simWindow = nullptr;  // no key can reach the simulator
+    Tick();
+    EXPECT_EQ(PHASE_TURNING, PushbackState.autoPhase) << "the roll-out began while the pushback still turned";
+    PushbackState.simWindow = simulator;
+    SimSnapshot.latitude = 0.2002;
+    Tick();
+    EXPECT_EQ(PHASE_ROLL_OUT, PushbackState.autoPhase);
+    EXPECT_EQ(0.2002, PushbackState.refLatitude) << "the roll-out is measured from where the turn really ended";
+    EXPECT_EQ(kRestartKeys, KeysAfter(7));
+}
+
 TEST_F(Sequencer, TargetOf360IsMetFromBothSidesOfNorth) {
     for (double heading : {359.5, 0.5, 0.0}) {
         AutomaticAt(PHASE_TURNING, 0.2, heading);

@@ -669,8 +669,16 @@ def taxiway_runs_off_plan(result, drawn):
         if run["pushed"] > bound:
             problems.append("the taxiway run planned at %.1f s pushed %.1f m straight before its turn key, for a "
                             "push of %d m" % (run["t"], run["pushed"], run["push"]))
-        turned = sum(degrees for _, _, degrees in turns(result, run["t"], run["end"]))
-        if turned > run["turn"] + 0.5 + TURN_SLACK_DEG:
+        def rotated(t):
+            return sum(degrees for _, _, degrees in turns(result, run["t"], min(t, run["end"])))
+        turned = rotated(run["end"])
+        # Likewise the restart that ends the turn, due while another program
+        # kept the front.
+        limit = run["turn"] + 0.5
+        for left, back in away_windows(result):
+            if run["t"] <= left <= run["end"] and rotated(left) <= limit:
+                limit = max(limit, rotated(back))
+        if turned > limit + TURN_SLACK_DEG:
             problems.append("the taxiway run planned at %.1f s turned %.0f degrees for a turn of %d"
                             % (run["t"], turned, run["turn"]))
     return problems
